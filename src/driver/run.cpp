@@ -1,0 +1,96 @@
+#include "driver/run.h"
+
+#include <chrono>
+#include <map>
+
+#include "input/decimal.h"
+#include "input/first_pass.h"
+#include "input/spec_file.h"
+#include "pairs/pair_statistics.h"
+#include "search/closed_search.h"
+#include "state/console.h"
+#include "state/global_state.h"
+#include "state/memory.h"
+#include "tree/edge_tree.h"
+
+namespace tavrel {
+
+namespace {
+
+long long readMillisecondClock() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void writeLine(const char* text) {
+  putText(text);
+  endLine();
+}
+
+// Ends a run: releases what was built and turns a failed write into an
+// error status with its message on standard error.
+int finishRun(int status) {
+  releaseState();
+  if (outputFailed()) {
+    reportOutputFailure();
+    return -1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int releaseState() {
+  deleteArray(itemTable);
+  itemTable = nullptr;
+  releasePairMatrix();
+  deleteArray(frequentItems);
+  frequentItems = nullptr;
+  deleteArray(edgeTable);
+  edgeTable = nullptr;
+  std::map<std::int64_t, int>().swap(edgeIndex);
+  releaseEdgeTree();
+  return 0;
+}
+
+void resetState() {
+  releaseState();
+  stringDbFilename.clear();
+  totalItems = maxItemLength = stringCount = 0;
+  minSup = frequentItemCount = edgeCount = patternCount = 0;
+  runtimeMs = 0;
+  resetOutOfMemory();
+}
+
+int runTavrel(int argc, const char* const* argv) {
+  resetState();
+  DecimalValue support;
+  if (argc >= 3) support = convertDecimal(argv[2]);
+  if (argc < 3 || support.value <= 0 || !fitsInInt(support.value)) {
+    writeLine("Usage: Tavrel.exe spec_file min_sup");
+    return finishRun(-1);
+  }
+  minSup = static_cast<int>(support.value);
+  if (readSpecFile(argv[1]) < 0) return finishRun(-1);
+
+  long long start = readMillisecondClock();
+  if (countItems() < 0) return finishRun(-1);
+  if (buildPairStatistics() < 0) return finishRun(-1);
+  if (buildEdgeTree() < 0) return finishRun(-1);
+  writeLine(" ");
+  if (searchClosed(edgeTable, 0, stringCount, nullptr, 0) < 0) return finishRun(-1);
+  runtimeMs = static_cast<double>(static_cast<int>(readMillisecondClock() - start));
+
+  putText("Total Runtime: ");
+  putDefaultDouble(runtimeMs / 1000.0);
+  putText(" sec.");
+  endLine();
+  putText("Total Number of patterns: ");
+  putInt(patternCount);
+  endLine();
+  releaseState();
+  writeLine("***********************************************");
+  return finishRun(0);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,35 @@
+#include "input/decimal.h"
+
+#include <cstring>
+
+namespace tavrel {
+
+namespace {
+bool isWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+}  // namespace
+
+DecimalValue convertDecimal(const char* text, std::size_t length, std::size_t start) {
+  std::size_t i = start;
+  while (i < length && isWhiteSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  DecimalValue result;
+  long long magnitude = 0;
+  while (i < length && text[i] >= '0' && text[i] <= '9') {
+    result.hasDigits = true;
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > kDecimalLimit) magnitude = kDecimalLimit;
+    ++i;
+  }
+  result.value = negative ? -magnitude : magnitude;
+  return result;
+}
+
+DecimalValue convertDecimal(const char* text) { return convertDecimal(text, std::strlen(text), 0); }
+
+}  // namespace tavrel

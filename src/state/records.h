@@ -1,0 +1,50 @@
+// The four records that the phases of the miner share. They are plain data:
+// every field has the initial value that a new record must start with, and
+// the phases read and write the fields directly.
+#pragma once
+
+#include <cstdint>
+
+namespace tavrel {
+
+struct TreeNode;
+
+// One record per item number, filled by the first pass.
+struct ItemInfo {
+  int occurrences = 0;         // times the item occurs in the lines read
+  unsigned char frequent = 0;  // 1 when occurrences >= minSup
+  int frequentIndex = -1;      // dense index of a frequent item, else -1
+};
+
+// One cell per ordered pair (a, b) of frequent items, a standing before b.
+struct PairCell {
+  int support = 0;           // position pairs at which a stands before b
+  unsigned char unseen = 1;  // 1 until the pair is met for the first time
+  int betweenCount = 0;      // live (non -1) entries of between
+  int* between = nullptr;    // items that lay between a and b every time
+};
+
+// One record per frequent edge (edgeTable) or per edge of a projected array.
+struct EdgeInfo {
+  int edgeId = 0;                      // base + index in its array
+  std::int64_t pairCode = 0;           // from item * totalItems + to item
+  int support = 0;                     // strings holding the prefix and edge
+  TreeNode* occurrenceHead = nullptr;  // first node of the occurrence chain
+  int occurrenceCount = 0;             // nodes in the occurrence chain
+  unsigned char absorbed = 0;          // set by the search, read by it
+};
+
+// One node of the edge prefix tree. The values below are those of a new
+// node; the root differs in edgeId (-1) and count (stringCount).
+struct TreeNode {
+  int edgeId = -1;
+  int count = 1;  // strings whose transaction begins with the path to here
+  int depth = 0;
+  TreeNode* firstChild = nullptr;
+  int childCount = 0;
+  TreeNode* parent = nullptr;
+  TreeNode* nextOccurrence = nullptr;
+  TreeNode* nextSibling = nullptr;
+};
+
+}  // namespace tavrel
