@@ -1,0 +1,95 @@
+// The decimal conversion rule and the tokenizer that every pass uses.
+#include "input/decimal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "input/string_line.h"
+
+namespace tavrel {
+namespace {
+
+TEST(DecimalTest, ConvertsLeadingDecimalIntegers) {
+  EXPECT_EQ(convertDecimal("25").value, 25);
+  EXPECT_EQ(convertDecimal(" \t25x").value, 25);
+  EXPECT_EQ(convertDecimal("+7\n").value, 7);
+  EXPECT_EQ(convertDecimal("-3").value, -3);
+  EXPECT_EQ(convertDecimal("007").value, 7);
+  EXPECT_TRUE(convertDecimal("0").hasDigits);
+  for (const char* noDigits : {"", "x12", "-", "+ 5", " ", "\n"}) {
+    DecimalValue converted = convertDecimal(noDigits);
+    EXPECT_EQ(converted.value, 0) << noDigits;
+    EXPECT_FALSE(converted.hasDigits) << noDigits;
+  }
+}
+
+TEST(DecimalTest, HugeValuesSaturateOutsideTheIntRange) {
+  DecimalValue big = convertDecimal("99999999999999999999999999");
+  EXPECT_EQ(big.value, kDecimalLimit);
+  EXPECT_FALSE(fitsInInt(big.value));
+  EXPECT_EQ(convertDecimal("-99999999999999999999").value, -kDecimalLimit);
+  EXPECT_TRUE(fitsInInt(convertDecimal("2147483647").value));
+  EXPECT_FALSE(fitsInInt(convertDecimal("2147483648").value));
+  EXPECT_TRUE(fitsInInt(convertDecimal("-2147483648").value));
+}
+
+// Reads every token of `text` until the position stops moving.
+std::vector<NumberToken> tokens(const std::string& text, int count) {
+  LineView line{text.data(), text.size()};
+  std::size_t position = 0;
+  std::vector<NumberToken> result;
+  for (int k = 0; k < count; ++k) {
+    result.push_back(nextNumber(line, position));
+    EXPECT_LE(position, text.size());
+  }
+  return result;
+}
+
+TEST(NextNumberTest, ReadsBlankSeparatedTokens) {
+  std::vector<NumberToken> got = tokens("  3 5   0 1 \n", 5);
+  EXPECT_EQ(got[0].value, 3);
+  EXPECT_EQ(got[1].value, 5);
+  EXPECT_EQ(got[2].value, 0);
+  EXPECT_TRUE(got[2].hasDigits);
+  EXPECT_EQ(got[3].value, 1);
+  EXPECT_FALSE(got[4].hasDigits);  // only the line end is left
+}
+
+TEST(NextNumberTest, SkipsWhatFollowsTheDigitsUpToTheNextBlank) {
+  std::vector<NumberToken> got = tokens("5abc 7\r\n", 3);
+  EXPECT_EQ(got[0].value, 5);
+  EXPECT_EQ(got[1].value, 7);
+  EXPECT_FALSE(got[2].hasDigits);
+
+  // A tab does not separate: "2\t9" is one token, read as 2.
+  got = tokens("2\t9 4", 2);
+  EXPECT_EQ(got[0].value, 2);
+  EXPECT_EQ(got[1].value, 4);
+
+  got = tokens("x -4 +6", 3);
+  EXPECT_FALSE(got[0].hasDigits);
+  EXPECT_EQ(got[1].value, -4);
+  EXPECT_EQ(got[2].value, 6);
+}
+
+TEST(NextNumberTest, NeverMovesPastTheEndOfTheText) {
+  std::string text("2 1\0 3 4", 8);
+  LineView line{text.data(), text.size()};
+  std::size_t position = 0;
+  EXPECT_EQ(nextNumber(line, position).value, 2);
+  EXPECT_EQ(nextNumber(line, position).value, 1);
+  EXPECT_EQ(position, 3u);  // stopped at the NUL, which ends the text
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_FALSE(nextNumber(line, position).hasDigits);
+    EXPECT_EQ(position, 3u);
+  }
+  std::size_t end = 0;
+  LineView empty{"", 0};
+  EXPECT_FALSE(nextNumber(empty, end).hasDigits);
+  EXPECT_EQ(end, 0u);
+}
+
+}  // namespace
+}  // namespace tavrel

@@ -1,0 +1,101 @@
+// The spec file: values, every message and their order.
+#include "input/spec_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/run.h"
+#include "state/global_state.h"
+#include "support/test_support.h"
+
+namespace tavrel {
+namespace {
+
+using testing::runInProcess;
+using testing::ScratchDir;
+
+const char kWrongParameters[] = "Error: wrong parameters given in spec file\n";
+
+// Runs the whole program on a spec file with the given content.
+testing::RunResult runOnSpec(const std::string& specContent) {
+  ScratchDir dir;
+  return runInProcess({dir.write("s.spec", specContent), "1"});
+}
+
+TEST(SpecFileTest, GoodFileSetsTheFourValuesAndPrintsNothing) {
+  ScratchDir dir;
+  std::string spec = dir.write("s.spec", "my db.txt \n 25x\n+7\n3000000\nignored\n");
+  resetState();
+  ASSERT_EQ(readSpecFile(spec.c_str()), 0);
+  EXPECT_EQ(stringDbFilename, "my db.txt ");  // blanks inside and at the end are kept
+  EXPECT_EQ(totalItems, 25);
+  EXPECT_EQ(maxItemLength, 7);
+  EXPECT_EQ(stringCount, 3000000);
+}
+
+TEST(SpecFileTest, LinesAreReadWhole) {
+  ScratchDir dir;
+  std::string longName(300, 'n');
+  std::string spec = dir.write("s.spec", longName + "\r\n1234567\r\n12345678\r\n2147483647");
+  resetState();
+  ASSERT_EQ(readSpecFile(spec.c_str()), 0);
+  EXPECT_EQ(stringDbFilename, longName);  // no line end, no carriage return
+  EXPECT_EQ(totalItems, 1234567);         // seven digits do not spill into line 3
+  EXPECT_EQ(maxItemLength, 12345678);
+  EXPECT_EQ(stringCount, 2147483647);
+}
+
+TEST(SpecFileTest, BadValuesGiveOneWrongParametersMessage) {
+  for (const char* content : {"db\n0\n5\n5\n", "db\nx5\n5\n5\n", "db\n5\n-2\n5\n", "db\n0\n0\n0\n",
+                              "db\n2147483648\n5\n5\n", "db\n5\n5\n99999999999999999999\n"}) {
+    testing::RunResult result = runOnSpec(content);
+    EXPECT_EQ(result.status, -1) << content;
+    EXPECT_EQ(result.out, kWrongParameters) << content;
+  }
+}
+
+TEST(SpecFileTest, MissingLinesAreReportedInOrder) {
+  testing::RunResult twoLines = runOnSpec("db\n5\n");
+  EXPECT_EQ(twoLines.status, -1);
+  EXPECT_EQ(twoLines.out,
+            "Error: can't get the number of max item length\n"
+            "Error: can't get the number of all strings\n" +
+                std::string(kWrongParameters));
+
+  testing::RunResult empty = runOnSpec("");
+  EXPECT_EQ(empty.status, -1);
+  EXPECT_EQ(empty.out,
+            "Error: string db filename in spec file\n"
+            "Error: can't get the number of total items\n"
+            "Error: can't get the number of max item length\n"
+            "Error: can't get the number of all strings\n" +
+                std::string(kWrongParameters));
+
+  // The last line may lack its line end; a missing line is still missing.
+  testing::RunResult threeLines = runOnSpec("db\n5\n5");
+  EXPECT_EQ(threeLines.out,
+            "Error: can't get the number of all strings\n" + std::string(kWrongParameters));
+}
+
+TEST(SpecFileTest, FilesThatCannotBeOpened) {
+  ScratchDir dir;
+  std::string missing = dir.path() + "/no such.spec";
+  testing::RunResult result = runInProcess({missing, "2"});
+  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(result.out, "Error: cannot open file " + missing + " with mode r\n");
+
+  // A directory opens on some systems but cannot be read: the same message.
+  result = runInProcess({dir.path(), "2"});
+  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(result.out, "Error: cannot open file " + dir.path() + " with mode r\n");
+}
+
+TEST(SpecFileTest, EmptyDatabaseNameFailsInTheFirstPass) {
+  testing::RunResult result = runOnSpec("\n5\n5\n5\n");
+  EXPECT_EQ(result.status, -1);
+  EXPECT_EQ(result.out, "Error: cannot open file  with mode r\n");
+}
+
+}  // namespace
+}  // namespace tavrel
