@@ -80,11 +80,14 @@ TEST(DriverTest, RuntimeIsWrittenAsADefaultDouble) {
   setOutputDescriptor(1);
   std::fclose(file);
   EXPECT_EQ(testing::readFile(path), "1.5\n0\n12.345\n0.001\n123457\n1.23457e+06\n");
-  for (const char* figure : {"1.5", "0", "12.345", "123457", "1.23457e+06"}) {
+  for (const char* figure : {"1.5", "0", "0.001", "12.345", "123457", "1.23457e+06"}) {
     std::string line = std::string("Total Runtime: ") + figure + " sec.\n";
     EXPECT_EQ(normalizeRuntime(line), "Total Runtime: <t> sec.\n") << figure;
   }
-  EXPECT_EQ(normalizeRuntime("Total Runtime: 1.50 sec.\n"), "Total Runtime: 1.50 sec.\n");
+  for (const char* malformed : {"1.50", "01", ".5", "1,5", "-1"}) {
+    std::string line = std::string("Total Runtime: ") + malformed + " sec.\n";
+    EXPECT_EQ(normalizeRuntime(line), line) << malformed;
+  }
 }
 
 }  // namespace

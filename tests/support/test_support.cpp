@@ -109,7 +109,7 @@ RunResult runChild(const std::vector<std::string>& args, const ChildOptions& opt
 
 std::string normalizeRuntime(const std::string& output) {
   static const std::regex runtime(
-      R"((^|\n)Total Runtime: (0|[1-9][0-9]*(\.[0-9]*[1-9])?|[0-9](\.[0-9]*[1-9])?e\+[0-9]+) sec\.\n)");
+      R"((^|\n)Total Runtime: ((0|[1-9][0-9]*)(\.[0-9]*[1-9])?|[1-9](\.[0-9]*[1-9])?e\+[0-9]+) sec\.\n)");
   return std::regex_replace(output, runtime, "$1Total Runtime: <t> sec.\n");
 }
 

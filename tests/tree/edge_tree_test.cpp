@@ -1,0 +1,226 @@
+// The prefix tree of edge transactions, its occurrence chains and the two
+// projection walks.
+#include "tree/edge_tree.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/run.h"
+#include "input/first_pass.h"
+#include "input/string_line.h"
+#include "pairs/pair_statistics.h"
+#include "state/global_state.h"
+#include "support/test_support.h"
+#include "tree/projection.h"
+
+namespace tavrel {
+namespace {
+
+// The subtree below `node` as "edge:count(children...)", checking on the
+// way that parent, depth, childCount and the ascending order hold.
+std::string describe(const TreeNode* node) {
+  std::string text;
+  int children = 0;
+  int previous = -1;
+  for (const TreeNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
+    EXPECT_EQ(child->parent, node);
+    EXPECT_EQ(child->depth, node->depth + 1);
+    EXPECT_GT(child->edgeId, previous);
+    previous = child->edgeId;
+    ++children;
+    if (!text.empty()) text += " ";
+    text += std::to_string(child->edgeId) + ":" + std::to_string(child->count);
+    if (child->firstChild != nullptr) text += "(" + describe(child) + ")";
+  }
+  EXPECT_EQ(children, node->childCount);
+  return text;
+}
+
+// A tree built from the given transactions under a root of count 99.
+void buildTree(const std::vector<std::vector<int>>& transactions) {
+  resetState();
+  treeRoot = newTreeRoot(99);
+  for (const std::vector<int>& transaction : transactions) {
+    ASSERT_EQ(insertTransaction(transaction.data(), static_cast<int>(transaction.size()), treeRoot),
+              0);
+  }
+}
+
+TEST(EdgeTreeTest, ChildrenStayInAscendingOrder) {
+  buildTree({{5}, {2}, {7}, {3}});  // 2 becomes first, 7 last, 3 goes between
+  EXPECT_EQ(describe(treeRoot), "2:1 3:1 5:1 7:1");
+  buildTree({{8}, {6}, {4}, {2}, {9}, {5}, {3}, {7}, {1}});
+  EXPECT_EQ(describe(treeRoot), "1:1 2:1 3:1 4:1 5:1 6:1 7:1 8:1 9:1");
+  EXPECT_EQ(treeRoot->count, 99);
+  EXPECT_EQ(treeRoot->edgeId, -1);
+  releaseEdgeTree();
+}
+
+TEST(EdgeTreeTest, SharedPrefixesAndCounts) {
+  buildTree({{3, 5}, {3}, {5, 7}});
+  EXPECT_EQ(describe(treeRoot), "3:2(5:1) 5:1(7:1)");
+  buildTree({{1, 4, 6}, {1, 4, 6}, {}});
+  EXPECT_EQ(describe(treeRoot), "1:2(4:2(6:2))");
+  releaseEdgeTree();
+}
+
+// The tree of [0, 1, 2], [0, 2], [1, 2], [0, 1] and a projected array for
+// edges 1 and 2 (base 1), projected from the root's child 0.
+struct ProjectionExample {
+  EdgeInfo records[2];
+  TreeNode* node0 = nullptr;
+  ProjectionExample() {
+    buildTree({{0, 1, 2}, {0, 2}, {1, 2}, {0, 1}});
+    records[0].edgeId = 1;
+    records[1].edgeId = 2;
+    node0 = treeRoot->firstChild;
+  }
+};
+
+TEST(ProjectionTest, AccumulateAndLinkBelowOneNode) {
+  ProjectionExample example;
+  ASSERT_EQ(describe(treeRoot), "0:3(1:2(2:1) 2:1) 1:1(2:1)");
+  accumulateSupport(example.records, 1, example.node0);
+  EXPECT_EQ(example.records[0].support, 2);
+  EXPECT_EQ(example.records[1].support, 2);
+
+  minSup = 2;
+  linkOccurrences(example.records, 1, example.node0);
+  TreeNode* node1 = example.node0->firstChild;  // 1 under 0
+  TreeNode* node2 = node1->nextSibling;         // 2 directly under 0
+  EXPECT_EQ(example.records[0].occurrenceHead, node1);
+  EXPECT_EQ(example.records[0].occurrenceCount, 1);
+  EXPECT_EQ(example.records[1].occurrenceHead, node2);  // 2 under 0, 1 is not entered
+  EXPECT_EQ(example.records[1].occurrenceCount, 1);
+  EXPECT_EQ(node1->nextOccurrence, nullptr);
+  EXPECT_EQ(node1->firstChild->nextOccurrence, nullptr);
+  releaseEdgeTree();
+}
+
+TEST(ProjectionTest, NothingIsLinkedBelowTheThreshold) {
+  ProjectionExample example;
+  accumulateSupport(example.records, 1, example.node0);
+  minSup = 3;
+  linkOccurrences(example.records, 1, example.node0);
+  for (const EdgeInfo& record : example.records) {
+    EXPECT_EQ(record.occurrenceHead, nullptr);
+    EXPECT_EQ(record.occurrenceCount, 0);
+  }
+  // A node without children changes nothing.
+  TreeNode* leaf = example.node0->firstChild->firstChild;
+  accumulateSupport(example.records, 1, leaf);
+  linkOccurrences(example.records, 1, leaf);
+  EXPECT_EQ(example.records[1].support, 2);
+  EXPECT_EQ(example.records[1].occurrenceCount, 0);
+  releaseEdgeTree();
+}
+
+TEST(ProjectionTest, ChainsGrowAtTheHead) {
+  buildTree({{0, 2}, {1, 2}});
+  EdgeInfo record;
+  record.edgeId = 2;
+  record.support = 2;
+  minSup = 1;
+  TreeNode* first = treeRoot->firstChild;
+  TreeNode* second = first->nextSibling;
+  linkOccurrences(&record, 2, first);
+  linkOccurrences(&record, 2, second);
+  EXPECT_EQ(record.occurrenceCount, 2);
+  EXPECT_EQ(record.occurrenceHead, second->firstChild);
+  EXPECT_EQ(second->firstChild->nextOccurrence, first->firstChild);
+  EXPECT_EQ(first->firstChild->nextOccurrence, nullptr);
+  releaseEdgeTree();
+}
+
+void* walkDeepPath(void* argument) {
+  auto* records = static_cast<std::vector<EdgeInfo>*>(argument);
+  accumulateSupport(records->data(), 0, treeRoot);
+  linkOccurrences(records->data(), 0, treeRoot);
+  return nullptr;
+}
+
+TEST(ProjectionTest, DeepTreesNeedNoDeepStack) {
+  const int depth = 200000;
+  std::vector<int> path(depth);
+  for (int k = 0; k < depth; ++k) path[k] = k;
+  buildTree({path});
+  std::vector<EdgeInfo> records(depth);
+  minSup = 2;
+  // A walk that recursed once per level would need far more than this stack.
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, walkDeepPath, &records), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_EQ(records[0].support, 1);
+  EXPECT_EQ(records[depth - 1].support, 1);
+  EXPECT_EQ(records[depth - 1].occurrenceCount, 0);  // below min_sup: walked, not linked
+  releaseEdgeTree();
+}
+
+TEST(EdgeTreeTest, ThreePassesOverTheFourStringExample) {
+  testing::ScratchDir dir;
+  resetState();
+  stringDbFilename = dir.write("db.txt", "4 1 2 3 4\n3 1 3 4\n3 1 2 4\n2 2 4\n");
+  totalItems = 6;
+  maxItemLength = 4;
+  stringCount = 4;
+  minSup = 2;
+  ASSERT_EQ(countItems(), 0);
+  ASSERT_EQ(buildPairStatistics(), 0);
+  ASSERT_EQ(edgeCount, 5);
+
+  // The transactions, built from each string's frequent list.
+  std::vector<std::vector<int>> transactions;
+  StringReader reader;
+  ASSERT_EQ(openStringReader(&reader), 0);
+  while (nextString(&reader) > 0) {
+    std::vector<int> transaction(edgeCount);
+    int length = makeEdgeTransaction(reader.items, reader.itemCount, transaction.data());
+    transaction.resize(length);
+    transactions.push_back(transaction);
+  }
+  closeStringReader(&reader);
+  EXPECT_EQ(transactions,
+            (std::vector<std::vector<int>>{{0, 1, 2, 3, 4}, {0, 3, 4}, {0, 1, 2}, {1}}));
+
+  ASSERT_EQ(buildEdgeTree(), 0);
+  EXPECT_EQ(treeRoot->count, 4);
+  EXPECT_EQ(describe(treeRoot), "0:3(1:2(2:2(3:1(4:1))) 3:1(4:1)) 1:1");
+  TreeNode* child0 = treeRoot->firstChild;
+  EXPECT_EQ(edgeTable[0].occurrenceHead, child0);
+  EXPECT_EQ(edgeTable[0].occurrenceCount, 1);
+  EXPECT_EQ(edgeTable[1].occurrenceHead, child0->nextSibling);
+  EXPECT_EQ(edgeTable[1].occurrenceCount, 1);
+  for (int e = 2; e < 5; ++e) {
+    EXPECT_EQ(edgeTable[e].occurrenceHead, nullptr);
+    EXPECT_EQ(edgeTable[e].occurrenceCount, 0);
+  }
+  resetState();
+}
+
+TEST(EdgeTreeTest, NoEdgeLeavesOnlyTheRoot) {
+  testing::ScratchDir dir;
+  resetState();
+  // 0 and 1 are frequent but never meet in one string.
+  stringDbFilename = dir.write("db.txt", "1 0\n1 1\n1 0\n1 1\n");
+  totalItems = 2;
+  maxItemLength = 1;
+  stringCount = 7;
+  minSup = 2;
+  ASSERT_EQ(countItems(), 0);
+  ASSERT_EQ(buildPairStatistics(), 0);
+  ASSERT_EQ(buildEdgeTree(), 0);
+  EXPECT_EQ(edgeCount, 0);
+  EXPECT_EQ(treeRoot->count, 7);
+  EXPECT_EQ(treeRoot->firstChild, nullptr);
+  resetState();
+}
+
+}  // namespace
+}  // namespace tavrel
