@@ -1,0 +1,42 @@
+// A slow, obviously correct enumerator of closed patterns, written from the
+// definitions alone, against which the miner is checked on small databases.
+#pragma once
+
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace tavrel::testing {
+
+using Edge = std::pair<int, int>;  // (from item, to item)
+using EdgeSet = std::set<Edge>;
+
+struct ClosedPattern {
+  EdgeSet edges;
+  int support = 0;
+  bool operator<(const ClosedPattern& other) const {
+    return std::tie(edges, support) < std::tie(other.edges, other.support);
+  }
+  bool operator==(const ClosedPattern& other) const {
+    return edges == other.edges && support == other.support;
+  }
+};
+
+struct BruteForceResult {
+  std::map<Edge, int> edgeSupport;      // every frequent edge and its support
+  std::vector<ClosedPattern> patterns;  // sorted
+};
+
+// The closed patterns of `strings` (each a list of distinct items) with the
+// given minimum support:
+// - an item is frequent when it occurs in at least minSup strings;
+// - (a, b) is an edge when a stands before b in at least minSup strings and
+//   no frequent item lies between them in every one of those strings;
+// - a string holds an edge when a stands anywhere before b in it;
+// - a closed pattern is a non-empty intersection of the edge sets of some
+//   strings, with the number of strings that hold all of it (at least
+//   minSup) as its support.
+BruteForceResult bruteForceClosedPatterns(const std::vector<std::vector<int>>& strings, int minSup);
+
+}  // namespace tavrel::testing

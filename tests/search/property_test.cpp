@@ -1,0 +1,160 @@
+// The miner against the brute-force enumerator on a few hundred seeded
+// random databases of different shapes and several minimum supports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "search/brute_force.h"
+#include "support/test_support.h"
+
+namespace tavrel::testing {
+namespace {
+
+using Strings = std::vector<std::vector<int>>;
+
+// A random subset of `order`, kept in the order's order.
+std::vector<int> subsequence(const std::vector<int>& order, std::mt19937& random) {
+  std::vector<int> kept;
+  std::bernoulli_distribution keep(0.6);
+  for (int item : order) {
+    if (keep(random)) kept.push_back(item);
+  }
+  if (kept.empty()) kept.push_back(order[random() % order.size()]);
+  return kept;
+}
+
+// The database shapes: random permutations, strings drawn from a few hidden
+// orders with noise, tiny alphabets, and duplicates of earlier strings.
+Strings randomDatabase(int shape, std::mt19937& random) {
+  int items = shape == 2 ? 2 + static_cast<int>(random() % 3) : 3 + static_cast<int>(random() % 7);
+  int count = 1 + static_cast<int>(random() % 12);
+  std::vector<int> all(items);
+  std::iota(all.begin(), all.end(), 0);
+  std::vector<std::vector<int>> orders;
+  for (int k = 0; k < 3; ++k) {
+    std::shuffle(all.begin(), all.end(), random);
+    orders.push_back(all);
+  }
+  Strings strings;
+  for (int s = 0; s < count; ++s) {
+    std::vector<int> string;
+    if (shape == 0 || shape == 2) {
+      std::shuffle(all.begin(), all.end(), random);
+      string = subsequence(all, random);
+    } else {
+      string = subsequence(orders[random() % (shape == 1 ? orders.size() : 1)], random);
+      if (string.size() > 1 && random() % 4 == 0) {
+        std::size_t at = random() % (string.size() - 1);
+        std::swap(string[at], string[at + 1]);
+      }
+    }
+    if (shape == 3 && !strings.empty() && random() % 2 == 0)
+      string = strings[random() % strings.size()];
+    strings.push_back(string);
+  }
+  return strings;
+}
+
+std::string databaseText(const Strings& strings) {
+  std::string text;
+  for (const auto& string : strings) {
+    text += std::to_string(string.size());
+    for (int item : string) text += " " + std::to_string(item);
+    text += "\n";
+  }
+  return text;
+}
+
+// Parses a complete run's output into its patterns, checking the framing:
+// consecutive numbers, the edge line's form and the final count.
+std::vector<ClosedPattern> parsePatterns(const std::string& output,
+                                         std::vector<std::vector<Edge>>* edgeOrder) {
+  std::vector<ClosedPattern> patterns;
+  std::istringstream lines(normalizeRuntime(output));
+  std::string line;
+  EXPECT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, " ");
+  while (std::getline(lines, line) && line.rfind("Pattern ", 0) == 0) {
+    int number = 0;
+    int support = 0;
+    char tail[4] = {};
+    EXPECT_EQ(std::sscanf(line.c_str(), "Pattern %d Support = %d%3c", &number, &support, tail), 3)
+        << line;
+    EXPECT_EQ(std::string(tail), ": ") << line;
+    EXPECT_EQ(number, static_cast<int>(patterns.size()) + 1);
+    std::string edgeLine;
+    std::string empty;
+    EXPECT_TRUE(std::getline(lines, edgeLine) && std::getline(lines, empty));
+    EXPECT_EQ(empty, "");
+    EXPECT_FALSE(edgeLine.empty());
+    EXPECT_EQ(edgeLine.back(), '\t');
+    ClosedPattern pattern{{}, support};
+    std::vector<Edge> order;
+    std::istringstream edges(edgeLine);
+    std::string edge;
+    while (std::getline(edges, edge, '\t')) {
+      int from = -1;
+      int to = -1;
+      EXPECT_EQ(std::sscanf(edge.c_str(), "%d-%d", &from, &to), 2) << edge;
+      pattern.edges.insert({from, to});
+      order.push_back({from, to});
+    }
+    EXPECT_EQ(pattern.edges.size(), order.size()) << "an edge written twice";
+    patterns.push_back(pattern);
+    edgeOrder->push_back(order);
+  }
+  EXPECT_EQ(line, "Total Runtime: <t> sec.");
+  EXPECT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "Total Number of patterns: " + std::to_string(patterns.size()));
+  return patterns;
+}
+
+TEST(PropertyTest, MinerAgreesWithBruteForce) {
+  std::mt19937 random(20261208);
+  int checked = 0;
+  int patternsSeen = 0;
+  for (int round = 0; round < 320; ++round) {
+    int shape = round % 4;
+    Strings strings = randomDatabase(shape, random);
+    int longest = 0;
+    for (const auto& string : strings) longest = std::max(longest, static_cast<int>(string.size()));
+    ScratchDir dir;
+    int stringCount = static_cast<int>(strings.size()) + (round % 5 == 0 ? 3 : 0);
+    std::string spec = dir.writeDatabase(databaseText(strings), 10, longest, stringCount);
+    for (int minSup : {1, 2, 3, 5}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
+                   databaseText(strings));
+      RunResult run = runInProcess({spec, std::to_string(minSup)});
+      ASSERT_EQ(run.status, 0);
+      BruteForceResult expected = bruteForceClosedPatterns(strings, minSup);
+      std::vector<std::vector<Edge>> edgeOrder;
+      std::vector<ClosedPattern> got = parsePatterns(run.out, &edgeOrder);
+      std::vector<ClosedPattern> sorted = got;
+      std::sort(sorted.begin(), sorted.end());
+      EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
+          << "a pattern written twice";
+      ASSERT_EQ(sorted, expected.patterns);
+      // Within a pattern, edges stand by descending support, then by
+      // ascending from item and to item.
+      for (const auto& order : edgeOrder) {
+        for (std::size_t k = 1; k < order.size(); ++k) {
+          int previous = expected.edgeSupport.at(order[k - 1]);
+          int current = expected.edgeSupport.at(order[k]);
+          EXPECT_TRUE(previous > current || (previous == current && order[k - 1] < order[k]));
+        }
+      }
+      ++checked;
+      patternsSeen += static_cast<int>(got.size());
+    }
+  }
+  EXPECT_EQ(checked, 1280);
+  EXPECT_GT(patternsSeen, 2000);  // the databases are not trivially empty
+}
+
+}  // namespace
+}  // namespace tavrel::testing
