@@ -1,0 +1,97 @@
+#include "common/item_table.h"
+
+#include "common/integer_text.h"
+#include "common/report.h"
+#include "common/text_input.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+std::string unescapeLabel(std::string_view text) {
+  std::string label;
+  label.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size()) {
+      char next = text[i + 1];
+      char plain = next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+      if (next == 't' || next == 'n' || next == 'r' || next == '\\') {
+        label.push_back(plain);
+        ++i;
+        continue;
+      }
+    }
+    label.push_back(c);
+  }
+  return label;
+}
+
+}  // namespace
+
+std::string escapeLabel(std::string_view label) {
+  std::string text;
+  text.reserve(label.size());
+  for (char c : label) {
+    switch (c) {
+      case '\t':
+        text += "\\t";
+        break;
+      case '\n':
+        text += "\\n";
+        break;
+      case '\r':
+        text += "\\r";
+        break;
+      case '\\':
+        text += "\\\\";
+        break;
+      default:
+        text.push_back(c);
+    }
+  }
+  return text;
+}
+
+int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
+                   std::string* error) {
+  table->labels.clear();
+  LineCursor cursor{text};
+  std::string_view line;
+  while (nextLine(&cursor, &line)) {
+    auto where = [&] { return fileName + ":" + std::to_string(cursor.lineNumber) + ": "; };
+    std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) {
+      *error = where() + "expected an item number, a tab and a label";
+      return -1;
+    }
+    int item = 0;
+    if (!parseWholeInt(line.substr(0, tab), &item) || item < 0) {
+      *error = where() + inQuotes(line.substr(0, tab)) + " is not an item number";
+      return -1;
+    }
+    if (!table->labels.emplace(item, unescapeLabel(line.substr(tab + 1))).second) {
+      *error = where() + "item " + std::to_string(item) + " is listed twice";
+      return -1;
+    }
+  }
+  return 0;
+}
+
+int readItemTable(const std::string& path, ItemTable* table, std::string* error) {
+  std::string content;
+  if (readWholeFile(path, &content, error) != 0) return -1;
+  return parseItemTable(content, path, table, error);
+}
+
+const std::string* findLabel(const ItemTable& table, int item) {
+  auto found = table.labels.find(item);
+  return found == table.labels.end() ? nullptr : &found->second;
+}
+
+std::string labelOrNumber(const ItemTable* table, int item) {
+  const std::string* label = table == nullptr ? nullptr : findLabel(*table, item);
+  return label == nullptr ? std::to_string(item) : *label;
+}
+
+}  // namespace tavrel::tools

@@ -1,0 +1,37 @@
+// The item table that tavrel-prep writes beside a database and that
+// tavrel-show reads to print labels: one line per item, its number, a tab
+// and its label. In a label, a tab, a line feed, a carriage return and a
+// backslash are written as \t, \n, \r and \\, so that any label fits on
+// its line; a backslash before any other character stands for itself.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace tavrel::tools {
+
+struct ItemTable {
+  std::map<int, std::string> labels;  // by item number
+};
+
+// The label as it is written in the table.
+std::string escapeLabel(std::string_view label);
+
+// Reads a table from `text`. Returns 0, or -1 with "<fileName>:<line>:
+// <reason>" in `error` for a line without a tab, a number that is not a
+// whole non-negative int, or a number listed twice.
+int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
+                   std::string* error);
+
+// Reads the table from the file `path`, as parseItemTable().
+int readItemTable(const std::string& path, ItemTable* table, std::string* error);
+
+// The label of `item`, or nullptr when the table does not list it.
+const std::string* findLabel(const ItemTable& table, int item);
+
+// The label of `item` when `table` is given and lists it; otherwise the
+// item's number as decimal text.
+std::string labelOrNumber(const ItemTable* table, int item);
+
+}  // namespace tavrel::tools

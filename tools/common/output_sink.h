@@ -1,0 +1,28 @@
+// A buffered writer for the companion programs' output files and standard
+// output. Bytes are collected and handed to the operating system in large
+// pieces; a write that fails is remembered with its errno, later bytes are
+// dropped, and the owner learns of it from sinkFlush().
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrel::tools {
+
+struct OutputSink {
+  int fd = -1;
+  std::string pending;
+  bool failed = false;
+  int error = 0;  // errno of the first failed write
+};
+
+// Appends text; writes the pending bytes once they pass a threshold.
+void sinkPut(OutputSink* sink, std::string_view text);
+void sinkPutChar(OutputSink* sink, char c);
+void sinkPutInt(OutputSink* sink, long long value);
+
+// Writes every pending byte. Returns 0, or -1 when this or any earlier
+// write to the sink has failed.
+int sinkFlush(OutputSink* sink);
+
+}  // namespace tavrel::tools

@@ -1,0 +1,91 @@
+#include "prep/csv_records.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+// True when the cursor stands at a record end: "\n", "\r\n", or the end of
+// the text, with or without a last '\r'.
+bool atRecordEnd(const CsvCursor& cursor) {
+  std::string_view rest = cursor.text.substr(cursor.position);
+  return rest.empty() || rest == "\r" || rest[0] == '\n' || rest.substr(0, 2) == "\r\n";
+}
+
+// Reads a quoted field; the cursor stands on its opening quote.
+int readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine, std::string* error) {
+  long startLine = cursor->line;
+  std::string_view text = cursor->text;
+  std::size_t i = cursor->position + 1;
+  for (;;) {
+    if (i >= text.size()) {
+      *errorLine = startLine;
+      *error = "a quoted field is not closed";
+      return -1;
+    }
+    char c = text[i];
+    if (c == '"') {
+      if (i + 1 < text.size() && text[i + 1] == '"') {
+        field->push_back('"');
+        i += 2;
+        continue;
+      }
+      cursor->position = i + 1;
+      break;
+    }
+    if (c == '\n') ++cursor->line;
+    field->push_back(c);
+    ++i;
+  }
+  if (!atRecordEnd(*cursor) && text[cursor->position] != ',') {
+    *errorLine = cursor->line;
+    *error = "text after the closing quote of a field";
+    return -1;
+  }
+  return 0;
+}
+
+// Reads an unquoted field up to the next comma or record end.
+int readPlainField(CsvCursor* cursor, std::string* field, long* errorLine, std::string* error) {
+  std::string_view text = cursor->text;
+  std::size_t start = cursor->position;
+  while (!atRecordEnd(*cursor) && text[cursor->position] != ',') {
+    if (text[cursor->position] == '"') {
+      *errorLine = cursor->line;
+      *error = "a quote inside an unquoted field (quote the whole field and double the quote)";
+      return -1;
+    }
+    ++cursor->position;
+  }
+  field->assign(text.substr(start, cursor->position - start));
+  return 0;
+}
+
+}  // namespace
+
+int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine,
+                  std::string* error) {
+  fields->clear();
+  if (cursor->position >= cursor->text.size()) return 0;
+  *recordLine = cursor->line;
+  for (;;) {
+    fields->emplace_back();
+    bool quoted = cursor->text[cursor->position] == '"';
+    int status = quoted ? readQuotedField(cursor, &fields->back(), recordLine, error)
+                        : readPlainField(cursor, &fields->back(), recordLine, error);
+    if (status != 0) return -1;
+    if (atRecordEnd(*cursor)) break;
+    ++cursor->position;  // the comma
+    if (cursor->position == cursor->text.size()) {
+      fields->emplace_back();  // a record ending in a comma has an empty last field
+      break;
+    }
+  }
+  std::string_view rest = cursor->text.substr(cursor->position);
+  if (!rest.empty()) {
+    cursor->position += rest.substr(0, 2) == "\r\n" ? 2 : 1;
+    ++cursor->line;
+  }
+  return 1;
+}
+
+}  // namespace tavrel::tools

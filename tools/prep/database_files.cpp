@@ -1,0 +1,127 @@
+#include "prep/database_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "common/item_table.h"
+#include "common/output_sink.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+struct PendingFile {
+  std::string finalPath;
+  std::string temporaryPath;
+};
+
+void putDatabase(OutputSink* sink, const Database& database) {
+  for (const std::vector<int>& items : database.strings) {
+    sinkPutInt(sink, static_cast<long long>(items.size()));
+    for (int item : items) {
+      sinkPutChar(sink, ' ');
+      sinkPutInt(sink, item);
+    }
+    sinkPutChar(sink, '\n');
+  }
+}
+
+void putSpec(OutputSink* sink, const std::string& name, const Database& database) {
+  sinkPut(sink, name + ".db\n");
+  sinkPutInt(sink, static_cast<long long>(database.labels.size()));
+  sinkPutChar(sink, '\n');
+  sinkPutInt(sink, static_cast<long long>(database.longest));
+  sinkPutChar(sink, '\n');
+  sinkPutInt(sink, static_cast<long long>(database.strings.size()));
+  sinkPutChar(sink, '\n');
+}
+
+void putItemTable(OutputSink* sink, const Database& database) {
+  for (std::size_t item = 0; item < database.labels.size(); ++item) {
+    sinkPutInt(sink, static_cast<long long>(item));
+    sinkPutChar(sink, '\t');
+    sinkPut(sink, escapeLabel(database.labels[item]));
+    sinkPutChar(sink, '\n');
+  }
+}
+
+// Writes one file under a fresh temporary name beside `finalPath`; the
+// content comes from `put`. Returns 0, or -1 with a message.
+template <typename Put>
+int writeTemporary(PendingFile* file, Put put, std::string* error) {
+  std::string pattern = file->finalPath + ".tmp-XXXXXX";
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    *error = "cannot create " + file->finalPath + ": " + std::strerror(errno);
+    return -1;
+  }
+  file->temporaryPath = pattern;
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);  // the permissions a plainly created file gets
+  OutputSink sink;
+  sink.fd = fd;
+  put(&sink);
+  int status = sinkFlush(&sink);
+  int writeError = sink.error;
+  if (::close(fd) != 0 && status == 0) {
+    status = -1;
+    writeError = errno;
+  }
+  if (status != 0) {
+    *error = "cannot write " + file->finalPath + ": " + std::strerror(writeError);
+    return -1;
+  }
+  return 0;
+}
+
+void removeTemporaries(PendingFile* files, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!files[i].temporaryPath.empty()) ::unlink(files[i].temporaryPath.c_str());
+    files[i].temporaryPath.clear();
+  }
+}
+
+}  // namespace
+
+int writeDatabaseFiles(const std::string& folder, const std::string& name, const Database& database,
+                       std::string* error) {
+  std::error_code failure;
+  std::filesystem::create_directories(folder, failure);
+  if (failure) {
+    *error = "cannot create the folder " + folder + ": " + failure.message();
+    return -1;
+  }
+  std::string base = folder + (folder.back() == '/' ? "" : "/") + name;
+  // The spec file comes last, so that it appears only beside a finished database.
+  PendingFile files[3] = {{base + ".items.tsv", ""}, {base + ".db", ""}, {base + ".spec", ""}};
+  bool written =
+      writeTemporary(
+          &files[0], [&](OutputSink* sink) { putItemTable(sink, database); }, error) == 0 &&
+      writeTemporary(
+          &files[1], [&](OutputSink* sink) { putDatabase(sink, database); }, error) == 0 &&
+      writeTemporary(
+          &files[2], [&](OutputSink* sink) { putSpec(sink, name, database); }, error) == 0;
+  if (!written) {
+    removeTemporaries(files, 3);
+    return -1;
+  }
+  for (PendingFile& file : files) {
+    if (std::rename(file.temporaryPath.c_str(), file.finalPath.c_str()) != 0) {
+      *error = "cannot rename " + file.temporaryPath + " to " + file.finalPath + ": " +
+               std::strerror(errno);
+      removeTemporaries(files, 3);
+      return -1;
+    }
+    file.temporaryPath.clear();
+  }
+  return 0;
+}
+
+}  // namespace tavrel::tools

@@ -1,0 +1,21 @@
+// Writing a database with its spec file and item table into a folder:
+// <name>.db, <name>.spec and <name>.items.tsv. The spec file's first line is
+// the bare file name <name>.db, so the miner finds the database when it is
+// started from that folder. Each file is written under a temporary name in
+// the folder and renamed only when all three are complete, so a failed run
+// never leaves a file that looks finished.
+#pragma once
+
+#include <string>
+
+#include "prep/database.h"
+
+namespace tavrel::tools {
+
+// Creates `folder` (and its parents) when missing and writes the three
+// files. Returns 0, or -1 with a message in `error`; the temporary files
+// are then removed again.
+int writeDatabaseFiles(const std::string& folder, const std::string& name, const Database& database,
+                       std::string* error);
+
+}  // namespace tavrel::tools

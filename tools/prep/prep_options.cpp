@@ -1,0 +1,137 @@
+#include "prep/prep_options.h"
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "common/report.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+int checkName(const std::string& name, std::string* error) {
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of("/\n\r") != std::string::npos) {
+    *error = inQuotes(name) + " cannot be used as the output name (give NAME: no '/', no line end)";
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const char* prepUsage() {
+  return "Usage: tavrel-prep --format spmf|text|csv [options] INPUT OUTDIR [NAME]\n"
+         "\n"
+         "Turns a sequence file into a database for Tavrel.exe. Writes NAME.db,\n"
+         "NAME.spec and NAME.items.tsv into OUTDIR (created when missing); NAME\n"
+         "defaults to INPUT's file name without its extension. Run the miner from\n"
+         "OUTDIR: cd OUTDIR && Tavrel.exe NAME.spec MIN_SUP\n"
+         "\n"
+         "Formats:\n"
+         "  spmf   integer item ids, -1 ends an itemset, -2 ends a sequence\n"
+         "  text   one sequence per line, tokens separated by blanks or commas\n"
+         "  csv    an event log with a header row; needs --case and --activity\n"
+         "\n"
+         "Options:\n"
+         "  --case COL          the column holding the case id (csv)\n"
+         "  --activity COL      the column holding the activity (csv)\n"
+         "  --time COL          the column holding the timestamp (csv, optional):\n"
+         "                      numbers compare as numbers, anything else as text\n"
+         "  --strict-repeats    an item that occurs twice in a sequence is an error\n"
+         "                      (by default later occurrences are dropped)\n"
+         "  --help              print this text\n";
+}
+
+int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error) {
+  std::vector<std::string> operands;
+  bool formatGiven = false;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
+      operands.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string_view key = arg.substr(0, arg.find('='));
+    if (key == "--help" || key == "--strict-repeats") {
+      if (key != arg) {
+        *error = "option " + std::string(key) + " takes no value";
+        return -1;
+      }
+      (key == "--help" ? options->help : options->strictRepeats) = true;
+      continue;
+    }
+    std::string* target = key == "--case"       ? &options->columns.caseColumn
+                          : key == "--activity" ? &options->columns.activityColumn
+                          : key == "--time"     ? &options->columns.timeColumn
+                                                : nullptr;
+    std::string format;
+    if (key == "--format") target = &format;
+    if (target == nullptr) {
+      *error = "unknown option " + std::string(key);
+      return -1;
+    }
+    if (key != arg) {
+      *target = std::string(arg.substr(key.size() + 1));
+    } else if (i + 1 < argc) {
+      *target = argv[++i];
+    } else {
+      *error = "option " + std::string(key) + " needs a value";
+      return -1;
+    }
+    if (target->empty()) {
+      *error = "option " + std::string(key) + " needs a non-empty value";
+      return -1;
+    }
+    if (key == "--format") {
+      if (format == "spmf") {
+        options->format = InputFormat::kSpmf;
+      } else if (format == "text") {
+        options->format = InputFormat::kText;
+      } else if (format == "csv") {
+        options->format = InputFormat::kCsv;
+      } else {
+        *error = "unknown format '" + format + "' (use spmf, text or csv)";
+        return -1;
+      }
+      formatGiven = true;
+    }
+  }
+  if (options->help) return 0;
+  if (!formatGiven) {
+    *error = "--format is required";
+    return -1;
+  }
+  const EventLogColumns& columns = options->columns;
+  if (options->format == InputFormat::kCsv) {
+    if (columns.caseColumn.empty() || columns.activityColumn.empty()) {
+      *error = "--format csv needs --case and --activity";
+      return -1;
+    }
+  } else if (!columns.caseColumn.empty() || !columns.activityColumn.empty() ||
+             !columns.timeColumn.empty()) {
+    *error = "--case, --activity and --time apply to --format csv only";
+    return -1;
+  }
+  if (operands.size() < 2 || operands.size() > 3) {
+    *error = operands.size() < 2 ? "INPUT and OUTDIR are required" : "too many operands";
+    return -1;
+  }
+  options->input = operands[0];
+  options->outDir = operands[1];
+  if (options->outDir.empty()) {
+    *error = "OUTDIR is empty";
+    return -1;
+  }
+  options->name =
+      operands.size() == 3 ? operands[2] : std::filesystem::path(options->input).stem().string();
+  return checkName(options->name, error);
+}
+
+}  // namespace tavrel::tools

@@ -1,0 +1,34 @@
+// The command line of tavrel-prep:
+//   tavrel-prep --format spmf|text|csv [--case COL --activity COL [--time COL]]
+//               [--strict-repeats] INPUT OUTDIR [NAME]
+// Options may also be written --option=VALUE; "--" ends the options.
+#pragma once
+
+#include <string>
+
+#include "prep/event_log.h"
+
+namespace tavrel::tools {
+
+enum class InputFormat { kSpmf, kText, kCsv };
+
+struct PrepOptions {
+  bool help = false;
+  InputFormat format = InputFormat::kText;
+  EventLogColumns columns;
+  bool strictRepeats = false;
+  std::string input;
+  std::string outDir;
+  std::string name;  // the output files' base name; defaults to the input's without its extension
+};
+
+// Reads the arguments after the program name. Returns 0, or -1 with the
+// reason in `error`: an unknown option, a missing value, a missing or
+// extra operand, --case/--activity missing for csv or given for another
+// format, or a NAME that cannot be a file name in OUTDIR.
+int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error);
+
+// The text --help prints.
+const char* prepUsage();
+
+}  // namespace tavrel::tools

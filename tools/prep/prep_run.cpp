@@ -1,0 +1,113 @@
+#include "prep/prep_run.h"
+
+#include <new>
+#include <string>
+
+#include "common/output_sink.h"
+#include "common/report.h"
+#include "common/text_input.h"
+#include "prep/database.h"
+#include "prep/database_files.h"
+#include "prep/event_log.h"
+#include "prep/prep_options.h"
+#include "prep/spmf_reader.h"
+#include "prep/text_reader.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+constexpr const char* kProgram = "tavrel-prep";
+
+int printHelp() {
+  OutputSink out;
+  out.fd = 1;
+  sinkPut(&out, prepUsage());
+  if (sinkFlush(&out) != 0) {
+    reportMessage(kProgram, "cannot write the help text");
+    return 1;
+  }
+  return 0;
+}
+
+// Reads the input in its format into `set`; -1 with a message in `error`.
+int readSequences(const PrepOptions& options, const std::string& text, SequenceSet* set,
+                  std::string* error) {
+  switch (options.format) {
+    case InputFormat::kSpmf:
+      return readSpmf(text, options.input, set, error);
+    case InputFormat::kText:
+      readTextSequences(text, set);
+      return 0;
+    case InputFormat::kCsv: {
+      TimeOrder order = TimeOrder::kFileOrder;
+      if (readEventLog(text, options.input, options.columns, set, &order, error) != 0) return -1;
+      if (order != TimeOrder::kFileOrder) {
+        reportMessage(kProgram, "timestamps in column '" + options.columns.timeColumn +
+                                    "' compared as " +
+                                    (order == TimeOrder::kNumeric ? "numbers" : "text"));
+      }
+      return 0;
+    }
+  }
+  return 0;
+}
+
+int prepare(const PrepOptions& options) {
+  std::string text;
+  std::string error;
+  SequenceSet set;
+  RepeatCount repeats;
+  if (readWholeFile(options.input, &text, &error) != 0 ||
+      readSequences(options, text, &set, &error) != 0 ||
+      removeRepeats(&set, options.strictRepeats, options.input, &repeats, &error) != 0) {
+    reportMessage(kProgram, error);
+    return 1;
+  }
+  if (set.emptyDropped > 0) {
+    reportMessage(kProgram, "dropped " + std::to_string(set.emptyDropped) + " empty sequence" +
+                                (set.emptyDropped == 1 ? "" : "s"));
+  }
+  if (repeats.dropped > 0) {
+    reportMessage(kProgram, "dropped " + std::to_string(repeats.dropped) + " repeated item" +
+                                (repeats.dropped == 1 ? "" : "s") + " in " +
+                                std::to_string(repeats.sequences) + " sequence" +
+                                (repeats.sequences == 1 ? "" : "s") +
+                                " (the first occurrence is kept)");
+  }
+  if (set.sequences.empty()) {
+    reportMessage(kProgram, options.input + ": no sequence with items; nothing written");
+    return 1;
+  }
+  Database database;
+  buildDatabase(set, &database);
+  if (writeDatabaseFiles(options.outDir, options.name, database, &error) != 0) {
+    reportMessage(kProgram, error);
+    return 1;
+  }
+  reportMessage(kProgram, "wrote " + std::to_string(database.strings.size()) + " strings over " +
+                              std::to_string(database.labels.size()) + " items (longest " +
+                              std::to_string(database.longest) + ") to " + options.name + ".db, " +
+                              options.name + ".spec and " + options.name + ".items.tsv in " +
+                              options.outDir);
+  return 0;
+}
+
+}  // namespace
+
+int runPrep(int argc, const char* const* argv) {
+  try {
+    PrepOptions options;
+    std::string error;
+    if (parsePrepOptions(argc, argv, &options, &error) != 0) {
+      reportMessage(kProgram, error + " (see tavrel-prep --help)");
+      return 2;
+    }
+    return options.help ? printHelp() : prepare(options);
+  } catch (const std::bad_alloc&) {
+    reportMessage(kProgram, "out of memory");
+    return 1;
+  }
+}
+
+}  // namespace tavrel::tools

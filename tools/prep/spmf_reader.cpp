@@ -1,0 +1,99 @@
+#include "prep/spmf_reader.h"
+
+#include <map>
+
+#include "common/integer_text.h"
+#include "common/report.h"
+#include "common/text_input.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits off the next blank-separated token; false when none is left.
+bool nextToken(std::string_view line, std::size_t* position, std::string_view* token) {
+  std::size_t i = *position;
+  while (i < line.size() && isBlank(line[i])) ++i;
+  if (i == line.size()) return false;
+  std::size_t start = i;
+  while (i < line.size() && !isBlank(line[i])) ++i;
+  *token = line.substr(start, i - start);
+  *position = i;
+  return true;
+}
+
+// Reads "@ITEM=<id>=<name>" into `names`; other '@' lines are skipped.
+int readItemName(std::string_view line, std::map<int, std::string>* names, std::string* reason) {
+  constexpr std::string_view kPrefix = "@ITEM=";
+  if (line.substr(0, kPrefix.size()) != kPrefix) return 0;
+  std::string_view rest = line.substr(kPrefix.size());
+  std::size_t equals = rest.find('=');
+  int id = 0;
+  if (equals == std::string_view::npos || !parseWholeInt(rest.substr(0, equals), &id) || id < 0) {
+    *reason = "expected @ITEM=<id>=<name>";
+    return -1;
+  }
+  (*names)[id] = std::string(rest.substr(equals + 1));
+  return 0;
+}
+
+}  // namespace
+
+int readSpmf(std::string_view text, const std::string& fileName, SequenceSet* set,
+             std::string* error) {
+  set->numberBySortValue = true;
+  std::map<int, std::string> names;
+  LineCursor cursor{text};
+  std::string_view line;
+  std::string reason;
+  while (nextLine(&cursor, &line)) {
+    std::size_t first = 0;
+    while (first < line.size() && isBlank(line[first])) ++first;
+    if (first == line.size() || line[first] == '#' || line[first] == '%') continue;
+    if (line[first] == '@') {
+      if (readItemName(line.substr(first), &names, &reason) != 0) break;
+      continue;
+    }
+    Sequence sequence;
+    sequence.line = cursor.lineNumber;
+    bool ended = false;
+    std::size_t position = 0;
+    std::string_view token;
+    while (reason.empty() && nextToken(line, &position, &token)) {
+      int id = 0;
+      if (ended) {
+        reason = "text after -2, the end of the sequence";
+      } else if (!parseWholeInt(token, &id) || id < -2) {
+        reason = inQuotes(token) + " is not an item id, -1 or -2";
+      } else if (id == -2) {
+        ended = true;
+      } else if (id >= 0) {
+        std::string label = std::to_string(id);
+        int key = internLabel(set, label);
+        set->sortValue[static_cast<std::size_t>(key)] = id;
+        sequence.keys.push_back(key);
+        sequence.lines.push_back(cursor.lineNumber);
+      }
+    }
+    if (reason.empty() && !ended) reason = "the sequence does not end with -2";
+    if (!reason.empty()) break;
+    if (sequence.keys.empty()) {
+      ++set->emptyDropped;
+    } else {
+      set->sequences.push_back(std::move(sequence));
+    }
+  }
+  if (!reason.empty()) {
+    *error = fileName + ":" + std::to_string(cursor.lineNumber) + ": " + reason;
+    return -1;
+  }
+  for (const auto& [id, name] : names) {
+    auto entry = set->index.find(std::to_string(id));
+    if (entry != set->index.end()) set->labels[static_cast<std::size_t>(entry->second)] = name;
+  }
+  return 0;
+}
+
+}  // namespace tavrel::tools

@@ -1,0 +1,22 @@
+// Reader of the SPMF sequence format: one sequence per line, item ids as
+// non-negative integers, -1 after each itemset and -2 at the end of the
+// sequence. Itemsets are flattened in order, the items of one itemset in
+// their listed order. Blank lines and lines starting with '#' or '%' are
+// skipped; of the '@' lines, "@ITEM=<id>=<name>" gives an item its label
+// and the others are skipped. An item without a name is labelled with its
+// id. Items are numbered by ascending id.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "prep/sequence_set.h"
+
+namespace tavrel::tools {
+
+// Reads `text` (the contents of `fileName`) into `set`. Returns 0, or -1
+// with "<fileName>:<line>: <reason>" in `error`.
+int readSpmf(std::string_view text, const std::string& fileName, SequenceSet* set,
+             std::string* error);
+
+}  // namespace tavrel::tools

@@ -1,0 +1,18 @@
+// Reader of plain-text sequences: one sequence per line, its items as
+// tokens separated by blanks, tabs or commas (a run of separators counts as
+// one). A token is a label and may be any other text. A line without a
+// token is an empty sequence. Items are numbered in order of first
+// appearance.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "prep/sequence_set.h"
+
+namespace tavrel::tools {
+
+// Reads `text` into `set`. Every line is well-formed, so this cannot fail.
+void readTextSequences(std::string_view text, SequenceSet* set);
+
+}  // namespace tavrel::tools
