@@ -1,0 +1,147 @@
+#include "show/show_options.h"
+
+#include <string_view>
+#include <vector>
+
+#include "common/integer_text.h"
+#include "common/report.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+int readCount(std::string_view key, std::string_view text, int* value, std::string* error) {
+  if (!parseWholeInt(text, value) || *value < 0) {
+    *error =
+        "option " + std::string(key) + " needs a whole number of 0 or more, not " + inQuotes(text);
+    return -1;
+  }
+  return 0;
+}
+
+// Reads "N[,N...]" into `numbers`.
+int readNumbers(std::string_view key, std::string_view text, std::vector<int>* numbers,
+                std::string* error) {
+  for (;;) {
+    std::size_t comma = text.find(',');
+    int number = 0;
+    if (readCount(key, text.substr(0, comma), &number, error) != 0) return -1;
+    numbers->push_back(number);
+    if (comma == std::string_view::npos) return 0;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+int readFormat(std::string_view text, ShowFormat* format, std::string* error) {
+  if (text == "summary") {
+    *format = ShowFormat::kSummary;
+  } else if (text == "dot") {
+    *format = ShowFormat::kDot;
+  } else if (text == "jsonl") {
+    *format = ShowFormat::kJsonLines;
+  } else if (text == "csv") {
+    *format = ShowFormat::kCsv;
+  } else {
+    *error = "unknown format " + inQuotes(text) + " (use summary, dot, jsonl or csv)";
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const char* showUsage() {
+  return "Usage: tavrel-show [options] [MINER_OUTPUT]\n"
+         "\n"
+         "Reads the output of Tavrel.exe (from MINER_OUTPUT, or standard input when\n"
+         "it is missing or '-') and writes the chosen patterns to standard output.\n"
+         "\n"
+         "Output:\n"
+         "  --format F        summary (default): counts, supports, sizes, top items\n"
+         "                    dot: one Graphviz digraph per pattern (Hasse diagram)\n"
+         "                    jsonl: one JSON object per line and pattern\n"
+         "                    csv: a header, then one record per pattern\n"
+         "  --items FILE      the item table from tavrel-prep, for item labels\n"
+         "  --all-edges       dot: draw every edge, not only the Hasse diagram's\n"
+         "\n"
+         "Selection (all filters apply together):\n"
+         "  --pattern N[,N]   only these pattern numbers (may be repeated)\n"
+         "  --min-support S   only patterns with support S or more\n"
+         "  --min-edges E     only patterns with E edges or more\n"
+         "  --max-edges E     only patterns with E edges or fewer\n"
+         "  --top K           then the K patterns of highest support, ties by\n"
+         "                    pattern number, in that order\n"
+         "  --help            print this text\n";
+}
+
+int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  Selection& selection = options->selection;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
+      operands.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string_view key = arg.substr(0, arg.find('='));
+    if (key == "--help" || key == "--all-edges") {
+      if (key != arg) {
+        *error = "option " + std::string(key) + " takes no value";
+        return -1;
+      }
+      (key == "--help" ? options->help : options->allEdges) = true;
+      continue;
+    }
+    if (key != "--format" && key != "--items" && key != "--pattern" && key != "--min-support" &&
+        key != "--min-edges" && key != "--max-edges" && key != "--top") {
+      *error = "unknown option " + std::string(key);
+      return -1;
+    }
+    std::string_view value;
+    if (key != arg) {
+      value = arg.substr(key.size() + 1);
+    } else if (i + 1 < argc) {
+      value = argv[++i];
+    } else {
+      *error = "option " + std::string(key) + " needs a value";
+      return -1;
+    }
+    int status = 0;
+    if (key == "--format") {
+      status = readFormat(value, &options->format, error);
+    } else if (key == "--items") {
+      options->itemsPath = std::string(value);
+      if (value.empty()) *error = "option --items needs a file name";
+      status = value.empty() ? -1 : 0;
+    } else if (key == "--pattern") {
+      status = readNumbers(key, value, &selection.numbers, error);
+    } else if (key == "--min-support") {
+      status = readCount(key, value, &selection.minSupport, error);
+    } else if (key == "--min-edges") {
+      status = readCount(key, value, &selection.minEdges, error);
+    } else if (key == "--max-edges") {
+      status = readCount(key, value, &selection.maxEdges, error);
+    } else {
+      status = readCount(key, value, &selection.top, error);
+    }
+    if (status != 0) return -1;
+  }
+  if (options->help) return 0;
+  if (options->allEdges && options->format != ShowFormat::kDot) {
+    *error = "--all-edges applies to --format dot only";
+    return -1;
+  }
+  if (operands.size() > 1) {
+    *error = "too many operands (one miner output at most)";
+    return -1;
+  }
+  if (!operands.empty()) options->input = operands[0];
+  return 0;
+}
+
+}  // namespace tavrel::tools

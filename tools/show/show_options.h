@@ -1,0 +1,36 @@
+// The command line of tavrel-show:
+//   tavrel-show [--format summary|dot|jsonl|csv] [--items FILE]
+//               [--pattern N[,N...]]... [--min-support S] [--min-edges E]
+//               [--max-edges E] [--top K] [--all-edges] [MINER_OUTPUT]
+// Without MINER_OUTPUT, or with "-", the miner's output is read from
+// standard input. Options may also be written --option=VALUE; "--" ends
+// the options.
+#pragma once
+
+#include <string>
+
+#include "show/selection.h"
+
+namespace tavrel::tools {
+
+enum class ShowFormat { kSummary, kDot, kJsonLines, kCsv };
+
+struct ShowOptions {
+  bool help = false;
+  ShowFormat format = ShowFormat::kSummary;
+  std::string itemsPath;  // empty: no item table
+  Selection selection;
+  bool allEdges = false;
+  std::string input = "-";
+};
+
+// Reads the arguments after the program name. Returns 0, or -1 with the
+// reason in `error`: an unknown option or format, a missing value, a
+// number that is not a whole non-negative int, --all-edges without
+// --format dot, or more than one operand.
+int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error);
+
+// The text --help prints.
+const char* showUsage();
+
+}  // namespace tavrel::tools
