@@ -1,5 +1,6 @@
 #include "search/closed_search.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "search/pattern_report.h"
@@ -10,21 +11,51 @@
 
 namespace tavrel {
 
+// How the search keeps its arrays small. A record whose support is below
+// minSup takes no part in a search call: it is never gathered (supports that
+// are gathered are at least minSup), never tried, never pushed down, never
+// linked into, and a mark of absorption on it is never read. So a child
+// array holds only the edges that reach minSup below the extension's
+// occurrences, in ascending edgeId; the others are left out rather than kept
+// with their low supports. Every decision, every chain and every written
+// pattern is the same as with arrays that cover every later edge.
+//
+// To find an edge's record in the sparse array of an open level, each edge
+// has a level and an index (levelOf, indexOf): the deepest open level whose
+// array holds it, and its index there. A child array holds a subset of its
+// parent's edges, so entering a level overwrites the map for its edges and
+// leaving it restores their indices in the parent.
+
 namespace {
 
 // One open level of the search: a prefix pattern and its projected array.
 struct SearchFrame {
   EdgeInfo* projected;
-  int base;
-  int n;  // records in projected
+  int n;          // records in projected
+  int maxEdgeId;  // largest edgeId with a record of support >= minSup
   int parentSupport;
   int* pattern;  // gathered entries, then one slot for the extension edge
   int entryCount;
   int slotCount;
   int insertPosition;
   bool extensionInserted;
-  int next;         // index of the record the loop works on
-  EdgeInfo* child;  // child array of that record while its branch runs
+  int next;           // index of the record the loop works on
+  EdgeInfo* child;    // child array of that record while its branch runs
+  int* childParents;  // for each child record, its edge's index in projected
+  int childCount;
+};
+
+// Edge-indexed working memory shared by all levels, allocated once.
+struct Scratch {
+  int* levelOf = nullptr;       // deepest open level holding the edge, or -1
+  int* indexOf = nullptr;       // the edge's index in that level's array
+  int* supportOf = nullptr;     // supports of the extension being projected
+  TreeNode** headOf = nullptr;  // its occurrence chains
+  int* chainCountOf = nullptr;
+  int* touched = nullptr;        // edges whose supportOf is not 0
+  int* frequent = nullptr;       // edges whose supportOf reaches minSup
+  int* ancestorCount = nullptr;  // closure test counters
+  int* candidates = nullptr;     // edges whose ancestorCount is not 0
 };
 
 struct FrameStack {
@@ -32,6 +63,39 @@ struct FrameStack {
   int size = 0;
   int capacity = 0;
 };
+
+int allocateScratch(Scratch& scratch) {
+  std::size_t edges = static_cast<std::size_t>(edgeCount);
+  scratch.levelOf = newArray<int>(edges);
+  scratch.indexOf = newArray<int>(edges);
+  scratch.supportOf = newArray<int>(edges);
+  scratch.headOf = newArray<TreeNode*>(edges);
+  scratch.chainCountOf = newArray<int>(edges);
+  scratch.touched = newArray<int>(edges);
+  scratch.frequent = newArray<int>(edges);
+  scratch.ancestorCount = newArray<int>(edges);
+  scratch.candidates = newArray<int>(edges);
+  if (scratch.levelOf == nullptr || scratch.indexOf == nullptr || scratch.supportOf == nullptr ||
+      scratch.headOf == nullptr || scratch.chainCountOf == nullptr || scratch.touched == nullptr ||
+      scratch.frequent == nullptr || scratch.ancestorCount == nullptr ||
+      scratch.candidates == nullptr) {
+    return -1;
+  }
+  std::fill(scratch.levelOf, scratch.levelOf + edges, -1);
+  return 0;
+}
+
+void releaseScratch(Scratch& scratch) {
+  deleteArray(scratch.levelOf);
+  deleteArray(scratch.indexOf);
+  deleteArray(scratch.supportOf);
+  deleteArray(scratch.headOf);
+  deleteArray(scratch.chainCountOf);
+  deleteArray(scratch.touched);
+  deleteArray(scratch.frequent);
+  deleteArray(scratch.ancestorCount);
+  deleteArray(scratch.candidates);
+}
 
 int pushFrame(FrameStack& stack) {
   if (stack.size == stack.capacity) {
@@ -42,6 +106,7 @@ int pushFrame(FrameStack& stack) {
     stack.frames = static_cast<SearchFrame*>(grown);
     stack.capacity = capacity;
   }
+  stack.frames[stack.size] = SearchFrame{};
   ++stack.size;
   return 0;
 }
@@ -57,8 +122,8 @@ int openFrame(SearchFrame& frame, const int* prefix, int prefixLength) {
   frame.slotCount = prefixLength + equalCount + 1;
   frame.pattern = newArray<int>(static_cast<std::size_t>(frame.slotCount));
   if (frame.pattern == nullptr) return -1;
-  for (int k = 0; k < prefixLength; ++k) frame.pattern[k] = prefix[k];
   int* pattern = frame.pattern;
+  std::copy(prefix, prefix + prefixLength, pattern);
   int entryCount = prefixLength;
   for (int k = 0; k < frame.n; ++k) {
     if (frame.projected[k].support != frame.parentSupport) continue;
@@ -80,8 +145,6 @@ int openFrame(SearchFrame& frame, const int* prefix, int prefixLength) {
   frame.entryCount = entryCount;
   frame.insertPosition = entryCount;
   frame.extensionInserted = false;
-  frame.next = 0;
-  frame.child = nullptr;
   if (frame.slotCount > 1) {
     reportPattern(pattern, entryCount, frame.parentSupport);
     if (outputFailed()) return -1;
@@ -89,7 +152,8 @@ int openFrame(SearchFrame& frame, const int* prefix, int prefixLength) {
   return 0;
 }
 
-// True when `value` is among the filled slots of the frame's pattern.
+// True when `value` is among the filled slots of the frame's pattern: the
+// gathered entries and, once one has been inserted, the extension edge.
 bool patternHolds(const SearchFrame& frame, int value) {
   int lo = 0;
   int hi = frame.extensionInserted ? frame.entryCount : frame.entryCount - 1;
@@ -105,25 +169,43 @@ bool patternHolds(const SearchFrame& frame, int value) {
   return false;
 }
 
-// The closure test: false when some edge below e's number lies above every
-// occurrence of e without being in the pattern. Returns 1, 0, or -1 (memory).
-int passesClosureTest(const SearchFrame& frame, const EdgeInfo& e) {
-  int* ancestorCounts = newArray<int>(static_cast<std::size_t>(e.edgeId));
-  if (ancestorCounts == nullptr) return -1;
-  for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    for (TreeNode* above = node->parent; above != treeRoot; above = above->parent) {
-      ++ancestorCounts[above->edgeId];
+// The closure test: false when some edge below e's number that is not in
+// the pattern lies above every occurrence of e. The candidates are the
+// edges above e's first occurrence; each further occurrence keeps those
+// that lie above it too, and the test passes as soon as none is left.
+bool passesClosureTest(const SearchFrame& frame, const EdgeInfo& e, Scratch& scratch) {
+  TreeNode* node = e.occurrenceHead;
+  if (node == nullptr) {
+    // No occurrence: every smaller edge lies above all of them.
+    for (int m = 0; m < e.edgeId; ++m) {
+      if (!patternHolds(frame, m)) return false;
+    }
+    return true;
+  }
+  int* counts = scratch.ancestorCount;
+  int* candidates = scratch.candidates;
+  int candidateCount = 0;
+  for (TreeNode* above = node->parent; above != treeRoot; above = above->parent) {
+    if (!patternHolds(frame, above->edgeId)) {
+      counts[above->edgeId] = 1;
+      candidates[candidateCount++] = above->edgeId;
     }
   }
-  int passes = 1;
-  for (int m = 0; m < e.edgeId; ++m) {
-    if (ancestorCounts[m] == e.occurrenceCount && !patternHolds(frame, m)) {
-      passes = 0;
-      break;
+  int alive = candidateCount;
+  int seen = 1;
+  for (node = node->nextOccurrence; node != nullptr && alive > 0; node = node->nextOccurrence) {
+    int kept = 0;
+    for (TreeNode* above = node->parent; above != treeRoot && kept < alive; above = above->parent) {
+      if (counts[above->edgeId] == seen) {
+        counts[above->edgeId] = seen + 1;
+        ++kept;
+      }
     }
+    alive = kept;
+    ++seen;
   }
-  deleteArray(ancestorCounts);
-  return passes;
+  for (int k = 0; k < candidateCount; ++k) counts[candidates[k]] = 0;
+  return alive == 0;
 }
 
 // Puts e's edge id into its sorted place among the gathered entries, in
@@ -145,36 +227,107 @@ void insertExtension(SearchFrame& frame, int edgeId) {
   frame.extensionInserted = true;
 }
 
-// Child array, projection and absorption for record i of the frame.
-EdgeInfo* projectExtension(SearchFrame& frame, int i) {
+// Child array, projection and absorption for record i of the frame at
+// `level`: sums the counts below e's occurrences for the edges of the
+// frame's array, links the first nodes that reach minSup into their chains,
+// and makes the sparse child array of those edges. Returns 0 or -1 (memory).
+int projectExtension(SearchFrame& frame, int level, int i, Scratch& scratch) {
   EdgeInfo* projected = frame.projected;
   const EdgeInfo& e = projected[i];
-  int childSize = frame.n - i - 1;
-  int childBase = e.edgeId + 1;
-  EdgeInfo* child = newArray<EdgeInfo>(static_cast<std::size_t>(childSize));
-  if (child == nullptr) return nullptr;
-  for (int j = 0; j < childSize; ++j) {
-    child[j].edgeId = projected[i + 1 + j].edgeId;
-    child[j].pairCode = projected[i + 1 + j].pairCode;
-  }
+  int* levelOf = scratch.levelOf;
+  int* supportOf = scratch.supportOf;
+  int touchedCount = 0;
   for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    accumulateSupport(child, childBase, node);
+    walkBelow(node, [&](TreeNode* descendant) {
+      int id = descendant->edgeId;
+      if (id > frame.maxEdgeId) return false;  // so is everything below it
+      if (levelOf[id] == level) {
+        if (supportOf[id] == 0) scratch.touched[touchedCount++] = id;
+        supportOf[id] += descendant->count;
+      }
+      return true;
+    });
   }
-  for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    linkOccurrences(child, childBase, node);
+  int frequentCount = 0;
+  for (int k = 0; k < touchedCount; ++k) {
+    if (supportOf[scratch.touched[k]] >= minSup)
+      scratch.frequent[frequentCount++] = scratch.touched[k];
   }
-  for (int j = 0; j < childSize; ++j) {
-    if (child[j].support == projected[i + 1 + j].support) projected[i + 1 + j].absorbed = 1;
+  std::sort(scratch.frequent, scratch.frequent + frequentCount);
+  if (frequentCount > 0) {
+    int maxFrequent = scratch.frequent[frequentCount - 1];
+    for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
+      walkBelow(node, [&](TreeNode* descendant) {
+        int id = descendant->edgeId;
+        if (id > maxFrequent) return false;
+        if (supportOf[id] < minSup) return true;
+        descendant->nextOccurrence = scratch.headOf[id];
+        scratch.headOf[id] = descendant;
+        ++scratch.chainCountOf[id];
+        return false;
+      });
+    }
   }
-  return child;
+  EdgeInfo* child = newArray<EdgeInfo>(static_cast<std::size_t>(frequentCount));
+  int* parents = newArray<int>(static_cast<std::size_t>(frequentCount));
+  if (child == nullptr || parents == nullptr) {
+    deleteArray(child);
+    deleteArray(parents);
+    return -1;
+  }
+  for (int j = 0; j < frequentCount; ++j) {
+    int id = scratch.frequent[j];
+    EdgeInfo& parentRecord = projected[scratch.indexOf[id]];
+    child[j].edgeId = id;
+    child[j].pairCode = parentRecord.pairCode;
+    child[j].support = supportOf[id];
+    child[j].occurrenceHead = scratch.headOf[id];
+    child[j].occurrenceCount = scratch.chainCountOf[id];
+    parents[j] = scratch.indexOf[id];
+    if (child[j].support == parentRecord.support) parentRecord.absorbed = 1;
+  }
+  for (int k = 0; k < touchedCount; ++k) {
+    int id = scratch.touched[k];
+    supportOf[id] = 0;
+    scratch.headOf[id] = nullptr;
+    scratch.chainCountOf[id] = 0;
+  }
+  for (int j = 0; j < frequentCount; ++j) {
+    levelOf[child[j].edgeId] = level + 1;
+    scratch.indexOf[child[j].edgeId] = j;
+  }
+  frame.child = child;
+  frame.childParents = parents;
+  frame.childCount = frequentCount;
+  return 0;
+}
+
+// Leaving the child level of `frame`: its edges are found in the frame's
+// own array again, and the child array is freed.
+void closeChild(SearchFrame& frame, int level, Scratch& scratch) {
+  for (int j = 0; j < frame.childCount; ++j) {
+    scratch.levelOf[frame.child[j].edgeId] = level;
+    scratch.indexOf[frame.child[j].edgeId] = frame.childParents[j];
+  }
+  deleteArray(frame.child);
+  deleteArray(frame.childParents);
+  frame.child = nullptr;
+  frame.childParents = nullptr;
+  frame.childCount = 0;
 }
 
 // Push-down: hands the nodes below e's occurrences on to the chains of the
 // later edges of the frame's own array.
-void pushDown(const SearchFrame& frame, const EdgeInfo& e) {
+void pushDown(const SearchFrame& frame, int level, const EdgeInfo& e, Scratch& scratch) {
   if (e.support < minSup) return;
   for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    linkOccurrences(frame.projected, frame.base, node);
+    walkBelow(node, [&](TreeNode* descendant) {
+      int id = descendant->edgeId;
+      if (id > frame.maxEdgeId) return false;
+      if (scratch.levelOf[id] != level) return true;
+      linkOccurrence(frame.projected[scratch.indexOf[id]], descendant);
+      return false;
+    });
   }
 }
 
@@ -182,31 +335,39 @@ void releaseFrames(FrameStack& stack) {
   for (int k = 0; k < stack.size; ++k) {
     deleteArray(stack.frames[k].pattern);
     deleteArray(stack.frames[k].child);
+    deleteArray(stack.frames[k].childParents);
   }
   std::free(stack.frames);
 }
 
-}  // namespace
-
-int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* prefix,
-                 int prefixLength) {
+// The search proper, with every open level on an explicit stack.
+int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefix, int prefixLength,
+              Scratch& scratch) {
   FrameStack stack;
   if (pushFrame(stack) < 0) return -1;
   SearchFrame& top = stack.frames[0];
-  top = SearchFrame{projected, base, edgeCount - base, parentSupport, nullptr, 0, 0, 0,
-                    false,     0,    nullptr};
+  top.projected = projected;
+  top.n = edgeCount - base;
+  top.maxEdgeId = -1;
+  top.parentSupport = parentSupport;
+  for (int k = 0; k < top.n; ++k) {
+    if (projected[k].support < minSup) continue;
+    scratch.levelOf[base + k] = 0;
+    scratch.indexOf[base + k] = k;
+    top.maxEdgeId = base + k;
+  }
   if (openFrame(top, prefix, prefixLength) < 0) {
     releaseFrames(stack);
     return -1;
   }
 
   while (stack.size > 0) {
-    SearchFrame* frame = &stack.frames[stack.size - 1];
+    int level = stack.size - 1;
+    SearchFrame* frame = &stack.frames[level];
     if (frame->child != nullptr) {
       // Back from the branch of record frame->next.
-      deleteArray(frame->child);
-      frame->child = nullptr;
-      pushDown(*frame, frame->projected[frame->next]);
+      closeChild(*frame, level, scratch);
+      pushDown(*frame, level, frame->projected[frame->next], scratch);
       ++frame->next;
     }
     bool descended = false;
@@ -214,40 +375,22 @@ int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* pr
       int i = frame->next;
       const EdgeInfo& e = frame->projected[i];
       if (e.support < minSup) continue;
-      if (e.absorbed || e.support >= frame->parentSupport) {
-        pushDown(*frame, e);
-        continue;
-      }
-      int closed = passesClosureTest(*frame, e);
-      if (closed < 0) {
-        releaseFrames(stack);
-        return -1;
-      }
-      if (closed == 0) {
-        pushDown(*frame, e);
+      if (e.absorbed || e.support >= frame->parentSupport ||
+          !passesClosureTest(*frame, e, scratch)) {
+        pushDown(*frame, level, e, scratch);
         continue;
       }
       insertExtension(*frame, e.edgeId);
-      EdgeInfo* child = projectExtension(*frame, i);
-      if (child == nullptr || pushFrame(stack) < 0) {
-        deleteArray(child);
+      if (projectExtension(*frame, level, i, scratch) < 0 || pushFrame(stack) < 0) {
         releaseFrames(stack);
         return -1;
       }
-      frame = &stack.frames[stack.size - 2];
-      frame->child = child;
-      SearchFrame& next = stack.frames[stack.size - 1];
-      next = SearchFrame{child,
-                         e.edgeId + 1,
-                         frame->n - i - 1,
-                         frame->projected[i].support,
-                         nullptr,
-                         0,
-                         0,
-                         0,
-                         false,
-                         0,
-                         nullptr};
+      frame = &stack.frames[level];
+      SearchFrame& next = stack.frames[level + 1];
+      next.projected = frame->child;
+      next.n = frame->childCount;
+      next.maxEdgeId = next.n > 0 ? frame->child[next.n - 1].edgeId : -1;
+      next.parentSupport = e.support;
       if (openFrame(next, frame->pattern, frame->slotCount) < 0) {
         releaseFrames(stack);
         return -1;
@@ -262,6 +405,18 @@ int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* pr
   }
   std::free(stack.frames);
   return 0;
+}
+
+}  // namespace
+
+int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* prefix,
+                 int prefixLength) {
+  Scratch scratch;
+  int status = allocateScratch(scratch) < 0
+                   ? -1
+                   : runSearch(projected, base, parentSupport, prefix, prefixLength, scratch);
+  releaseScratch(scratch);
+  return status;
 }
 
 }  // namespace tavrel

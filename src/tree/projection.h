@@ -20,4 +20,34 @@ int accumulateSupport(EdgeInfo* projected, int base, TreeNode* node);
 // edgeId, so the node linked last heads its chain. Returns 0.
 int linkOccurrences(EdgeInfo* projected, int base, TreeNode* node);
 
+// Puts `node` at the head of the occurrence chain of `record`.
+inline void linkOccurrence(EdgeInfo& record, TreeNode* node) {
+  node->nextOccurrence = record.occurrenceHead;
+  record.occurrenceHead = node;
+  ++record.occurrenceCount;
+}
+
+// The node that follows `node`'s subtree in a pre-order walk below `top`,
+// or nullptr when the walk is over.
+inline TreeNode* nextAfterSubtree(TreeNode* node, const TreeNode* top) {
+  while (node != top && node->nextSibling == nullptr) node = node->parent;
+  return node == top ? nullptr : node->nextSibling;
+}
+
+// Calls visit(n) for the proper descendants n of `top` in pre-order,
+// children in ascending edgeId, and enters n's subtree only when visit(n)
+// returns true. Needs no stack, however deep the tree: the next node comes
+// from the child, sibling and parent links.
+template <typename Visit>
+void walkBelow(TreeNode* top, Visit&& visit) {
+  TreeNode* current = top->firstChild;
+  while (current != nullptr) {
+    if (visit(current) && current->firstChild != nullptr) {
+      current = current->firstChild;
+    } else {
+      current = nextAfterSubtree(current, top);
+    }
+  }
+}
+
 }  // namespace tavrel
