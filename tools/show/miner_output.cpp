@@ -78,38 +78,43 @@ int parseMinerOutput(std::string_view text, const std::string& name, std::vector
   patterns->clear();
   LineCursor cursor{text};
   std::string_view line;
+  long current = 0;  // the line just read, or the one after the last at the end
+  auto next = [&] {
+    bool got = nextLine(&cursor, &line);
+    current = got ? cursor.lineNumber : cursor.lineNumber + 1;
+    return got;
+  };
   auto fail = [&](long at, const std::string& reason) {
     *error = name + ":" + std::to_string(at) + ": " + reason;
     return -1;
   };
-  if (!nextLine(&cursor, &line)) return fail(1, "empty input; expected the miner's output");
+  if (!next()) return fail(1, "empty input; expected the miner's output");
   if (line != " ") {
     return fail(1, "expected a line holding one blank, found " + shown(line) +
                        " (is this the miner's output of a complete run?)");
   }
   for (;;) {
-    if (!nextLine(&cursor, &line)) {
-      return fail(cursor.lineNumber + 1, "the output ends before its summary lines");
+    if (!next()) {
+      return fail(current, "the output ends before its summary lines");
     }
     Pattern pattern;
     if (parseHeader(line, &pattern.number, &pattern.support)) {
       std::string at = "pattern " + std::to_string(pattern.number);
-      long headerLine = cursor.lineNumber;
+      long headerLine = current;
       int otherNumber = 0, otherSupport = 0;
       int expected = static_cast<int>(patterns->size()) + 1;
       if (pattern.number != expected) {
-        return fail(cursor.lineNumber,
+        return fail(current,
                     at + " is out of sequence (expected pattern " + std::to_string(expected) + ")");
       }
-      if (pattern.support < 1) return fail(cursor.lineNumber, at + " has support 0");
-      if (!nextLine(&cursor, &line) || line.empty() ||
-          parseHeader(line, &otherNumber, &otherSupport)) {
+      if (pattern.support < 1) return fail(current, at + " has support 0");
+      if (!next() || line.empty() || parseHeader(line, &otherNumber, &otherSupport)) {
         return fail(headerLine, at + " has no edge line");
       }
       std::string reason;
-      if (parseEdges(line, &pattern.edges, &reason) != 0) return fail(cursor.lineNumber, reason);
-      if (!nextLine(&cursor, &line) || !line.empty()) {
-        return fail(cursor.lineNumber, "expected an empty line after the edges of " + at);
+      if (parseEdges(line, &pattern.edges, &reason) != 0) return fail(current, reason);
+      if (!next() || !line.empty()) {
+        return fail(current, "expected an empty line after the edges of " + at);
       }
       patterns->push_back(std::move(pattern));
       continue;
@@ -119,22 +124,22 @@ int parseMinerOutput(std::string_view text, const std::string& name, std::vector
         line.substr(line.size() - kRuntimeEnd.size()) == kRuntimeEnd) {
       break;
     }
-    return fail(cursor.lineNumber, "unexpected line " + shown(line));
+    return fail(current, "unexpected line " + shown(line));
   }
   int count = 0;
-  if (!nextLine(&cursor, &line) || !startsWith(line, kCountStart) ||
+  if (!next() || !startsWith(line, kCountStart) ||
       !parseWholeInt(line.substr(kCountStart.size()), &count) || count < 0) {
-    return fail(cursor.lineNumber, "expected \"Total Number of patterns: <count>\"");
+    return fail(current, "expected \"Total Number of patterns: <count>\"");
   }
   if (static_cast<std::size_t>(count) != patterns->size()) {
-    return fail(cursor.lineNumber, "the output counts " + std::to_string(count) +
-                                       " patterns, but holds " + std::to_string(patterns->size()));
+    return fail(current, "the output counts " + std::to_string(count) + " patterns, but holds " +
+                             std::to_string(patterns->size()));
   }
-  if (!nextLine(&cursor, &line) || line != std::string(47, '*')) {
-    return fail(cursor.lineNumber, "expected the closing line of 47 asterisks");
+  if (!next() || line != std::string(47, '*')) {
+    return fail(current, "expected the closing line of 47 asterisks");
   }
-  if (nextLine(&cursor, &line)) {
-    return fail(cursor.lineNumber, "text after the end of the miner's output");
+  if (next()) {
+    return fail(current, "text after the end of the miner's output");
   }
   return 0;
 }
