@@ -1,0 +1,287 @@
+// The pieces of tavrel-prep in this process: CSV records, timestamp order,
+// the three readers, repeats and numbering, and the item table.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "common/item_table.h"
+#include "common/output_sink.h"
+#include "prep/csv_records.h"
+#include "prep/database.h"
+#include "prep/event_log.h"
+#include "prep/spmf_reader.h"
+#include "prep/text_reader.h"
+#include "prep/timestamp_order.h"
+
+namespace tavrel::tools {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+struct Record {
+  Fields fields;
+  long line;
+};
+
+// Every record of `text`; stops at the first error, which goes to `error`.
+std::vector<Record> allRecords(const std::string& text, std::string* error, long* errorLine) {
+  CsvCursor cursor{text};
+  std::vector<Record> records;
+  Fields fields;
+  long line = 0;
+  int status;
+  while ((status = readCsvRecord(&cursor, &fields, &line, error)) > 0) {
+    records.push_back({fields, line});
+  }
+  *errorLine = status < 0 ? line : 0;
+  return records;
+}
+
+// The database as label lists, one per string.
+std::vector<std::vector<std::string>> labelled(const Database& database) {
+  std::vector<std::vector<std::string>> strings;
+  for (const std::vector<int>& items : database.strings) {
+    strings.emplace_back();
+    for (int item : items) strings.back().push_back(database.labels[static_cast<size_t>(item)]);
+  }
+  return strings;
+}
+
+TEST(CsvRecordsTest, QuotedFieldsHoldCommasQuotesAndLineEnds) {
+  std::string error;
+  long errorLine = 0;
+  std::vector<Record> records =
+      allRecords("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\nlines\",,\"\"\n\r\n  x ,y,\nlast", &error,
+                 &errorLine);
+  EXPECT_EQ(errorLine, 0) << error;
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(records[0].fields, (Fields{"a", "b,c", "say \"hi\""}));
+  EXPECT_EQ(records[1].fields, (Fields{"two\nlines", "", ""}));
+  EXPECT_EQ(records[2].fields, (Fields{""}));  // the blank line
+  EXPECT_EQ(records[3].fields, (Fields{"  x ", "y", ""}));
+  EXPECT_EQ(records[4].fields, (Fields{"last"}));
+  std::vector<long> lines;
+  for (const Record& record : records) lines.push_back(record.line);
+  EXPECT_EQ(lines, (std::vector<long>{1, 2, 4, 5, 6}));
+}
+
+TEST(CsvRecordsTest, MalformedRecordsNameTheLineOfTheFault) {
+  struct Case {
+    std::string text;
+    long line;
+    std::string error;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"a,b\n\"open\nstill open\n", 2, "a quoted field is not closed"},
+           {"a,\"b\"c\n", 1, "text after the closing quote of a field"},
+           {"x\n\"two\nlines\"x,y\n", 3, "text after the closing quote of a field"},
+           {"a\nb\"c\n", 2,
+            "a quote inside an unquoted field (quote the whole field and double the quote)"}}) {
+    std::string error;
+    long errorLine = 0;
+    allRecords(c.text, &error, &errorLine);
+    EXPECT_EQ(errorLine, c.line) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+TEST(TimestampOrderTest, DecimalNumbersCompareByValue) {
+  for (const char* number : {"10", "-3", "+2", "1.50", "007", "0.0"}) {
+    EXPECT_TRUE(isDecimalNumber(number)) << number;
+  }
+  for (const char* other : {"", "-", "1.", ".5", "1e3", "1,5", " 1", "2024-03-01", "12:00"}) {
+    EXPECT_FALSE(isDecimalNumber(other)) << other;
+  }
+  struct Pair {
+    const char* a;
+    const char* b;
+    int order;
+  };
+  for (const Pair& p : std::vector<Pair>{{"9", "10", -1},
+                                         {"10.5", "9", 1},
+                                         {"1.5", "1.50", 0},
+                                         {"007", "7", 0},
+                                         {"-0", "0.000", 0},
+                                         {"-2", "-1", -1},
+                                         {"-1.5", "1", -1},
+                                         {"0.5", "0.51", -1},
+                                         {"0.5", "0.49", 1},
+                                         {"10.01", "9.999", 1},
+                                         {"123456789012345678901", "123456789012345678900", 1}}) {
+    EXPECT_EQ(compareDecimalNumbers(p.a, p.b), p.order) << p.a << " vs " << p.b;
+    EXPECT_EQ(compareDecimalNumbers(p.b, p.a), -p.order) << p.b << " vs " << p.a;
+  }
+}
+
+TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
+  EventLogColumns columns{"id", "step", "t"};
+  struct Case {
+    std::string text;
+    TimeOrder order;
+    std::vector<std::vector<std::string>> strings;
+  };
+  for (const Case& c :
+       std::vector<Case>{// numbers: 9 before 10, although "10" < "9" as text; b and c tie at 2.0
+                         {"id,step,t\nx,b,10\nx,a,9\ny,z,1\nx,c,2.0\nx,d,2\n",
+                          TimeOrder::kNumeric,
+                          {{"c", "d", "a", "b"}, {"z"}}},
+                         // one value that is not a number makes the whole column text
+                         {"id,step,t\nx,b,10\nx,a,9\nx,c,T\n", TimeOrder::kText, {{"b", "a", "c"}}},
+                         {"id,step,t\nx,b,2024-01-02T08:00\nx,a,2024-01-01T23:59\n",
+                          TimeOrder::kText,
+                          {{"a", "b"}}}}) {
+    SequenceSet set;
+    TimeOrder order = TimeOrder::kFileOrder;
+    std::string error;
+    ASSERT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), 0) << error;
+    EXPECT_EQ(order, c.order) << c.text;
+    Database database;
+    buildDatabase(set, &database);
+    EXPECT_EQ(labelled(database), c.strings) << c.text;
+  }
+  // Without a time column the file order is the time order.
+  SequenceSet set;
+  TimeOrder order = TimeOrder::kNumeric;
+  std::string error;
+  ASSERT_EQ(
+      readEventLog("step,id\nb,x\na,x\n", "log.csv", {"id", "step", ""}, &set, &order, &error), 0);
+  EXPECT_EQ(order, TimeOrder::kFileOrder);
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "a"}}));
+}
+
+TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
+  EventLogColumns columns{"id", "step", "t"};
+  struct Case {
+    std::string text;
+    std::string error;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"", "log.csv:1: the file is empty; expected a header row"},
+           {"id,action,t\n",
+            "log.csv:1: no column named 'step'; the columns are: 'id', 'action', 't'"},
+           {"id,step,t,step\n", "log.csv:1: two columns are named 'step'"},
+           {"id,step,t\nx,a,1\nx,b\n", "log.csv:3: expected 3 fields, found 2"},
+           {"id,step,t\nx,\"a\nb\",1,extra\n", "log.csv:2: expected 3 fields, found 4"},
+           {"id,step,t\n,a,1\n", "log.csv:2: the case id is empty"},
+           {"id,step,t\nx,,1\n", "log.csv:2: the activity is empty"},
+           {"id,step,t\nx,a,\n", "log.csv:2: the timestamp is empty"},
+           {"id,step,t\nx,a,1\nx,\"b,1\n", "log.csv:3: a quoted field is not closed"}}) {
+    SequenceSet set;
+    TimeOrder order;
+    std::string error;
+    EXPECT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), -1) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
+  SequenceSet set;
+  std::string error;
+  ASSERT_EQ(readSpmf("@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
+                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n100 -1 20 -1 -2\n",
+                     "in.spmf", &set, &error),
+            0)
+      << error;
+  EXPECT_EQ(set.emptyDropped, 1);
+  Database database;
+  buildDatabase(set, &database);
+  // Ascending ids: 5 -> 0, 20 -> 1, 100 -> 2; only 20 has a name.
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"5", "b c", "100"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{1, 0, 2}, {2, 1}}));
+
+  struct Case {
+    std::string text;
+    std::string error;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"1 -1 -2\n2 x -1 -2\n", "in.spmf:2: 'x' is not an item id, -1 or -2"},
+           {"1 -3 -2\n", "in.spmf:1: '-3' is not an item id, -1 or -2"},
+           {"<0> 1 -1 -2\n", "in.spmf:1: '<0>' is not an item id, -1 or -2"},
+           {"1 -1 2 -1\n", "in.spmf:1: the sequence does not end with -2"},
+           {"1 -1 -2 2 -1 -2\n", "in.spmf:1: text after -2, the end of the sequence"},
+           {"@ITEM=x=name\n", "in.spmf:1: expected @ITEM=<id>=<name>"},
+           {"99999999999 -1 -2\n", "in.spmf:1: '99999999999' is not an item id, -1 or -2"}}) {
+    SequenceSet bad;
+    EXPECT_EQ(readSpmf(c.text, "in.spmf", &bad, &error), -1) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) {
+  SequenceSet set;
+  readTextSequences("b a,b\n\n c ,, a\tb a\r\n,", &set);
+  EXPECT_EQ(set.emptyDropped, 2);
+  SequenceSet strictCopy = set;
+  RepeatCount count;
+  std::string error;
+  ASSERT_EQ(removeRepeats(&set, false, "in.txt", &count, &error), 0);
+  EXPECT_EQ(count.dropped, 2);
+  EXPECT_EQ(count.sequences, 2);
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{0, 1}, {2, 1, 0}}));
+  EXPECT_EQ(database.longest, 3u);
+
+  RepeatCount strictCount;
+  EXPECT_EQ(removeRepeats(&strictCopy, true, "in.txt", &strictCount, &error), -1);
+  EXPECT_EQ(error, "in.txt:1: item 'b' occurs again in the same sequence");
+}
+
+TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
+  std::vector<std::string> labels{"plain",          "tab\there", "two\nlines\r",
+                                  "back\\slash\\t", "",          "Zürich, \"CH\""};
+  std::string text;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    std::string line = std::to_string(i) + "\t" + escapeLabel(labels[i]);
+    EXPECT_EQ(line.find_first_of("\n\r"), std::string::npos);
+    EXPECT_EQ(line.find('\t'), line.rfind('\t'));
+    text += line + "\n";
+  }
+  ItemTable table;
+  std::string error;
+  ASSERT_EQ(parseItemTable(text, "items.tsv", &table, &error), 0) << error;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    ASSERT_NE(findLabel(table, static_cast<int>(i)), nullptr);
+    EXPECT_EQ(*findLabel(table, static_cast<int>(i)), labels[i]);
+  }
+  EXPECT_EQ(findLabel(table, 6), nullptr);
+  EXPECT_EQ(labelOrNumber(&table, 6), "6");
+  EXPECT_EQ(labelOrNumber(nullptr, 1), "1");
+  // A backslash before another character stands for itself.
+  ASSERT_EQ(parseItemTable("3\tC:\\path\\\n", "t", &table, &error), 0);
+  EXPECT_EQ(*findLabel(table, 3), "C:\\path\\");
+
+  for (const auto& [bad, message] : std::vector<std::pair<std::string, std::string>>{
+           {"0\ta\n1 b\n", "t:2: expected an item number, a tab and a label"},
+           {"0\ta\n-1\tb\n", "t:2: '-1' is not an item number"},
+           {"x\ta\n", "t:1: 'x' is not an item number"},
+           {"0\ta\n\n", "t:2: expected an item number, a tab and a label"},
+           {"4\ta\n4\tb\n", "t:2: item 4 is listed twice"}}) {
+    EXPECT_EQ(parseItemTable(bad, "t", &table, &error), -1) << bad;
+    EXPECT_EQ(error, message) << bad;
+  }
+}
+
+TEST(OutputSinkTest, AFailedWriteIsRememberedAndReported) {
+  int fd = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(fd, 0);
+  OutputSink sink;
+  sink.fd = fd;
+  sinkPut(&sink, "a line\n");
+  EXPECT_EQ(sinkFlush(&sink), -1);
+  EXPECT_EQ(sink.error, ENOSPC);
+  sinkPut(&sink, std::string(1 << 17, 'x'));  // dropped, not retried
+  EXPECT_TRUE(sink.pending.empty());
+  EXPECT_EQ(sinkFlush(&sink), -1);
+  ::close(fd);
+}
+
+}  // namespace
+}  // namespace tavrel::tools

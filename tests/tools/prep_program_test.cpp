@@ -1,0 +1,165 @@
+// tavrel-prep as a user runs it: golden files for each input format,
+// malformed input, and the ways writing can fail.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "prep/prep_options.h"
+#include "tools/tools_test_support.h"
+
+namespace tavrel::testing {
+namespace {
+
+// Copies the golden case's input into a scratch folder, where tavrel-prep
+// runs and writes into "out".
+struct PrepCase {
+  std::string folder;  // under data/prep
+  std::string input;
+  std::vector<std::string> options;  // everything but INPUT and OUTDIR
+  std::vector<std::string> names;    // extra operands after OUTDIR
+};
+
+TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
+  for (const PrepCase& c : std::vector<PrepCase>{
+           {"spmf", "visits.spmf", {"--format", "spmf"}, {"clicks"}},
+           {"text", "visits.txt", {"--format", "text"}, {}},
+           {"csv",
+            "orders.csv",
+            {"--format", "csv", "--case", "case", "--activity", "activity", "--time", "time"},
+            {}},
+           {"csv-numeric",
+            "steps.csv",
+            {"--format=csv", "--case=id", "--activity=step", "--time=t"},
+            {}}}) {
+    SCOPED_TRACE(c.folder);
+    ScratchDir dir;
+    dir.write(c.input, readData("prep/" + c.folder + "/" + c.input));
+    std::vector<std::string> args = c.options;
+    args.push_back(c.input);
+    args.push_back("out");
+    args.insert(args.end(), c.names.begin(), c.names.end());
+    RunResult result = runPrepTool(args, dir.path());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, readData("prep/" + c.folder + "/expected.stderr"));
+    std::string expected = dataPath("prep/" + c.folder + "/expected");
+    ASSERT_EQ(listFolder(dir.path() + "/out"), listFolder(expected));
+    for (const std::string& name : listFolder(expected)) {
+      EXPECT_EQ(readFile(dir.path() + "/out/" + name), readFile(expected + "/" + name)) << name;
+    }
+  }
+}
+
+TEST(PrepProgramTest, MalformedInputWritesNothing) {
+  struct Case {
+    std::string input;
+    std::vector<std::string> args;
+    std::string err;
+  };
+  std::string csv = readData("prep/csv/orders.csv");
+  for (const Case& c : std::vector<Case>{
+           {"case,activity\nc1,a\nc1,\"b\nc2,c\n",
+            {"--format", "csv", "--case", "case", "--activity", "activity"},
+            "tavrel-prep: in:3: a quoted field is not closed\n"},
+           {csv,
+            {"--format", "csv", "--case", "case", "--activity", "activity", "--time", "time",
+             "--strict-repeats"},
+            "tavrel-prep: timestamps in column 'time' compared as text\n"
+            "tavrel-prep: in:10: item 'Create order' occurs again in the same sequence "
+            "(case 'c2')\n"},
+           {"1 -1 2 -1 -2\n1 -1 2 -1\n",
+            {"--format", "spmf"},
+            "tavrel-prep: in:2: the sequence does not end with -2\n"},
+           {"\n , \n",
+            {"--format", "text"},
+            "tavrel-prep: dropped 2 empty sequences\n"
+            "tavrel-prep: in: no sequence with items; nothing written\n"}}) {
+    SCOPED_TRACE(c.err);
+    ScratchDir dir;
+    dir.write("in", c.input);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"in", "out"});
+    RunResult result = runPrepTool(args, dir.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"in"});
+  }
+}
+
+TEST(PrepProgramTest, AFailedRunLeavesEarlierOutputAlone) {
+  ScratchDir dir;
+  dir.write("visits.txt", readData("prep/text/visits.txt"));
+  ASSERT_EQ(runPrepTool({"--format", "text", "visits.txt", "out"}, dir.path()).status, 0);
+  // The same file read as SPMF fails on its first line.
+  RunResult result = runPrepTool({"--format", "spmf", "visits.txt", "out"}, dir.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "tavrel-prep: visits.txt:1: 'home' is not an item id, -1 or -2\n");
+  std::string expected = dataPath("prep/text/expected");
+  ASSERT_EQ(listFolder(dir.path() + "/out"), listFolder(expected));
+  for (const std::string& name : listFolder(expected)) {
+    EXPECT_EQ(readFile(dir.path() + "/out/" + name), readFile(expected + "/" + name)) << name;
+  }
+}
+
+TEST(PrepProgramTest, UnwritableOutputAndMissingInputAreErrors) {
+  ScratchDir dir;
+  dir.write("seq.txt", "a b\n");
+  dir.write("plain-file", "");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--format", "text", "missing.txt", "out"},
+            "tavrel-prep: cannot open missing.txt: No such file or directory\n"},
+           {{"--format", "text", ".", "out", "x"}, "tavrel-prep: cannot read .: Is a directory\n"},
+           {{"--format", "text", "seq.txt", "plain-file/out"},
+            "tavrel-prep: cannot create the folder plain-file/out: Not a directory\n"},
+           {{"--format", "text", "seq.txt", "/dev/full"},
+            "tavrel-prep: cannot create the folder /dev/full: Not a directory\n"},
+           // Nobody, not even root, may create files in /proc.
+           {{"--format", "text", "seq.txt", "/proc"},
+            "tavrel-prep: cannot create /proc/seq.items.tsv: No such file or directory\n"}}) {
+    RunResult result = runPrepTool(c.args, dir.path());
+    EXPECT_EQ(result.status, 1) << c.err;
+    EXPECT_EQ(result.err, c.err);
+  }
+  EXPECT_EQ(listFolder(dir.path()), (std::vector<std::string>{"plain-file", "seq.txt"}));
+
+  RunResult help = runIntoFullDevice(TAVREL_PREP_EXE, {"--help"}, "");
+  EXPECT_EQ(help.status, 1);
+  EXPECT_EQ(help.err, "tavrel-prep: cannot write the help text\n");
+}
+
+TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
+  const std::string hint = " (see tavrel-prep --help)\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, "--format is required"},
+           {{"--format", "xml", "in", "out"}, "unknown format 'xml' (use spmf, text or csv)"},
+           {{"--format", "csv", "--case", "id", "in", "out"},
+            "--format csv needs --case and --activity"},
+           {{"--format", "text", "--time", "t", "in", "out"},
+            "--case, --activity and --time apply to --format csv only"},
+           {{"--format", "text", "in"}, "INPUT and OUTDIR are required"},
+           {{"--format", "text", "in", "out", "name", "more"}, "too many operands"},
+           {{"--format", "text", "--verbose", "in", "out"}, "unknown option --verbose"},
+           {{"--format", "text", "in", "out", "a/b"},
+            "'a/b' cannot be used as the output name (give NAME: no '/', no line end)"},
+           {{"--format"}, "option --format needs a value"},
+           {{"--strict-repeats=yes"}, "option --strict-repeats takes no value"}}) {
+    RunResult result = runPrepTool(c.args, "");
+    EXPECT_EQ(result.status, 2) << c.err;
+    EXPECT_EQ(result.err, "tavrel-prep: " + c.err + hint);
+  }
+  RunResult help = runPrepTool({"--help"}, "");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, tools::prepUsage());
+}
+
+}  // namespace
+}  // namespace tavrel::testing
