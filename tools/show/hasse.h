@@ -9,9 +9,9 @@
 
 namespace tavrel::tools {
 
-// Puts the edges that no longer path implies into `reduced`, in their order
-// in `edges`. Returns 0, or -1 when the edges hold a cycle; `reduced` then
-// holds all the edges.
+// Puts the edges that no path of two or more edges implies into `reduced`,
+// in their order in `edges`. Returns 0, or -1 when the edges hold a cycle;
+// `reduced` then holds all the edges.
 int transitiveReduction(const std::vector<Edge>& edges, std::vector<Edge>* reduced);
 
 }  // namespace tavrel::tools
