@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <map>
+#include <new>
 
 #include "input/decimal.h"
 #include "input/first_pass.h"
@@ -62,8 +63,9 @@ void resetState() {
   resetOutOfMemory();
 }
 
-int runTavrel(int argc, const char* const* argv) {
-  resetState();
+namespace {
+
+int runPhases(int argc, const char* const* argv) {
   DecimalValue support;
   if (argc >= 3) support = convertDecimal(argv[2]);
   if (argc < 3 || support.value <= 0 || !fitsInInt(support.value)) {
@@ -78,6 +80,7 @@ int runTavrel(int argc, const char* const* argv) {
   if (buildPairStatistics() < 0) return finishRun(-1);
   if (buildEdgeTree() < 0) return finishRun(-1);
   writeLine(" ");
+  if (outputFailed()) return finishRun(-1);  // no search whose patterns cannot be written
   if (searchClosed(edgeTable, 0, stringCount, nullptr, 0) < 0) return finishRun(-1);
   runtimeMs = static_cast<double>(static_cast<int>(readMillisecondClock() - start));
 
@@ -91,6 +94,20 @@ int runTavrel(int argc, const char* const* argv) {
   releaseState();
   writeLine("***********************************************");
   return finishRun(0);
+}
+
+}  // namespace
+
+int runTavrel(int argc, const char* const* argv) {
+  resetState();
+  try {
+    return runPhases(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A standard string or container that could not grow. The phases keep
+    // what they allocate in the global state, which finishRun() frees.
+    reportOutOfMemory();
+    return finishRun(-1);
+  }
 }
 
 }  // namespace tavrel

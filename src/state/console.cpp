@@ -1,36 +1,39 @@
 #include "state/console.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace tavrel {
 
 namespace {
 
+// The pending line lives in a fixed buffer, so that writing needs no memory
+// from the heap: the "Error: out of memory" line can always be written, and
+// a long line (a pattern with many edges, the echo of a defective database
+// line) costs no copy of itself. A line that does not fit is written in
+// pieces as it is assembled; the bytes that reach the descriptor are the
+// same.
+constexpr std::size_t kBufferSize = 1 << 16;
+
 int outputFd = 1;
 bool failed = false;
-char* pending = nullptr;
+char pending[kBufferSize];
 std::size_t pendingLength = 0;
-std::size_t pendingCapacity = 0;
 
-// Makes room for `extra` more bytes. On failure the line is cut short and
-// the output marked failed rather than written incomplete.
-bool reserve(std::size_t extra) {
-  if (pendingLength + extra <= pendingCapacity) return true;
-  std::size_t capacity = pendingCapacity == 0 ? 4096 : pendingCapacity;
-  while (capacity < pendingLength + extra) capacity *= 2;
-  char* grown = static_cast<char*>(std::realloc(pending, capacity));
-  if (grown == nullptr) {
-    failed = true;
-    return false;
+// Waits until `fd` takes more bytes. Returns false when it never will.
+bool waitUntilWritable(int fd) {
+  for (;;) {
+    struct pollfd request {};
+    request.fd = fd;
+    request.events = POLLOUT;
+    int ready = ::poll(&request, 1, -1);
+    if (ready > 0) return (request.revents & (POLLERR | POLLNVAL)) == 0;
+    if (ready < 0 && errno != EINTR) return false;
   }
-  pending = grown;
-  pendingCapacity = capacity;
-  return true;
 }
 
 bool writeAll(int fd, const char* data, std::size_t length) {
@@ -38,6 +41,9 @@ bool writeAll(int fd, const char* data, std::size_t length) {
     ssize_t written = ::write(fd, data, length);
     if (written < 0) {
       if (errno == EINTR) continue;
+      // A descriptor in non-blocking mode (a pipe handed over that way) is
+      // full for now, not broken: wait for the reader.
+      if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd)) continue;
       return false;
     }
     data += written;
@@ -46,31 +52,39 @@ bool writeAll(int fd, const char* data, std::size_t length) {
   return true;
 }
 
+void writeOut(const char* data, std::size_t length) {
+  if (!failed && length > 0 && !writeAll(outputFd, data, length)) failed = true;
+}
+
 }  // namespace
 
 void putText(std::string_view text) {
-  if (!reserve(text.size())) return;
+  if (text.size() > kBufferSize - pendingLength) {
+    writeOut(pending, pendingLength);
+    pendingLength = 0;
+    if (text.size() > kBufferSize) {
+      writeOut(text.data(), text.size());
+      return;
+    }
+  }
   std::memcpy(pending + pendingLength, text.data(), text.size());
   pendingLength += text.size();
 }
 
-void putChar(char c) {
-  if (!reserve(1)) return;
-  pending[pendingLength++] = c;
-}
+void putChar(char c) { putText(std::string_view(&c, 1)); }
 
 void putInt(long long value) {
-  char digits[24];
-  int length = 0;
+  char text[24];
+  char* const end = text + sizeof text;
+  char* first = end;
   unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
                                            : static_cast<unsigned long long>(value);
   do {
-    digits[length++] = static_cast<char>('0' + magnitude % 10);
+    *--first = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  if (!reserve(static_cast<std::size_t>(length) + 1)) return;
-  if (value < 0) pending[pendingLength++] = '-';
-  while (length > 0) pending[pendingLength++] = digits[--length];
+  if (value < 0) *--first = '-';
+  putText(std::string_view(first, static_cast<std::size_t>(end - first)));
 }
 
 void putDefaultDouble(double value) {
@@ -80,9 +94,7 @@ void putDefaultDouble(double value) {
 }
 
 int flushOutput() {
-  if (!failed && pendingLength > 0 && !writeAll(outputFd, pending, pendingLength)) {
-    failed = true;
-  }
+  writeOut(pending, pendingLength);
   pendingLength = 0;
   return failed ? -1 : 0;
 }
