@@ -62,10 +62,17 @@ int fillBuffer(InputFile* file) {
 
 }  // namespace
 
-InputFile* openInputFile(const std::string& fileName, const char* mode) {
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+InputFile* openInputFile(const std::string& fileName, const char* mode, bool reread) {
+  // A pipe is refused before it is opened: opening it would wait for a
+  // writer, and what it delivers once cannot be read again.
   struct stat status {};
-  if (fd >= 0 && (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode))) {
+  if (reread && ::stat(fileName.c_str(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+    reportCannotOpen(fileName, mode);
+    return nullptr;
+  }
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0 && (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) ||
+                  (reread && S_ISFIFO(status.st_mode)))) {
     ::close(fd);
     fd = -1;
   }
@@ -83,10 +90,16 @@ InputFile* openInputFile(const std::string& fileName, const char* mode) {
     return nullptr;
   }
   file->fd = fd;
-  file->name = fileName;
-  file->mode = mode;
   file->buffer = buffer;
   file->capacity = kInitialCapacity;
+  try {
+    file->name = fileName;
+    file->mode = mode;
+  } catch (const std::bad_alloc&) {
+    closeInputFile(file);
+    reportOutOfMemory();
+    return nullptr;
+  }
   return file;
 }
 

@@ -29,9 +29,11 @@ struct LineView {
 };
 
 // Opens `fileName` for reading. When it cannot be opened, or is not a file
-// that can be read (a directory, say), writes "Error: cannot open file
-// <name> with mode <mode>" and returns nullptr. The caller owns the result.
-InputFile* openInputFile(const std::string& fileName, const char* mode);
+// that can be read (a directory, say; with `reread`, which promises to open
+// the file again and expect the same lines, also a pipe), writes "Error:
+// cannot open file <name> with mode <mode>" and returns nullptr. The caller
+// owns the result.
+InputFile* openInputFile(const std::string& fileName, const char* mode, bool reread = false);
 
 // Reads the next line into `line`. Returns 1 for a line, 0 at the end of the
 // file, and -1 after a read error, which has been reported like a file that

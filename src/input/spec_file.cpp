@@ -1,11 +1,13 @@
 #include "input/spec_file.h"
 
 #include <cstring>
+#include <new>
 
 #include "input/decimal.h"
 #include "input/input_file.h"
 #include "state/console.h"
 #include "state/global_state.h"
+#include "state/memory.h"
 
 namespace tavrel {
 
@@ -59,7 +61,12 @@ int readSpecFile(const char* path) {
     const void* nul = std::memchr(line.text, '\0', length);
     if (nul != nullptr)
       length = static_cast<std::size_t>(static_cast<const char*>(nul) - line.text);
-    stringDbFilename.assign(line.text, length);
+    try {
+      stringDbFilename.assign(line.text, length);
+    } catch (const std::bad_alloc&) {
+      closeInputFile(file);
+      return reportOutOfMemory();
+    }
   }
 
   static const char* const kMissing[3] = {

@@ -42,7 +42,7 @@ LineDefect parseLine(StringReader* reader, const LineView& line) {
 
 int openStringReader(StringReader* reader) {
   *reader = StringReader{};
-  reader->file = openInputFile(stringDbFilename, "r");
+  reader->file = openInputFile(stringDbFilename, "r", true);
   if (reader->file == nullptr) return -1;
   reader->items = newArray<int>(static_cast<std::size_t>(maxItemLength));
   reader->seenInRow = newArray<int>(static_cast<std::size_t>(totalItems));
