@@ -163,18 +163,19 @@ TEST(ShowProgramTest, UsageErrorsExitWithStatus2) {
 TEST(ShowProgramTest, GraphvizReadsTheDotGoldenFiles) {
   std::string dot = findProgram("dot");
   if (dot.empty()) GTEST_SKIP() << "Graphviz's dot is not installed";
-  for (const char* golden : {"labelled.dot", "all-edges.dot"}) {
-    RunResult svg = renderSvg(dot, dataPath(std::string("show/") + golden));
+  for (const char* golden : {"show/labelled.dot", "show/all-edges.dot", "pipeline/top2.dot"}) {
+    RunResult svg = renderSvg(dot, dataPath(golden));
     EXPECT_EQ(svg.status, 0) << golden;
     EXPECT_EQ(svg.err, "") << golden;
-    EXPECT_EQ(countOf(svg.out, "</svg>"),
-              countOf(readData(std::string("show/") + golden), "digraph"))
-        << golden;
+    EXPECT_EQ(countOf(svg.out, "</svg>"), countOf(readData(golden), "digraph")) << golden;
   }
-  // Labels are drawn as text: the escaped quote and the replaced byte.
+  // Labels are drawn as text: the escaped quote, the replaced byte, a comma.
   RunResult svg = renderSvg(dot, dataPath("show/labelled.dot"));
   EXPECT_NE(svg.out.find("Start &quot;home&quot;"), std::string::npos);
   EXPECT_NE(svg.out.find("bad \xEF\xBF\xBD byte"), std::string::npos);
+  RunResult orders = renderSvg(dot, dataPath("pipeline/top2.dot"));
+  EXPECT_NE(orders.out.find("Check stock, reserve"), std::string::npos);
+  EXPECT_NE(orders.out.find("Pattern 2, support 35"), std::string::npos);
 }
 
 }  // namespace
