@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/item_table.h"
@@ -281,6 +282,37 @@ TEST(OutputSinkTest, AFailedWriteIsRememberedAndReported) {
   EXPECT_TRUE(sink.pending.empty());
   EXPECT_EQ(sinkFlush(&sink), -1);
   ::close(fd);
+}
+
+TEST(OutputSinkTest, AFullNonBlockingPipeIsWaitedFor) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+  // Fill the pipe, so that the sink's first write finds it full.
+  std::string filler(4096, 'f');
+  size_t filled = 0;
+  for (ssize_t n; (n = ::write(ends[1], filler.data(), filler.size())) > 0;) {
+    filled += static_cast<size_t>(n);
+  }
+  ASSERT_EQ(errno, EAGAIN);
+  std::string received;
+  std::thread reader([&] {
+    char buffer[8192];
+    for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;) {
+      received.append(buffer, static_cast<size_t>(n));
+    }
+  });
+  OutputSink sink;
+  sink.fd = ends[1];
+  std::string payload(1 << 20, 'p');
+  sinkPut(&sink, payload);
+  int status = sinkFlush(&sink);
+  ::close(ends[1]);
+  reader.join();
+  ::close(ends[0]);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(received.size(), filled + payload.size());
+  EXPECT_TRUE(received.compare(filled, std::string::npos, payload) == 0);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A buffered writer for the companion programs' output files and standard
 // output. Bytes are collected and handed to the operating system in large
-// pieces; a write that fails is remembered with its errno, later bytes are
-// dropped, and the owner learns of it from sinkFlush().
+// pieces; a non-blocking descriptor that is full for now is waited for. A
+// write that fails is remembered with its errno, later bytes are dropped,
+// and the owner learns of it from sinkFlush().
 #pragma once
 
 #include <string>
