@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "search/pattern_report.h"
+#include "search/search_level.h"
 #include "state/console.h"
 #include "state/global_state.h"
 #include "state/memory.h"
@@ -11,399 +12,185 @@
 
 namespace tavrel {
 
-// How the search keeps its arrays small. A record whose support is below
-// minSup takes no part in a search call: it is never gathered (supports that
-// are gathered are at least minSup), never tried, never pushed down, never
-// linked into, and a mark of absorption on it is never read. So a child
-// array holds only the edges that reach minSup below the extension's
-// occurrences, in ascending edgeId; the others are left out rather than kept
-// with their low supports. Every decision, every chain and every written
-// pattern is the same as with arrays that cover every later edge.
+// How the search works.
 //
-// To find an edge's record in the sparse array of an open level, each edge
-// has a level and an index (levelOf, indexOf): the deepest open level whose
-// array holds it, and its index there. A child array holds a subset of its
-// parent's edges, so entering a level overwrites the map for its edges and
-// leaving it restores their indices in the parent.
+// Each level of the search stands for one closed pattern P with support s.
+// It holds the strings that hold P as a prefix tree of their edges (the
+// level's tree): at the top level the tree of all strings, below it a tree
+// made for the level from the strings of the level above. A level's array
+// has one record per edge of its tree, in ascending edgeId, whose
+// occurrence chain holds every node of that edge in the tree and whose
+// support is the number of the level's strings that hold the edge. A
+// projected tree holds only the edges after the edge added last that fewer
+// than s but at least minSup of its strings hold: other edges can neither
+// extend P nor keep an extension from being closed, except the earlier
+// edges, which each node keeps as its held set (the earlier edges that all
+// of its strings hold).
+//
+// The level takes its records in ascending edgeId. For each record m it
+// counts, below every node of m, how many strings hold m together with each
+// later edge g (the row of m). A row tells two things about every later g:
+// when the count equals g's support, every string that holds P and g also
+// holds m, so the closure of P + g holds the earlier edge m, and g is marked
+// absorbed; and when the count reaches minSup, m stays in enough of g's
+// strings to matter there, which g's column remembers.
+//
+// A record f that no earlier record has absorbed and whose nodes hold no
+// common earlier edge is an extension: the closure of P + f holds no edge
+// before f outside P, so it is a closed pattern that the search reaches
+// here for the first and only time. The closure P' is P, f and the later
+// edges whose count in f's row equals f's support; it is written at once
+// and gets a level of its own, whose tree holds the strings through f's
+// nodes with the edges of f's row that reach minSup and stay below f's
+// support, and whose held sets add the edges of f's column above each of
+// f's nodes. The search goes into that level before it takes the next
+// record.
+//
+// This finds the closed patterns in the same order, with the same edges and
+// supports, as extending each pattern edge by edge over the full tree and
+// testing each extension's closure there: the extensions of a pattern in
+// ascending edgeId, each written before everything found below it.
 
 namespace {
 
-// One open level of the search: a prefix pattern and its projected array.
-struct SearchFrame {
-  EdgeInfo* projected;
-  int n;          // records in projected
-  int maxEdgeId;  // largest edgeId with a record of support >= minSup
-  int parentSupport;
-  int* pattern;  // gathered entries, then one slot for the extension edge
-  int entryCount;
-  int slotCount;
-  int insertPosition;
-  bool extensionInserted;
-  int next;           // index of the record the loop works on
-  EdgeInfo* child;    // child array of that record while its branch runs
-  int* childParents;  // for each child record, its edge's index in projected
-  int childCount;
-};
-
-// Edge-indexed working memory shared by all levels, allocated once.
-struct Scratch {
-  int* levelOf = nullptr;       // deepest open level holding the edge, or -1
-  int* indexOf = nullptr;       // the edge's index in that level's array
-  int* supportOf = nullptr;     // supports of the extension being projected
-  TreeNode** headOf = nullptr;  // its occurrence chains
-  int* chainCountOf = nullptr;
-  int* touched = nullptr;        // edges whose supportOf is not 0
-  int* frequent = nullptr;       // edges whose supportOf reaches minSup
-  int* ancestorCount = nullptr;  // closure test counters
-  int* candidates = nullptr;     // edges whose ancestorCount is not 0
-};
-
-struct FrameStack {
-  SearchFrame* frames = nullptr;
+// The levels of the search, deepest last.
+struct LevelStack {
+  SearchLevel* levels = nullptr;
   int size = 0;
   int capacity = 0;
 };
 
-int allocateScratch(Scratch& scratch) {
-  std::size_t edges = static_cast<std::size_t>(edgeCount);
-  scratch.levelOf = newArray<int>(edges);
-  scratch.indexOf = newArray<int>(edges);
-  scratch.supportOf = newArray<int>(edges);
-  scratch.headOf = newArray<TreeNode*>(edges);
-  scratch.chainCountOf = newArray<int>(edges);
-  scratch.touched = newArray<int>(edges);
-  scratch.frequent = newArray<int>(edges);
-  scratch.ancestorCount = newArray<int>(edges);
-  scratch.candidates = newArray<int>(edges);
-  if (scratch.levelOf == nullptr || scratch.indexOf == nullptr || scratch.supportOf == nullptr ||
-      scratch.headOf == nullptr || scratch.chainCountOf == nullptr || scratch.touched == nullptr ||
-      scratch.frequent == nullptr || scratch.ancestorCount == nullptr ||
-      scratch.candidates == nullptr) {
-    return -1;
-  }
-  std::fill(scratch.levelOf, scratch.levelOf + edges, -1);
-  return 0;
-}
-
-void releaseScratch(Scratch& scratch) {
-  deleteArray(scratch.levelOf);
-  deleteArray(scratch.indexOf);
-  deleteArray(scratch.supportOf);
-  deleteArray(scratch.headOf);
-  deleteArray(scratch.chainCountOf);
-  deleteArray(scratch.touched);
-  deleteArray(scratch.frequent);
-  deleteArray(scratch.ancestorCount);
-  deleteArray(scratch.candidates);
-}
-
-int pushFrame(FrameStack& stack) {
+int pushLevel(LevelStack& stack) {
   if (stack.size == stack.capacity) {
     int capacity = stack.capacity == 0 ? 64 : stack.capacity * 2;
     void* grown =
-        std::realloc(stack.frames, sizeof(SearchFrame) * static_cast<std::size_t>(capacity));
+        std::realloc(stack.levels, sizeof(SearchLevel) * static_cast<std::size_t>(capacity));
     if (grown == nullptr) return reportOutOfMemory();
-    stack.frames = static_cast<SearchFrame*>(grown);
+    stack.levels = static_cast<SearchLevel*>(grown);
     stack.capacity = capacity;
   }
-  stack.frames[stack.size] = SearchFrame{};
-  ++stack.size;
+  stack.levels[stack.size++] = SearchLevel{};
   return 0;
 }
 
-// Gathering and report: fills frame.pattern with the prefix and every edge
-// whose support equals parentSupport, and writes the pattern if it is not
-// empty. Returns 0 or -1 (memory, output).
-int openFrame(SearchFrame& frame, const int* prefix, int prefixLength) {
-  int equalCount = 0;
-  for (int k = 0; k < frame.n; ++k) {
-    if (frame.projected[k].support == frame.parentSupport) ++equalCount;
-  }
-  frame.slotCount = prefixLength + equalCount + 1;
-  frame.pattern = newArray<int>(static_cast<std::size_t>(frame.slotCount));
-  if (frame.pattern == nullptr) return -1;
-  int* pattern = frame.pattern;
-  std::copy(prefix, prefix + prefixLength, pattern);
-  int entryCount = prefixLength;
-  for (int k = 0; k < frame.n; ++k) {
-    if (frame.projected[k].support != frame.parentSupport) continue;
-    int edgeId = frame.projected[k].edgeId;
-    int probe = entryCount - 1;
-    while (probe >= 0 && pattern[probe] > edgeId) --probe;
-    if (probe >= 0 && pattern[probe] == edgeId) {
-      --frame.slotCount;
-      continue;
+// Frees a level's own arrays and tree; the edges it held are found in the
+// level above again.
+void closeLevel(SearchLevel& level, int depth, SearchScratch& scratch) {
+  if (level.parentIndex != nullptr) {
+    for (int j = 0; j < level.recordCount; ++j) {
+      int edgeId = level.records[j].edgeId;
+      scratch.levelOf[edgeId] = depth - 1;
+      scratch.indexOf[edgeId] = level.parentIndex[j];
     }
-    int slot = entryCount;
-    while (slot > 0 && pattern[slot - 1] > edgeId) {
-      pattern[slot] = pattern[slot - 1];
-      --slot;
-    }
-    pattern[slot] = edgeId;
-    ++entryCount;
   }
-  frame.entryCount = entryCount;
-  frame.insertPosition = entryCount;
-  frame.extensionInserted = false;
-  if (frame.slotCount > 1) {
-    reportPattern(pattern, entryCount, frame.parentSupport);
+  if (level.ownsRecords) deleteArray(level.records);
+  if (level.ownsTree) {
+    deleteArray(level.tree);
+    deleteArray(level.heldMasks);
+  }
+  deleteArray(level.parentIndex);
+  deleteArray(level.pattern);
+  releaseColumns(level);
+  level = SearchLevel{};
+}
+
+void releaseLevels(LevelStack& stack, SearchScratch& scratch) {
+  while (stack.size > 0) {
+    closeLevel(stack.levels[stack.size - 1], stack.size - 1, scratch);
+    --stack.size;
+  }
+  std::free(stack.levels);
+}
+
+// The top level: the full tree, every record of `projected` that reaches
+// minSup, and the pattern of the prefix and the edges of every string.
+int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupport,
+                 const int* prefix, int prefixLength, SearchScratch& scratch) {
+  top.tree = treeRoot;
+  top.records = projected;
+  top.recordCount = edgeCount - base;
+  top.support = parentSupport;
+  int gathered = 0;
+  for (int k = 0; k < top.recordCount; ++k) {
+    EdgeInfo& record = projected[k];
+    record.occurrenceHead = nullptr;
+    record.occurrenceCount = 0;
+    if (record.support == parentSupport) ++gathered;
+    if (record.support < minSup) continue;
+    scratch.levelOf[base + k] = 0;
+    scratch.indexOf[base + k] = k;
+    top.maxEdgeId = base + k;
+  }
+  // Every node of the tree joins the chain of its edge, in pre-order.
+  for (int k = treeNodeCount - 1; k > 0; --k) {
+    TreeNode* node = &treeRoot[k];
+    if (node->edgeId >= base && scratch.levelOf[node->edgeId] == 0) {
+      linkOccurrence(projected[node->edgeId - base], node);
+    }
+  }
+  top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
+  if (top.pattern == nullptr || openColumns(top) < 0) return -1;
+  std::copy(prefix, prefix + prefixLength, top.pattern);
+  top.patternLength = prefixLength;
+  for (int k = 0; k < top.recordCount; ++k) {
+    if (projected[k].support == parentSupport) top.pattern[top.patternLength++] = base + k;
+  }
+  std::sort(top.pattern, top.pattern + top.patternLength);
+  top.patternLength =
+      static_cast<int>(std::unique(top.pattern, top.pattern + top.patternLength) - top.pattern);
+  if (top.patternLength > 0) {
+    reportPattern(top.pattern, top.patternLength, parentSupport);
     if (outputFailed()) return -1;
   }
   return 0;
 }
 
-// True when `value` is among the filled slots of the frame's pattern: the
-// gathered entries and, once one has been inserted, the extension edge.
-bool patternHolds(const SearchFrame& frame, int value) {
-  int lo = 0;
-  int hi = frame.extensionInserted ? frame.entryCount : frame.entryCount - 1;
-  while (lo <= hi) {
-    int mid = (lo + hi) / 2;
-    if (frame.pattern[mid] == value) return true;
-    if (frame.pattern[mid] > value) {
-      hi = mid - 1;
-    } else {
-      lo = mid + 1;
-    }
-  }
-  return false;
-}
-
-// The closure test: false when some edge below e's number that is not in
-// the pattern lies above every occurrence of e. The candidates are the
-// edges above e's first occurrence; each further occurrence keeps those
-// that lie above it too, and the test passes as soon as none is left.
-bool passesClosureTest(const SearchFrame& frame, const EdgeInfo& e, Scratch& scratch) {
-  TreeNode* node = e.occurrenceHead;
-  if (node == nullptr) {
-    // No occurrence: every smaller edge lies above all of them.
-    for (int m = 0; m < e.edgeId; ++m) {
-      if (!patternHolds(frame, m)) return false;
-    }
-    return true;
-  }
-  int* counts = scratch.ancestorCount;
-  int* candidates = scratch.candidates;
-  int candidateCount = 0;
-  for (TreeNode* above = node->parent; above != treeRoot; above = above->parent) {
-    if (!patternHolds(frame, above->edgeId)) {
-      counts[above->edgeId] = 1;
-      candidates[candidateCount++] = above->edgeId;
-    }
-  }
-  int alive = candidateCount;
-  int seen = 1;
-  for (node = node->nextOccurrence; node != nullptr && alive > 0; node = node->nextOccurrence) {
-    int kept = 0;
-    for (TreeNode* above = node->parent; above != treeRoot && kept < alive; above = above->parent) {
-      if (counts[above->edgeId] == seen) {
-        counts[above->edgeId] = seen + 1;
-        ++kept;
-      }
-    }
-    alive = kept;
-    ++seen;
-  }
-  for (int k = 0; k < candidateCount; ++k) counts[candidates[k]] = 0;
-  return alive == 0;
-}
-
-// Puts e's edge id into its sorted place among the gathered entries, in
-// place of the extension edge inserted before it.
-void insertExtension(SearchFrame& frame, int edgeId) {
-  int* pattern = frame.pattern;
-  int k = frame.insertPosition;
-  pattern[k] = edgeId;
-  while (k > 0 && pattern[k - 1] > edgeId) {
-    pattern[k] = pattern[k - 1];
-    --k;
-  }
-  while (k < frame.slotCount - 1 && pattern[k + 1] < edgeId) {
-    pattern[k] = pattern[k + 1];
-    ++k;
-  }
-  pattern[k] = edgeId;
-  frame.insertPosition = k;
-  frame.extensionInserted = true;
-}
-
-// Child array, projection and absorption for record i of the frame at
-// `level`: sums the counts below e's occurrences for the edges of the
-// frame's array, links the first nodes that reach minSup into their chains,
-// and makes the sparse child array of those edges. Returns 0 or -1 (memory).
-int projectExtension(SearchFrame& frame, int level, int i, Scratch& scratch) {
-  EdgeInfo* projected = frame.projected;
-  const EdgeInfo& e = projected[i];
-  int* levelOf = scratch.levelOf;
-  int* supportOf = scratch.supportOf;
-  int touchedCount = 0;
-  for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    walkBelow(node, [&](TreeNode* descendant) {
-      int id = descendant->edgeId;
-      if (id > frame.maxEdgeId) return false;  // so is everything below it
-      if (levelOf[id] == level) {
-        if (supportOf[id] == 0) scratch.touched[touchedCount++] = id;
-        supportOf[id] += descendant->count;
-      }
-      return true;
-    });
-  }
-  int frequentCount = 0;
-  for (int k = 0; k < touchedCount; ++k) {
-    if (supportOf[scratch.touched[k]] >= minSup)
-      scratch.frequent[frequentCount++] = scratch.touched[k];
-  }
-  std::sort(scratch.frequent, scratch.frequent + frequentCount);
-  if (frequentCount > 0) {
-    int maxFrequent = scratch.frequent[frequentCount - 1];
-    for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-      walkBelow(node, [&](TreeNode* descendant) {
-        int id = descendant->edgeId;
-        if (id > maxFrequent) return false;
-        if (supportOf[id] < minSup) return true;
-        descendant->nextOccurrence = scratch.headOf[id];
-        scratch.headOf[id] = descendant;
-        ++scratch.chainCountOf[id];
-        return false;
-      });
-    }
-  }
-  EdgeInfo* child = newArray<EdgeInfo>(static_cast<std::size_t>(frequentCount));
-  int* parents = newArray<int>(static_cast<std::size_t>(frequentCount));
-  if (child == nullptr || parents == nullptr) {
-    deleteArray(child);
-    deleteArray(parents);
-    return -1;
-  }
-  for (int j = 0; j < frequentCount; ++j) {
-    int id = scratch.frequent[j];
-    EdgeInfo& parentRecord = projected[scratch.indexOf[id]];
-    child[j].edgeId = id;
-    child[j].pairCode = parentRecord.pairCode;
-    child[j].support = supportOf[id];
-    child[j].occurrenceHead = scratch.headOf[id];
-    child[j].occurrenceCount = scratch.chainCountOf[id];
-    parents[j] = scratch.indexOf[id];
-    if (child[j].support == parentRecord.support) parentRecord.absorbed = 1;
-  }
-  for (int k = 0; k < touchedCount; ++k) {
-    int id = scratch.touched[k];
-    supportOf[id] = 0;
-    scratch.headOf[id] = nullptr;
-    scratch.chainCountOf[id] = 0;
-  }
-  for (int j = 0; j < frequentCount; ++j) {
-    levelOf[child[j].edgeId] = level + 1;
-    scratch.indexOf[child[j].edgeId] = j;
-  }
-  frame.child = child;
-  frame.childParents = parents;
-  frame.childCount = frequentCount;
-  return 0;
-}
-
-// Leaving the child level of `frame`: its edges are found in the frame's
-// own array again, and the child array is freed.
-void closeChild(SearchFrame& frame, int level, Scratch& scratch) {
-  for (int j = 0; j < frame.childCount; ++j) {
-    scratch.levelOf[frame.child[j].edgeId] = level;
-    scratch.indexOf[frame.child[j].edgeId] = frame.childParents[j];
-  }
-  deleteArray(frame.child);
-  deleteArray(frame.childParents);
-  frame.child = nullptr;
-  frame.childParents = nullptr;
-  frame.childCount = 0;
-}
-
-// Push-down: hands the nodes below e's occurrences on to the chains of the
-// later edges of the frame's own array.
-void pushDown(const SearchFrame& frame, int level, const EdgeInfo& e, Scratch& scratch) {
-  if (e.support < minSup) return;
-  for (TreeNode* node = e.occurrenceHead; node != nullptr; node = node->nextOccurrence) {
-    walkBelow(node, [&](TreeNode* descendant) {
-      int id = descendant->edgeId;
-      if (id > frame.maxEdgeId) return false;
-      if (scratch.levelOf[id] != level) return true;
-      linkOccurrence(frame.projected[scratch.indexOf[id]], descendant);
-      return false;
-    });
-  }
-}
-
-void releaseFrames(FrameStack& stack) {
-  for (int k = 0; k < stack.size; ++k) {
-    deleteArray(stack.frames[k].pattern);
-    deleteArray(stack.frames[k].child);
-    deleteArray(stack.frames[k].childParents);
-  }
-  std::free(stack.frames);
-}
-
 // The search proper, with every open level on an explicit stack.
 int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefix, int prefixLength,
-              Scratch& scratch) {
-  FrameStack stack;
-  if (pushFrame(stack) < 0) return -1;
-  SearchFrame& top = stack.frames[0];
-  top.projected = projected;
-  top.n = edgeCount - base;
-  top.maxEdgeId = -1;
-  top.parentSupport = parentSupport;
-  for (int k = 0; k < top.n; ++k) {
-    if (projected[k].support < minSup) continue;
-    scratch.levelOf[base + k] = 0;
-    scratch.indexOf[base + k] = k;
-    top.maxEdgeId = base + k;
+              SearchScratch& scratch) {
+  LevelStack stack;
+  if (pushLevel(stack) < 0) return -1;
+  if (treeRoot == nullptr || openTopLevel(stack.levels[0], projected, base, parentSupport, prefix,
+                                          prefixLength, scratch) < 0) {
+    releaseLevels(stack, scratch);
+    return treeRoot == nullptr ? 0 : -1;
   }
-  if (openFrame(top, prefix, prefixLength) < 0) {
-    releaseFrames(stack);
-    return -1;
-  }
-
   while (stack.size > 0) {
-    int level = stack.size - 1;
-    SearchFrame* frame = &stack.frames[level];
-    if (frame->child != nullptr) {
-      // Back from the branch of record frame->next.
-      closeChild(*frame, level, scratch);
-      pushDown(*frame, level, frame->projected[frame->next], scratch);
-      ++frame->next;
-    }
+    int depth = stack.size - 1;
     bool descended = false;
-    for (; frame->next < frame->n; ++frame->next) {
-      int i = frame->next;
-      const EdgeInfo& e = frame->projected[i];
-      if (e.support < minSup) continue;
-      if (e.absorbed || e.support >= frame->parentSupport ||
-          !passesClosureTest(*frame, e, scratch)) {
-        pushDown(*frame, level, e, scratch);
-        continue;
-      }
-      insertExtension(*frame, e.edgeId);
-      if (projectExtension(*frame, level, i, scratch) < 0 || pushFrame(stack) < 0) {
-        releaseFrames(stack);
+    while (stack.levels[depth].next < stack.levels[depth].recordCount) {
+      SearchLevel& level = stack.levels[depth];
+      int r = level.next++;
+      const EdgeInfo& record = level.records[r];
+      // Edges of the pattern and edges below minSup take no part.
+      if (record.support < minSup || record.support >= level.support) continue;
+      if (takeRow(level, r, scratch) < 0) {
+        releaseLevels(stack, scratch);
         return -1;
       }
-      frame = &stack.frames[level];
-      SearchFrame& next = stack.frames[level + 1];
-      next.projected = frame->child;
-      next.n = frame->childCount;
-      next.maxEdgeId = next.n > 0 ? frame->child[next.n - 1].edgeId : -1;
-      next.parentSupport = e.support;
-      if (openFrame(next, frame->pattern, frame->slotCount) < 0) {
-        releaseFrames(stack);
+      if (record.absorbed || heldByAll(level, r, scratch)) continue;
+      int status = pushLevel(stack);
+      if (status == 0) {
+        status = openChildLevel(stack.levels[depth], depth, r, stack.levels[depth + 1], scratch);
+      }
+      if (status == 0) {
+        const SearchLevel& child = stack.levels[depth + 1];
+        reportPattern(child.pattern, child.patternLength, child.support);
+        if (outputFailed()) status = -1;
+      }
+      if (status < 0) {
+        releaseLevels(stack, scratch);
         return -1;
       }
       descended = true;
       break;
     }
     if (!descended) {
-      deleteArray(frame->pattern);
+      closeLevel(stack.levels[depth], depth, scratch);
       --stack.size;
     }
   }
-  std::free(stack.frames);
+  std::free(stack.levels);
   return 0;
 }
 
@@ -411,11 +198,11 @@ int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefi
 
 int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* prefix,
                  int prefixLength) {
-  Scratch scratch;
-  int status = allocateScratch(scratch) < 0
+  SearchScratch scratch;
+  int status = openScratch(scratch) < 0
                    ? -1
                    : runSearch(projected, base, parentSupport, prefix, prefixLength, scratch);
-  releaseScratch(scratch);
+  closeScratch(scratch);
   return status;
 }
 

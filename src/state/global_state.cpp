@@ -18,5 +18,6 @@ PairCell** pairMatrix = nullptr;
 EdgeInfo* edgeTable = nullptr;
 std::map<std::int64_t, int> edgeIndex;
 TreeNode* treeRoot = nullptr;
+int treeNodeCount = 0;
 
 }  // namespace tavrel

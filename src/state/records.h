@@ -34,17 +34,20 @@ struct EdgeInfo {
   unsigned char absorbed = 0;          // set by the search, read by it
 };
 
-// One node of the edge prefix tree. The values below are those of a new
-// node; the root differs in edgeId (-1) and count (stringCount).
+// One node of an edge prefix tree. A tree is stored in pre-order in one
+// array: the node's proper descendants are the subtreeSize nodes right after
+// it, its first child (when it has one) is the next node, and each further
+// child follows the subtree of the child before it. Children therefore
+// stand in ascending edgeId, and a walk of a subtree is a scan of memory.
+// The values below are those of a new node; a root has edgeId -1 and as
+// count the number of strings the tree stands for.
 struct TreeNode {
   int edgeId = -1;
-  int count = 1;  // strings whose transaction begins with the path to here
-  int depth = 0;
-  TreeNode* firstChild = nullptr;
-  int childCount = 0;
+  int count = 1;        // strings whose transaction begins with the path to here
+  int depth = 0;        // distance from the root
+  int subtreeSize = 0;  // number of proper descendants
   TreeNode* parent = nullptr;
-  TreeNode* nextOccurrence = nullptr;
-  TreeNode* nextSibling = nullptr;
+  TreeNode* nextOccurrence = nullptr;  // next node of the chain it is in
 };
 
 }  // namespace tavrel

@@ -1,108 +1,50 @@
 #include "tree/edge_tree.h"
 
 #include <algorithm>
-#include <cassert>
-#include <new>
 
 #include "input/string_line.h"
 #include "pairs/pair_statistics.h"
 #include "state/global_state.h"
 #include "state/memory.h"
+#include "tree/transactions.h"
+#include "tree/tree_shape.h"
 
 namespace tavrel {
 
-TreeNode* newTreeRoot(int count) {
-  TreeNode* root = new (std::nothrow) TreeNode;
-  if (root == nullptr) {
-    reportOutOfMemory();
-    return nullptr;
+int* makeEdgeIdMatrix() {
+  std::size_t f = static_cast<std::size_t>(frequentItemCount);
+  int* matrix = newArray<int>(f * f);
+  if (matrix == nullptr) return nullptr;
+  for (std::size_t a = 0; a < f; ++a) {
+    for (std::size_t b = 0; b < f; ++b) {
+      const PairCell& cell = pairMatrix[a][b];
+      matrix[a * f + b] =
+          isFrequentEdge(cell)
+              ? edgeIndex.find(makePairCode(frequentItems[a], frequentItems[b]))->second
+              : -1;
+    }
   }
-  root->edgeId = -1;
-  root->count = count;
-  root->depth = 0;
-  return root;
+  return matrix;
 }
 
-int makeEdgeTransaction(const int* list, int m, int* transaction) {
+int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, int* transaction) {
   int length = 0;
+  std::size_t f = static_cast<std::size_t>(frequentItemCount);
   for (int i = 0; i + 1 < m; ++i) {
-    int fromIndex = itemTable[list[i]].frequentIndex;
+    const int* row = edgeIdOfPair + static_cast<std::size_t>(itemTable[list[i]].frequentIndex) * f;
     for (int j = i + 1; j < m; ++j) {
-      const PairCell& cell = pairMatrix[fromIndex][itemTable[list[j]].frequentIndex];
-      if (isFrequentEdge(cell))
-        transaction[length++] = edgeIndex.find(makePairCode(list[i], list[j]))->second;
+      int edgeId = row[itemTable[list[j]].frequentIndex];
+      if (edgeId >= 0) transaction[length++] = edgeId;
     }
   }
   std::sort(transaction, transaction + length);
   return length;
 }
 
-int insertTransaction(const int* transaction, int length, TreeNode* node) {
-  if (length == 0) return 0;
-  TreeNode* current = node;
-  for (int t = 0; t < length; ++t) {
-    int x = transaction[t];
-    assert(t == 0 || transaction[t - 1] < x);
-    int childCount = current->childCount;
-    TreeNode** children = newArray<TreeNode*>(static_cast<std::size_t>(childCount));
-    if (children == nullptr) return -1;
-    int k = 0;
-    for (TreeNode* child = current->firstChild; child != nullptr; child = child->nextSibling)
-      children[k++] = child;
+namespace {
 
-    int low = 0;
-    int high = childCount - 1;
-    int mid = 0;
-    TreeNode* found = nullptr;
-    while (low <= high) {
-      mid = (low + high) / 2;
-      if (children[mid]->edgeId == x) {
-        found = children[mid];
-        break;
-      }
-      if (children[mid]->edgeId > x) {
-        high = mid - 1;
-      } else {
-        low = mid + 1;
-      }
-    }
-    if (found != nullptr) {
-      ++found->count;
-      current = found;
-    } else {
-      TreeNode* created = new (std::nothrow) TreeNode;
-      if (created == nullptr) {
-        deleteArray(children);
-        return reportOutOfMemory();
-      }
-      created->edgeId = x;
-      created->count = 1;
-      created->depth = current->depth + 1;
-      created->parent = current;
-      if (childCount == 0) {
-        current->firstChild = created;
-      } else if (mid == high) {
-        children[mid]->nextSibling = created;
-        created->nextSibling = low < childCount ? children[low] : nullptr;
-      } else {
-        created->nextSibling = children[mid];
-        if (high < 0) {
-          current->firstChild = created;
-        } else {
-          children[high]->nextSibling = created;
-        }
-      }
-      ++current->childCount;
-      current = created;
-    }
-    deleteArray(children);
-  }
-  return 0;
-}
-
-int buildEdgeTree() {
-  treeRoot = newTreeRoot(stringCount);
-  if (treeRoot == nullptr) return -1;
+// Reads every string and stores its non-empty edge transaction.
+int gatherTransactions(const int* edgeIdOfPair, TransactionStore& store) {
   StringReader reader;
   if (openStringReader(&reader) < 0) return -1;
   int* list = newArray<int>(static_cast<std::size_t>(maxItemLength));
@@ -114,36 +56,40 @@ int buildEdgeTree() {
       int item = reader.items[k];
       if (itemTable[item].frequent) list[m++] = item;
     }
-    int length = makeEdgeTransaction(list, m, transaction);
-    if (insertTransaction(transaction, length, treeRoot) < 0) status = -1;
+    int length = makeEdgeTransaction(list, m, edgeIdOfPair, transaction);
+    if (length > 0 && appendTransaction(store, transaction, length) < 0) status = -1;
   }
-  if (status == 0) {
-    for (TreeNode* child = treeRoot->firstChild; child != nullptr; child = child->nextSibling) {
-      edgeTable[child->edgeId].occurrenceHead = child;
-      edgeTable[child->edgeId].occurrenceCount = 1;
-    }
-  }
+  closeStringReader(&reader);
   deleteArray(list);
   deleteArray(transaction);
-  closeStringReader(&reader);
   return status;
 }
 
-void releaseEdgeTree() {
-  // The nodes are freed without recursion: the nextOccurrence links, no
-  // longer needed, serve as the stack of nodes still to free.
-  TreeNode* stack = treeRoot;
-  if (stack != nullptr) stack->nextOccurrence = nullptr;
-  while (stack != nullptr) {
-    TreeNode* node = stack;
-    stack = node->nextOccurrence;
-    for (TreeNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
-      child->nextOccurrence = stack;
-      stack = child;
-    }
-    delete node;
+}  // namespace
+
+int buildEdgeTree() {
+  int* edgeIdOfPair = makeEdgeIdMatrix();
+  if (edgeIdOfPair == nullptr) return -1;
+  // The cells have done their work: the rest of the run needs only the
+  // edge numbers.
+  releasePairMatrix();
+  TransactionStore store;
+  int status = gatherTransactions(edgeIdOfPair, store);
+  deleteArray(edgeIdOfPair);
+  if (status == 0) status = buildPrefixTree(store, stringCount, &treeRoot, &treeNodeCount);
+  freeTransactions(store);
+  if (status < 0) return -1;
+  for (TreeNode* child = firstChild(treeRoot); child != nullptr; child = nextSibling(child)) {
+    edgeTable[child->edgeId].occurrenceHead = child;
+    edgeTable[child->edgeId].occurrenceCount = 1;
   }
+  return 0;
+}
+
+void releaseEdgeTree() {
+  deleteArray(treeRoot);
   treeRoot = nullptr;
+  treeNodeCount = 0;
 }
 
 }  // namespace tavrel

@@ -1,34 +1,36 @@
 // The third pass over the string database: each string becomes its edge
 // transaction (the ascending edgeIds of the frequent edges it holds) and
-// all transactions are stored in the edge prefix tree under treeRoot.
+// all transactions are stored in the edge prefix tree at treeRoot.
 #pragma once
 
 #include "state/records.h"
 
 namespace tavrel {
 
-// Creates treeRoot (edgeId -1, count stringCount) and inserts the edge
-// transaction of each of the first stringCount lines. Afterwards the
-// occurrence chain of every edge that begins a transaction holds exactly
-// the root's child of that edge, and every other chain is empty. Returns 0,
-// or -1 after a reported failure (file, line defect, memory).
+// Builds the edge prefix tree of the first stringCount lines at treeRoot
+// (treeNodeCount nodes in pre-order, see TreeNode): the root has edgeId -1
+// and count stringCount; every other node stands for a non-empty prefix of
+// some transactions and counts the strings whose transaction begins with
+// it; children stand in ascending edgeId. Afterwards the occurrence chain of
+// every edge that begins a transaction holds exactly the root's child of
+// that edge, and every other chain is empty. The pair matrix is released on
+// the way, as nothing after this pass needs it. Returns 0, or -1 after a
+// reported failure (file, line defect, memory).
 int buildEdgeTree();
+
+// A frequentItemCount x frequentItemCount matrix whose entry
+// [a * frequentItemCount + b] is the edgeId of the pair of frequent indices
+// (a, b) when its cell in pairMatrix passes the frequent edge test, else -1.
+// Returns nullptr after reporting a lack of memory.
+int* makeEdgeIdMatrix();
 
 // Builds the edge transaction of one string's frequent list (distinct
 // frequent items in string order, m of them) into `transaction` (room for
-// edgeCount entries), sorted ascending, and returns its length.
-int makeEdgeTransaction(const int* list, int m, int* transaction);
+// edgeCount entries), sorted ascending, and returns its length, using the
+// matrix of makeEdgeIdMatrix().
+int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, int* transaction);
 
-// Stores `transaction` (length entries, strictly ascending edgeIds) below
-// `node`: nodes already on its path gain 1 in count, the rest of the path
-// is created with count 1, each child list kept in ascending edgeId.
-// Returns 0, or -1 after reporting a lack of memory.
-int insertTransaction(const int* transaction, int length, TreeNode* node);
-
-// Makes a new root: edgeId -1, depth 0, count `count`, no children.
-TreeNode* newTreeRoot(int count);
-
-// Frees every node of the tree under treeRoot and sets treeRoot to nullptr.
+// Frees the tree at treeRoot and sets treeRoot to nullptr.
 void releaseEdgeTree();
 
 }  // namespace tavrel

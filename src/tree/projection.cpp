@@ -1,24 +1,29 @@
 #include "tree/projection.h"
 
 #include "state/global_state.h"
+#include "tree/tree_shape.h"
 
 namespace tavrel {
 
 int accumulateSupport(EdgeInfo* projected, int base, TreeNode* node) {
-  walkBelow(node, [&](TreeNode* descendant) {
-    projected[descendant->edgeId - base].support += descendant->count;
-    return true;
-  });
+  TreeNode* end = subtreeEnd(node);
+  for (TreeNode* below = node + 1; below < end; ++below) {
+    projected[below->edgeId - base].support += below->count;
+  }
   return 0;
 }
 
 int linkOccurrences(EdgeInfo* projected, int base, TreeNode* node) {
-  walkBelow(node, [&](TreeNode* descendant) {
-    EdgeInfo& record = projected[descendant->edgeId - base];
-    if (record.support < minSup) return true;
-    linkOccurrence(record, descendant);
-    return false;
-  });
+  TreeNode* end = subtreeEnd(node);
+  for (TreeNode* below = node + 1; below < end;) {
+    EdgeInfo& record = projected[below->edgeId - base];
+    if (record.support >= minSup) {
+      linkOccurrence(record, below);
+      below = subtreeEnd(below);
+    } else {
+      ++below;
+    }
+  }
   return 0;
 }
 

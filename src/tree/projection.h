@@ -1,8 +1,8 @@
-// The two walks with which the search projects the prefix tree onto an
-// edge. Both take a projected array (record of edge e at index e - base)
-// and a node, work on the node's proper descendants only, allocate nothing
-// and change neither the tree's shape nor its counts. Every node they reach
-// must have an edgeId that the array covers.
+// The two walks with which a search projects a prefix tree onto an edge.
+// Both take a projected array (record of edge e at index e - base) and a
+// node of a tree stored in pre-order, work on the node's proper descendants
+// only, allocate nothing and change neither the tree's shape nor its
+// counts. Every node they reach must have an edgeId that the array covers.
 #pragma once
 
 #include "state/records.h"
@@ -25,29 +25,6 @@ inline void linkOccurrence(EdgeInfo& record, TreeNode* node) {
   node->nextOccurrence = record.occurrenceHead;
   record.occurrenceHead = node;
   ++record.occurrenceCount;
-}
-
-// The node that follows `node`'s subtree in a pre-order walk below `top`,
-// or nullptr when the walk is over.
-inline TreeNode* nextAfterSubtree(TreeNode* node, const TreeNode* top) {
-  while (node != top && node->nextSibling == nullptr) node = node->parent;
-  return node == top ? nullptr : node->nextSibling;
-}
-
-// Calls visit(n) for the proper descendants n of `top` in pre-order,
-// children in ascending edgeId, and enters n's subtree only when visit(n)
-// returns true. Needs no stack, however deep the tree: the next node comes
-// from the child, sibling and parent links.
-template <typename Visit>
-void walkBelow(TreeNode* top, Visit&& visit) {
-  TreeNode* current = top->firstChild;
-  while (current != nullptr) {
-    if (visit(current) && current->firstChild != nullptr) {
-      current = current->firstChild;
-    } else {
-      current = nextAfterSubtree(current, top);
-    }
-  }
 }
 
 }  // namespace tavrel

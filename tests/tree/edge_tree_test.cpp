@@ -15,43 +15,53 @@
 #include "state/global_state.h"
 #include "support/test_support.h"
 #include "tree/projection.h"
+#include "tree/transactions.h"
+#include "tree/tree_shape.h"
 
 namespace tavrel {
 namespace {
 
 // The subtree below `node` as "edge:count(children...)", checking on the
-// way that parent, depth, childCount and the ascending order hold.
-std::string describe(const TreeNode* node) {
+// way that parent, depth, the pre-order layout and the ascending order of
+// children hold.
+std::string describe(TreeNode* node) {
   std::string text;
-  int children = 0;
   int previous = -1;
-  for (const TreeNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
+  TreeNode* expected = node + 1;  // children follow each other's subtrees
+  for (TreeNode* child = firstChild(node); child != nullptr; child = nextSibling(child)) {
+    EXPECT_EQ(child, expected);
     EXPECT_EQ(child->parent, node);
     EXPECT_EQ(child->depth, node->depth + 1);
     EXPECT_GT(child->edgeId, previous);
+    EXPECT_LE(child->count, node->count);
     previous = child->edgeId;
-    ++children;
+    expected = subtreeEnd(child);
     if (!text.empty()) text += " ";
     text += std::to_string(child->edgeId) + ":" + std::to_string(child->count);
-    if (child->firstChild != nullptr) text += "(" + describe(child) + ")";
+    if (firstChild(child) != nullptr) text += "(" + describe(child) + ")";
   }
-  EXPECT_EQ(children, node->childCount);
+  EXPECT_EQ(expected, subtreeEnd(node));
   return text;
 }
 
-// A tree built from the given transactions under a root of count 99.
+// A tree built from the given transactions, in that order, under a root of
+// count 99, as treeRoot.
 void buildTree(const std::vector<std::vector<int>>& transactions) {
   resetState();
-  treeRoot = newTreeRoot(99);
+  TransactionStore store;
   for (const std::vector<int>& transaction : transactions) {
-    ASSERT_EQ(insertTransaction(transaction.data(), static_cast<int>(transaction.size()), treeRoot),
+    ASSERT_EQ(appendTransaction(store, transaction.data(), static_cast<int>(transaction.size())),
               0);
   }
+  ASSERT_EQ(buildPrefixTree(store, 99, &treeRoot, &treeNodeCount), 0);
+  freeTransactions(store);
 }
 
 TEST(EdgeTreeTest, ChildrenStayInAscendingOrder) {
-  buildTree({{5}, {2}, {7}, {3}});  // 2 becomes first, 7 last, 3 goes between
+  buildTree({{5}, {2}, {7}, {3}});  // whatever order the transactions come in
   EXPECT_EQ(describe(treeRoot), "2:1 3:1 5:1 7:1");
+  EXPECT_EQ(childCount(treeRoot), 4);
+  EXPECT_EQ(treeNodeCount, 5);
   buildTree({{8}, {6}, {4}, {2}, {9}, {5}, {3}, {7}, {1}});
   EXPECT_EQ(describe(treeRoot), "1:1 2:1 3:1 4:1 5:1 6:1 7:1 8:1 9:1");
   EXPECT_EQ(treeRoot->count, 99);
@@ -64,6 +74,24 @@ TEST(EdgeTreeTest, SharedPrefixesAndCounts) {
   EXPECT_EQ(describe(treeRoot), "3:2(5:1) 5:1(7:1)");
   buildTree({{1, 4, 6}, {1, 4, 6}, {}});
   EXPECT_EQ(describe(treeRoot), "1:2(4:2(6:2))");
+  EXPECT_EQ(treeNodeCount, 4);
+  releaseEdgeTree();
+}
+
+TEST(EdgeTreeTest, WeightedTransactionsAddTheirWeights) {
+  resetState();
+  TransactionStore store;
+  const int longer[] = {0, 2, 5};
+  const int shorter[] = {0, 2};
+  const int other[] = {1};
+  ASSERT_EQ(appendTransaction(store, longer, 3, 4), 0);
+  ASSERT_EQ(appendTransaction(store, other, 1, 2), 0);
+  ASSERT_EQ(appendTransaction(store, shorter, 2, 3), 0);
+  ASSERT_EQ(appendTransaction(store, longer, 3, 1), 0);
+  ASSERT_EQ(buildPrefixTree(store, 10, &treeRoot, &treeNodeCount), 0);
+  freeTransactions(store);
+  EXPECT_EQ(treeRoot->count, 10);
+  EXPECT_EQ(describe(treeRoot), "0:8(2:8(5:5)) 1:2");
   releaseEdgeTree();
 }
 
@@ -76,7 +104,7 @@ struct ProjectionExample {
     buildTree({{0, 1, 2}, {0, 2}, {1, 2}, {0, 1}});
     records[0].edgeId = 1;
     records[1].edgeId = 2;
-    node0 = treeRoot->firstChild;
+    node0 = firstChild(treeRoot);
   }
 };
 
@@ -89,14 +117,14 @@ TEST(ProjectionTest, AccumulateAndLinkBelowOneNode) {
 
   minSup = 2;
   linkOccurrences(example.records, 1, example.node0);
-  TreeNode* node1 = example.node0->firstChild;  // 1 under 0
-  TreeNode* node2 = node1->nextSibling;         // 2 directly under 0
+  TreeNode* node1 = firstChild(example.node0);  // 1 under 0
+  TreeNode* node2 = nextSibling(node1);         // 2 directly under 0
   EXPECT_EQ(example.records[0].occurrenceHead, node1);
   EXPECT_EQ(example.records[0].occurrenceCount, 1);
   EXPECT_EQ(example.records[1].occurrenceHead, node2);  // 2 under 0, 1 is not entered
   EXPECT_EQ(example.records[1].occurrenceCount, 1);
   EXPECT_EQ(node1->nextOccurrence, nullptr);
-  EXPECT_EQ(node1->firstChild->nextOccurrence, nullptr);
+  EXPECT_EQ(firstChild(node1)->nextOccurrence, nullptr);
   releaseEdgeTree();
 }
 
@@ -110,7 +138,7 @@ TEST(ProjectionTest, NothingIsLinkedBelowTheThreshold) {
     EXPECT_EQ(record.occurrenceCount, 0);
   }
   // A node without children changes nothing.
-  TreeNode* leaf = example.node0->firstChild->firstChild;
+  TreeNode* leaf = firstChild(firstChild(example.node0));
   accumulateSupport(example.records, 1, leaf);
   linkOccurrences(example.records, 1, leaf);
   EXPECT_EQ(example.records[1].support, 2);
@@ -124,14 +152,14 @@ TEST(ProjectionTest, ChainsGrowAtTheHead) {
   record.edgeId = 2;
   record.support = 2;
   minSup = 1;
-  TreeNode* first = treeRoot->firstChild;
-  TreeNode* second = first->nextSibling;
+  TreeNode* first = firstChild(treeRoot);
+  TreeNode* second = nextSibling(first);
   linkOccurrences(&record, 2, first);
   linkOccurrences(&record, 2, second);
   EXPECT_EQ(record.occurrenceCount, 2);
-  EXPECT_EQ(record.occurrenceHead, second->firstChild);
-  EXPECT_EQ(second->firstChild->nextOccurrence, first->firstChild);
-  EXPECT_EQ(first->firstChild->nextOccurrence, nullptr);
+  EXPECT_EQ(record.occurrenceHead, firstChild(second));
+  EXPECT_EQ(firstChild(second)->nextOccurrence, firstChild(first));
+  EXPECT_EQ(firstChild(first)->nextOccurrence, nullptr);
   releaseEdgeTree();
 }
 
@@ -142,7 +170,7 @@ void* walkDeepPath(void* argument) {
   return nullptr;
 }
 
-TEST(ProjectionTest, DeepTreesNeedNoDeepStack) {
+TEST(ProjectionTest, DeepTreesAreWalkedWithoutRecursion) {
   const int depth = 200000;
   std::vector<int> path(depth);
   for (int k = 0; k < depth; ++k) path[k] = k;
@@ -177,25 +205,29 @@ TEST(EdgeTreeTest, ThreePassesOverTheFourStringExample) {
 
   // The transactions, built from each string's frequent list.
   std::vector<std::vector<int>> transactions;
+  int* edgeIdOfPair = makeEdgeIdMatrix();
+  ASSERT_NE(edgeIdOfPair, nullptr);
   StringReader reader;
   ASSERT_EQ(openStringReader(&reader), 0);
   while (nextString(&reader) > 0) {
     std::vector<int> transaction(edgeCount);
-    int length = makeEdgeTransaction(reader.items, reader.itemCount, transaction.data());
+    int length =
+        makeEdgeTransaction(reader.items, reader.itemCount, edgeIdOfPair, transaction.data());
     transaction.resize(length);
     transactions.push_back(transaction);
   }
   closeStringReader(&reader);
+  delete[] edgeIdOfPair;
   EXPECT_EQ(transactions,
             (std::vector<std::vector<int>>{{0, 1, 2, 3, 4}, {0, 3, 4}, {0, 1, 2}, {1}}));
 
   ASSERT_EQ(buildEdgeTree(), 0);
   EXPECT_EQ(treeRoot->count, 4);
   EXPECT_EQ(describe(treeRoot), "0:3(1:2(2:2(3:1(4:1))) 3:1(4:1)) 1:1");
-  TreeNode* child0 = treeRoot->firstChild;
+  TreeNode* child0 = firstChild(treeRoot);
   EXPECT_EQ(edgeTable[0].occurrenceHead, child0);
   EXPECT_EQ(edgeTable[0].occurrenceCount, 1);
-  EXPECT_EQ(edgeTable[1].occurrenceHead, child0->nextSibling);
+  EXPECT_EQ(edgeTable[1].occurrenceHead, nextSibling(child0));
   EXPECT_EQ(edgeTable[1].occurrenceCount, 1);
   for (int e = 2; e < 5; ++e) {
     EXPECT_EQ(edgeTable[e].occurrenceHead, nullptr);
@@ -218,7 +250,8 @@ TEST(EdgeTreeTest, NoEdgeLeavesOnlyTheRoot) {
   ASSERT_EQ(buildEdgeTree(), 0);
   EXPECT_EQ(edgeCount, 0);
   EXPECT_EQ(treeRoot->count, 7);
-  EXPECT_EQ(treeRoot->firstChild, nullptr);
+  EXPECT_EQ(firstChild(treeRoot), nullptr);
+  EXPECT_EQ(treeNodeCount, 1);
   resetState();
 }
 
