@@ -115,6 +115,7 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
     EdgeInfo& record = projected[k];
     record.occurrenceHead = nullptr;
     record.occurrenceCount = 0;
+    record.absorbed = 0;
     if (record.support == parentSupport) ++gathered;
     if (record.support < minSup) continue;
     scratch.levelOf[base + k] = 0;

@@ -94,7 +94,7 @@ void putDefaultDouble(double value) {
 }
 
 int flushOutput() {
-  writeOut(pending, pendingLength);
+  if (outputFd >= 0) writeOut(pending, pendingLength);
   pendingLength = 0;
   return failed ? -1 : 0;
 }

@@ -32,7 +32,9 @@ int flushOutput();
 bool outputFailed();
 
 // Sends the output to another descriptor (tests, the fuzzer) and forgets an
-// earlier failure; the default is standard output (descriptor 1).
+// earlier failure; the default is standard output (descriptor 1). A
+// negative descriptor drops every line unwritten, so that the benchmarks
+// can time the work without the writes.
 void setOutputDescriptor(int fd);
 
 // Writes "Error: cannot write output" to standard error. Called by the driver

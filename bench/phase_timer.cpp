@@ -1,0 +1,103 @@
+// tavrel-phases: times each phase of one mining run on its own, to show
+// where the time goes.
+//
+//   tavrel-phases spec_file min_sup [repetitions]
+//
+// Runs from the spec file's folder (so that a bare database name is found)
+// and repeats the whole run (3 times by default), printing the median of
+// each phase: the first pass (item table), the second pass (pair statistics
+// and edge table), the third pass (edge transactions and prefix tree), the
+// search with its output written to /dev/null, and the same search again
+// with the lines formatted but not written. The difference of the last two
+// is what writing (and flushing) every line costs.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/run.h"
+#include "input/first_pass.h"
+#include "input/spec_file.h"
+#include "pairs/pair_statistics.h"
+#include "search/closed_search.h"
+#include "state/console.h"
+#include "state/global_state.h"
+#include "tree/edge_tree.h"
+
+namespace {
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: tavrel-phases spec_file min_sup [repetitions]\n");
+    return 2;
+  }
+  std::string spec = argv[1];
+  std::size_t slash = spec.rfind('/');
+  if (slash != std::string::npos) {
+    if (chdir(spec.substr(0, slash).c_str()) != 0) {
+      std::perror("chdir");
+      return 2;
+    }
+    spec = spec.substr(slash + 1);
+  }
+  int repetitions = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+  int devNull = open("/dev/null", O_WRONLY);
+  const char* names[] = {"first pass", "second pass", "third pass and tree", "search, written",
+                         "search, not written"};
+  std::vector<double> times[5];
+  int patterns = 0;
+  for (int run = 0; run < repetitions; ++run) {
+    tavrel::resetState();
+    tavrel::minSup = std::atoi(argv[2]);
+    if (tavrel::readSpecFile(spec.c_str()) < 0) return 1;
+    double t0 = now();
+    if (tavrel::countItems() < 0) return 1;
+    double t1 = now();
+    if (tavrel::buildPairStatistics() < 0) return 1;
+    double t2 = now();
+    if (tavrel::buildEdgeTree() < 0) return 1;
+    double t3 = now();
+    tavrel::setOutputDescriptor(devNull);
+    tavrel::searchClosed(tavrel::edgeTable, 0, tavrel::stringCount, nullptr, 0);
+    double t4 = now();
+    patterns = tavrel::patternCount;
+    tavrel::patternCount = 0;
+    tavrel::setOutputDescriptor(-1);
+    tavrel::searchClosed(tavrel::edgeTable, 0, tavrel::stringCount, nullptr, 0);
+    double t5 = now();
+    tavrel::setOutputDescriptor(1);
+    double marks[] = {t0, t1, t2, t3, t4, t5};
+    for (int phase = 0; phase < 5; ++phase) times[phase].push_back(marks[phase + 1] - marks[phase]);
+  }
+  std::printf("%s, min_sup %s: %d frequent items, %d edges, %d tree nodes, %d patterns\n", argv[1],
+              argv[2], tavrel::frequentItemCount, tavrel::edgeCount, tavrel::treeNodeCount,
+              patterns);
+  double total = 0;
+  for (int phase = 0; phase < 4; ++phase) total += median(times[phase]);
+  for (int phase = 0; phase < 5; ++phase) {
+    std::printf("  %-22s %9.3f s\n", names[phase], median(times[phase]));
+  }
+  std::printf("  %-22s %9.3f s\n", "writing the lines",
+              std::max(0.0, median(times[3]) - median(times[4])));
+  std::printf("  %-22s %9.3f s (median of %d)\n", "whole run", total, repetitions);
+  tavrel::resetState();
+  close(devNull);
+  return 0;
+}
