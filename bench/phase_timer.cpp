@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     for (int phase = 0; phase < 5; ++phase) times[phase].push_back(marks[phase + 1] - marks[phase]);
   }
   std::printf("%s, min_sup %s: %d frequent items, %d edges, %d tree nodes, %d patterns\n", argv[1],
-              argv[2], tavrel::frequentItemCount, tavrel::edgeCount, tavrel::treeNodeCount,
+              argv[2], tavrel::frequentItemCount, tavrel::edgeCount, tavrel::edgeTree.nodeCount,
               patterns);
   double total = 0;
   for (int phase = 0; phase < 4; ++phase) total += median(times[phase]);

@@ -8,7 +8,7 @@
 #include "state/console.h"
 #include "state/global_state.h"
 #include "state/memory.h"
-#include "tree/projection.h"
+#include "tree/tree_shape.h"
 
 namespace tavrel {
 
@@ -84,10 +84,8 @@ void closeLevel(SearchLevel& level, int depth, SearchScratch& scratch) {
     }
   }
   if (level.ownsRecords) deleteArray(level.records);
-  if (level.ownsTree) {
-    deleteArray(level.tree);
-    deleteArray(level.heldMasks);
-  }
+  if (level.ownsTree) freePrefixTree(&level.tree);
+  deleteArray(level.heldMasks);
   deleteArray(level.parentIndex);
   deleteArray(level.pattern);
   releaseColumns(level);
@@ -106,14 +104,14 @@ void releaseLevels(LevelStack& stack, SearchScratch& scratch) {
 // minSup, and the pattern of the prefix and the edges of every string.
 int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupport,
                  const int* prefix, int prefixLength, SearchScratch& scratch) {
-  top.tree = treeRoot;
+  top.tree = edgeTree;
   top.records = projected;
   top.recordCount = edgeCount - base;
   top.support = parentSupport;
   int gathered = 0;
   for (int k = 0; k < top.recordCount; ++k) {
     EdgeInfo& record = projected[k];
-    record.occurrenceHead = nullptr;
+    record.occurrenceHead = -1;
     record.occurrenceCount = 0;
     record.absorbed = 0;
     if (record.support == parentSupport) ++gathered;
@@ -123,11 +121,9 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
     top.maxEdgeId = base + k;
   }
   // Every node of the tree joins the chain of its edge, in pre-order.
-  for (int k = treeNodeCount - 1; k > 0; --k) {
-    TreeNode* node = &treeRoot[k];
-    if (node->edgeId >= base && scratch.levelOf[node->edgeId] == 0) {
-      linkOccurrence(projected[node->edgeId - base], node);
-    }
+  for (int k = edgeTree.nodeCount - 1; k > 0; --k) {
+    int id = edgeTree.nodes[k].edgeId;
+    if (id >= base && scratch.levelOf[id] == 0) linkOccurrence(projected[id - base], edgeTree, k);
   }
   top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
   if (top.pattern == nullptr || openColumns(top) < 0) return -1;
@@ -151,10 +147,10 @@ int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefi
               SearchScratch& scratch) {
   LevelStack stack;
   if (pushLevel(stack) < 0) return -1;
-  if (treeRoot == nullptr || openTopLevel(stack.levels[0], projected, base, parentSupport, prefix,
-                                          prefixLength, scratch) < 0) {
+  if (edgeTree.nodeCount == 0 || openTopLevel(stack.levels[0], projected, base, parentSupport,
+                                              prefix, prefixLength, scratch) < 0) {
     releaseLevels(stack, scratch);
-    return treeRoot == nullptr ? 0 : -1;
+    return edgeTree.nodeCount == 0 ? 0 : -1;
   }
   while (stack.size > 0) {
     int depth = stack.size - 1;

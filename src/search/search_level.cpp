@@ -6,7 +6,6 @@
 
 #include "state/global_state.h"
 #include "state/memory.h"
-#include "tree/projection.h"
 #include "tree/tree_shape.h"
 
 namespace tavrel {
@@ -100,9 +99,9 @@ void addStrings(MergeTree& merge, int node, int strings, const std::uint64_t* ow
   merge.count[node] += strings;
 }
 
-// The held set of node `node` of the level's tree (level.heldWords words).
-const std::uint64_t* heldOf(const SearchLevel& level, const TreeNode* node) {
-  return level.heldMasks + static_cast<std::size_t>(node - level.tree) * level.heldWords;
+// The held set of node k of the level's tree (level.heldWords words).
+const std::uint64_t* heldOf(const SearchLevel& level, int k) {
+  return level.heldMasks + static_cast<std::size_t>(k) * level.heldWords;
 }
 
 // Merges the strings through `node` (a node of record r's edge in the
@@ -110,26 +109,28 @@ const std::uint64_t* heldOf(const SearchLevel& level, const TreeNode* node) {
 // it, with its strings and their held edges, which are the node's own held
 // edges and `above` (the edges of r's column above `node`). Edges beyond
 // maxBelow are not the child's.
-int mergeStrings(const TreeNode* node, const SearchLevel& level, int childDepth, int maxBelow,
+int mergeStrings(int node, const SearchLevel& level, int childDepth, int maxBelow,
                  const std::uint64_t* above, SearchScratch& scratch) {
   MergeTree& merge = scratch.merge;
+  const PrefixTree& tree = level.tree;
   int open = 0;
-  const TreeNode* end = subtreeEnd(node);
-  for (const TreeNode* below = node + 1; below < end;) {
+  int end = subtreeEnd(tree, node);
+  for (int below = node + 1; below < end;) {
     while (open > 0 && below >= scratch.openEnd[open - 1]) --open;
-    int id = below->edgeId;
+    int id = tree.nodes[below].edgeId;
     if (id > maxBelow) {  // and so is everything under it
-      below = subtreeEnd(below);
+      below = subtreeEnd(tree, below);
       continue;
     }
     int copy = open > 0 ? scratch.openCopy[open - 1] : 0;
     if (scratch.levelOf[id] == childDepth) {
       copy = mergeChild(merge, copy, id);
       if (copy < 0) return -1;
-      addStrings(merge, copy, below->count, heldOf(level, below), level.heldWords, above);
+      addStrings(merge, copy, tree.nodes[below].count, heldOf(level, below), level.heldWords,
+                 above);
     }
-    if (below->subtreeSize > 0) {
-      scratch.openEnd[open] = subtreeEnd(below);
+    if (tree.subtreeSize[below] > 0) {
+      scratch.openEnd[open] = subtreeEnd(tree, below);
       scratch.openCopy[open] = copy;
       ++open;
     }
@@ -142,43 +143,37 @@ int mergeStrings(const TreeNode* node, const SearchLevel& level, int childDepth,
 // edges, and threads the occurrence chains of the child's records, each in
 // pre-order.
 int placeMergeTree(MergeTree& merge, SearchLevel& child, const SearchScratch& scratch) {
-  std::size_t size = static_cast<std::size_t>(merge.size);
   std::size_t words = static_cast<std::size_t>(merge.words);
-  child.tree = newArray<TreeNode>(size);
-  child.heldMasks = newArray<std::uint64_t>(size * words);
-  child.heldWords = merge.words;
+  PrefixTree& tree = child.tree;
   child.ownsTree = true;
-  if (child.tree == nullptr || child.heldMasks == nullptr) return -1;
-  TreeNode* tree = child.tree;
+  child.heldWords = merge.words;
+  child.heldMasks = newArray<std::uint64_t>(static_cast<std::size_t>(merge.size) * words);
+  if (child.heldMasks == nullptr || allocatePrefixTree(&tree, merge.size) < 0) return -1;
   int placed = 0;
   int node = 0;
   for (;;) {
-    TreeNode& copy = tree[placed];
-    merge.placedAt[node] = placed;
-    copy.edgeId = merge.edgeId[node];
-    copy.count = merge.count[node];
-    if (node != 0) {
-      copy.parent = &tree[merge.placedAt[merge.parent[node]]];
-      copy.depth = copy.parent->depth + 1;
-    }
+    int k = placed++;
+    merge.placedAt[node] = k;
+    tree.nodes[k].edgeId = merge.edgeId[node];
+    tree.nodes[k].count = merge.count[node];
+    if (node != 0) tree.parent[k] = merge.placedAt[merge.parent[node]];
     const std::uint64_t* mask = merge.masks + static_cast<std::size_t>(node) * words;
-    std::copy(mask, mask + words, child.heldMasks + static_cast<std::size_t>(placed) * words);
-    ++placed;
+    std::copy(mask, mask + words, child.heldMasks + static_cast<std::size_t>(k) * words);
     if (merge.firstChild[node] >= 0) {
       node = merge.firstChild[node];
       continue;
     }
     // Close the subtrees that end here and go on with the next sibling.
     while (node != 0 && merge.nextSibling[node] < 0) {
-      tree[merge.placedAt[node]].subtreeSize = placed - merge.placedAt[node] - 1;
+      tree.subtreeSize[merge.placedAt[node]] = placed - merge.placedAt[node] - 1;
       node = merge.parent[node];
     }
-    tree[merge.placedAt[node]].subtreeSize = placed - merge.placedAt[node] - 1;
+    tree.subtreeSize[merge.placedAt[node]] = placed - merge.placedAt[node] - 1;
     if (node == 0) break;
     node = merge.nextSibling[node];
   }
   for (int k = merge.size - 1; k > 0; --k) {
-    linkOccurrence(child.records[scratch.indexOf[tree[k].edgeId]], &tree[k]);
+    linkOccurrence(child.records[scratch.indexOf[tree.nodes[k].edgeId]], tree, k);
   }
   return 0;
 }
@@ -258,7 +253,7 @@ int openScratch(SearchScratch& scratch) {
   scratch.childCounts = newArray<int>(edges);
   scratch.gathered = newArray<int>(edges);
   scratch.columnBit = newArray<int>(edges);
-  scratch.openEnd = newArray<const TreeNode*>(edges + 1);
+  scratch.openEnd = newArray<int>(edges + 1);
   scratch.openCopy = newArray<int>(edges + 1);
   if (scratch.levelOf == nullptr || scratch.indexOf == nullptr || scratch.countOf == nullptr ||
       scratch.rowRecords == nullptr || scratch.rowCounts == nullptr ||
@@ -310,16 +305,18 @@ void releaseColumns(SearchLevel& level) {
 
 int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
   int* countOf = scratch.countOf;
+  const PrefixTree& tree = level.tree;
+  const TreeNode* nodes = tree.nodes;
   int maxEdgeId = level.maxEdgeId;
-  for (TreeNode* node = level.records[r].occurrenceHead; node != nullptr;
-       node = node->nextOccurrence) {
-    const TreeNode* end = subtreeEnd(node);
-    for (const TreeNode* below = node + 1; below < end;) {
-      if (below->edgeId > maxEdgeId) {  // and so is everything under it
-        below = subtreeEnd(below);
+  for (int node = level.records[r].occurrenceHead; node >= 0; node = tree.nextOccurrence[node]) {
+    int end = subtreeEnd(tree, node);
+    for (int below = node + 1; below < end;) {
+      int id = nodes[below].edgeId;
+      if (id > maxEdgeId) {  // and so is everything under it
+        below = subtreeEnd(tree, below);
         continue;
       }
-      countOf[below->edgeId] += below->count;
+      countOf[id] += nodes[below].count;
       ++below;
     }
   }
@@ -351,13 +348,14 @@ int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
 
 bool heldByAll(const SearchLevel& level, int r, SearchScratch& scratch) {
   int words = level.heldWords;
-  TreeNode* node = level.records[r].occurrenceHead;
-  if (words == 0 || node == nullptr) return false;
+  int node = level.records[r].occurrenceHead;
+  if (words == 0 || node < 0) return false;
+  const int* next = level.tree.nextOccurrence;
   std::uint64_t* common = scratch.heldScratch;
   const std::uint64_t* first = heldOf(level, node);
   std::uint64_t any = 0;
   for (int w = 0; w < words; ++w) any |= common[w] = first[w];
-  for (node = node->nextOccurrence; node != nullptr && any != 0; node = node->nextOccurrence) {
+  for (node = next[node]; node >= 0 && any != 0; node = next[node]) {
     const std::uint64_t* mask = heldOf(level, node);
     any = 0;
     for (int w = 0; w < words; ++w) any |= common[w] &= mask[w];
@@ -443,13 +441,14 @@ int openChildLevel(SearchLevel& level, int depth, int r, SearchLevel& child,
   }
   std::uint64_t* above = scratch.heldScratch;
   int maxBelow = child.maxEdgeId;
+  const PrefixTree& tree = level.tree;
   int status = 0;
-  for (TreeNode* node = record.occurrenceHead; node != nullptr && status == 0;
-       node = node->nextOccurrence) {
+  for (int node = record.occurrenceHead; node >= 0 && status == 0;
+       node = tree.nextOccurrence[node]) {
     std::fill(above, above + words, 0);
-    for (const TreeNode* up = node->parent; up != level.tree && up->edgeId >= minAbove;
-         up = up->parent) {
-      int bit = scratch.columnBit[up->edgeId] - 1;
+    for (int up = tree.parent[node]; up > 0 && tree.nodes[up].edgeId >= minAbove;
+         up = tree.parent[up]) {
+      int bit = scratch.columnBit[tree.nodes[up].edgeId] - 1;
       if (bit >= 0) above[bit / 64] |= std::uint64_t{1} << (bit % 64);
     }
     status = mergeStrings(node, level, depth + 1, maxBelow, above, scratch);

@@ -19,8 +19,8 @@ struct ColumnEntry {
 
 // One open pattern of the search and its strings.
 struct SearchLevel {
-  TreeNode* tree = nullptr;  // the level's tree in pre-order, root first
-  bool ownsTree = false;     // projected trees belong to their level
+  PrefixTree tree;        // the level's tree: the edge tree, or a projected tree
+  bool ownsTree = false;  // projected trees belong to their level
   // Per node of a projected tree: the edges before the level's first edge
   // (outside the pattern) that every string through the node holds, as a
   // set of heldBits bits in heldWords words at heldMasks[k * heldWords].
@@ -75,8 +75,8 @@ struct SearchScratch {
   int* columnBit = nullptr;              // per edge of one record's column: its held bit + 1
   std::uint64_t* heldScratch = nullptr;  // held sets being built or intersected
   int heldScratchWords = 0;
-  const TreeNode** openEnd = nullptr;  // while copying a subtree: ends of the open subtrees
-  int* openCopy = nullptr;             // and the merge-tree nodes their strings go to
+  int* openEnd = nullptr;   // while copying a subtree: ends of the open subtrees
+  int* openCopy = nullptr;  // and the merge-tree nodes their strings go to
   MergeTree merge;
 };
 

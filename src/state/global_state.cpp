@@ -17,7 +17,6 @@ int* frequentItems = nullptr;
 PairCell** pairMatrix = nullptr;
 EdgeInfo* edgeTable = nullptr;
 std::map<std::int64_t, int> edgeIndex;
-TreeNode* treeRoot = nullptr;
-int treeNodeCount = 0;
+PrefixTree edgeTree;
 
 }  // namespace tavrel

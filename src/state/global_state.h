@@ -32,8 +32,7 @@ extern int* frequentItems;                     // frequentIndex -> item number
 extern PairCell** pairMatrix;                  // frequentItemCount rows of cells
 extern EdgeInfo* edgeTable;                    // edgeCount records, record e is edge e
 extern std::map<std::int64_t, int> edgeIndex;  // pairCode -> edgeId
-extern TreeNode* treeRoot;                     // the edge prefix tree in pre-order, root first
-extern int treeNodeCount;                      // nodes of that tree, the root included
+extern PrefixTree edgeTree;                    // the edge prefix tree, root at node 0
 
 // The pairCode of the edge from item `from` to item `to`; 64-bit so that any
 // totalItems that fits in an int works.

@@ -76,20 +76,16 @@ int buildEdgeTree() {
   TransactionStore store;
   int status = gatherTransactions(edgeIdOfPair, store);
   deleteArray(edgeIdOfPair);
-  if (status == 0) status = buildPrefixTree(store, stringCount, &treeRoot, &treeNodeCount);
+  if (status == 0) status = buildPrefixTree(store, stringCount, &edgeTree);
   freeTransactions(store);
   if (status < 0) return -1;
-  for (TreeNode* child = firstChild(treeRoot); child != nullptr; child = nextSibling(child)) {
-    edgeTable[child->edgeId].occurrenceHead = child;
-    edgeTable[child->edgeId].occurrenceCount = 1;
+  for (int child = firstChild(edgeTree, 0); child >= 0; child = nextSibling(edgeTree, child)) {
+    edgeTable[edgeTree.nodes[child].edgeId].occurrenceHead = child;
+    edgeTable[edgeTree.nodes[child].edgeId].occurrenceCount = 1;
   }
   return 0;
 }
 
-void releaseEdgeTree() {
-  deleteArray(treeRoot);
-  treeRoot = nullptr;
-  treeNodeCount = 0;
-}
+void releaseEdgeTree() { freePrefixTree(&edgeTree); }
 
 }  // namespace tavrel

@@ -1,14 +1,14 @@
 // The third pass over the string database: each string becomes its edge
 // transaction (the ascending edgeIds of the frequent edges it holds) and
-// all transactions are stored in the edge prefix tree at treeRoot.
+// all transactions are stored in the edge prefix tree, edgeTree.
 #pragma once
 
 #include "state/records.h"
 
 namespace tavrel {
 
-// Builds the edge prefix tree of the first stringCount lines at treeRoot
-// (treeNodeCount nodes in pre-order, see TreeNode): the root has edgeId -1
+// Builds the edge prefix tree of the first stringCount lines as edgeTree
+// (in pre-order, see PrefixTree): the root has edgeId -1
 // and count stringCount; every other node stands for a non-empty prefix of
 // some transactions and counts the strings whose transaction begins with
 // it; children stand in ascending edgeId. Afterwards the occurrence chain of
@@ -30,7 +30,7 @@ int* makeEdgeIdMatrix();
 // matrix of makeEdgeIdMatrix().
 int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, int* transaction);
 
-// Frees the tree at treeRoot and sets treeRoot to nullptr.
+// Frees edgeTree and empties it.
 void releaseEdgeTree();
 
 }  // namespace tavrel

@@ -5,21 +5,21 @@
 
 namespace tavrel {
 
-int accumulateSupport(EdgeInfo* projected, int base, TreeNode* node) {
-  TreeNode* end = subtreeEnd(node);
-  for (TreeNode* below = node + 1; below < end; ++below) {
-    projected[below->edgeId - base].support += below->count;
+int accumulateSupport(EdgeInfo* projected, int base, const PrefixTree& tree, int node) {
+  int end = subtreeEnd(tree, node);
+  for (int below = node + 1; below < end; ++below) {
+    projected[tree.nodes[below].edgeId - base].support += tree.nodes[below].count;
   }
   return 0;
 }
 
-int linkOccurrences(EdgeInfo* projected, int base, TreeNode* node) {
-  TreeNode* end = subtreeEnd(node);
-  for (TreeNode* below = node + 1; below < end;) {
-    EdgeInfo& record = projected[below->edgeId - base];
+int linkOccurrences(EdgeInfo* projected, int base, PrefixTree& tree, int node) {
+  int end = subtreeEnd(tree, node);
+  for (int below = node + 1; below < end;) {
+    EdgeInfo& record = projected[tree.nodes[below].edgeId - base];
     if (record.support >= minSup) {
-      linkOccurrence(record, below);
-      below = subtreeEnd(below);
+      linkOccurrence(record, tree, below);
+      below = subtreeEnd(tree, below);
     } else {
       ++below;
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "state/memory.h"
+#include "tree/tree_shape.h"
 
 namespace tavrel {
 
@@ -65,10 +66,8 @@ int commonPrefix(const int* a, int lengthA, const int* b, int lengthB) {
 // In ascending lexicographic order each transaction shares a prefix with
 // the one before and adds its own nodes after everything made so far: the
 // nodes come out in pre-order, each new one the last child of its parent.
-int buildPrefixTree(const TransactionStore& store, int rootCount, TreeNode** nodes,
-                    int* nodeCount) {
-  *nodes = nullptr;
-  *nodeCount = 0;
+int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree) {
+  *tree = PrefixTree{};
   int* order = newArray<int>(static_cast<std::size_t>(store.count));
   if (order == nullptr) return -1;
   for (int k = 0; k < store.count; ++k) order[k] = k;
@@ -80,7 +79,7 @@ int buildPrefixTree(const TransactionStore& store, int rootCount, TreeNode** nod
                                         second + store.lengths[b]);
   });
 
-  // Count the nodes first, so that the array is made once and never moves.
+  // Count the nodes first, so that the arrays are made once.
   std::size_t total = 1;
   int longest = 0;
   for (int k = 0; k < store.count; ++k) {
@@ -94,19 +93,18 @@ int buildPrefixTree(const TransactionStore& store, int rootCount, TreeNode** nod
     total += static_cast<std::size_t>(length - shared);
     longest = std::max(longest, length);
   }
-  TreeNode* tree = total > 2147483647u ? nullptr : newArray<TreeNode>(total);
-  TreeNode** path = newArray<TreeNode*>(static_cast<std::size_t>(longest) + 1);
-  if (tree == nullptr || path == nullptr) {
-    if (total > 2147483647u && tree == nullptr) reportOutOfMemory();
-    deleteArray(tree);
+  int* path = newArray<int>(static_cast<std::size_t>(longest) + 1);
+  if (total > 2147483647u) reportOutOfMemory();
+  if (total > 2147483647u || path == nullptr ||
+      allocatePrefixTree(tree, static_cast<int>(total)) < 0) {
     deleteArray(path);
     deleteArray(order);
     return -1;
   }
-  tree[0].edgeId = -1;
-  tree[0].count = rootCount;
-  path[0] = tree;
-  TreeNode* next = tree + 1;
+  tree->nodes[0].edgeId = -1;
+  tree->nodes[0].count = rootCount;
+  path[0] = 0;
+  int next = 1;
   int pathLength = 0;  // nodes on the path of the previous transaction, root excluded
   for (int k = 0; k < store.count; ++k) {
     const int* transaction = entries + store.starts[order[k]];
@@ -118,25 +116,20 @@ int buildPrefixTree(const TransactionStore& store, int rootCount, TreeNode** nod
                             transaction, length);
     }
     // The previous path's nodes below the shared part are complete.
-    for (int d = pathLength; d > shared; --d) {
-      path[d]->subtreeSize = static_cast<int>(next - path[d]) - 1;
-    }
-    for (int d = 1; d <= shared; ++d) path[d]->count += weight;
+    for (int d = pathLength; d > shared; --d) tree->subtreeSize[path[d]] = next - path[d] - 1;
+    for (int d = 1; d <= shared; ++d) tree->nodes[path[d]].count += weight;
     for (int d = shared; d < length; ++d) {
-      TreeNode* node = next++;
-      node->edgeId = transaction[d];
-      node->count = weight;
-      node->depth = d + 1;
-      node->parent = path[d];
+      int node = next++;
+      tree->nodes[node].edgeId = transaction[d];
+      tree->nodes[node].count = weight;
+      tree->parent[node] = path[d];
       path[d + 1] = node;
     }
     pathLength = length;
   }
-  for (int d = pathLength; d >= 0; --d) path[d]->subtreeSize = static_cast<int>(next - path[d]) - 1;
+  for (int d = pathLength; d >= 0; --d) tree->subtreeSize[path[d]] = next - path[d] - 1;
   deleteArray(path);
   deleteArray(order);
-  *nodes = tree;
-  *nodeCount = static_cast<int>(total);
   return 0;
 }
 

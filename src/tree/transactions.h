@@ -27,13 +27,12 @@ int appendTransaction(TransactionStore& store, const int* transaction, int lengt
 // Frees the store's arrays and empties it.
 void freeTransactions(TransactionStore& store);
 
-// Builds the prefix tree of the store's transactions into a new array of
-// TreeNodes in pre-order: the root (edgeId -1, count rootCount) first, then
-// one node per distinct non-empty transaction prefix, whose count is the
-// weight of the transactions that begin with it, children in ascending
-// edgeId. Occurrence links are left empty. Sets *nodes and *nodeCount and
-// returns 0, or -1 after reporting a lack of memory. The array is freed
-// with deleteArray().
-int buildPrefixTree(const TransactionStore& store, int rootCount, TreeNode** nodes, int* nodeCount);
+// Builds the prefix tree of the store's transactions into `tree`: the root
+// (edgeId -1, count rootCount), then one node per distinct non-empty
+// transaction prefix, whose count is the weight of the transactions that
+// begin with it, in pre-order with children in ascending edgeId. Occurrence
+// links are left empty. Returns 0, or -1 after reporting a lack of memory.
+// The tree is freed with freePrefixTree().
+int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree);
 
 }  // namespace tavrel

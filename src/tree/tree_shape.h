@@ -1,29 +1,46 @@
-// Moving about in a tree stored in pre-order (see TreeNode).
+// Making, freeing and moving about in a prefix tree stored in pre-order
+// (see PrefixTree).
 #pragma once
 
 #include "state/records.h"
 
 namespace tavrel {
 
-// The node after the last node of `node`'s subtree in the tree's array.
-inline TreeNode* subtreeEnd(TreeNode* node) { return node + 1 + node->subtreeSize; }
-inline const TreeNode* subtreeEnd(const TreeNode* node) { return node + 1 + node->subtreeSize; }
+// Gives `tree` room for `nodeCount` nodes, each with the initial values of
+// TreeNode, subtree size 0, no parent and no occurrence link. Returns 0, or
+// -1 after reporting a lack of memory (the tree is then empty).
+int allocatePrefixTree(PrefixTree* tree, int nodeCount);
 
-// The node's first child, or nullptr for a leaf.
-inline TreeNode* firstChild(TreeNode* node) { return node->subtreeSize > 0 ? node + 1 : nullptr; }
+// Frees the tree's arrays and empties it.
+void freePrefixTree(PrefixTree* tree);
 
-// The child of the same parent that follows `node`, or nullptr.
-inline TreeNode* nextSibling(TreeNode* node) {
-  TreeNode* parent = node->parent;
-  TreeNode* next = subtreeEnd(node);
-  return parent != nullptr && next < subtreeEnd(parent) ? next : nullptr;
+// The node after the last node of node k's subtree.
+inline int subtreeEnd(const PrefixTree& tree, int k) { return k + 1 + tree.subtreeSize[k]; }
+
+// Node k's first child, or -1 for a leaf.
+inline int firstChild(const PrefixTree& tree, int k) {
+  return tree.subtreeSize[k] > 0 ? k + 1 : -1;
 }
 
-// The number of children of `node`.
-inline int childCount(TreeNode* node) {
+// The child of the same parent that follows node k, or -1.
+inline int nextSibling(const PrefixTree& tree, int k) {
+  int parent = tree.parent[k];
+  int next = subtreeEnd(tree, k);
+  return parent >= 0 && next < subtreeEnd(tree, parent) ? next : -1;
+}
+
+// The number of children of node k.
+inline int childCount(const PrefixTree& tree, int k) {
   int count = 0;
-  for (TreeNode* child = firstChild(node); child != nullptr; child = nextSibling(child)) ++count;
+  for (int child = firstChild(tree, k); child >= 0; child = nextSibling(tree, child)) ++count;
   return count;
+}
+
+// Puts node k at the head of the occurrence chain of `record`.
+inline void linkOccurrence(EdgeInfo& record, PrefixTree& tree, int k) {
+  tree.nextOccurrence[k] = record.occurrenceHead;
+  record.occurrenceHead = k;
+  ++record.occurrenceCount;
 }
 
 }  // namespace tavrel

@@ -132,9 +132,9 @@ TEST(SearchTest, DeepSearchNeedsNoDeepStack) {
     transaction.push_back(k);
     ASSERT_EQ(appendTransaction(store, transaction.data(), k + 1), 0);
   }
-  ASSERT_EQ(buildPrefixTree(store, n, &treeRoot, &treeNodeCount), 0);
+  ASSERT_EQ(buildPrefixTree(store, n, &edgeTree), 0);
   freeTransactions(store);
-  edgeTable[0].occurrenceHead = treeRoot + 1;
+  edgeTable[0].occurrenceHead = 1;
   edgeTable[0].occurrenceCount = 1;
 
   ScratchDir dir;

@@ -21,31 +21,40 @@
 namespace tavrel {
 namespace {
 
-// The subtree below `node` as "edge:count(children...)", checking on the
-// way that parent, depth, the pre-order layout and the ascending order of
-// children hold.
-std::string describe(TreeNode* node) {
+// The subtree below node k as "edge:count(children...)", checking on the way
+// that parents, the pre-order layout and the ascending order of children
+// hold.
+std::string describe(const PrefixTree& tree, int k) {
   std::string text;
   int previous = -1;
-  TreeNode* expected = node + 1;  // children follow each other's subtrees
-  for (TreeNode* child = firstChild(node); child != nullptr; child = nextSibling(child)) {
+  int expected = k + 1;  // children follow each other's subtrees
+  for (int child = firstChild(tree, k); child >= 0; child = nextSibling(tree, child)) {
     EXPECT_EQ(child, expected);
-    EXPECT_EQ(child->parent, node);
-    EXPECT_EQ(child->depth, node->depth + 1);
-    EXPECT_GT(child->edgeId, previous);
-    EXPECT_LE(child->count, node->count);
-    previous = child->edgeId;
-    expected = subtreeEnd(child);
+    EXPECT_EQ(tree.parent[child], k);
+    EXPECT_GT(tree.nodes[child].edgeId, previous);
+    EXPECT_LE(tree.nodes[child].count, tree.nodes[k].count);
+    previous = tree.nodes[child].edgeId;
+    expected = subtreeEnd(tree, child);
     if (!text.empty()) text += " ";
-    text += std::to_string(child->edgeId) + ":" + std::to_string(child->count);
-    if (firstChild(child) != nullptr) text += "(" + describe(child) + ")";
+    text +=
+        std::to_string(tree.nodes[child].edgeId) + ":" + std::to_string(tree.nodes[child].count);
+    if (firstChild(tree, child) >= 0) text += "(" + describe(tree, child) + ")";
   }
-  EXPECT_EQ(expected, subtreeEnd(node));
+  EXPECT_EQ(expected, subtreeEnd(tree, k));
   return text;
 }
 
+std::string describe() { return describe(edgeTree, 0); }
+
+// The distance of node k from the root.
+int depthOf(const PrefixTree& tree, int k) {
+  int depth = 0;
+  for (int up = tree.parent[k]; up >= 0; up = tree.parent[up]) ++depth;
+  return depth;
+}
+
 // A tree built from the given transactions, in that order, under a root of
-// count 99, as treeRoot.
+// count 99, as edgeTree.
 void buildTree(const std::vector<std::vector<int>>& transactions) {
   resetState();
   TransactionStore store;
@@ -53,28 +62,31 @@ void buildTree(const std::vector<std::vector<int>>& transactions) {
     ASSERT_EQ(appendTransaction(store, transaction.data(), static_cast<int>(transaction.size())),
               0);
   }
-  ASSERT_EQ(buildPrefixTree(store, 99, &treeRoot, &treeNodeCount), 0);
+  ASSERT_EQ(buildPrefixTree(store, 99, &edgeTree), 0);
   freeTransactions(store);
 }
 
 TEST(EdgeTreeTest, ChildrenStayInAscendingOrder) {
   buildTree({{5}, {2}, {7}, {3}});  // whatever order the transactions come in
-  EXPECT_EQ(describe(treeRoot), "2:1 3:1 5:1 7:1");
-  EXPECT_EQ(childCount(treeRoot), 4);
-  EXPECT_EQ(treeNodeCount, 5);
+  EXPECT_EQ(describe(), "2:1 3:1 5:1 7:1");
+  EXPECT_EQ(childCount(edgeTree, 0), 4);
+  EXPECT_EQ(edgeTree.nodeCount, 5);
+  for (int k = 1; k < 5; ++k) EXPECT_EQ(depthOf(edgeTree, k), 1);
   buildTree({{8}, {6}, {4}, {2}, {9}, {5}, {3}, {7}, {1}});
-  EXPECT_EQ(describe(treeRoot), "1:1 2:1 3:1 4:1 5:1 6:1 7:1 8:1 9:1");
-  EXPECT_EQ(treeRoot->count, 99);
-  EXPECT_EQ(treeRoot->edgeId, -1);
+  EXPECT_EQ(describe(), "1:1 2:1 3:1 4:1 5:1 6:1 7:1 8:1 9:1");
+  EXPECT_EQ(edgeTree.nodes[0].count, 99);
+  EXPECT_EQ(edgeTree.nodes[0].edgeId, -1);
   releaseEdgeTree();
 }
 
 TEST(EdgeTreeTest, SharedPrefixesAndCounts) {
   buildTree({{3, 5}, {3}, {5, 7}});
-  EXPECT_EQ(describe(treeRoot), "3:2(5:1) 5:1(7:1)");
+  EXPECT_EQ(describe(), "3:2(5:1) 5:1(7:1)");
+  EXPECT_EQ(depthOf(edgeTree, 2), 2);  // edge 5 below 3, and at depth 1 too
+  EXPECT_EQ(depthOf(edgeTree, 3), 1);
   buildTree({{1, 4, 6}, {1, 4, 6}, {}});
-  EXPECT_EQ(describe(treeRoot), "1:2(4:2(6:2))");
-  EXPECT_EQ(treeNodeCount, 4);
+  EXPECT_EQ(describe(), "1:2(4:2(6:2))");
+  EXPECT_EQ(edgeTree.nodeCount, 4);
   releaseEdgeTree();
 }
 
@@ -88,10 +100,10 @@ TEST(EdgeTreeTest, WeightedTransactionsAddTheirWeights) {
   ASSERT_EQ(appendTransaction(store, other, 1, 2), 0);
   ASSERT_EQ(appendTransaction(store, shorter, 2, 3), 0);
   ASSERT_EQ(appendTransaction(store, longer, 3, 1), 0);
-  ASSERT_EQ(buildPrefixTree(store, 10, &treeRoot, &treeNodeCount), 0);
+  ASSERT_EQ(buildPrefixTree(store, 10, &edgeTree), 0);
   freeTransactions(store);
-  EXPECT_EQ(treeRoot->count, 10);
-  EXPECT_EQ(describe(treeRoot), "0:8(2:8(5:5)) 1:2");
+  EXPECT_EQ(edgeTree.nodes[0].count, 10);
+  EXPECT_EQ(describe(), "0:8(2:8(5:5)) 1:2");
   releaseEdgeTree();
 }
 
@@ -99,48 +111,48 @@ TEST(EdgeTreeTest, WeightedTransactionsAddTheirWeights) {
 // edges 1 and 2 (base 1), projected from the root's child 0.
 struct ProjectionExample {
   EdgeInfo records[2];
-  TreeNode* node0 = nullptr;
+  int node0 = -1;
   ProjectionExample() {
     buildTree({{0, 1, 2}, {0, 2}, {1, 2}, {0, 1}});
     records[0].edgeId = 1;
     records[1].edgeId = 2;
-    node0 = firstChild(treeRoot);
+    node0 = firstChild(edgeTree, 0);
   }
 };
 
 TEST(ProjectionTest, AccumulateAndLinkBelowOneNode) {
   ProjectionExample example;
-  ASSERT_EQ(describe(treeRoot), "0:3(1:2(2:1) 2:1) 1:1(2:1)");
-  accumulateSupport(example.records, 1, example.node0);
+  ASSERT_EQ(describe(), "0:3(1:2(2:1) 2:1) 1:1(2:1)");
+  accumulateSupport(example.records, 1, edgeTree, example.node0);
   EXPECT_EQ(example.records[0].support, 2);
   EXPECT_EQ(example.records[1].support, 2);
 
   minSup = 2;
-  linkOccurrences(example.records, 1, example.node0);
-  TreeNode* node1 = firstChild(example.node0);  // 1 under 0
-  TreeNode* node2 = nextSibling(node1);         // 2 directly under 0
+  linkOccurrences(example.records, 1, edgeTree, example.node0);
+  int node1 = firstChild(edgeTree, example.node0);  // 1 under 0
+  int node2 = nextSibling(edgeTree, node1);         // 2 directly under 0
   EXPECT_EQ(example.records[0].occurrenceHead, node1);
   EXPECT_EQ(example.records[0].occurrenceCount, 1);
   EXPECT_EQ(example.records[1].occurrenceHead, node2);  // 2 under 0, 1 is not entered
   EXPECT_EQ(example.records[1].occurrenceCount, 1);
-  EXPECT_EQ(node1->nextOccurrence, nullptr);
-  EXPECT_EQ(firstChild(node1)->nextOccurrence, nullptr);
+  EXPECT_EQ(edgeTree.nextOccurrence[node1], -1);
+  EXPECT_EQ(edgeTree.nextOccurrence[firstChild(edgeTree, node1)], -1);
   releaseEdgeTree();
 }
 
 TEST(ProjectionTest, NothingIsLinkedBelowTheThreshold) {
   ProjectionExample example;
-  accumulateSupport(example.records, 1, example.node0);
+  accumulateSupport(example.records, 1, edgeTree, example.node0);
   minSup = 3;
-  linkOccurrences(example.records, 1, example.node0);
+  linkOccurrences(example.records, 1, edgeTree, example.node0);
   for (const EdgeInfo& record : example.records) {
-    EXPECT_EQ(record.occurrenceHead, nullptr);
+    EXPECT_EQ(record.occurrenceHead, -1);
     EXPECT_EQ(record.occurrenceCount, 0);
   }
   // A node without children changes nothing.
-  TreeNode* leaf = firstChild(firstChild(example.node0));
-  accumulateSupport(example.records, 1, leaf);
-  linkOccurrences(example.records, 1, leaf);
+  int leaf = firstChild(edgeTree, firstChild(edgeTree, example.node0));
+  accumulateSupport(example.records, 1, edgeTree, leaf);
+  linkOccurrences(example.records, 1, edgeTree, leaf);
   EXPECT_EQ(example.records[1].support, 2);
   EXPECT_EQ(example.records[1].occurrenceCount, 0);
   releaseEdgeTree();
@@ -152,21 +164,21 @@ TEST(ProjectionTest, ChainsGrowAtTheHead) {
   record.edgeId = 2;
   record.support = 2;
   minSup = 1;
-  TreeNode* first = firstChild(treeRoot);
-  TreeNode* second = nextSibling(first);
-  linkOccurrences(&record, 2, first);
-  linkOccurrences(&record, 2, second);
+  int first = firstChild(edgeTree, 0);
+  int second = nextSibling(edgeTree, first);
+  linkOccurrences(&record, 2, edgeTree, first);
+  linkOccurrences(&record, 2, edgeTree, second);
   EXPECT_EQ(record.occurrenceCount, 2);
-  EXPECT_EQ(record.occurrenceHead, firstChild(second));
-  EXPECT_EQ(firstChild(second)->nextOccurrence, firstChild(first));
-  EXPECT_EQ(firstChild(first)->nextOccurrence, nullptr);
+  EXPECT_EQ(record.occurrenceHead, firstChild(edgeTree, second));
+  EXPECT_EQ(edgeTree.nextOccurrence[firstChild(edgeTree, second)], firstChild(edgeTree, first));
+  EXPECT_EQ(edgeTree.nextOccurrence[firstChild(edgeTree, first)], -1);
   releaseEdgeTree();
 }
 
 void* walkDeepPath(void* argument) {
   auto* records = static_cast<std::vector<EdgeInfo>*>(argument);
-  accumulateSupport(records->data(), 0, treeRoot);
-  linkOccurrences(records->data(), 0, treeRoot);
+  accumulateSupport(records->data(), 0, edgeTree, 0);
+  linkOccurrences(records->data(), 0, edgeTree, 0);
   return nullptr;
 }
 
@@ -188,6 +200,7 @@ TEST(ProjectionTest, DeepTreesAreWalkedWithoutRecursion) {
   EXPECT_EQ(records[0].support, 1);
   EXPECT_EQ(records[depth - 1].support, 1);
   EXPECT_EQ(records[depth - 1].occurrenceCount, 0);  // below min_sup: walked, not linked
+  EXPECT_EQ(depthOf(edgeTree, depth), depth);
   releaseEdgeTree();
 }
 
@@ -222,15 +235,15 @@ TEST(EdgeTreeTest, ThreePassesOverTheFourStringExample) {
             (std::vector<std::vector<int>>{{0, 1, 2, 3, 4}, {0, 3, 4}, {0, 1, 2}, {1}}));
 
   ASSERT_EQ(buildEdgeTree(), 0);
-  EXPECT_EQ(treeRoot->count, 4);
-  EXPECT_EQ(describe(treeRoot), "0:3(1:2(2:2(3:1(4:1))) 3:1(4:1)) 1:1");
-  TreeNode* child0 = firstChild(treeRoot);
+  EXPECT_EQ(edgeTree.nodes[0].count, 4);
+  EXPECT_EQ(describe(), "0:3(1:2(2:2(3:1(4:1))) 3:1(4:1)) 1:1");
+  int child0 = firstChild(edgeTree, 0);
   EXPECT_EQ(edgeTable[0].occurrenceHead, child0);
   EXPECT_EQ(edgeTable[0].occurrenceCount, 1);
-  EXPECT_EQ(edgeTable[1].occurrenceHead, nextSibling(child0));
+  EXPECT_EQ(edgeTable[1].occurrenceHead, nextSibling(edgeTree, child0));
   EXPECT_EQ(edgeTable[1].occurrenceCount, 1);
   for (int e = 2; e < 5; ++e) {
-    EXPECT_EQ(edgeTable[e].occurrenceHead, nullptr);
+    EXPECT_EQ(edgeTable[e].occurrenceHead, -1);
     EXPECT_EQ(edgeTable[e].occurrenceCount, 0);
   }
   resetState();
@@ -249,9 +262,9 @@ TEST(EdgeTreeTest, NoEdgeLeavesOnlyTheRoot) {
   ASSERT_EQ(buildPairStatistics(), 0);
   ASSERT_EQ(buildEdgeTree(), 0);
   EXPECT_EQ(edgeCount, 0);
-  EXPECT_EQ(treeRoot->count, 7);
-  EXPECT_EQ(firstChild(treeRoot), nullptr);
-  EXPECT_EQ(treeNodeCount, 1);
+  EXPECT_EQ(edgeTree.nodes[0].count, 7);
+  EXPECT_EQ(firstChild(edgeTree, 0), -1);
+  EXPECT_EQ(edgeTree.nodeCount, 1);
   resetState();
 }
 
