@@ -1,5 +1,7 @@
 #include "pairs/pair_statistics.h"
 
+#include <algorithm>
+
 #include "input/string_line.h"
 #include "pairs/edge_table.h"
 #include "state/global_state.h"
@@ -27,7 +29,58 @@ int createPairMatrix() {
   return 0;
 }
 
-// Keeps only the live entries of cell.between that occur in the window.
+// Where each frequent item stands in the string being handled:
+// positionOf[f] for the frequent index f is valid when stampOf[f] equals
+// currentStamp. With it, whether an item lies in a window is one look-up.
+int* positionOf = nullptr;
+unsigned* stampOf = nullptr;
+int positionCapacity = 0;
+unsigned currentStamp = 0;
+
+// Records the positions of the string's frequent list. Returns 1 when the
+// items are distinct (the positions are then valid), 0 when one repeats,
+// and -1 after reporting a lack of memory.
+int markPositions(const int* list, int m) {
+  if (positionCapacity < frequentItemCount) {
+    deleteArray(positionOf);
+    deleteArray(stampOf);
+    positionOf = newArray<int>(static_cast<std::size_t>(frequentItemCount));
+    stampOf = newArray<unsigned>(static_cast<std::size_t>(frequentItemCount));
+    positionCapacity = positionOf == nullptr || stampOf == nullptr ? 0 : frequentItemCount;
+    currentStamp = 0;
+    if (positionCapacity == 0) return -1;
+  }
+  if (++currentStamp == 0) {
+    std::fill(stampOf, stampOf + positionCapacity, 0u);
+    currentStamp = 1;
+  }
+  for (int k = 0; k < m; ++k) {
+    int f = itemTable[list[k]].frequentIndex;
+    if (stampOf[f] == currentStamp) return 0;
+    stampOf[f] = currentStamp;
+    positionOf[f] = k;
+  }
+  return 1;
+}
+
+// Keeps only the live entries of cell.between that lie strictly between
+// positions i and j of the string whose positions are marked.
+void intersectByPosition(PairCell& cell, int i, int j) {
+  int toExamine = cell.betweenCount;
+  for (int k = 0; toExamine > 0; ++k) {
+    int entry = cell.between[k];
+    if (entry == -1) continue;
+    --toExamine;
+    int f = itemTable[entry].frequentIndex;
+    if (stampOf[f] != currentStamp || positionOf[f] <= i || positionOf[f] >= j) {
+      cell.between[k] = -1;
+      --cell.betweenCount;
+    }
+  }
+}
+
+// Keeps only the live entries of cell.between that occur in the window (a
+// string that holds an item twice has no single position per item).
 void intersectBetween(PairCell& cell, const int* window, int windowLength) {
   int toExamine = cell.betweenCount;
   for (int k = 0; toExamine > 0; ++k) {
@@ -51,6 +104,8 @@ void intersectBetween(PairCell& cell, const int* window, int windowLength) {
 }  // namespace
 
 int addFrequentList(const int* list, int m) {
+  int distinct = markPositions(list, m);
+  if (distinct < 0) return -1;
   // Adjacency step: neighbours in the frequent list have nothing between.
   for (int k = 1; k < m; ++k) {
     PairCell& cell = cellOf(list[k - 1], list[k]);
@@ -75,7 +130,11 @@ int addFrequentList(const int* list, int m) {
         if (cell.between == nullptr) return -1;
         for (int w = 0; w < windowLength; ++w) cell.between[w] = list[i + 1 + w];
       } else if (cell.betweenCount > 0) {
-        intersectBetween(cell, list + i + 1, windowLength);
+        if (distinct) {
+          intersectByPosition(cell, i, j);
+        } else {
+          intersectBetween(cell, list + i + 1, windowLength);
+        }
       }
     }
   }
@@ -103,6 +162,11 @@ int buildPairStatistics() {
 }
 
 void releasePairMatrix() {
+  deleteArray(positionOf);
+  deleteArray(stampOf);
+  positionOf = nullptr;
+  stampOf = nullptr;
+  positionCapacity = 0;
   if (pairMatrix == nullptr) return;
   for (int row = 0; row < frequentItemCount; ++row) {
     PairCell* cells = pairMatrix[row];
