@@ -70,6 +70,23 @@ TEST(MemoryLimitTest, TablesThatOutgrowMemoryEndInOutOfMemory) {
   }
 }
 
+TEST(MemoryLimitTest, AHugeDatabaseNameInTheSpecFile) {
+  // The name is read whole, copied, and echoed when the file cannot be
+  // opened (this one is far too long a name for the file system).
+  SKIP_IN_SANITIZED_BUILD();
+  ScratchDir dir;
+  std::string name(20 * kMiB, 'n');
+  std::string spec = dir.write("s.spec", name + "\n5\n5\n5\n");
+  RunResult roomy = runLimited({spec, "1"}, 256 * kMiB);
+  EXPECT_EQ(roomy.status, 255);
+  EXPECT_TRUE(roomy.out == "Error: cannot open file " + name + " with mode r\n")
+      << roomy.out.size() << " bytes";
+  RunResult tight = runLimited({spec, "1"}, 48 * kMiB);
+  EXPECT_EQ(tight.status, 255);
+  EXPECT_EQ(tight.out, kOutOfMemory);
+  EXPECT_EQ(tight.err, "");
+}
+
 // The smallest limit under which Tavrel.exe reads an empty spec file to
 // the end and exits. Below it the C++ runtime could not even set up at
 // start (the loader fails, or the emergency buffer for exceptions is

@@ -203,10 +203,18 @@ std::string manyPatternsDatabase() {
   return db;
 }
 
+// True when the process is asleep (state S in /proc/PID/stat).
+bool asleep(pid_t pid) {
+  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  std::size_t end = stat.rfind(')');
+  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'S';
+}
+
 TEST(OutputFailureTest, ANonBlockingPipeIsWaitedForNotGivenUp) {
   // Some callers hand over a pipe in non-blocking mode. A full pipe is not
   // a failed write: the miner must wait for the reader, who here starts to
-  // read only once the pipe is full.
+  // read only once the miner has filled the pipe and sleeps (the only thing
+  // it can sleep on, its input being a file read moments ago) or has ended.
   ScratchDir dir;
   std::string spec = dir.writeDatabase(manyPatternsDatabase(), 12, 12, 14);
   RunResult expected = runInProcess({spec, "1"});
@@ -220,7 +228,8 @@ TEST(OutputFailureTest, ANonBlockingPipeIsWaitedForNotGivenUp) {
   Child child({{spec, "1"}, TAVREL_EXE, pipeEnds[1]});
   ::close(pipeEnds[1]);
   int buffered = 0;
-  while (!child.ended() && (::ioctl(pipeEnds[0], FIONREAD, &buffered) != 0 || buffered < capacity))
+  while (!child.ended() &&
+         (::ioctl(pipeEnds[0], FIONREAD, &buffered) != 0 || buffered == 0 || !asleep(child.pid())))
     sched_yield();
   std::string out;
   char chunk[4096];
