@@ -53,6 +53,7 @@ bool writeAll(int fd, const char* data, std::size_t length) {
 }
 
 void writeOut(const char* data, std::size_t length) {
+  if (outputFd < 0) return;  // output dropped on purpose (setOutputDescriptor)
   if (!failed && length > 0 && !writeAll(outputFd, data, length)) failed = true;
 }
 
@@ -94,7 +95,7 @@ void putDefaultDouble(double value) {
 }
 
 int flushOutput() {
-  if (outputFd >= 0) writeOut(pending, pendingLength);
+  writeOut(pending, pendingLength);
   pendingLength = 0;
   return failed ? -1 : 0;
 }

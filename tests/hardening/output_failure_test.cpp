@@ -182,6 +182,23 @@ TEST(OutputFailureTest, AWriteFailingMidwayStopsTheRunAtOnce) {
   }
 }
 
+TEST(OutputFailureTest, OutputDroppedOnPurposeIsNoFailure) {
+  // A negative descriptor drops the output (the benchmarks time the search
+  // without writing); lines longer than the console's buffer too.
+  ScratchDir defectiveDir;
+  ScratchDir clicksDir;
+  std::string longLine = "3 0 1 1" + std::string(100000, ' ') + "\n";
+  std::string defective = defectiveDir.writeDatabase(longLine, 5, 5, 5);
+  std::string clicks = clicksDir.writeDatabase(clicksDatabase(), 10, 8, 24);
+  for (const auto& [spec, status] : {std::pair{defective, -1}, std::pair{clicks, 0}}) {
+    const char* argv[] = {"Tavrel.exe", spec.c_str(), "2", nullptr};
+    setOutputDescriptor(-1);
+    EXPECT_EQ(runTavrel(3, argv), status);
+    EXPECT_FALSE(outputFailed());
+    setOutputDescriptor(1);
+  }
+}
+
 // A database with a few thousand closed patterns.
 std::string manyPatternsDatabase() {
   std::string db;
