@@ -120,6 +120,10 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
     scratch.indexOf[base + k] = k;
     top.maxEdgeId = base + k;
   }
+  top.recordsCoverTree = base == 0 && top.maxEdgeId == edgeCount - 1;
+  for (int k = 0; k < top.recordCount && top.recordsCoverTree; ++k) {
+    if (projected[k].support < minSup) top.recordsCoverTree = false;
+  }
   // Every node of the tree joins the chain of its edge, in pre-order.
   for (int k = edgeTree.nodeCount - 1; k > 0; --k) {
     int id = edgeTree.nodes[k].edgeId;

@@ -104,6 +104,17 @@ const std::uint64_t* heldOf(const SearchLevel& level, int k) {
   return level.heldMasks + static_cast<std::size_t>(k) * level.heldWords;
 }
 
+// Makes room for the merge nodes of `count` nodes of a subtree.
+int reserveCopies(SearchScratch& scratch, int count) {
+  if (count <= scratch.copyCapacity) return 0;
+  int capacity = std::max(count, 2 * scratch.copyCapacity);
+  void* grown = std::realloc(scratch.copyOf, sizeof(int) * static_cast<std::size_t>(capacity));
+  if (grown == nullptr) return reportOutOfMemory();
+  scratch.copyOf = static_cast<int*>(grown);
+  scratch.copyCapacity = capacity;
+  return 0;
+}
+
 // Merges the strings through `node` (a node of record r's edge in the
 // level's tree) into the merge tree: each node of the child's edges below
 // it, with its strings and their held edges, which are the node's own held
@@ -113,27 +124,25 @@ int mergeStrings(int node, const SearchLevel& level, int childDepth, int maxBelo
                  const std::uint64_t* above, SearchScratch& scratch) {
   MergeTree& merge = scratch.merge;
   const PrefixTree& tree = level.tree;
-  int open = 0;
   int end = subtreeEnd(tree, node);
+  if (reserveCopies(scratch, end - node) < 0) return -1;
+  // copyOf[k - node]: the merge node that the strings through node k go to.
+  int* copyOf = scratch.copyOf - node;
+  copyOf[node] = 0;
   for (int below = node + 1; below < end;) {
-    while (open > 0 && below >= scratch.openEnd[open - 1]) --open;
     int id = tree.nodes[below].edgeId;
     if (id > maxBelow) {  // and so is everything under it
       below = subtreeEnd(tree, below);
       continue;
     }
-    int copy = open > 0 ? scratch.openCopy[open - 1] : 0;
+    int copy = copyOf[tree.parent[below]];
     if (scratch.levelOf[id] == childDepth) {
       copy = mergeChild(merge, copy, id);
       if (copy < 0) return -1;
       addStrings(merge, copy, tree.nodes[below].count, heldOf(level, below), level.heldWords,
                  above);
     }
-    if (tree.subtreeSize[below] > 0) {
-      scratch.openEnd[open] = subtreeEnd(tree, below);
-      scratch.openCopy[open] = copy;
-      ++open;
-    }
+    copyOf[below] = copy;
     ++below;
   }
   return 0;
@@ -156,7 +165,7 @@ int placeMergeTree(MergeTree& merge, SearchLevel& child, const SearchScratch& sc
     merge.placedAt[node] = k;
     tree.nodes[k].edgeId = merge.edgeId[node];
     tree.nodes[k].count = merge.count[node];
-    if (node != 0) tree.parent[k] = merge.placedAt[merge.parent[node]];
+    tree.parent[k] = node == 0 ? -1 : merge.placedAt[merge.parent[node]];
     const std::uint64_t* mask = merge.masks + static_cast<std::size_t>(node) * words;
     std::copy(mask, mask + words, child.heldMasks + static_cast<std::size_t>(k) * words);
     if (merge.firstChild[node] >= 0) {
@@ -172,6 +181,7 @@ int placeMergeTree(MergeTree& merge, SearchLevel& child, const SearchScratch& sc
     if (node == 0) break;
     node = merge.nextSibling[node];
   }
+  tree.nextOccurrence[0] = -1;
   for (int k = merge.size - 1; k > 0; --k) {
     linkOccurrence(child.records[scratch.indexOf[tree.nodes[k].edgeId]], tree, k);
   }
@@ -253,13 +263,11 @@ int openScratch(SearchScratch& scratch) {
   scratch.childCounts = newArray<int>(edges);
   scratch.gathered = newArray<int>(edges);
   scratch.columnBit = newArray<int>(edges);
-  scratch.openEnd = newArray<int>(edges + 1);
-  scratch.openCopy = newArray<int>(edges + 1);
+
   if (scratch.levelOf == nullptr || scratch.indexOf == nullptr || scratch.countOf == nullptr ||
       scratch.rowRecords == nullptr || scratch.rowCounts == nullptr ||
       scratch.childEdges == nullptr || scratch.childCounts == nullptr ||
-      scratch.gathered == nullptr || scratch.columnBit == nullptr || scratch.openEnd == nullptr ||
-      scratch.openCopy == nullptr) {
+      scratch.gathered == nullptr || scratch.columnBit == nullptr) {
     return -1;
   }
   std::fill(scratch.levelOf, scratch.levelOf + edges, -1);
@@ -277,8 +285,7 @@ void closeScratch(SearchScratch& scratch) {
   deleteArray(scratch.gathered);
   deleteArray(scratch.columnBit);
   std::free(scratch.heldScratch);
-  deleteArray(scratch.openEnd);
-  deleteArray(scratch.openCopy);
+  std::free(scratch.copyOf);
   MergeTree& merge = scratch.merge;
   for (int* array : {merge.edgeId, merge.count, merge.firstChild, merge.nextSibling, merge.parent,
                      merge.placedAt}) {
@@ -310,6 +317,12 @@ int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
   int maxEdgeId = level.maxEdgeId;
   for (int node = level.records[r].occurrenceHead; node >= 0; node = tree.nextOccurrence[node]) {
     int end = subtreeEnd(tree, node);
+    if (level.recordsCoverTree) {
+      for (int below = node + 1; below < end; ++below) {
+        countOf[nodes[below].edgeId] += nodes[below].count;
+      }
+      continue;
+    }
     for (int below = node + 1; below < end;) {
       int id = nodes[below].edgeId;
       if (id > maxEdgeId) {  // and so is everything under it

@@ -31,10 +31,11 @@ struct SearchLevel {
   std::uint64_t* heldMasks = nullptr;
   EdgeInfo* records = nullptr;  // one per edge of the tree, ascending edgeId
   int recordCount = 0;
-  bool ownsRecords = false;  // child levels own theirs; the top level's are the caller's
-  int maxEdgeId = -1;        // largest edgeId among records that reach minSup
-  int support = 0;           // the pattern's support
-  int* pattern = nullptr;    // the pattern's edgeIds, ascending
+  bool ownsRecords = false;      // child levels own theirs; the top level's are the caller's
+  int maxEdgeId = -1;            // largest edgeId among records that reach minSup
+  bool recordsCoverTree = true;  // every node's edge has a record that reaches minSup
+  int support = 0;               // the pattern's support
+  int* pattern = nullptr;        // the pattern's edgeIds, ascending
   int patternLength = 0;
   int* parentIndex = nullptr;  // each record's index in the level above (child levels)
   int* columnHead = nullptr;   // per record: its first column entry, or -1
@@ -75,8 +76,8 @@ struct SearchScratch {
   int* columnBit = nullptr;              // per edge of one record's column: its held bit + 1
   std::uint64_t* heldScratch = nullptr;  // held sets being built or intersected
   int heldScratchWords = 0;
-  int* openEnd = nullptr;   // while copying a subtree: ends of the open subtrees
-  int* openCopy = nullptr;  // and the merge-tree nodes their strings go to
+  int* copyOf = nullptr;  // while copying a subtree: the merge node of each of its nodes
+  int copyCapacity = 0;
   MergeTree merge;
 };
 

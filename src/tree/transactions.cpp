@@ -101,8 +101,10 @@ int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tr
     deleteArray(order);
     return -1;
   }
+  std::fill(tree->nextOccurrence, tree->nextOccurrence + total, -1);
   tree->nodes[0].edgeId = -1;
   tree->nodes[0].count = rootCount;
+  tree->parent[0] = -1;
   path[0] = 0;
   int next = 1;
   int pathLength = 0;  // nodes on the path of the previous transaction, root excluded

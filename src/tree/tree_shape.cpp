@@ -1,34 +1,45 @@
 #include "tree/tree_shape.h"
 
-#include <algorithm>
+#include <cstdlib>
 
 #include "state/memory.h"
 
 namespace tavrel {
 
+namespace {
+
+// Room for `count` values of T, not set; nullptr after reporting a lack of
+// memory.
+template <typename T>
+T* allocateUnset(std::size_t count) {
+  void* memory = std::malloc(sizeof(T) * (count == 0 ? 1 : count));
+  if (memory == nullptr) reportOutOfMemory();
+  return static_cast<T*>(memory);
+}
+
+}  // namespace
+
 int allocatePrefixTree(PrefixTree* tree, int nodeCount) {
   std::size_t count = static_cast<std::size_t>(nodeCount);
   *tree = PrefixTree{};
-  tree->nodes = newArray<TreeNode>(count);
-  tree->subtreeSize = newArray<int>(count);
-  tree->parent = newArray<int>(count);
-  tree->nextOccurrence = newArray<int>(count);
+  tree->nodes = allocateUnset<TreeNode>(count);
+  tree->subtreeSize = allocateUnset<int>(count);
+  tree->parent = allocateUnset<int>(count);
+  tree->nextOccurrence = allocateUnset<int>(count);
   if (tree->nodes == nullptr || tree->subtreeSize == nullptr || tree->parent == nullptr ||
       tree->nextOccurrence == nullptr) {
     freePrefixTree(tree);
     return -1;
   }
-  std::fill(tree->parent, tree->parent + count, -1);
-  std::fill(tree->nextOccurrence, tree->nextOccurrence + count, -1);
   tree->nodeCount = nodeCount;
   return 0;
 }
 
 void freePrefixTree(PrefixTree* tree) {
-  deleteArray(tree->nodes);
-  deleteArray(tree->subtreeSize);
-  deleteArray(tree->parent);
-  deleteArray(tree->nextOccurrence);
+  std::free(tree->nodes);
+  std::free(tree->subtreeSize);
+  std::free(tree->parent);
+  std::free(tree->nextOccurrence);
   *tree = PrefixTree{};
 }
 

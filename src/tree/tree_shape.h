@@ -6,9 +6,9 @@
 
 namespace tavrel {
 
-// Gives `tree` room for `nodeCount` nodes, each with the initial values of
-// TreeNode, subtree size 0, no parent and no occurrence link. Returns 0, or
-// -1 after reporting a lack of memory (the tree is then empty).
+// Gives `tree` room for `nodeCount` nodes, whose fields the caller sets,
+// every one of them. Returns 0, or -1 after reporting a lack of memory (the
+// tree is then empty).
 int allocatePrefixTree(PrefixTree* tree, int nodeCount);
 
 // Frees the tree's arrays and empties it.
