@@ -27,24 +27,28 @@ namespace tavrel {
 // edges, which each node keeps as its held set (the earlier edges that all
 // of its strings hold).
 //
-// The level takes its records in ascending edgeId. For each record m it
-// counts, below every node of m, how many strings hold m together with each
-// later edge g (the row of m). A row tells two things about every later g:
-// when the count equals g's support, every string that holds P and g also
-// holds m, so the closure of P + g holds the earlier edge m, and g is marked
-// absorbed; and when the count reaches minSup, m stays in enough of g's
+// The level takes its records in ascending edgeId. A record f is an
+// extension unless an earlier record has absorbed it or its nodes hold a
+// common earlier edge; then the closure of P + f holds no edge before f
+// outside P, so it is a closed pattern that the search reaches here for the
+// first and only time. For an extension the level counts, below every node
+// of f, how many strings hold f together with each later edge g (the row of
+// f). When the count equals g's support, every string that holds P and g
+// also holds f, so the closure of P + g holds the earlier edge f: g is
+// marked absorbed. When the count reaches minSup, f stays in enough of g's
 // strings to matter there, which g's column remembers.
 //
-// A record f that no earlier record has absorbed and whose nodes hold no
-// common earlier edge is an extension: the closure of P + f holds no edge
-// before f outside P, so it is a closed pattern that the search reaches
-// here for the first and only time. The closure P' is P, f and the later
-// edges whose count in f's row equals f's support; it is written at once
-// and gets a level of its own, whose tree holds the strings through f's
-// nodes with the edges of f's row that reach minSup and stay below f's
-// support, and whose held sets add the edges of f's column above each of
-// f's nodes. The search goes into that level before it takes the next
-// record.
+// Records that are not extensions need no row: whatever such a record m
+// would absorb, the record that absorbed m, or the earlier edge that all of
+// m's strings hold, covers as well, and the same goes for what m would add
+// to a column.
+//
+// The closure P' of P + f is P, f and the later edges whose count in f's
+// row equals f's support; it is written at once and gets a level of its
+// own, whose tree holds the strings through f's nodes with the edges of f's
+// row that reach minSup and stay below f's support, and whose held sets add
+// the edges of f's column above each of f's nodes. The search goes into
+// that level before it takes the next record.
 //
 // This finds the closed patterns in the same order, with the same edges and
 // supports, as extending each pattern edge by edge over the full tree and
@@ -163,13 +167,17 @@ int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefi
       SearchLevel& level = stack.levels[depth];
       int r = level.next++;
       const EdgeInfo& record = level.records[r];
-      // Edges of the pattern and edges below minSup take no part.
-      if (record.support < minSup || record.support >= level.support) continue;
+      // Edges of the pattern and edges below minSup take no part, and the
+      // closure of the pattern with an absorbed record or one whose nodes
+      // hold a common earlier edge holds an edge before it.
+      if (record.support < minSup || record.support >= level.support || record.absorbed ||
+          heldByAll(level, r, scratch)) {
+        continue;
+      }
       if (takeRow(level, r, scratch) < 0) {
         releaseLevels(stack, scratch);
         return -1;
       }
-      if (record.absorbed || heldByAll(level, r, scratch)) continue;
       int status = pushLevel(stack);
       if (status == 0) {
         status = openChildLevel(stack.levels[depth], depth, r, stack.levels[depth + 1], scratch);
