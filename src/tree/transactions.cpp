@@ -1,6 +1,7 @@
 #include "tree/transactions.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,9 @@
 namespace tavrel {
 
 int appendTransaction(TransactionStore& store, const int* transaction, int length, int weight) {
+  // A string that held an item twice could hold an edge twice; the line
+  // reader refuses such strings, so every transaction rises strictly.
+  for (int k = 1; k < length; ++k) assert(transaction[k - 1] < transaction[k]);
   if (store.count == store.capacity) {
     int capacity = store.capacity == 0 ? 1024 : store.capacity * 2;
     std::size_t slots = static_cast<std::size_t>(capacity);
