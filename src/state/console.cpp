@@ -24,6 +24,15 @@ bool failed = false;
 char pending[kBufferSize];
 std::size_t pendingLength = 0;
 
+void writeOut(const char* data, std::size_t length) {
+  if (outputFd < 0) return;  // output dropped on purpose (setOutputDescriptor)
+  if (!failed && length > 0 && !writeFully(outputFd, data, length)) failed = true;
+}
+
+}  // namespace
+
+namespace {
+
 // Waits until `fd` takes more bytes. Returns false when it never will.
 bool waitUntilWritable(int fd) {
   for (;;) {
@@ -36,7 +45,9 @@ bool waitUntilWritable(int fd) {
   }
 }
 
-bool writeAll(int fd, const char* data, std::size_t length) {
+}  // namespace
+
+bool writeFully(int fd, const char* data, std::size_t length) {
   while (length > 0) {
     ssize_t written = ::write(fd, data, length);
     if (written < 0) {
@@ -51,13 +62,6 @@ bool writeAll(int fd, const char* data, std::size_t length) {
   }
   return true;
 }
-
-void writeOut(const char* data, std::size_t length) {
-  if (outputFd < 0) return;  // output dropped on purpose (setOutputDescriptor)
-  if (!failed && length > 0 && !writeAll(outputFd, data, length)) failed = true;
-}
-
-}  // namespace
 
 void putText(std::string_view text) {
   if (text.size() > kBufferSize - pendingLength) {
@@ -115,7 +119,7 @@ void setOutputDescriptor(int fd) {
 
 void reportOutputFailure() {
   static const char message[] = "Error: cannot write output\n";
-  writeAll(2, message, sizeof message - 1);
+  writeFully(2, message, sizeof message - 1);
 }
 
 }  // namespace tavrel

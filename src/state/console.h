@@ -37,6 +37,12 @@ bool outputFailed();
 // can time the work without the writes.
 void setOutputDescriptor(int fd);
 
+// Writes all `length` bytes to `fd`, again after an interruption, and
+// waiting while a descriptor in non-blocking mode is full. Returns false
+// when a write fails (errno tells why). The companion programs write
+// through it too.
+bool writeFully(int fd, const char* data, std::size_t length);
+
 // Writes "Error: cannot write output" to standard error. Called by the driver
 // when outputFailed() is true at the end of a run.
 void reportOutputFailure();

@@ -1,9 +1,8 @@
 #include "common/output_sink.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <cerrno>
+
+#include "state/console.h"
 
 namespace tavrel::tools {
 
@@ -11,33 +10,11 @@ namespace {
 
 constexpr std::size_t kFlushThreshold = 1 << 16;
 
-// Waits until a non-blocking `fd` that is full for now takes more bytes.
-// Returns false when it never will.
-bool waitUntilWritable(int fd) {
-  for (;;) {
-    struct pollfd request {};
-    request.fd = fd;
-    request.events = POLLOUT;
-    int ready = ::poll(&request, 1, -1);
-    if (ready > 0) return (request.revents & (POLLERR | POLLNVAL)) == 0;
-    if (ready < 0 && errno != EINTR) return false;
-  }
-}
-
 void writePending(OutputSink* sink) {
-  const char* data = sink->pending.data();
-  std::size_t length = sink->pending.size();
-  while (!sink->failed && length > 0) {
-    ssize_t written = ::write(sink->fd, data, length);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(sink->fd)) continue;
-      sink->failed = true;
-      sink->error = errno;
-    } else {
-      data += written;
-      length -= static_cast<std::size_t>(written);
-    }
+  if (!sink->failed && !sink->pending.empty() &&
+      !writeFully(sink->fd, sink->pending.data(), sink->pending.size())) {
+    sink->failed = true;
+    sink->error = errno;
   }
   sink->pending.clear();
 }
