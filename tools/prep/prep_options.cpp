@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/report.h"
 
 namespace tavrel::tools {
@@ -47,62 +48,44 @@ const char* prepUsage() {
 int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error) {
   std::vector<std::string> operands;
   bool formatGiven = false;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
-      operands.emplace_back(arg);
+  ArgumentScanner scanner{argc, argv};
+  Argument argument;
+  int status;
+  while ((status = nextArgument(&scanner, "--help --strict-repeats",
+                                "--format --case --activity --time", &argument, error)) > 0) {
+    std::string_view key = argument.key;
+    if (argument.isOperand) {
+      operands.emplace_back(argument.value);
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::string_view key = arg.substr(0, arg.find('='));
     if (key == "--help" || key == "--strict-repeats") {
-      if (key != arg) {
-        *error = "option " + std::string(key) + " takes no value";
-        return -1;
-      }
       (key == "--help" ? options->help : options->strictRepeats) = true;
       continue;
     }
-    std::string* target = key == "--case"       ? &options->columns.caseColumn
-                          : key == "--activity" ? &options->columns.activityColumn
-                          : key == "--time"     ? &options->columns.timeColumn
-                                                : nullptr;
-    std::string format;
-    if (key == "--format") target = &format;
-    if (target == nullptr) {
-      *error = "unknown option " + std::string(key);
-      return -1;
-    }
-    if (key != arg) {
-      *target = std::string(arg.substr(key.size() + 1));
-    } else if (i + 1 < argc) {
-      *target = argv[++i];
-    } else {
-      *error = "option " + std::string(key) + " needs a value";
-      return -1;
-    }
-    if (target->empty()) {
+    if (argument.value.empty()) {
       *error = "option " + std::string(key) + " needs a non-empty value";
       return -1;
     }
-    if (key == "--format") {
-      if (format == "spmf") {
-        options->format = InputFormat::kSpmf;
-      } else if (format == "text") {
-        options->format = InputFormat::kText;
-      } else if (format == "csv") {
-        options->format = InputFormat::kCsv;
-      } else {
-        *error = "unknown format '" + format + "' (use spmf, text or csv)";
-        return -1;
-      }
-      formatGiven = true;
+    std::string value(argument.value);
+    if (key == "--case") {
+      options->columns.caseColumn = value;
+    } else if (key == "--activity") {
+      options->columns.activityColumn = value;
+    } else if (key == "--time") {
+      options->columns.timeColumn = value;
+    } else if (value == "spmf") {
+      options->format = InputFormat::kSpmf;
+    } else if (value == "text") {
+      options->format = InputFormat::kText;
+    } else if (value == "csv") {
+      options->format = InputFormat::kCsv;
+    } else {
+      *error = "unknown format '" + value + "' (use spmf, text or csv)";
+      return -1;
     }
+    if (key == "--format") formatGiven = true;
   }
+  if (status < 0) return -1;
   if (options->help) return 0;
   if (!formatGiven) {
     *error = "--format is required";

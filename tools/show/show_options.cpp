@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/integer_text.h"
 #include "common/report.h"
 
@@ -76,40 +77,23 @@ const char* showUsage() {
 
 int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
   std::vector<std::string> operands;
-  bool optionsEnded = false;
   Selection& selection = options->selection;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
-      operands.emplace_back(arg);
+  ArgumentScanner scanner{argc, argv};
+  Argument argument;
+  int scanned;
+  while ((scanned = nextArgument(&scanner, "--help --all-edges",
+                                 "--format --items --pattern --min-support --min-edges "
+                                 "--max-edges --top",
+                                 &argument, error)) > 0) {
+    std::string_view key = argument.key;
+    std::string_view value = argument.value;
+    if (argument.isOperand) {
+      operands.emplace_back(value);
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::string_view key = arg.substr(0, arg.find('='));
     if (key == "--help" || key == "--all-edges") {
-      if (key != arg) {
-        *error = "option " + std::string(key) + " takes no value";
-        return -1;
-      }
       (key == "--help" ? options->help : options->allEdges) = true;
       continue;
-    }
-    if (key != "--format" && key != "--items" && key != "--pattern" && key != "--min-support" &&
-        key != "--min-edges" && key != "--max-edges" && key != "--top") {
-      *error = "unknown option " + std::string(key);
-      return -1;
-    }
-    std::string_view value;
-    if (key != arg) {
-      value = arg.substr(key.size() + 1);
-    } else if (i + 1 < argc) {
-      value = argv[++i];
-    } else {
-      *error = "option " + std::string(key) + " needs a value";
-      return -1;
     }
     int status = 0;
     if (key == "--format") {
@@ -131,6 +115,7 @@ int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, st
     }
     if (status != 0) return -1;
   }
+  if (scanned < 0) return -1;
   if (options->help) return 0;
   if (options->allEdges && options->format != ShowFormat::kDot) {
     *error = "--all-edges applies to --format dot only";
