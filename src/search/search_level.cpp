@@ -104,6 +104,16 @@ const std::uint64_t* heldOf(const SearchLevel& level, int k) {
   return level.heldMasks + static_cast<std::size_t>(k) * level.heldWords;
 }
 
+// The nodes of an occurrence chain lie far apart in the tree's arrays:
+// while one is worked on, the next one's data is fetched.
+void prefetchNextOccurrence(const PrefixTree& tree, int node) {
+  int next = tree.nextOccurrence[node];
+  if (next < 0) return;
+  __builtin_prefetch(&tree.nextOccurrence[next]);
+  __builtin_prefetch(&tree.subtreeSize[next]);
+  __builtin_prefetch(&tree.nodes[next + 1]);
+}
+
 // Makes room for the merge nodes of `count` nodes of a subtree.
 int reserveCopies(SearchScratch& scratch, int count) {
   if (count <= scratch.copyCapacity) return 0;
@@ -316,6 +326,7 @@ int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
   const TreeNode* nodes = tree.nodes;
   int maxEdgeId = level.maxEdgeId;
   for (int node = level.records[r].occurrenceHead; node >= 0; node = tree.nextOccurrence[node]) {
+    prefetchNextOccurrence(tree, node);
     int end = subtreeEnd(tree, node);
     if (level.recordsCoverTree) {
       for (int below = node + 1; below < end; ++below) {
@@ -458,6 +469,7 @@ int openChildLevel(SearchLevel& level, int depth, int r, SearchLevel& child,
   int status = 0;
   for (int node = record.occurrenceHead; node >= 0 && status == 0;
        node = tree.nextOccurrence[node]) {
+    prefetchNextOccurrence(tree, node);
     std::fill(above, above + words, 0);
     for (int up = tree.parent[node]; up > 0 && tree.nodes[up].edgeId >= minAbove;
          up = tree.parent[up]) {
