@@ -91,6 +91,7 @@ void closeLevel(SearchLevel& level, int depth, SearchScratch& scratch) {
   if (level.ownsTree) freePrefixTree(&level.tree);
   deleteArray(level.heldMasks);
   deleteArray(level.parentIndex);
+  deleteArray(level.occurrences);
   deleteArray(level.pattern);
   releaseColumns(level);
   level = SearchLevel{};
@@ -115,8 +116,6 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
   int gathered = 0;
   for (int k = 0; k < top.recordCount; ++k) {
     EdgeInfo& record = projected[k];
-    record.occurrenceHead = -1;
-    record.occurrenceCount = 0;
     record.absorbed = 0;
     if (record.support == parentSupport) ++gathered;
     if (record.support < minSup) continue;
@@ -128,11 +127,12 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
   for (int k = 0; k < top.recordCount && top.recordsCoverTree; ++k) {
     if (projected[k].support < minSup) top.recordsCoverTree = false;
   }
-  // Every node of the tree joins the chain of its edge, in pre-order.
-  for (int k = edgeTree.nodeCount - 1; k > 0; --k) {
-    int id = edgeTree.nodes[k].edgeId;
-    if (id >= base && scratch.levelOf[id] == 0) linkOccurrence(projected[id - base], edgeTree, k);
-  }
+  // The search lists every node of each edge itself; the tree's
+  // occurrence links are not needed from here on.
+  std::free(edgeTree.nextOccurrence);
+  edgeTree.nextOccurrence = nullptr;
+  top.tree.nextOccurrence = nullptr;
+  if (listOccurrences(top, 0, scratch) < 0) return -1;
   top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
   if (top.pattern == nullptr || openColumns(top) < 0) return -1;
   std::copy(prefix, prefix + prefixLength, top.pattern);

@@ -104,15 +104,11 @@ const std::uint64_t* heldOf(const SearchLevel& level, int k) {
   return level.heldMasks + static_cast<std::size_t>(k) * level.heldWords;
 }
 
-// The nodes of an occurrence chain lie far apart in the tree's arrays:
-// while one is worked on, the next one's data is fetched.
-void prefetchNextOccurrence(const PrefixTree& tree, int node) {
-  int next = tree.nextOccurrence[node];
-  if (next < 0) return;
-  __builtin_prefetch(&tree.nextOccurrence[next]);
-  __builtin_prefetch(&tree.subtreeSize[next]);
-  __builtin_prefetch(&tree.nodes[next + 1]);
-}
+// The nodes of one record lie far apart in the tree's arrays: while one is
+// worked on, the data of the one this many places further down the list is
+// fetched. (The prefetches stand in the loops themselves: in a function of
+// their own, GCC takes them for a call without effect and drops it.)
+constexpr int kPrefetchDistance = 8;
 
 // Makes room for the merge nodes of `count` nodes of a subtree.
 int reserveCopies(SearchScratch& scratch, int count) {
@@ -159,15 +155,14 @@ int mergeStrings(int node, const SearchLevel& level, int childDepth, int maxBelo
 }
 
 // Lays the merge tree out in pre-order as the child's tree, with its held
-// edges, and threads the occurrence chains of the child's records, each in
-// pre-order.
-int placeMergeTree(MergeTree& merge, SearchLevel& child, const SearchScratch& scratch) {
+// edges.
+int placeMergeTree(MergeTree& merge, SearchLevel& child) {
   std::size_t words = static_cast<std::size_t>(merge.words);
   PrefixTree& tree = child.tree;
   child.ownsTree = true;
   child.heldWords = merge.words;
   child.heldMasks = newArray<std::uint64_t>(static_cast<std::size_t>(merge.size) * words);
-  if (child.heldMasks == nullptr || allocatePrefixTree(&tree, merge.size) < 0) return -1;
+  if (child.heldMasks == nullptr || allocatePrefixTree(&tree, merge.size, false) < 0) return -1;
   int placed = 0;
   int node = 0;
   for (;;) {
@@ -190,10 +185,6 @@ int placeMergeTree(MergeTree& merge, SearchLevel& child, const SearchScratch& sc
     tree.subtreeSize[merge.placedAt[node]] = placed - merge.placedAt[node] - 1;
     if (node == 0) break;
     node = merge.nextSibling[node];
-  }
-  tree.nextOccurrence[0] = -1;
-  for (int k = merge.size - 1; k > 0; --k) {
-    linkOccurrence(child.records[scratch.indexOf[tree.nodes[k].edgeId]], tree, k);
   }
   return 0;
 }
@@ -305,6 +296,30 @@ void closeScratch(SearchScratch& scratch) {
   scratch = SearchScratch{};
 }
 
+int listOccurrences(SearchLevel& level, int depth, const SearchScratch& scratch) {
+  const PrefixTree& tree = level.tree;
+  for (int j = 0; j < level.recordCount; ++j) level.records[j].occurrenceCount = 0;
+  for (int k = 1; k < tree.nodeCount; ++k) {
+    int id = tree.nodes[k].edgeId;
+    if (scratch.levelOf[id] == depth) ++level.records[scratch.indexOf[id]].occurrenceCount;
+  }
+  int total = 0;
+  for (int j = 0; j < level.recordCount; ++j) {
+    level.records[j].occurrenceHead = total;
+    total += level.records[j].occurrenceCount;
+    level.records[j].occurrenceCount = 0;
+  }
+  level.occurrences = newArray<int>(static_cast<std::size_t>(total));
+  if (level.occurrences == nullptr) return -1;
+  for (int k = 1; k < tree.nodeCount; ++k) {
+    int id = tree.nodes[k].edgeId;
+    if (scratch.levelOf[id] != depth) continue;
+    EdgeInfo& record = level.records[scratch.indexOf[id]];
+    level.occurrences[record.occurrenceHead + record.occurrenceCount++] = k;
+  }
+  return 0;
+}
+
 int openColumns(SearchLevel& level) {
   level.columnHead = newArray<int>(static_cast<std::size_t>(level.recordCount));
   if (level.columnHead == nullptr) return -1;
@@ -325,8 +340,15 @@ int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
   const PrefixTree& tree = level.tree;
   const TreeNode* nodes = tree.nodes;
   int maxEdgeId = level.maxEdgeId;
-  for (int node = level.records[r].occurrenceHead; node >= 0; node = tree.nextOccurrence[node]) {
-    prefetchNextOccurrence(tree, node);
+  const EdgeInfo& record = level.records[r];
+  const int* occurrences = level.occurrences + record.occurrenceHead;
+  for (int k = 0; k < record.occurrenceCount; ++k) {
+    if (k + kPrefetchDistance < record.occurrenceCount) {
+      int ahead = occurrences[k + kPrefetchDistance];
+      __builtin_prefetch(&tree.subtreeSize[ahead]);
+      __builtin_prefetch(&nodes[ahead + 1]);
+    }
+    int node = occurrences[k];
     int end = subtreeEnd(tree, node);
     if (level.recordsCoverTree) {
       for (int below = node + 1; below < end; ++below) {
@@ -372,15 +394,15 @@ int takeRow(SearchLevel& level, int r, SearchScratch& scratch) {
 
 bool heldByAll(const SearchLevel& level, int r, SearchScratch& scratch) {
   int words = level.heldWords;
-  int node = level.records[r].occurrenceHead;
-  if (words == 0 || node < 0) return false;
-  const int* next = level.tree.nextOccurrence;
+  const EdgeInfo& record = level.records[r];
+  if (words == 0 || record.occurrenceCount == 0) return false;
+  const int* occurrences = level.occurrences + record.occurrenceHead;
   std::uint64_t* common = scratch.heldScratch;
-  const std::uint64_t* first = heldOf(level, node);
+  const std::uint64_t* first = heldOf(level, occurrences[0]);
   std::uint64_t any = 0;
   for (int w = 0; w < words; ++w) any |= common[w] = first[w];
-  for (node = next[node]; node >= 0 && any != 0; node = next[node]) {
-    const std::uint64_t* mask = heldOf(level, node);
+  for (int k = 1; k < record.occurrenceCount && any != 0; ++k) {
+    const std::uint64_t* mask = heldOf(level, occurrences[k]);
     any = 0;
     for (int w = 0; w < words; ++w) any |= common[w] &= mask[w];
   }
@@ -441,11 +463,7 @@ int openChildLevel(SearchLevel& level, int depth, int r, SearchLevel& child,
   }
   child.maxEdgeId = count > 0 ? edges[count - 1] : -1;
   if (openColumns(child) < 0) return -1;
-  if (count == 0) {  // nothing left to extend: the level needs no tree
-    return resetMergeTree(scratch.merge, support, 0) < 0
-               ? -1
-               : placeMergeTree(scratch.merge, child, scratch);
-  }
+  if (count == 0) return 0;  // nothing left to extend: the level needs no tree
 
   // The held edges of the child: the level's own, with their bits, and the
   // edges of r's column (the earlier edges of the level that stay in enough
@@ -467,9 +485,15 @@ int openChildLevel(SearchLevel& level, int depth, int r, SearchLevel& child,
   int maxBelow = child.maxEdgeId;
   const PrefixTree& tree = level.tree;
   int status = 0;
-  for (int node = record.occurrenceHead; node >= 0 && status == 0;
-       node = tree.nextOccurrence[node]) {
-    prefetchNextOccurrence(tree, node);
+  const int* occurrences = level.occurrences + record.occurrenceHead;
+  for (int k = 0; k < record.occurrenceCount && status == 0; ++k) {
+    if (k + kPrefetchDistance < record.occurrenceCount) {
+      int ahead = occurrences[k + kPrefetchDistance];
+      __builtin_prefetch(&tree.parent[ahead]);
+      __builtin_prefetch(&tree.subtreeSize[ahead]);
+      __builtin_prefetch(&tree.nodes[ahead + 1]);
+    }
+    int node = occurrences[k];
     std::fill(above, above + words, 0);
     for (int up = tree.parent[node]; up > 0 && tree.nodes[up].edgeId >= minAbove;
          up = tree.parent[up]) {
@@ -481,8 +505,11 @@ int openChildLevel(SearchLevel& level, int depth, int r, SearchLevel& child,
   for (int entry = level.columnHead[r]; entry >= 0; entry = level.columns[entry].next) {
     scratch.columnBit[level.columns[entry].edgeId] = 0;
   }
-  if (status < 0 || compactHeldBits(scratch.merge, child, scratch) < 0) return -1;
-  return placeMergeTree(scratch.merge, child, scratch);
+  if (status < 0 || compactHeldBits(scratch.merge, child, scratch) < 0 ||
+      placeMergeTree(scratch.merge, child) < 0) {
+    return -1;
+  }
+  return listOccurrences(child, depth + 1, scratch);
 }
 
 }  // namespace tavrel

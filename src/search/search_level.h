@@ -30,6 +30,11 @@ struct SearchLevel {
   int heldWords = 0;
   std::uint64_t* heldMasks = nullptr;
   EdgeInfo* records = nullptr;  // one per edge of the tree, ascending edgeId
+  // Every node of the tree but the root, by record: the nodes of record j
+  // in pre-order are occurrences[records[j].occurrenceHead] and the
+  // records[j].occurrenceCount - 1 entries after it. (In the search, a
+  // record's occurrenceHead is that position, not a node with links.)
+  int* occurrences = nullptr;
   int recordCount = 0;
   bool ownsRecords = false;      // child levels own theirs; the top level's are the caller's
   int maxEdgeId = -1;            // largest edgeId among records that reach minSup
@@ -84,6 +89,11 @@ struct SearchScratch {
 // Allocates the scratch for edgeCount edges. Returns 0 or -1 (reported).
 int openScratch(SearchScratch& scratch);
 void closeScratch(SearchScratch& scratch);
+
+// Lists the nodes of the level's tree by record (see SearchLevel) for the
+// level at `depth`, whose records the scratch's level map points at.
+// Returns 0 or -1 (reported).
+int listOccurrences(SearchLevel& level, int depth, const SearchScratch& scratch);
 
 // Gives the level an empty column per record. Returns 0 or -1 (reported).
 int openColumns(SearchLevel& level);

@@ -19,15 +19,15 @@ T* allocateUnset(std::size_t count) {
 
 }  // namespace
 
-int allocatePrefixTree(PrefixTree* tree, int nodeCount) {
+int allocatePrefixTree(PrefixTree* tree, int nodeCount, bool withLinks) {
   std::size_t count = static_cast<std::size_t>(nodeCount);
   *tree = PrefixTree{};
   tree->nodes = allocateUnset<TreeNode>(count);
   tree->subtreeSize = allocateUnset<int>(count);
   tree->parent = allocateUnset<int>(count);
-  tree->nextOccurrence = allocateUnset<int>(count);
+  if (withLinks) tree->nextOccurrence = allocateUnset<int>(count);
   if (tree->nodes == nullptr || tree->subtreeSize == nullptr || tree->parent == nullptr ||
-      tree->nextOccurrence == nullptr) {
+      (withLinks && tree->nextOccurrence == nullptr)) {
     freePrefixTree(tree);
     return -1;
   }

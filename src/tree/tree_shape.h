@@ -7,9 +7,10 @@
 namespace tavrel {
 
 // Gives `tree` room for `nodeCount` nodes, whose fields the caller sets,
-// every one of them. Returns 0, or -1 after reporting a lack of memory (the
-// tree is then empty).
-int allocatePrefixTree(PrefixTree* tree, int nodeCount);
+// every one of them; the occurrence links only when `withLinks` is true
+// (otherwise nextOccurrence stays nullptr). Returns 0, or -1 after
+// reporting a lack of memory (the tree is then empty).
+int allocatePrefixTree(PrefixTree* tree, int nodeCount, bool withLinks = true);
 
 // Frees the tree's arrays and empties it.
 void freePrefixTree(PrefixTree* tree);
