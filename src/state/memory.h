@@ -33,6 +33,12 @@ T* newArray(std::size_t count) {
   return array;
 }
 
+// Asks the system to back the whole 2 MB pages inside a large block with
+// huge pages: fewer page faults when it is first written, and fewer TLB
+// misses when it is read out of order. Only advice; nothing changes if the
+// system does not take it.
+void adviseHugePages(void* block, std::size_t bytes);
+
 // Frees an array made by newArray(); nullptr is allowed.
 template <typename T>
 void deleteArray(T* array) {

@@ -32,6 +32,7 @@ int appendTransaction(TransactionStore& store, const int* transaction, int lengt
     while (capacity < needed) capacity *= 2;
     void* grown = std::realloc(store.entries, sizeof(int) * capacity);
     if (grown == nullptr) return reportOutOfMemory();
+    adviseHugePages(grown, sizeof(int) * capacity);
     store.entries = static_cast<int*>(grown);
     store.entryCapacity = capacity;
   }

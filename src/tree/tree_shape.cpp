@@ -12,8 +12,10 @@ namespace {
 // memory.
 template <typename T>
 T* allocateUnset(std::size_t count) {
-  void* memory = std::malloc(sizeof(T) * (count == 0 ? 1 : count));
+  std::size_t bytes = sizeof(T) * (count == 0 ? 1 : count);
+  void* memory = std::malloc(bytes);
   if (memory == nullptr) reportOutOfMemory();
+  adviseHugePages(memory, bytes);
   return static_cast<T*>(memory);
 }
 
