@@ -1,6 +1,7 @@
 #include "tree/edge_tree.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "input/string_line.h"
 #include "pairs/pair_statistics.h"
@@ -27,17 +28,31 @@ int* makeEdgeIdMatrix() {
   return matrix;
 }
 
-int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, int* transaction) {
-  int length = 0;
+int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, std::uint64_t* held,
+                        int* transaction) {
+  // The edges are marked in the bit set and read back in ascending order,
+  // which sorts them in time linear in the words between the first and the
+  // last edge; the words are cleared on the way.
   std::size_t f = static_cast<std::size_t>(frequentItemCount);
+  int firstWord = edgeCount;
+  int lastWord = -1;
   for (int i = 0; i + 1 < m; ++i) {
     const int* row = edgeIdOfPair + static_cast<std::size_t>(itemTable[list[i]].frequentIndex) * f;
     for (int j = i + 1; j < m; ++j) {
       int edgeId = row[itemTable[list[j]].frequentIndex];
-      if (edgeId >= 0) transaction[length++] = edgeId;
+      if (edgeId < 0) continue;
+      held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
+      firstWord = std::min(firstWord, edgeId / 64);
+      lastWord = std::max(lastWord, edgeId / 64);
     }
   }
-  std::sort(transaction, transaction + length);
+  int length = 0;
+  for (int w = firstWord; w <= lastWord; ++w) {
+    for (std::uint64_t bits = held[w]; bits != 0; bits &= bits - 1) {
+      transaction[length++] = w * 64 + __builtin_ctzll(bits);
+    }
+    held[w] = 0;
+  }
   return length;
 }
 
@@ -49,19 +64,21 @@ int gatherTransactions(const int* edgeIdOfPair, TransactionStore& store) {
   if (openStringReader(&reader) < 0) return -1;
   int* list = newArray<int>(static_cast<std::size_t>(maxItemLength));
   int* transaction = newArray<int>(static_cast<std::size_t>(edgeCount));
-  int status = list == nullptr || transaction == nullptr ? -1 : 1;
+  std::uint64_t* held = newArray<std::uint64_t>(static_cast<std::size_t>(edgeCount) / 64 + 1);
+  int status = list == nullptr || transaction == nullptr || held == nullptr ? -1 : 1;
   while (status > 0 && (status = nextString(&reader)) > 0) {
     int m = 0;
     for (int k = 0; k < reader.itemCount; ++k) {
       int item = reader.items[k];
       if (itemTable[item].frequent) list[m++] = item;
     }
-    int length = makeEdgeTransaction(list, m, edgeIdOfPair, transaction);
+    int length = makeEdgeTransaction(list, m, edgeIdOfPair, held, transaction);
     if (length > 0 && appendTransaction(store, transaction, length) < 0) status = -1;
   }
   closeStringReader(&reader);
   deleteArray(list);
   deleteArray(transaction);
+  deleteArray(held);
   return status;
 }
 

@@ -3,6 +3,8 @@
 // all transactions are stored in the edge prefix tree, edgeTree.
 #pragma once
 
+#include <cstdint>
+
 #include "state/records.h"
 
 namespace tavrel {
@@ -27,8 +29,10 @@ int* makeEdgeIdMatrix();
 // Builds the edge transaction of one string's frequent list (distinct
 // frequent items in string order, m of them) into `transaction` (room for
 // edgeCount entries), sorted ascending, and returns its length, using the
-// matrix of makeEdgeIdMatrix().
-int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, int* transaction);
+// matrix of makeEdgeIdMatrix() and `held`, a bit set of edgeCount bits that
+// is all clear before and after the call.
+int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, std::uint64_t* held,
+                        int* transaction);
 
 // Frees edgeTree and empties it.
 void releaseEdgeTree();

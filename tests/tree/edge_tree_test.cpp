@@ -224,8 +224,10 @@ TEST(EdgeTreeTest, ThreePassesOverTheFourStringExample) {
   ASSERT_EQ(openStringReader(&reader), 0);
   while (nextString(&reader) > 0) {
     std::vector<int> transaction(edgeCount);
-    int length =
-        makeEdgeTransaction(reader.items, reader.itemCount, edgeIdOfPair, transaction.data());
+    std::vector<std::uint64_t> held(edgeCount / 64 + 1);
+    int length = makeEdgeTransaction(reader.items, reader.itemCount, edgeIdOfPair, held.data(),
+                                     transaction.data());
+    EXPECT_EQ(held, std::vector<std::uint64_t>(edgeCount / 64 + 1));  // left clear
     transaction.resize(length);
     transactions.push_back(transaction);
   }
