@@ -127,11 +127,6 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
   for (int k = 0; k < top.recordCount && top.recordsCoverTree; ++k) {
     if (projected[k].support < minSup) top.recordsCoverTree = false;
   }
-  // The search lists every node of each edge itself; the tree's
-  // occurrence links are not needed from here on.
-  std::free(edgeTree.nextOccurrence);
-  edgeTree.nextOccurrence = nullptr;
-  top.tree.nextOccurrence = nullptr;
   if (listOccurrences(top, 0, scratch) < 0) return -1;
   top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
   if (top.pattern == nullptr || openColumns(top) < 0) return -1;

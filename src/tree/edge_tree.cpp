@@ -93,7 +93,9 @@ int buildEdgeTree() {
   TransactionStore store;
   int status = gatherTransactions(edgeIdOfPair, store);
   deleteArray(edgeIdOfPair);
-  if (status == 0) status = buildPrefixTree(store, stringCount, &edgeTree);
+  // The chains below hold one node each, so the tree needs no links; the
+  // search lists the nodes of every edge itself.
+  if (status == 0) status = buildPrefixTree(store, stringCount, &edgeTree, false);
   freeTransactions(store);
   if (status < 0) return -1;
   for (int child = firstChild(edgeTree, 0); child >= 0; child = nextSibling(edgeTree, child)) {

@@ -15,7 +15,8 @@ namespace tavrel {
 // some transactions and counts the strings whose transaction begins with
 // it; children stand in ascending edgeId. Afterwards the occurrence chain of
 // every edge that begins a transaction holds exactly the root's child of
-// that edge, and every other chain is empty. The pair matrix is released on
+// that edge, and every other chain is empty (the tree is made without
+// occurrence links: no chain holds a second node). The pair matrix is released on
 // the way, as nothing after this pass needs it. Returns 0, or -1 after a
 // reported failure (file, line defect, memory).
 int buildEdgeTree();

@@ -71,7 +71,8 @@ int commonPrefix(const int* a, int lengthA, const int* b, int lengthB) {
 // In ascending lexicographic order each transaction shares a prefix with
 // the one before and adds its own nodes after everything made so far: the
 // nodes come out in pre-order, each new one the last child of its parent.
-int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree) {
+int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree,
+                    bool withLinks) {
   *tree = PrefixTree{};
   int* order = newArray<int>(static_cast<std::size_t>(store.count));
   if (order == nullptr) return -1;
@@ -101,12 +102,12 @@ int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tr
   int* path = newArray<int>(static_cast<std::size_t>(longest) + 1);
   if (total > 2147483647u) reportOutOfMemory();
   if (total > 2147483647u || path == nullptr ||
-      allocatePrefixTree(tree, static_cast<int>(total)) < 0) {
+      allocatePrefixTree(tree, static_cast<int>(total), withLinks) < 0) {
     deleteArray(path);
     deleteArray(order);
     return -1;
   }
-  std::fill(tree->nextOccurrence, tree->nextOccurrence + total, -1);
+  if (withLinks) std::fill(tree->nextOccurrence, tree->nextOccurrence + total, -1);
   tree->nodes[0].edgeId = -1;
   tree->nodes[0].count = rootCount;
   tree->parent[0] = -1;

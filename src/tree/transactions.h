@@ -31,8 +31,9 @@ void freeTransactions(TransactionStore& store);
 // (edgeId -1, count rootCount), then one node per distinct non-empty
 // transaction prefix, whose count is the weight of the transactions that
 // begin with it, in pre-order with children in ascending edgeId. Occurrence
-// links are left empty. Returns 0, or -1 after reporting a lack of memory.
-// The tree is freed with freePrefixTree().
-int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree);
+// links are made (all -1) only when `withLinks` is true. Returns 0, or -1
+// after reporting a lack of memory. The tree is freed with freePrefixTree().
+int buildPrefixTree(const TransactionStore& store, int rootCount, PrefixTree* tree,
+                    bool withLinks = true);
 
 }  // namespace tavrel
