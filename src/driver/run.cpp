@@ -58,7 +58,8 @@ void resetState() {
   releaseState();
   stringDbFilename.clear();
   totalItems = maxItemLength = stringCount = 0;
-  minSup = frequentItemCount = edgeCount = patternCount = 0;
+  minSup = frequentItemCount = edgeCount = 0;
+  patternCount = 0;
   runtimeMs = 0;
   resetOutOfMemory();
 }

@@ -9,7 +9,7 @@ int stringCount = 0;
 int minSup = 0;
 int frequentItemCount = 0;
 int edgeCount = 0;
-int patternCount = 0;
+std::int64_t patternCount = 0;
 double runtimeMs = 0;
 
 ItemInfo* itemTable = nullptr;

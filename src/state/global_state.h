@@ -23,7 +23,7 @@ extern int minSup;
 // Set by the passes.
 extern int frequentItemCount;
 extern int edgeCount;
-extern int patternCount;
+extern std::int64_t patternCount;  // patterns written so far; 64 bits, as a run can write billions
 extern double runtimeMs;
 
 // Tables, each created by one phase and freed by releaseState().

@@ -105,13 +105,14 @@ LimitedRun runWithFileSizeLimit(const std::vector<std::string>& args, long long 
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     argv.push_back(nullptr);
     setOutputDescriptor(out);
-    int results[2] = {runTavrel(static_cast<int>(argv.size()) - 1, argv.data()), patternCount};
+    long long results[2] = {runTavrel(static_cast<int>(argv.size()) - 1, argv.data()),
+                            patternCount};
     if (::write(report[1], results, sizeof results) != sizeof results) _exit(122);
     _exit(0);
   }
   ::close(report[1]);
   ::close(errPipe[1]);
-  int results[2] = {1, -1};
+  long long results[2] = {1, -1};
   bool got = ::read(report[0], results, sizeof results) == sizeof results;
   ::close(report[0]);
   std::string err;
@@ -122,7 +123,7 @@ LimitedRun runWithFileSizeLimit(const std::vector<std::string>& args, long long 
   int waitStatus = 0;
   ::waitpid(pid, &waitStatus, 0);
   EXPECT_TRUE(got && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0);
-  return {results[0], results[1], readFile(outPath), err};
+  return {static_cast<int>(results[0]), static_cast<int>(results[1]), readFile(outPath), err};
 }
 
 // `full` with its runtime figure replaced by the one `run` wrote, so that

@@ -8,6 +8,7 @@
 
 #include "driver/run.h"
 #include "search/closed_search.h"
+#include "search/pattern_report.h"
 #include "state/console.h"
 #include "state/global_state.h"
 #include "state/memory.h"
@@ -159,6 +160,30 @@ TEST(SearchTest, DeepSearchNeedsNoDeepStack) {
   std::string lastHeader = "Pattern " + std::to_string(n) + " Support = 1: \n";
   EXPECT_NE(output.find(lastHeader), std::string::npos);
   EXPECT_EQ(output.substr(output.size() - 11), "999-1000\t\n\n");
+  resetState();
+}
+
+TEST(PatternReportTest, NumbersGoOnPastTheIntRange) {
+  // A run can write more than 2^31 - 1 patterns; their numbers and the
+  // count must not wrap around.
+  resetState();
+  totalItems = 10;
+  edgeCount = 2;
+  edgeTable = newArray<EdgeInfo>(2);
+  edgeTable[0].pairCode = makePairCode(0, 7);
+  edgeTable[1].pairCode = makePairCode(3, 9);
+  patternCount = 2147483647;
+  ScratchDir dir;
+  std::string outPath = dir.path() + "/out";
+  FILE* out = std::fopen(outPath.c_str(), "w");
+  ASSERT_NE(out, nullptr);
+  setOutputDescriptor(fileno(out));
+  const int pattern[] = {0, 1};
+  reportPattern(pattern, 2, 5);
+  setOutputDescriptor(1);
+  std::fclose(out);
+  EXPECT_EQ(testing::readFile(outPath), "Pattern 2147483648 Support = 5: \n0-7\t3-9\t\n\n");
+  EXPECT_EQ(patternCount, 2147483648LL);
   resetState();
 }
 
