@@ -114,19 +114,20 @@ int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupp
   top.recordCount = edgeCount - base;
   top.support = parentSupport;
   int gathered = 0;
+  bool allFrequent = true;
   for (int k = 0; k < top.recordCount; ++k) {
     EdgeInfo& record = projected[k];
     record.absorbed = 0;
     if (record.support == parentSupport) ++gathered;
-    if (record.support < minSup) continue;
+    if (record.support < minSup) {
+      allFrequent = false;
+      continue;
+    }
     scratch.levelOf[base + k] = 0;
     scratch.indexOf[base + k] = k;
     top.maxEdgeId = base + k;
   }
-  top.recordsCoverTree = base == 0 && top.maxEdgeId == edgeCount - 1;
-  for (int k = 0; k < top.recordCount && top.recordsCoverTree; ++k) {
-    if (projected[k].support < minSup) top.recordsCoverTree = false;
-  }
+  top.recordsCoverTree = base == 0 && allFrequent;
   if (listOccurrences(top, 0, scratch) < 0) return -1;
   top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
   if (top.pattern == nullptr || openColumns(top) < 0) return -1;

@@ -255,36 +255,22 @@ int compactHeldBits(MergeTree& merge, SearchLevel& child, SearchScratch& scratch
 
 int openScratch(SearchScratch& scratch) {
   std::size_t edges = static_cast<std::size_t>(edgeCount);
-  scratch.levelOf = newArray<int>(edges);
-  scratch.indexOf = newArray<int>(edges);
-  scratch.countOf = newArray<int>(edges);
-  scratch.rowRecords = newArray<int>(edges);
-  scratch.rowCounts = newArray<int>(edges);
-  scratch.childEdges = newArray<int>(edges);
-  scratch.childCounts = newArray<int>(edges);
-  scratch.gathered = newArray<int>(edges);
-  scratch.columnBit = newArray<int>(edges);
-
-  if (scratch.levelOf == nullptr || scratch.indexOf == nullptr || scratch.countOf == nullptr ||
-      scratch.rowRecords == nullptr || scratch.rowCounts == nullptr ||
-      scratch.childEdges == nullptr || scratch.childCounts == nullptr ||
-      scratch.gathered == nullptr || scratch.columnBit == nullptr) {
-    return -1;
+  for (int** array : {&scratch.levelOf, &scratch.indexOf, &scratch.countOf, &scratch.rowRecords,
+                      &scratch.rowCounts, &scratch.childEdges, &scratch.childCounts,
+                      &scratch.gathered, &scratch.columnBit}) {
+    *array = newArray<int>(edges);
+    if (*array == nullptr) return -1;
   }
   std::fill(scratch.levelOf, scratch.levelOf + edges, -1);
   return 0;
 }
 
 void closeScratch(SearchScratch& scratch) {
-  deleteArray(scratch.levelOf);
-  deleteArray(scratch.indexOf);
-  deleteArray(scratch.countOf);
-  deleteArray(scratch.rowRecords);
-  deleteArray(scratch.rowCounts);
-  deleteArray(scratch.childEdges);
-  deleteArray(scratch.childCounts);
-  deleteArray(scratch.gathered);
-  deleteArray(scratch.columnBit);
+  for (int* array :
+       {scratch.levelOf, scratch.indexOf, scratch.countOf, scratch.rowRecords, scratch.rowCounts,
+        scratch.childEdges, scratch.childCounts, scratch.gathered, scratch.columnBit}) {
+    deleteArray(array);
+  }
   std::free(scratch.heldScratch);
   std::free(scratch.copyOf);
   MergeTree& merge = scratch.merge;

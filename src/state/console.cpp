@@ -24,15 +24,6 @@ bool failed = false;
 char pending[kBufferSize];
 std::size_t pendingLength = 0;
 
-void writeOut(const char* data, std::size_t length) {
-  if (outputFd < 0) return;  // output dropped on purpose (setOutputDescriptor)
-  if (!failed && length > 0 && !writeFully(outputFd, data, length)) failed = true;
-}
-
-}  // namespace
-
-namespace {
-
 // Waits until `fd` takes more bytes. Returns false when it never will.
 bool waitUntilWritable(int fd) {
   for (;;) {
@@ -43,6 +34,11 @@ bool waitUntilWritable(int fd) {
     if (ready > 0) return (request.revents & (POLLERR | POLLNVAL)) == 0;
     if (ready < 0 && errno != EINTR) return false;
   }
+}
+
+void writeOut(const char* data, std::size_t length) {
+  if (outputFd < 0) return;  // output dropped on purpose (setOutputDescriptor)
+  if (!failed && length > 0 && !writeFully(outputFd, data, length)) failed = true;
 }
 
 }  // namespace

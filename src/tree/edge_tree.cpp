@@ -28,8 +28,8 @@ int* makeEdgeIdMatrix() {
   return matrix;
 }
 
-int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, std::uint64_t* held,
-                        int* transaction) {
+int makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
+                        std::uint64_t* held, int* transaction) {
   // The edges are marked in the bit set and read back in ascending order,
   // which sorts them in time linear in the words between the first and the
   // last edge; the words are cleared on the way.
@@ -37,9 +37,9 @@ int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, std::ui
   int firstWord = edgeCount;
   int lastWord = -1;
   for (int i = 0; i + 1 < m; ++i) {
-    const int* row = edgeIdOfPair + static_cast<std::size_t>(itemTable[list[i]].frequentIndex) * f;
+    const int* row = edgeIdOfPair + static_cast<std::size_t>(frequentList[i]) * f;
     for (int j = i + 1; j < m; ++j) {
-      int edgeId = row[itemTable[list[j]].frequentIndex];
+      int edgeId = row[frequentList[j]];
       if (edgeId < 0) continue;
       held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
       firstWord = std::min(firstWord, edgeId / 64);
@@ -62,21 +62,21 @@ namespace {
 int gatherTransactions(const int* edgeIdOfPair, TransactionStore& store) {
   StringReader reader;
   if (openStringReader(&reader) < 0) return -1;
-  int* list = newArray<int>(static_cast<std::size_t>(maxItemLength));
+  int* frequentList = newArray<int>(static_cast<std::size_t>(maxItemLength));
   int* transaction = newArray<int>(static_cast<std::size_t>(edgeCount));
   std::uint64_t* held = newArray<std::uint64_t>(static_cast<std::size_t>(edgeCount) / 64 + 1);
-  int status = list == nullptr || transaction == nullptr || held == nullptr ? -1 : 1;
+  int status = frequentList == nullptr || transaction == nullptr || held == nullptr ? -1 : 1;
   while (status > 0 && (status = nextString(&reader)) > 0) {
     int m = 0;
     for (int k = 0; k < reader.itemCount; ++k) {
-      int item = reader.items[k];
-      if (itemTable[item].frequent) list[m++] = item;
+      const ItemInfo& item = itemTable[reader.items[k]];
+      if (item.frequent) frequentList[m++] = item.frequentIndex;
     }
-    int length = makeEdgeTransaction(list, m, edgeIdOfPair, held, transaction);
+    int length = makeEdgeTransaction(frequentList, m, edgeIdOfPair, held, transaction);
     if (length > 0 && appendTransaction(store, transaction, length) < 0) status = -1;
   }
   closeStringReader(&reader);
-  deleteArray(list);
+  deleteArray(frequentList);
   deleteArray(transaction);
   deleteArray(held);
   return status;

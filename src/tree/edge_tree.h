@@ -27,13 +27,13 @@ int buildEdgeTree();
 // Returns nullptr after reporting a lack of memory.
 int* makeEdgeIdMatrix();
 
-// Builds the edge transaction of one string's frequent list (distinct
-// frequent items in string order, m of them) into `transaction` (room for
-// edgeCount entries), sorted ascending, and returns its length, using the
-// matrix of makeEdgeIdMatrix() and `held`, a bit set of edgeCount bits that
-// is all clear before and after the call.
-int makeEdgeTransaction(const int* list, int m, const int* edgeIdOfPair, std::uint64_t* held,
-                        int* transaction);
+// Builds the edge transaction of one string's frequent list (the frequent
+// indices of its distinct frequent items in string order, m of them) into
+// `transaction` (room for edgeCount entries), sorted ascending, and returns
+// its length, using the matrix of makeEdgeIdMatrix() and `held`, a bit set
+// of edgeCount bits that is all clear before and after the call.
+int makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
+                        std::uint64_t* held, int* transaction);
 
 // Frees edgeTree and empties it.
 void releaseEdgeTree();

@@ -223,10 +223,14 @@ TEST(EdgeTreeTest, ThreePassesOverTheFourStringExample) {
   StringReader reader;
   ASSERT_EQ(openStringReader(&reader), 0);
   while (nextString(&reader) > 0) {
+    std::vector<int> frequentList;
+    for (int k = 0; k < reader.itemCount; ++k) {
+      frequentList.push_back(itemTable[reader.items[k]].frequentIndex);
+    }
     std::vector<int> transaction(edgeCount);
     std::vector<std::uint64_t> held(edgeCount / 64 + 1);
-    int length = makeEdgeTransaction(reader.items, reader.itemCount, edgeIdOfPair, held.data(),
-                                     transaction.data());
+    int length = makeEdgeTransaction(frequentList.data(), reader.itemCount, edgeIdOfPair,
+                                     held.data(), transaction.data());
     EXPECT_EQ(held, std::vector<std::uint64_t>(edgeCount / 64 + 1));  // left clear
     transaction.resize(length);
     transactions.push_back(transaction);
