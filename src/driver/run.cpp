@@ -3,16 +3,18 @@
 #include <chrono>
 #include <map>
 #include <new>
+#include <utility>
 
 #include "input/decimal.h"
 #include "input/first_pass.h"
 #include "input/spec_file.h"
 #include "pairs/pair_statistics.h"
 #include "search/closed_search.h"
+#include "search/pattern_report.h"
 #include "state/console.h"
 #include "state/global_state.h"
 #include "state/memory.h"
-#include "tree/edge_tree.h"
+#include "transactions/third_pass.h"
 
 namespace tavrel {
 
@@ -50,7 +52,7 @@ int releaseState() {
   deleteArray(edgeTable);
   edgeTable = nullptr;
   std::map<std::int64_t, int>().swap(edgeIndex);
-  releaseEdgeTree();
+  edgeDatabase = EdgeDatabase{};
   return 0;
 }
 
@@ -79,10 +81,13 @@ int runPhases(int argc, const char* const* argv) {
   long long start = readMillisecondClock();
   if (countItems() < 0) return finishRun(-1);
   if (buildPairStatistics() < 0) return finishRun(-1);
-  if (buildEdgeTree() < 0) return finishRun(-1);
+  if (buildEdgeDatabase() < 0) return finishRun(-1);
   writeLine(" ");
   if (outputFailed()) return finishRun(-1);  // no search whose patterns cannot be written
-  if (searchClosed(edgeTable, 0, stringCount, nullptr, 0) < 0) return finishRun(-1);
+  TextPatternSink sink;
+  SearchOutcome outcome = searchClosed(std::move(edgeDatabase), minSup, sink);
+  if (outcome == SearchOutcome::kOutOfMemory) reportOutOfMemory();
+  if (outcome != SearchOutcome::kComplete) return finishRun(-1);
   runtimeMs = static_cast<double>(static_cast<int>(readMillisecondClock() - start));
 
   putText("Total Runtime: ");

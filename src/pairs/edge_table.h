@@ -5,7 +5,7 @@
 namespace tavrel {
 
 // Sets edgeCount, creates edgeTable (record e describes edge e: its pairCode
-// and support, an empty occurrence chain, not absorbed) and fills edgeIndex
+// and support) and fills edgeIndex
 // with pairCode -> edgeId for every frequent edge and nothing else. Returns
 // 0, or -1 after reporting a lack of memory.
 int buildEdgeTable();

@@ -1,214 +1,179 @@
 #include "search/closed_search.h"
 
-#include <algorithm>
-#include <cstdlib>
+#include <new>
 
-#include "search/pattern_report.h"
-#include "search/search_level.h"
-#include "state/console.h"
-#include "state/global_state.h"
-#include "state/memory.h"
-#include "tree/tree_shape.h"
+#include "search/extension_step.h"
+#include "search/level_writer.h"
+#include "search/search_frame.h"
 
 namespace tavrel {
 
 // How the search works.
 //
-// Each level of the search stands for one closed pattern P with support s.
-// It holds the strings that hold P as a prefix tree of their edges (the
-// level's tree): at the top level the tree of all strings, below it a tree
-// made for the level from the strings of the level above. A level's array
-// has one record per edge of its tree, in ascending edgeId, whose
-// occurrence chain holds every node of that edge in the tree and whose
-// support is the number of the level's strings that hold the edge. A
-// projected tree holds only the edges after the edge added last that fewer
-// than s but at least minSup of its strings hold: other edges can neither
-// extend P nor keep an extension from being closed, except the earlier
-// edges, which each node keeps as its held set (the earlier edges that all
-// of its strings hold).
+// A closed pattern P is reached from exactly one parent: the closed pattern
+// Q and the edge c (P's extension edge) such that P is the closure of
+// Q + c, the set of edges that every string holding Q and c holds, and that
+// closure holds no edge before c outside Q. From the top (the edges that
+// every string holds), each frame takes the candidates after its own
+// extension edge in ascending edgeId and accepts a candidate e when the
+// closure of P + e holds no edge before e outside P. That is the order of
+// extending each pattern edge by edge and testing each extension's closure
+// over all strings: the same patterns, each once, in the same order.
 //
-// The level takes its records in ascending edgeId. A record f is an
-// extension unless an earlier record has absorbed it or its nodes hold a
-// common earlier edge; then the closure of P + f holds no edge before f
-// outside P, so it is a closed pattern that the search reaches here for the
-// first and only time. For an extension the level counts, below every node
-// of f, how many strings hold f together with each later edge g (the row of
-// f). When the count equals g's support, every string that holds P and g
-// also holds f, so the closure of P + g holds the earlier edge f: g is
-// marked absorbed. When the count reaches minSup, f stays in enough of g's
-// strings to matter there, which g's column remembers.
+// The closure test splits by where the earlier edge m could stand.
+// - m after c: then m is a candidate of the frame (it is in at least
+//   |Occ(P + e)| >= minSup of P's strings, not in all). Take the smallest
+//   such m. It is accepted itself, since what rejects or absorbs m would be
+//   a smaller such edge. When the frame accepted m it counted e in m's
+//   strings; the count equals e's count in P exactly when all of e's
+//   strings hold m, and then e was marked absorbed.
+// - m before c: by the same argument one level up, the smallest such m is
+//   an extension accepted by an ancestor frame, before the extension edge
+//   that the path took there, that still shares at least minSup strings
+//   with P. Those are the frame's witnesses; e fails when all of its
+//   strings hold one of them.
+// So a frame needs its candidates' counts, the absorption marks, and its
+// witnesses; its strings are reduced to their later candidates (merged
+// when equal) and to which witnesses each holds.
 //
-// Records that are not extensions need no row: whatever such a record m
-// would absorb, the record that absorbed m, or the earlier edge that all of
-// m's strings hold, covers as well, and the same goes for what m would add
-// to a column.
-//
-// The closure P' of P + f is P, f and the later edges whose count in f's
-// row equals f's support; it is written at once and gets a level of its
-// own, whose tree holds the strings through f's nodes with the edges of f's
-// row that reach minSup and stay below f's support, and whose held sets add
-// the edges of f's column above each of f's nodes. The search goes into
-// that level before it takes the next record.
-//
-// This finds the closed patterns in the same order, with the same edges and
-// supports, as extending each pattern edge by edge over the full tree and
-// testing each extension's closure there: the extensions of a pattern in
-// ascending edgeId, each written before everything found below it.
+// The strings of a frame are either merged transactions with witness bits
+// (horizontal: one sweep over the transactions delivers each candidate's
+// transactions, and the child of e counts the items after e in them), or
+// row sets (vertical: each candidate's and witness's strings as a bit set,
+// and a child's counts are intersections of bit sets). A frame takes
+// whichever form costs fewer operations; once vertical, its descendants
+// work on the same row sets with the set of rows that hold their pattern.
+// Neither form changes which patterns are accepted, nor their order.
 
 namespace {
 
-// The levels of the search, deepest last.
-struct LevelStack {
-  SearchLevel* levels = nullptr;
-  int size = 0;
-  int capacity = 0;
+// The frames of the path, deepest last; a frame's memory is kept and used
+// again when the search comes back to its depth.
+class FrameStack {
+ public:
+  ~FrameStack() {
+    for (Frame* frame : frames_) delete frame;
+  }
+  // The frame at `depth`, made when the search first gets there; nullptr
+  // when memory ran out.
+  Frame* at(int depth) {
+    std::size_t k = static_cast<std::size_t>(depth);
+    while (frames_.size() <= k) {
+      Frame* frame = new (std::nothrow) Frame;
+      if (frame == nullptr) return nullptr;
+      if (!frames_.push(frame)) {
+        delete frame;
+        return nullptr;
+      }
+    }
+    return frames_[k];
+  }
+
+ private:
+  Buffer<Frame*> frames_;
 };
 
-int pushLevel(LevelStack& stack) {
-  if (stack.size == stack.capacity) {
-    int capacity = stack.capacity == 0 ? 64 : stack.capacity * 2;
-    void* grown =
-        std::realloc(stack.levels, sizeof(SearchLevel) * static_cast<std::size_t>(capacity));
-    if (grown == nullptr) return reportOutOfMemory();
-    stack.levels = static_cast<SearchLevel*>(grown);
-    stack.capacity = capacity;
-  }
-  stack.levels[stack.size++] = SearchLevel{};
-  return 0;
-}
-
-// Frees a level's own arrays and tree; the edges it held are found in the
-// level above again.
-void closeLevel(SearchLevel& level, int depth, SearchScratch& scratch) {
-  if (level.parentIndex != nullptr) {
-    for (int j = 0; j < level.recordCount; ++j) {
-      int edgeId = level.records[j].edgeId;
-      scratch.levelOf[edgeId] = depth - 1;
-      scratch.indexOf[edgeId] = level.parentIndex[j];
+// The top frame: its pattern is every edge that all strings hold, its
+// candidates the other edges, its transactions the database's with
+// candidate numbers, made in the database's own memory.
+bool openTopFrame(EdgeDatabase& database, Frame& top, SearchScratch& scratch) {
+  std::size_t edges = static_cast<std::size_t>(database.edgeCount);
+  Buffer<int> local;
+  if (!local.assign(edges, -1)) return false;
+  top.support = database.rootSupport;
+  top.pattern.clear();
+  top.edgeOf.clear();
+  top.count.clear();
+  for (std::size_t e = 0; e < edges; ++e) {
+    int support = database.supports[e];
+    int edge = static_cast<int>(e);
+    if (support == database.rootSupport) {
+      if (!top.pattern.push(edge)) return false;
+    } else if (support >= scratch.minSup) {
+      local[e] = static_cast<int>(top.edgeOf.size());
+      if (!top.edgeOf.push(edge) || !top.count.push(support)) return false;
     }
   }
-  if (level.ownsRecords) deleteArray(level.records);
-  if (level.ownsTree) freePrefixTree(&level.tree);
-  deleteArray(level.heldMasks);
-  deleteArray(level.parentIndex);
-  deleteArray(level.occurrences);
-  deleteArray(level.pattern);
-  releaseColumns(level);
-  level = SearchLevel{};
-}
-
-void releaseLevels(LevelStack& stack, SearchScratch& scratch) {
-  while (stack.size > 0) {
-    closeLevel(stack.levels[stack.size - 1], stack.size - 1, scratch);
-    --stack.size;
+  HorizontalLevel& level = top.horizontal;
+  std::size_t written = 0;
+  std::size_t kept = 0;
+  level.squaredLengths = 0;
+  // Offsets are overwritten as transactions shrink: each one's end is read
+  // before its place is taken.
+  std::size_t end = database.offsets[0];
+  for (std::size_t t = 0; t < database.transactionCount(); ++t) {
+    std::size_t start = written;
+    std::size_t begin = end;
+    end = database.offsets[t + 1];
+    for (std::size_t k = begin; k < end; ++k) {
+      int c = local[database.items[k]];
+      if (c >= 0) database.items[written++] = static_cast<std::uint32_t>(c);
+    }
+    if (written == start) continue;
+    std::size_t length = written - start;
+    level.squaredLengths += length * length;
+    database.weights[kept] = database.weights[t];
+    database.offsets[++kept] = written;
   }
-  std::free(stack.levels);
+  database.items.resize(written);
+  database.offsets.resize(kept + 1);
+  database.weights.resize(kept);
+  level.items = std::move(database.items);
+  level.offsets = std::move(database.offsets);
+  level.weights = std::move(database.weights);
+  level.headBits = level.headWords = 0;
+  level.heads.clear();
+  std::size_t candidates = top.edgeOf.size();
+  return scratch.countOf.assign(candidates, 0) && scratch.childIndex.assign(candidates, -1) &&
+         prepareFrame(top, 0, scratch);
 }
 
-// The top level: the full tree, every record of `projected` that reaches
-// minSup, and the pattern of the prefix and the edges of every string.
-int openTopLevel(SearchLevel& top, EdgeInfo* projected, int base, int parentSupport,
-                 const int* prefix, int prefixLength, SearchScratch& scratch) {
-  top.tree = edgeTree;
-  top.records = projected;
-  top.recordCount = edgeCount - base;
-  top.support = parentSupport;
-  int gathered = 0;
-  bool allFrequent = true;
-  for (int k = 0; k < top.recordCount; ++k) {
-    EdgeInfo& record = projected[k];
-    record.absorbed = 0;
-    if (record.support == parentSupport) ++gathered;
-    if (record.support < minSup) {
-      allFrequent = false;
+SearchOutcome runSearch(EdgeDatabase& database, int minSup, PatternSink& sink, FramePolicy policy) {
+  SearchScratch scratch;
+  scratch.minSup = minSup;
+  scratch.policy = policy;
+  FrameStack frames;
+  Frame* top = frames.at(0);
+  if (top == nullptr || !openTopFrame(database, *top, scratch)) return SearchOutcome::kOutOfMemory;
+  database = EdgeDatabase{};
+  if (!top->pattern.empty() &&
+      !sink.take(top->pattern.data(), static_cast<int>(top->pattern.size()), top->support)) {
+    return SearchOutcome::kStopped;
+  }
+  int depth = 0;
+  while (depth >= 0) {
+    Frame& frame = *frames.at(depth);
+    if (frame.next >= frame.candidateCount()) {
+      --depth;
       continue;
     }
-    scratch.levelOf[base + k] = 0;
-    scratch.indexOf[base + k] = k;
-    top.maxEdgeId = base + k;
-  }
-  top.recordsCoverTree = base == 0 && allFrequent;
-  if (listOccurrences(top, 0, scratch) < 0) return -1;
-  top.pattern = newArray<int>(static_cast<std::size_t>(prefixLength + gathered));
-  if (top.pattern == nullptr || openColumns(top) < 0) return -1;
-  std::copy(prefix, prefix + prefixLength, top.pattern);
-  top.patternLength = prefixLength;
-  for (int k = 0; k < top.recordCount; ++k) {
-    if (projected[k].support == parentSupport) top.pattern[top.patternLength++] = base + k;
-  }
-  std::sort(top.pattern, top.pattern + top.patternLength);
-  top.patternLength =
-      static_cast<int>(std::unique(top.pattern, top.pattern + top.patternLength) - top.pattern);
-  if (top.patternLength > 0) {
-    reportPattern(top.pattern, top.patternLength, parentSupport);
-    if (outputFailed()) return -1;
-  }
-  return 0;
-}
-
-// The search proper, with every open level on an explicit stack.
-int runSearch(EdgeInfo* projected, int base, int parentSupport, const int* prefix, int prefixLength,
-              SearchScratch& scratch) {
-  LevelStack stack;
-  if (pushLevel(stack) < 0) return -1;
-  if (edgeTree.nodeCount == 0 || openTopLevel(stack.levels[0], projected, base, parentSupport,
-                                              prefix, prefixLength, scratch) < 0) {
-    releaseLevels(stack, scratch);
-    return edgeTree.nodeCount == 0 ? 0 : -1;
-  }
-  while (stack.size > 0) {
-    int depth = stack.size - 1;
-    bool descended = false;
-    while (stack.levels[depth].next < stack.levels[depth].recordCount) {
-      SearchLevel& level = stack.levels[depth];
-      int r = level.next++;
-      const EdgeInfo& record = level.records[r];
-      // Edges of the pattern and edges below minSup take no part, and the
-      // closure of the pattern with an absorbed record or one whose nodes
-      // hold a common earlier edge holds an edge before it.
-      if (record.support < minSup || record.support >= level.support || record.absorbed ||
-          heldByAll(level, r, scratch)) {
-        continue;
-      }
-      if (takeRow(level, r, scratch) < 0) {
-        releaseLevels(stack, scratch);
-        return -1;
-      }
-      int status = pushLevel(stack);
-      if (status == 0) {
-        status = openChildLevel(stack.levels[depth], depth, r, stack.levels[depth + 1], scratch);
-      }
-      if (status == 0) {
-        const SearchLevel& child = stack.levels[depth + 1];
-        reportPattern(child.pattern, child.patternLength, child.support);
-        if (outputFailed()) status = -1;
-      }
-      if (status < 0) {
-        releaseLevels(stack, scratch);
-        return -1;
-      }
-      descended = true;
-      break;
+    int i = frame.next++;
+    StepResult result = StepResult::kRejected;
+    Frame* child = nullptr;
+    if (!frame.absorbed[i]) {
+      child = frames.at(depth + 1);
+      if (child == nullptr) return SearchOutcome::kOutOfMemory;
+      result = frame.vertical ? extendVertical(frame, i, frames.at(frame.vertical_.baseDepth)->base,
+                                               *child, depth + 1, scratch)
+                              : extendHorizontal(frame, i, *child, depth + 1, scratch);
     }
-    if (!descended) {
-      closeLevel(stack.levels[depth], depth, scratch);
-      --stack.size;
+    if (!frame.vertical) advanceBucket(frame.horizontal, i);
+    if (result == StepResult::kOutOfMemory) return SearchOutcome::kOutOfMemory;
+    if (result == StepResult::kRejected) continue;
+    if (!sink.take(child->pattern.data(), static_cast<int>(child->pattern.size()),
+                   child->support)) {
+      return SearchOutcome::kStopped;
     }
+    if (result == StepResult::kChild) ++depth;
   }
-  std::free(stack.levels);
-  return 0;
+  return SearchOutcome::kComplete;
 }
 
 }  // namespace
 
-int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* prefix,
-                 int prefixLength) {
-  SearchScratch scratch;
-  int status = openScratch(scratch) < 0
-                   ? -1
-                   : runSearch(projected, base, parentSupport, prefix, prefixLength, scratch);
-  closeScratch(scratch);
-  return status;
+SearchOutcome searchClosed(EdgeDatabase database, int minSup, PatternSink& sink,
+                           FramePolicy policy) {
+  return runSearch(database, minSup, sink, policy);
 }
 
 }  // namespace tavrel

@@ -1,25 +1,28 @@
-// The depth-first search for closed patterns over the edge prefix tree.
+// The depth-first search for closed patterns over the strings' edge
+// transactions.
 #pragma once
 
-#include "state/records.h"
+#include "search/frame_policy.h"
+#include "search/pattern_sink.h"
+#include "transactions/edge_database.h"
 
 namespace tavrel {
 
-// Writes (through reportPattern) every closed pattern of the strings in
-// edgeTree whose edges, beyond `prefix` (prefixLength ascending edgeIds,
-// support parentSupport), have records in `projected` (record k is edge
-// base + k, up to the last edge; supports counted in all strings). A
-// closed pattern is written once, with the edges that every one of its
-// strings holds, ascending, and the number of those strings. The driver
-// calls it once with (edgeTable, 0, stringCount, nullptr, 0); then the
-// first pattern, when there is one, is the set of edges of every string.
-// Patterns come in depth-first pre-order, the extensions of one pattern in
-// ascending edgeId, each written before those found below it. The search
-// changes only the absorbed flags and the occurrence fields of the records
-// of `projected`; its depth is bounded by memory only, not by the call
-// stack. Returns 0, or -1 when the output failed or memory ran out
-// (reported).
-int searchClosed(EdgeInfo* projected, int base, int parentSupport, const int* prefix,
-                 int prefixLength);
+enum class SearchOutcome {
+  kComplete,     // every closed pattern was handed to the sink
+  kStopped,      // the sink asked to stop
+  kOutOfMemory,  // memory ran out; the patterns handed over so far stand
+};
+
+// Hands every closed pattern of the database with support >= minSup (>= 1)
+// to `sink`: every non-empty set of edges that no further edge joins in
+// all of its strings, with the number of those strings. The first pattern,
+// when there is one, is the set of edges with support rootSupport. The
+// order is depth-first: the pattern of each step before those found below
+// it, a pattern's extensions in ascending edgeId. The search takes the
+// database over (its memory becomes the search's own) and frees everything
+// before it returns; its depth is bounded by memory, not by the call stack.
+SearchOutcome searchClosed(EdgeDatabase database, int minSup, PatternSink& sink,
+                           FramePolicy policy = FramePolicy::kCheapest);
 
 }  // namespace tavrel

@@ -24,4 +24,9 @@ void reportPattern(const int* pattern, int entryCount, int support) {
   endLine();
 }
 
+bool TextPatternSink::take(const int* edges, int length, int support) {
+  reportPattern(edges, length, support);
+  return !outputFailed();
+}
+
 }  // namespace tavrel

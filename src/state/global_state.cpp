@@ -17,6 +17,6 @@ int* frequentItems = nullptr;
 PairCell** pairMatrix = nullptr;
 EdgeInfo* edgeTable = nullptr;
 std::map<std::int64_t, int> edgeIndex;
-PrefixTree edgeTree;
+EdgeDatabase edgeDatabase;
 
 }  // namespace tavrel

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "state/records.h"
+#include "transactions/edge_database.h"
 
 namespace tavrel {
 
@@ -32,7 +33,7 @@ extern int* frequentItems;                     // frequentIndex -> item number
 extern PairCell** pairMatrix;                  // frequentItemCount rows of cells
 extern EdgeInfo* edgeTable;                    // edgeCount records, record e is edge e
 extern std::map<std::int64_t, int> edgeIndex;  // pairCode -> edgeId
-extern PrefixTree edgeTree;                    // the edge prefix tree, root at node 0
+extern EdgeDatabase edgeDatabase;              // the edge transactions, merged
 
 // The pairCode of the edge from item `from` to item `to`; 64-bit so that any
 // totalItems that fits in an int works.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "search/brute_force.h"
+#include "search/literal_search.h"
 #include "support/test_support.h"
 
 namespace tavrel::testing {
@@ -114,6 +115,42 @@ std::vector<ClosedPattern> parsePatterns(const std::string& output,
   return patterns;
 }
 
+// The patterns of the literal search over the strings' edge transactions,
+// as edge lists in edge order, with their supports: the miner's output
+// must hold exactly these, in this order. Edges are numbered by
+// descending support, ties by ascending pairCode (items below 10).
+std::vector<std::pair<std::vector<Edge>, int>> literalOrder(const Strings& strings,
+                                                            const BruteForceResult& expected,
+                                                            int stringCount, int minSup) {
+  std::vector<Edge> edges;
+  for (const auto& [edge, support] : expected.edgeSupport) edges.push_back(edge);
+  std::sort(edges.begin(), edges.end(), [&expected](const Edge& a, const Edge& b) {
+    int sa = expected.edgeSupport.at(a);
+    int sb = expected.edgeSupport.at(b);
+    return sa != sb ? sa > sb : a < b;
+  });
+  std::vector<std::vector<int>> transactions;
+  for (const auto& string : strings) {
+    std::vector<int> position(10, -1);
+    for (std::size_t k = 0; k < string.size(); ++k) position[string[k]] = static_cast<int>(k);
+    std::vector<int> transaction;
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+      int from = position[edges[e].first];
+      int to = position[edges[e].second];
+      if (from >= 0 && to >= 0 && from < to) transaction.push_back(static_cast<int>(e));
+    }
+    transactions.push_back(transaction);
+  }
+  std::vector<std::pair<std::vector<Edge>, int>> order;
+  for (const LiteralPattern& pattern :
+       literalClosedPatterns(transactions, static_cast<int>(edges.size()), stringCount, minSup)) {
+    std::vector<Edge> asEdges;
+    for (int e : pattern.edges) asEdges.push_back(edges[e]);
+    order.emplace_back(asEdges, pattern.support);
+  }
+  return order;
+}
+
 TEST(PropertyTest, MinerAgreesWithBruteForce) {
   std::mt19937 random(20261208);
   int checked = 0;
@@ -139,6 +176,10 @@ TEST(PropertyTest, MinerAgreesWithBruteForce) {
       EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
           << "a pattern written twice";
       ASSERT_EQ(sorted, expected.patterns);
+      std::vector<std::pair<std::vector<Edge>, int>> inOrder;
+      for (std::size_t k = 0; k < got.size(); ++k)
+        inOrder.emplace_back(edgeOrder[k], got[k].support);
+      ASSERT_EQ(inOrder, literalOrder(strings, expected, stringCount, minSup));
       // Within a pattern, edges stand by descending support, then by
       // ascending from item and to item.
       for (const auto& order : edgeOrder) {

@@ -1,20 +1,16 @@
 // Whole runs of the miner on hand-checked databases, compared byte for byte
-// (the run-time figure aside), and a search far deeper than a call stack.
+// (the run-time figure aside).
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <string>
 #include <vector>
 
 #include "driver/run.h"
-#include "search/closed_search.h"
 #include "search/pattern_report.h"
 #include "state/console.h"
 #include "state/global_state.h"
 #include "state/memory.h"
 #include "support/test_support.h"
-#include "tree/edge_tree.h"
-#include "tree/transactions.h"
 
 namespace tavrel {
 namespace {
@@ -98,69 +94,6 @@ TEST(SearchTest, NestedChainsGoDeep) {
               edges + "\n\n";
   }
   expectRun(db, n + 1, n + 1, n, 1, blocks, n);
-}
-
-struct DeepSearch {
-  int depth;
-  int status;
-};
-
-void* runDeepSearch(void* argument) {
-  auto* search = static_cast<DeepSearch*>(argument);
-  search->status = searchClosed(edgeTable, 0, stringCount, nullptr, 0);
-  return nullptr;
-}
-
-TEST(SearchTest, DeepSearchNeedsNoDeepStack) {
-  // The tree of the nested chains [0], [0, 1], ..., [0, ..., n - 1], built
-  // directly, searched on a 128 KB thread stack: n levels of recursion
-  // would not fit.
-  const int n = 1000;
-  resetState();
-  totalItems = n + 1;
-  stringCount = n;
-  minSup = 1;
-  edgeCount = n;
-  edgeTable = newArray<EdgeInfo>(n);
-  for (int e = 0; e < n; ++e) {
-    edgeTable[e].edgeId = e;
-    edgeTable[e].pairCode = makePairCode(e, e + 1);
-    edgeTable[e].support = n - e;
-  }
-  TransactionStore store;
-  std::vector<int> transaction;
-  for (int k = 0; k < n; ++k) {
-    transaction.push_back(k);
-    ASSERT_EQ(appendTransaction(store, transaction.data(), k + 1), 0);
-  }
-  ASSERT_EQ(buildPrefixTree(store, n, &edgeTree), 0);
-  freeTransactions(store);
-  edgeTable[0].occurrenceHead = 1;
-  edgeTable[0].occurrenceCount = 1;
-
-  ScratchDir dir;
-  std::string outPath = dir.path() + "/out";
-  FILE* out = std::fopen(outPath.c_str(), "w");
-  ASSERT_NE(out, nullptr);
-  setOutputDescriptor(fileno(out));
-  DeepSearch search{n, 1};
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, 128 * 1024);
-  pthread_t thread;
-  ASSERT_EQ(pthread_create(&thread, &attributes, runDeepSearch, &search), 0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-  setOutputDescriptor(1);
-  std::fclose(out);
-
-  EXPECT_EQ(search.status, 0);
-  EXPECT_EQ(patternCount, n);
-  std::string output = testing::readFile(outPath);
-  std::string lastHeader = "Pattern " + std::to_string(n) + " Support = 1: \n";
-  EXPECT_NE(output.find(lastHeader), std::string::npos);
-  EXPECT_EQ(output.substr(output.size() - 11), "999-1000\t\n\n");
-  resetState();
 }
 
 TEST(PatternReportTest, NumbersGoOnPastTheIntRange) {

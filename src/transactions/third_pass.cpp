@@ -1,14 +1,12 @@
-#include "tree/edge_tree.h"
+#include "transactions/third_pass.h"
 
 #include <algorithm>
-#include <cstdint>
 
 #include "input/string_line.h"
 #include "pairs/pair_statistics.h"
 #include "state/global_state.h"
 #include "state/memory.h"
-#include "tree/transactions.h"
-#include "tree/tree_shape.h"
+#include "transactions/edge_database.h"
 
 namespace tavrel {
 
@@ -28,8 +26,8 @@ int* makeEdgeIdMatrix() {
   return matrix;
 }
 
-int makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
-                        std::uint64_t* held, int* transaction) {
+std::size_t makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
+                                std::uint64_t* held, std::uint32_t* transaction) {
   // The edges are marked in the bit set and read back in ascending order,
   // which sorts them in time linear in the words between the first and the
   // last edge; the words are cleared on the way.
@@ -46,10 +44,10 @@ int makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
       lastWord = std::max(lastWord, edgeId / 64);
     }
   }
-  int length = 0;
+  std::size_t length = 0;
   for (int w = firstWord; w <= lastWord; ++w) {
     for (std::uint64_t bits = held[w]; bits != 0; bits &= bits - 1) {
-      transaction[length++] = w * 64 + __builtin_ctzll(bits);
+      transaction[length++] = static_cast<std::uint32_t>(w * 64 + __builtin_ctzll(bits));
     }
     held[w] = 0;
   }
@@ -58,53 +56,47 @@ int makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
 
 namespace {
 
-// Reads every string and stores its non-empty edge transaction.
-int gatherTransactions(const int* edgeIdOfPair, TransactionStore& store) {
+// Reads every string and adds its edge transaction to `builder`.
+int gatherTransactions(const int* edgeIdOfPair, EdgeDatabaseBuilder& builder) {
   StringReader reader;
   if (openStringReader(&reader) < 0) return -1;
-  int* frequentList = newArray<int>(static_cast<std::size_t>(maxItemLength));
-  int* transaction = newArray<int>(static_cast<std::size_t>(edgeCount));
-  std::uint64_t* held = newArray<std::uint64_t>(static_cast<std::size_t>(edgeCount) / 64 + 1);
-  int status = frequentList == nullptr || transaction == nullptr || held == nullptr ? -1 : 1;
+  Buffer<int> frequentList;
+  Buffer<std::uint32_t> transaction;
+  Buffer<std::uint64_t> held;
+  int status = frequentList.resize(static_cast<std::size_t>(maxItemLength)) &&
+                       transaction.resize(static_cast<std::size_t>(edgeCount) + 1) &&
+                       held.assign(static_cast<std::size_t>(edgeCount) / 64 + 1, 0)
+                   ? 1
+                   : reportOutOfMemory();
   while (status > 0 && (status = nextString(&reader)) > 0) {
     int m = 0;
     for (int k = 0; k < reader.itemCount; ++k) {
       const ItemInfo& item = itemTable[reader.items[k]];
       if (item.frequent) frequentList[m++] = item.frequentIndex;
     }
-    int length = makeEdgeTransaction(frequentList, m, edgeIdOfPair, held, transaction);
-    if (length > 0 && appendTransaction(store, transaction, length) < 0) status = -1;
+    std::size_t length =
+        makeEdgeTransaction(frequentList.data(), m, edgeIdOfPair, held.data(), transaction.data());
+    if (!builder.add(transaction.data(), length)) status = reportOutOfMemory();
   }
   closeStringReader(&reader);
-  deleteArray(frequentList);
-  deleteArray(transaction);
-  deleteArray(held);
   return status;
 }
 
 }  // namespace
 
-int buildEdgeTree() {
+int buildEdgeDatabase() {
   int* edgeIdOfPair = makeEdgeIdMatrix();
   if (edgeIdOfPair == nullptr) return -1;
   // The cells have done their work: the rest of the run needs only the
   // edge numbers.
   releasePairMatrix();
-  TransactionStore store;
-  int status = gatherTransactions(edgeIdOfPair, store);
+  EdgeDatabaseBuilder builder;
+  int status = builder.start(edgeCount, stringCount) ? gatherTransactions(edgeIdOfPair, builder)
+                                                     : reportOutOfMemory();
   deleteArray(edgeIdOfPair);
-  // The chains below hold one node each, so the tree needs no links; the
-  // search lists the nodes of every edge itself.
-  if (status == 0) status = buildPrefixTree(store, stringCount, &edgeTree, false);
-  freeTransactions(store);
   if (status < 0) return -1;
-  for (int child = firstChild(edgeTree, 0); child >= 0; child = nextSibling(edgeTree, child)) {
-    edgeTable[edgeTree.nodes[child].edgeId].occurrenceHead = child;
-    edgeTable[edgeTree.nodes[child].edgeId].occurrenceCount = 1;
-  }
+  edgeDatabase = builder.finish();
   return 0;
 }
-
-void releaseEdgeTree() { freePrefixTree(&edgeTree); }
 
 }  // namespace tavrel

@@ -1,0 +1,371 @@
+#include "search/extension_step.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "search/level_writer.h"
+
+namespace tavrel {
+
+namespace {
+
+// The child's pattern: the frame's pattern, the extension edge and the
+// gathered edges (all later than the extension edge, ascending), merged
+// into ascending order.
+bool makePattern(const Frame& frame, int i, const Buffer<int>& gathered, Frame& child) {
+  std::size_t total = frame.pattern.size() + 1 + gathered.size();
+  if (!child.pattern.resize(total)) return false;
+  const int* a = frame.pattern.begin();
+  const int* aEnd = frame.pattern.end();
+  int* out = child.pattern.data();
+  int extension = frame.edgeOf[i];
+  while (a < aEnd && *a < extension) *out++ = *a++;
+  *out++ = extension;
+  const int* b = gathered.begin();
+  const int* bEnd = gathered.end();
+  while (a < aEnd || b < bEnd) {
+    if (b == bEnd || (a < aEnd && *a < *b)) {
+      *out++ = *a++;
+    } else {
+      *out++ = *b++;
+    }
+  }
+  return true;
+}
+
+// Records candidate i as an accepted extension of the frame.
+void accept(Frame& frame, int i) {
+  frame.acceptedIndex[i] = static_cast<int>(frame.accepted.size());
+  frame.accepted.push(i);  // reserved for every candidate in prepareFrame()
+}
+
+// True when no witness bit is set in every transaction of bucket i.
+bool witnessesPass(const HorizontalLevel& level, int i, SearchScratch& scratch) {
+  std::size_t words = static_cast<std::size_t>(level.headWords);
+  std::uint64_t* common = scratch.words.data();
+  for (std::size_t w = 0; w < words; ++w) common[w] = ~std::uint64_t{0};
+  for (int t = level.bucketHead[i]; t >= 0; t = level.nextInBucket[t]) {
+    const std::uint64_t* head = level.heads.data() + static_cast<std::size_t>(t) * words;
+    std::uint64_t any = 0;
+    for (std::size_t w = 0; w < words; ++w) any |= common[w] &= head[w];
+    if (any == 0) return true;
+  }
+  return false;
+}
+
+inline int popcount(std::uint64_t word) { return __builtin_popcountll(word); }
+
+// The number of rows of `rows` among the active rows (index, bits).
+inline int countRows(const std::uint64_t* rows, const std::uint32_t* index,
+                     const std::uint64_t* bits, std::size_t active) {
+  int count = 0;
+  for (std::size_t k = 0; k < active; ++k) count += popcount(bits[k] & rows[index[k]]);
+  return count;
+}
+
+// True when every active row is in `rows`.
+inline bool holdsAllRows(const std::uint64_t* rows, const std::uint32_t* index,
+                         const std::uint64_t* bits, std::size_t active) {
+  for (std::size_t k = 0; k < active; ++k) {
+    if ((bits[k] & ~rows[index[k]]) != 0) return false;
+  }
+  return true;
+}
+
+// True when the child's rows, `rows` of them in `active` words, are so
+// sparse that copying its row sets packed costs less than the words its
+// steps would read in vain.
+bool worthCompacting(const Frame& child, std::size_t active, int rows,
+                     const SearchScratch& scratch) {
+  std::size_t packed = (static_cast<std::size_t>(rows) + 63) / 64;
+  if (scratch.policy == FramePolicy::kVertical) return packed < active;
+  return child.edgeOf.size() * (active - packed) > static_cast<std::size_t>(rows);
+}
+
+// Gives the child row sets of its own: one row per row of its pattern
+// (rows of them), for each of its candidates and witnesses, packed in the
+// order of the base's rows. The child becomes the base of its descendants.
+bool compactRows(const VerticalBase& base, Frame& child, int childDepth, std::size_t rows) {
+  VerticalLevel& view = child.vertical_;
+  std::size_t rowWords = (rows + 63) / 64;
+  std::size_t candidates = view.slotOf.size();
+  std::size_t witnesses = view.witnessSlots.size();
+  VerticalBase& packed = child.base;
+  packed.rowWords = static_cast<int>(rowWords);
+  if (!packed.rowSets.assign((candidates + witnesses) * rowWords, 0)) return false;
+  const std::uint32_t* index = view.activeIndex.data();
+  const std::uint64_t* bits = view.activeBits.data();
+  std::size_t active = view.activeIndex.size();
+  for (std::size_t s = 0; s < candidates + witnesses; ++s) {
+    std::uint32_t from = s < candidates ? view.slotOf[s] : view.witnessSlots[s - candidates];
+    const std::uint64_t* source = base.rowsOf(from);
+    std::uint64_t* out = packed.rowSets.data() + s * rowWords;
+    std::size_t row = 0;
+    for (std::size_t k = 0; k < active; ++k) {
+      std::uint64_t word = source[index[k]];
+      for (std::uint64_t rest = bits[k]; rest != 0; rest &= rest - 1, ++row) {
+        std::uint64_t held = (word >> __builtin_ctzll(rest)) & 1;
+        out[row / 64] |= held << (row % 64);
+      }
+    }
+  }
+  for (std::size_t c = 0; c < candidates; ++c) view.slotOf[c] = static_cast<std::uint32_t>(c);
+  for (std::size_t w = 0; w < witnesses; ++w) {
+    view.witnessSlots[w] = static_cast<std::uint32_t>(candidates + w);
+  }
+  if (!view.activeIndex.resize(rowWords) || !view.activeBits.resize(rowWords)) return false;
+  for (std::size_t w = 0; w < rowWords; ++w) {
+    view.activeIndex[w] = static_cast<std::uint32_t>(w);
+    std::size_t bitsHere = rows - w * 64 < 64 ? rows - w * 64 : 64;
+    view.activeBits[w] = bitsHere == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bitsHere) - 1;
+  }
+  view.baseDepth = childDepth;
+  return true;
+}
+
+}  // namespace
+
+bool prepareFrame(Frame& frame, int depth, const SearchScratch& scratch) {
+  std::size_t candidates = frame.edgeOf.size();
+  int count = static_cast<int>(candidates);
+  frame.next = 0;
+  frame.accepted.clear();
+  if (!frame.absorbed.assign(candidates, 0) || !frame.acceptedIndex.assign(candidates, -1) ||
+      !frame.firstColumn.assign(candidates, -1) || !frame.accepted.reserve(candidates)) {
+    return false;
+  }
+  bool vertical = scratch.policy == FramePolicy::kCheapest
+                      ? prefersVertical(frame.horizontal, count)
+                      : scratch.policy == FramePolicy::kVertical;
+  if (vertical) {
+    frame.vertical = true;
+    return makeVerticalBase(frame.horizontal, count, depth, frame.base, frame.vertical_);
+  }
+  frame.vertical = false;
+  return startDelivery(frame.horizontal, count);
+}
+
+// Lists the transactions of bucket i with where their items after i
+// begin and end. Returns their number, or -1 when memory ran out.
+long listOccurrences(const HorizontalLevel& level, int i, SearchScratch& scratch) {
+  std::size_t transactions = level.transactionCount();
+  if (!scratch.occurrenceBegin.resize(transactions) ||
+      !scratch.occurrenceEnd.resize(transactions) ||
+      !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
+    return -1;
+  }
+  const std::uint32_t* items = level.items.data();
+  long n = 0;
+  for (int t = level.bucketHead[i]; t >= 0; t = level.nextInBucket[t]) {
+    scratch.occurrence[n] = t;
+    scratch.occurrenceBegin[n] = items + level.cursor[t] + 1;
+    scratch.occurrenceEnd[n] = items + level.offsets[t + 1];
+    scratch.occurrenceWeight[n] = level.weights[t];
+    ++n;
+  }
+  return n;
+}
+
+// The transactions' items are visited far apart in memory: while one is
+// counted, the one this many places further down the list is fetched.
+constexpr long kPrefetchDistance = 8;
+
+// Asks for every cache line of items [begin, end) to be fetched.
+inline void prefetchRange(const std::uint32_t* begin, const std::uint32_t* end) {
+  for (const char* line = reinterpret_cast<const char*>(begin);
+       line < reinterpret_cast<const char*>(end); line += 64) {
+    __builtin_prefetch(line);
+  }
+}
+
+StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
+                            SearchScratch& scratch) {
+  HorizontalLevel& level = frame.horizontal;
+  const int minSup = scratch.minSup;
+  const int support = frame.count[i];
+  if (level.headWords > 0 && !witnessesPass(level, i, scratch)) return StepResult::kRejected;
+  long n = listOccurrences(level, i, scratch);
+  if (n < 0) return StepResult::kOutOfMemory;
+  const std::uint32_t* const* begins = scratch.occurrenceBegin.data();
+  const std::uint32_t* const* ends = scratch.occurrenceEnd.data();
+  const int* weights = scratch.occurrenceWeight.data();
+
+  // Count the later candidates in the strings of the extension.
+  int* countOf = scratch.countOf.data();
+  std::size_t suffixItems = 0;
+  for (long k = 0; k < n; ++k) {
+    if (k + kPrefetchDistance < n)
+      prefetchRange(begins[k + kPrefetchDistance], ends[k + kPrefetchDistance]);
+    int weight = weights[k];
+    const std::uint32_t* end = ends[k];
+    suffixItems += static_cast<std::size_t>(end - begins[k]);
+    for (const std::uint32_t* p = begins[k]; p < end; ++p) countOf[*p] += weight;
+  }
+
+  child.edgeOf.clear();
+  child.count.clear();
+  scratch.gathered.clear();
+  int candidates = frame.candidateCount();
+  int* childIndex = scratch.childIndex.data();
+  bool fits = child.edgeOf.reserve(static_cast<std::size_t>(candidates - i)) &&
+              child.count.reserve(static_cast<std::size_t>(candidates - i)) &&
+              scratch.gathered.reserve(static_cast<std::size_t>(candidates - i));
+  for (int g = i + 1; g < candidates; ++g) {
+    int count = countOf[g];
+    if (count == 0) continue;
+    countOf[g] = 0;
+    if (count == frame.count[g]) frame.absorbed[g] = 1;
+    if (count < minSup || !fits) continue;
+    if (frame.firstColumn[g] < 0) frame.firstColumn[g] = i;
+    if (count == support) {
+      scratch.gathered.push(frame.edgeOf[g]);
+    } else {
+      childIndex[g] = static_cast<int>(child.edgeOf.size());
+      child.edgeOf.push(frame.edgeOf[g]);
+      child.count.push(count);
+    }
+  }
+  int childCandidates = static_cast<int>(child.edgeOf.size());
+  if (!fits) return StepResult::kOutOfMemory;
+  int firstNew = frame.firstColumn[i] >= 0 ? frame.acceptedIndex[frame.firstColumn[i]] : -1;
+  accept(frame, i);
+  child.support = support;
+  if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
+  if (childCandidates == 0) return StepResult::kLeaf;
+
+  // The child's transactions: the later items that stay candidates, and as
+  // witness bits the frame's own and the accepted extensions before i that
+  // the transaction holds (from the first one that shares minSup strings).
+  int inheritedBits = level.headBits;
+  int newBits = firstNew >= 0 ? frame.acceptedIndex[i] - firstNew : 0;
+  std::size_t inheritedWords = static_cast<std::size_t>(level.headWords);
+  LevelWriter writer;
+  bool ready = writer.begin(child.horizontal, inheritedBits + newBits, true,
+                            static_cast<std::size_t>(n), suffixItems, scratch);
+  const std::uint32_t* items = level.items.data();
+  const std::uint32_t firstColumn = static_cast<std::uint32_t>(frame.firstColumn[i]);
+  for (long k = 0; ready && k < n; ++k) {
+    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
+    std::uint32_t* out = writer.items();
+    std::size_t length = 0;
+    const std::uint32_t* end = ends[k];
+    for (const std::uint32_t* p = begins[k]; p < end; ++p) {
+      int c = childIndex[*p];
+      out[length] = static_cast<std::uint32_t>(c);
+      length += c >= 0;
+    }
+    if (length == 0) continue;
+    int t = scratch.occurrence[k];
+    std::uint64_t* head = writer.head();
+    std::size_t words = static_cast<std::size_t>(writer.headWords());
+    const std::uint64_t* own = level.heads.data() + static_cast<std::size_t>(t) * inheritedWords;
+    for (std::size_t w = 0; w < words; ++w) head[w] = w < inheritedWords ? own[w] : 0;
+    if (newBits > 0) {
+      const std::uint32_t* at = begins[k] - 1;
+      const std::uint32_t* p = std::lower_bound(items + level.offsets[t], at, firstColumn);
+      for (; p < at; ++p) {
+        int a = frame.acceptedIndex[*p];
+        if (a < firstNew) continue;
+        int bit = inheritedBits + a - firstNew;
+        head[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      }
+    }
+    writer.commit(length, weights[k]);
+  }
+  for (int g = i + 1; g < candidates; ++g) childIndex[g] = -1;
+  if (!ready || !compactHeads(child.horizontal, scratch) ||
+      !prepareFrame(child, childDepth, scratch)) {
+    return StepResult::kOutOfMemory;
+  }
+  return StepResult::kChild;
+}
+
+// Built twice: once for processors with a population count instruction,
+// chosen at load time where there is one, and once for any x86-64.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+StepResult
+extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int childDepth,
+               SearchScratch& scratch) {
+  const VerticalLevel& view = frame.vertical_;
+  VerticalLevel& into = child.vertical_;
+  const int minSup = scratch.minSup;
+  const int support = frame.count[i];
+
+  // The rows of the extension: the frame's active rows that hold i.
+  std::size_t active = view.activeIndex.size();
+  if (!into.activeIndex.resize(active) || !into.activeBits.resize(active)) {
+    return StepResult::kOutOfMemory;
+  }
+  const std::uint64_t* rowsOfI = base.rowsOf(view.slotOf[i]);
+  std::uint32_t* index = into.activeIndex.data();
+  std::uint64_t* bits = into.activeBits.data();
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < active; ++k) {
+    std::uint64_t word = view.activeBits[k] & rowsOfI[view.activeIndex[k]];
+    if (word == 0) continue;
+    index[kept] = view.activeIndex[k];
+    bits[kept] = word;
+    ++kept;
+  }
+  into.activeIndex.resize(kept);
+  into.activeBits.resize(kept);
+
+  for (std::uint32_t slot : view.witnessSlots) {
+    if (holdsAllRows(base.rowsOf(slot), index, bits, kept)) return StepResult::kRejected;
+  }
+
+  child.edgeOf.clear();
+  child.count.clear();
+  into.slotOf.clear();
+  scratch.gathered.clear();
+  int candidates = frame.candidateCount();
+  for (int g = i + 1; g < candidates; ++g) {
+    std::uint32_t slot = view.slotOf[g];
+    int count = countRows(base.rowsOf(slot), index, bits, kept);
+    if (count == frame.count[g]) frame.absorbed[g] = 1;
+    if (count == support) {
+      if (!scratch.gathered.push(frame.edgeOf[g])) return StepResult::kOutOfMemory;
+    } else if (count >= minSup) {
+      if (!child.edgeOf.push(frame.edgeOf[g]) || !child.count.push(count) ||
+          !into.slotOf.push(slot)) {
+        return StepResult::kOutOfMemory;
+      }
+    }
+  }
+  accept(frame, i);
+  child.support = support;
+  if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
+  if (child.edgeOf.empty()) return StepResult::kLeaf;
+  // The child's witnesses: the frame's, and the accepted extensions before
+  // i, that at least minSup of the extension's strings hold.
+  into.witnessSlots.clear();
+  if (!into.witnessSlots.reserve(view.witnessSlots.size() + frame.accepted.size())) {
+    return StepResult::kOutOfMemory;
+  }
+  for (std::uint32_t slot : view.witnessSlots) {
+    if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
+  }
+  for (int a : frame.accepted) {
+    if (a == i) continue;
+    std::uint32_t slot = view.slotOf[a];
+    if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
+  }
+  into.baseDepth = view.baseDepth;
+  if (worthCompacting(child, kept, support, scratch) &&
+      !compactRows(base, child, childDepth, static_cast<std::size_t>(support))) {
+    return StepResult::kOutOfMemory;
+  }
+  child.vertical = true;
+  std::size_t count = child.edgeOf.size();
+  child.next = 0;
+  child.accepted.clear();
+  if (!child.absorbed.assign(count, 0) || !child.acceptedIndex.assign(count, -1) ||
+      !child.firstColumn.assign(count, -1) || !child.accepted.reserve(count)) {
+    return StepResult::kOutOfMemory;
+  }
+  return StepResult::kChild;
+}
+
+}  // namespace tavrel

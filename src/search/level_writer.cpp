@@ -1,0 +1,224 @@
+#include "search/level_writer.h"
+
+#include <cstring>
+
+#include "transactions/edge_database.h"
+
+namespace tavrel {
+
+namespace {
+
+int wordsFor(int bits) { return (bits + 63) / 64; }
+
+std::size_t tableSizeFor(std::size_t transactions) {
+  std::size_t size = 16;
+  while (size < 2 * transactions) size *= 2;
+  return size;
+}
+
+// Sets bits [first, first + count) of a bit set.
+void setRun(std::uint64_t* words, std::size_t first, std::size_t count) {
+  std::size_t end = first + count;
+  while (first < end) {
+    std::size_t word = first / 64;
+    std::size_t bit = first % 64;
+    std::size_t take = end - first < 64 - bit ? end - first : 64 - bit;
+    std::uint64_t mask = take == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << take) - 1) << bit;
+    words[word] |= mask;
+    first += take;
+  }
+}
+
+}  // namespace
+
+bool LevelWriter::begin(HorizontalLevel& level, int headBits, bool merge,
+                        std::size_t maxTransactions, std::size_t maxItems, SearchScratch& scratch) {
+  level_ = &level;
+  scratch_ = &scratch;
+  merge_ = merge;
+  level.items.clear();
+  level.offsets.clear();
+  level.weights.clear();
+  level.heads.clear();
+  level.headBits = headBits;
+  level.headWords = wordsFor(headBits);
+  level.squaredLengths = 0;
+  std::size_t words = static_cast<std::size_t>(level.headWords);
+  if (!level.items.reserve(maxItems) || !level.offsets.reserve(maxTransactions + 1) ||
+      !level.weights.reserve(maxTransactions) || !level.heads.reserve(maxTransactions * words) ||
+      !scratch.words.resize(words) || !level.offsets.push(0)) {
+    return false;
+  }
+  if (!merge) return true;
+  scratch.hashes.clear();
+  return scratch.table.assign(tableSizeFor(maxTransactions), 0) &&
+         scratch.hashes.reserve(maxTransactions);
+}
+
+void LevelWriter::commit(std::size_t length, int weight) {
+  if (length == 0) return;
+  HorizontalLevel& level = *level_;
+  const std::uint32_t* written = items();
+  std::size_t words = static_cast<std::size_t>(level.headWords);
+  const std::uint64_t* head = scratch_->words.data();
+  std::size_t slot = 0;
+  std::uint64_t hash = 0;
+  if (merge_) {
+    Buffer<std::uint32_t>& table = scratch_->table;
+    std::size_t mask = table.size() - 1;
+    hash = hashTransaction(written, length);
+    for (slot = hash & mask; table[slot] != 0; slot = (slot + 1) & mask) {
+      std::size_t t = table[slot] - 1;
+      if (scratch_->hashes[t] != hash) continue;
+      std::size_t begin = level.offsets[t];
+      if (level.offsets[t + 1] - begin != length ||
+          std::memcmp(level.items.data() + begin, written, length * sizeof(std::uint32_t)) != 0) {
+        continue;
+      }
+      level.weights[t] += weight;
+      std::uint64_t* kept = level.heads.data() + t * words;
+      for (std::size_t w = 0; w < words; ++w) kept[w] &= head[w];
+      return;
+    }
+  }
+  std::size_t t = level.weights.size();
+  // The buffers were reserved in begin(): these cannot fail.
+  level.items.resize(level.items.size() + length);
+  level.offsets.push(level.items.size());
+  level.weights.push(weight);
+  level.heads.append(head, words);
+  level.squaredLengths += length * length;
+  if (merge_) {
+    scratch_->hashes.push(hash);
+    scratch_->table[slot] = static_cast<std::uint32_t>(t + 1);
+  }
+}
+
+bool compactHeads(HorizontalLevel& level, SearchScratch& scratch) {
+  int bits = level.headBits;
+  if (bits == 0) return true;
+  std::size_t words = static_cast<std::size_t>(level.headWords);
+  if (!scratch.bitCount.assign(static_cast<std::size_t>(bits), 0) ||
+      !scratch.keptBit.resize(static_cast<std::size_t>(bits))) {
+    return false;
+  }
+  std::size_t transactions = level.transactionCount();
+  for (std::size_t t = 0; t < transactions; ++t) {
+    const std::uint64_t* head = level.heads.data() + t * words;
+    int weight = level.weights[t];
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t rest = head[w]; rest != 0; rest &= rest - 1) {
+        scratch.bitCount[w * 64 + static_cast<std::size_t>(__builtin_ctzll(rest))] += weight;
+      }
+    }
+  }
+  int kept = 0;
+  for (int b = 0; b < bits; ++b) {
+    scratch.keptBit[b] = scratch.bitCount[b] >= scratch.minSup ? kept++ : -1;
+  }
+  if (kept == bits) return true;
+  std::size_t newWords = static_cast<std::size_t>(wordsFor(kept));
+  if (!scratch.words.resize(words)) return false;
+  std::uint64_t* old = scratch.words.data();
+  for (std::size_t t = 0; t < transactions; ++t) {
+    std::memcpy(old, level.heads.data() + t * words, words * sizeof(std::uint64_t));
+    std::uint64_t* head = level.heads.data() + t * newWords;
+    for (std::size_t w = 0; w < newWords; ++w) head[w] = 0;
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t rest = old[w]; rest != 0; rest &= rest - 1) {
+        int to = scratch.keptBit[w * 64 + static_cast<std::size_t>(__builtin_ctzll(rest))];
+        if (to >= 0) head[to / 64] |= std::uint64_t{1} << (to % 64);
+      }
+    }
+  }
+  level.heads.resize(transactions * newWords);
+  level.headBits = kept;
+  level.headWords = static_cast<int>(newWords);
+  return true;
+}
+
+bool startDelivery(HorizontalLevel& level, int candidateCount) {
+  std::size_t transactions = level.transactionCount();
+  if (!level.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
+      !level.nextInBucket.resize(transactions) || !level.cursor.resize(transactions)) {
+    return false;
+  }
+  for (std::size_t t = transactions; t-- > 0;) {
+    std::size_t first = level.offsets[t];
+    std::uint32_t item = level.items[first];
+    level.cursor[t] = first;
+    level.nextInBucket[t] = level.bucketHead[item];
+    level.bucketHead[item] = static_cast<int>(t);
+  }
+  return true;
+}
+
+void advanceBucket(HorizontalLevel& level, int bucket) {
+  int t = level.bucketHead[bucket];
+  level.bucketHead[bucket] = -1;
+  while (t >= 0) {
+    int following = level.nextInBucket[t];
+    std::size_t position = ++level.cursor[t];
+    if (position < level.offsets[t + 1]) {
+      std::uint32_t item = level.items[position];
+      level.nextInBucket[t] = level.bucketHead[item];
+      level.bucketHead[item] = t;
+    }
+    t = following;
+  }
+}
+
+bool prefersVertical(const HorizontalLevel& level, int candidateCount) {
+  std::size_t rows = 0;
+  for (int weight : level.weights) rows += static_cast<std::size_t>(weight);
+  std::size_t rowWords = (rows + 63) / 64;
+  std::size_t candidates = static_cast<std::size_t>(candidateCount);
+  // A word of row sets costs about four items delivered (measured on the
+  // dense real databases, whose first levels sit near the balance).
+  return candidates * candidates * rowWords < 4 * level.squaredLengths;
+}
+
+bool makeVerticalBase(const HorizontalLevel& level, int candidateCount, int depth,
+                      VerticalBase& base, VerticalLevel& view) {
+  std::size_t rows = 0;
+  for (int weight : level.weights) rows += static_cast<std::size_t>(weight);
+  std::size_t rowWords = (rows + 63) / 64;
+  std::size_t slots = static_cast<std::size_t>(candidateCount + level.headBits);
+  base.rowWords = static_cast<int>(rowWords);
+  if (!base.rowSets.assign(slots * rowWords, 0)) return false;
+  std::size_t words = static_cast<std::size_t>(level.headWords);
+  std::size_t row = 0;
+  for (std::size_t t = 0; t < level.transactionCount(); ++t) {
+    std::size_t weight = static_cast<std::size_t>(level.weights[t]);
+    for (std::size_t k = level.offsets[t]; k < level.offsets[t + 1]; ++k) {
+      setRun(base.rowSets.data() + level.items[k] * rowWords, row, weight);
+    }
+    const std::uint64_t* head = level.heads.data() + t * words;
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t rest = head[w]; rest != 0; rest &= rest - 1) {
+        std::size_t slot = static_cast<std::size_t>(candidateCount) + w * 64 +
+                           static_cast<std::size_t>(__builtin_ctzll(rest));
+        setRun(base.rowSets.data() + slot * rowWords, row, weight);
+      }
+    }
+    row += weight;
+  }
+  view.baseDepth = depth;
+  if (!view.slotOf.resize(static_cast<std::size_t>(candidateCount)) ||
+      !view.witnessSlots.resize(static_cast<std::size_t>(level.headBits)) ||
+      !view.activeIndex.resize(rowWords) || !view.activeBits.resize(rowWords)) {
+    return false;
+  }
+  for (int c = 0; c < candidateCount; ++c) view.slotOf[c] = static_cast<std::uint32_t>(c);
+  for (int b = 0; b < level.headBits; ++b) {
+    view.witnessSlots[b] = static_cast<std::uint32_t>(candidateCount + b);
+  }
+  for (std::size_t w = 0; w < rowWords; ++w) {
+    view.activeIndex[w] = static_cast<std::uint32_t>(w);
+    std::size_t bitsHere = rows - w * 64 < 64 ? rows - w * 64 : 64;
+    view.activeBits[w] = bitsHere == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bitsHere) - 1;
+  }
+  return true;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,16 @@
+// Where the search hands each closed pattern it finds.
+#pragma once
+
+namespace tavrel {
+
+class PatternSink {
+ public:
+  virtual ~PatternSink() = default;
+  // Takes one closed pattern: `length` >= 1 edgeIds in ascending order and
+  // the number of strings that hold them all. Patterns come in the search's
+  // order. Returning false stops the search; it then ends as soon as it
+  // can, with nothing more handed over.
+  virtual bool take(const int* edges, int length, int support) = 0;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,101 @@
+// The working records of the closed pattern search: one frame per open
+// pattern on the path from the top, and the scratch that all frames share.
+//
+// A frame stands for a closed pattern P and the strings that hold it. Its
+// candidates are the edges after P's last extension edge that at least
+// minSup but not all of those strings hold, numbered 0, 1, 2 ... in
+// ascending edgeId (the frame's local numbers). The strings are kept in one
+// of two forms:
+// - horizontal: merged transactions of local numbers with their weights,
+//   and per transaction a set of witness bits (see closed_search.cpp);
+// - vertical: for each candidate and each witness, the set of rows (one row
+//   per string) that hold it, as bit sets. A vertical frame either owns
+//   these sets (it is the base of a vertical run) or works on those of an
+//   ancestor, with the set of rows that hold P.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "base/buffer.h"
+#include "search/frame_policy.h"
+
+namespace tavrel {
+
+struct HorizontalLevel {
+  Buffer<std::uint32_t> items;  // local numbers, strictly ascending per transaction
+  Buffer<std::size_t> offsets;  // transaction t is items[offsets[t] .. offsets[t + 1])
+  Buffer<int> weights;          // strings per transaction
+  int headBits = 0;             // witness bits per transaction
+  int headWords = 0;            // words per transaction in heads
+  Buffer<std::uint64_t> heads;  // transaction t's witness bits at heads[t * headWords]
+  // Occurrence delivery: every transaction waits in the bucket of its
+  // current item (cursor), linked through nextInBucket. When the loop
+  // reaches candidate c, bucket c holds exactly the transactions with c.
+  Buffer<int> bucketHead;  // per candidate: first transaction, -1 when none
+  Buffer<int> nextInBucket;
+  Buffer<std::size_t> cursor;
+  std::size_t squaredLengths = 0;  // sum of the squared transaction lengths
+
+  std::size_t transactionCount() const { return weights.size(); }
+};
+
+struct VerticalBase {
+  int rowWords = 0;               // words per row set
+  Buffer<std::uint64_t> rowSets;  // slot s at rowSets[s * rowWords]
+  const std::uint64_t* rowsOf(std::uint32_t slot) const {
+    return rowSets.data() + static_cast<std::size_t>(slot) * static_cast<std::size_t>(rowWords);
+  }
+};
+
+struct VerticalLevel {
+  int baseDepth = 0;                   // the frame whose base holds the row sets
+  Buffer<std::uint32_t> slotOf;        // per candidate: its slot in the base
+  Buffer<std::uint32_t> witnessSlots;  // the witnesses' slots
+  // The rows that hold the pattern: the words of the base's row space that
+  // are not empty, as (word index, word) pairs.
+  Buffer<std::uint32_t> activeIndex;
+  Buffer<std::uint64_t> activeBits;
+};
+
+struct Frame {
+  bool vertical = false;
+  int support = 0;      // the pattern's support
+  Buffer<int> pattern;  // the pattern's edgeIds, ascending
+  Buffer<int> edgeOf;   // per candidate: its edgeId (ascending)
+  Buffer<int> count;    // per candidate: the strings of P that hold it
+  Buffer<unsigned char>
+      absorbed;               // per candidate: set when an earlier extension holds all its strings
+  Buffer<int> acceptedIndex;  // per candidate: its place among the accepted extensions, -1 if none
+  Buffer<int> firstColumn;  // per candidate: first accepted extension sharing >= minSup strings, -1
+  Buffer<int> accepted;     // the accepted extensions (candidates), in order
+  int next = 0;             // the candidate the loop takes next
+  HorizontalLevel horizontal;
+  VerticalBase base;
+  VerticalLevel vertical_;
+
+  int candidateCount() const { return static_cast<int>(edgeOf.size()); }
+};
+
+// Working memory sized by the top frame's candidates (no frame has more),
+// shared by all frames.
+struct SearchScratch {
+  int minSup = 1;
+  FramePolicy policy = FramePolicy::kCheapest;
+  Buffer<int> countOf;  // per top-frame candidate: a count being summed, 0 otherwise
+  // The transactions of the candidate being tried: where each one's items
+  // after the candidate begin and end, its weight and its number.
+  Buffer<const std::uint32_t*> occurrenceBegin;
+  Buffer<const std::uint32_t*> occurrenceEnd;
+  Buffer<int> occurrenceWeight;
+  Buffer<int> occurrence;
+  Buffer<int> childIndex;        // per candidate: its local number in the child being made, -1
+  Buffer<int> gathered;          // edgeIds that join the child's pattern
+  Buffer<std::uint64_t> words;   // a witness set being intersected or built
+  Buffer<std::uint32_t> table;   // the merge table of the level being written
+  Buffer<std::uint64_t> hashes;  // per transaction of that level
+  Buffer<int> bitCount;          // per witness bit: its strings in the level being written
+  Buffer<int> keptBit;           // per witness bit: its new number, -1 when dropped
+};
+
+}  // namespace tavrel

@@ -1,0 +1,84 @@
+#include "transactions/edge_database.h"
+
+#include <cstring>
+
+namespace tavrel {
+
+std::uint64_t hashTransaction(const std::uint32_t* items, std::size_t length) {
+  std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ length;
+  for (std::size_t k = 0; k < length; ++k) {
+    hash = (hash ^ items[k]) * 0xff51afd7ed558ccdULL;
+    hash ^= hash >> 29;
+  }
+  return hash;
+}
+
+bool EdgeDatabaseBuilder::start(int edgeCount, int rootSupport) {
+  database_ = EdgeDatabase{};
+  database_.edgeCount = edgeCount;
+  database_.rootSupport = rootSupport;
+  table_.release();
+  hashes_.release();
+  return database_.supports.assign(static_cast<std::size_t>(edgeCount), 0) &&
+         database_.offsets.push(0) && table_.assign(1024, 0);
+}
+
+std::size_t EdgeDatabaseBuilder::find(const std::uint32_t* transaction, std::size_t length,
+                                      std::uint64_t hash) const {
+  std::size_t mask = table_.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    std::uint32_t entry = table_[slot];
+    if (entry == 0) return slot;
+    std::size_t t = entry - 1;
+    if (hashes_[t] != hash) continue;
+    std::size_t begin = database_.offsets[t];
+    if (database_.offsets[t + 1] - begin == length &&
+        std::memcmp(database_.items.data() + begin, transaction, length * sizeof(std::uint32_t)) ==
+            0) {
+      return slot;
+    }
+  }
+}
+
+bool EdgeDatabaseBuilder::growTable() {
+  Buffer<std::uint32_t> grown;
+  if (!grown.assign(table_.size() * 2, 0)) return false;
+  std::size_t mask = grown.size() - 1;
+  for (std::size_t t = 0; t < hashes_.size(); ++t) {
+    std::size_t slot = hashes_[t] & mask;
+    while (grown[slot] != 0) slot = (slot + 1) & mask;
+    grown[slot] = static_cast<std::uint32_t>(t + 1);
+  }
+  table_ = std::move(grown);
+  return true;
+}
+
+bool EdgeDatabaseBuilder::add(const std::uint32_t* transaction, std::size_t length) {
+  for (std::size_t k = 0; k < length; ++k) ++database_.supports[transaction[k]];
+  if (length == 0) return true;
+  std::uint64_t hash = hashTransaction(transaction, length);
+  std::size_t slot = find(transaction, length, hash);
+  if (table_[slot] != 0) {
+    ++database_.weights[table_[slot] - 1];
+    return true;
+  }
+  if (database_.weights.size() >= 0xfffffffeu) return false;  // beyond the table's reach
+  if (!database_.items.append(transaction, length) ||
+      !database_.offsets.push(database_.items.size()) || !database_.weights.push(1) ||
+      !hashes_.push(hash)) {
+    return false;
+  }
+  table_[slot] = static_cast<std::uint32_t>(database_.weights.size());
+  if (hashes_.size() * 2 > table_.size()) return growTable();
+  return true;
+}
+
+EdgeDatabase EdgeDatabaseBuilder::finish() {
+  table_.release();
+  hashes_.release();
+  EdgeDatabase done = std::move(database_);
+  database_ = EdgeDatabase{};
+  return done;
+}
+
+}  // namespace tavrel

@@ -1,0 +1,152 @@
+// The search on edge transactions given directly: the same patterns in the
+// same order as the literal search, in each form of its frames; a sink
+// that stops it; and a search far deeper than a call stack.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/closed_search.h"
+#include "search/literal_search.h"
+
+namespace tavrel::testing {
+namespace {
+
+using Strings = std::vector<std::vector<int>>;
+
+class CollectingSink : public PatternSink {
+ public:
+  explicit CollectingSink(std::size_t limit = static_cast<std::size_t>(-1)) : limit_(limit) {}
+  bool take(const int* edges, int length, int support) override {
+    patterns.push_back({std::vector<int>(edges, edges + length), support});
+    return patterns.size() < limit_;
+  }
+  std::vector<LiteralPattern> patterns;
+
+ private:
+  std::size_t limit_;
+};
+
+EdgeDatabase databaseOf(const Strings& strings, int edgeCount, int rootSupport) {
+  EdgeDatabaseBuilder builder;
+  EXPECT_TRUE(builder.start(edgeCount, rootSupport));
+  for (const auto& string : strings) {
+    std::vector<std::uint32_t> transaction(string.begin(), string.end());
+    EXPECT_TRUE(builder.add(transaction.data(), transaction.size()));
+  }
+  return builder.finish();
+}
+
+std::vector<LiteralPattern> mine(const Strings& strings, int edgeCount, int rootSupport, int minSup,
+                                 FramePolicy policy) {
+  CollectingSink sink;
+  SearchOutcome outcome =
+      searchClosed(databaseOf(strings, edgeCount, rootSupport), minSup, sink, policy);
+  EXPECT_EQ(outcome, SearchOutcome::kComplete);
+  return sink.patterns;
+}
+
+std::string describe(const Strings& strings) {
+  std::string text;
+  for (const auto& string : strings) {
+    for (int edge : string) text += std::to_string(edge) + " ";
+    text += "\n";
+  }
+  return text;
+}
+
+TEST(EngineTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
+  std::mt19937 random(20261209);
+  int patternsSeen = 0;
+  for (int round = 0; round < 400; ++round) {
+    int edges = 1 + static_cast<int>(random() % 24);
+    int count = 1 + static_cast<int>(random() % 40);
+    double density = (round % 3 + 1) * 0.3;
+    std::bernoulli_distribution holds(density);
+    Strings strings;
+    for (int s = 0; s < count; ++s) {
+      std::vector<int> string;
+      if (!strings.empty() && random() % 3 == 0) {
+        string = strings[random() % strings.size()];  // duplicates merge
+      } else {
+        for (int e = 0; e < edges; ++e) {
+          if (holds(random)) string.push_back(e);
+        }
+      }
+      strings.push_back(string);
+    }
+    int rootSupport = count + (round % 7 == 0 ? 2 : 0);
+    for (int minSup : {1, 2, 3, count / 2 + 1}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
+                   describe(strings));
+      std::vector<LiteralPattern> expected =
+          literalClosedPatterns(strings, edges, rootSupport, minSup);
+      for (FramePolicy policy :
+           {FramePolicy::kCheapest, FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+        ASSERT_EQ(mine(strings, edges, rootSupport, minSup, policy), expected)
+            << "policy " << static_cast<int>(policy);
+      }
+      patternsSeen += static_cast<int>(expected.size());
+    }
+  }
+  EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
+}
+
+TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
+  Strings strings{{0, 1, 2, 3}, {0, 3}, {0, 1, 2}, {1}, {0, 1, 3}, {2, 3}};
+  std::vector<LiteralPattern> all = literalClosedPatterns(strings, 4, 6, 1);
+  ASSERT_GT(all.size(), 4u);
+  for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+    CollectingSink sink(3);
+    EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, policy), SearchOutcome::kStopped);
+    EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + 3));
+  }
+}
+
+struct DeepSearch {
+  FramePolicy policy;
+  SearchOutcome outcome;
+  std::vector<LiteralPattern> patterns;
+};
+
+void* runDeepSearch(void* argument) {
+  auto* search = static_cast<DeepSearch*>(argument);
+  // String k holds the edges 0 .. k: every prefix of the chain is closed.
+  const int n = 1000;
+  Strings strings;
+  std::vector<int> chain;
+  for (int k = 0; k < n; ++k) {
+    chain.push_back(k);
+    strings.push_back(chain);
+  }
+  CollectingSink sink;
+  search->outcome = searchClosed(databaseOf(strings, n, n), 1, sink, search->policy);
+  search->patterns = std::move(sink.patterns);
+  return nullptr;
+}
+
+TEST(EngineTest, DeepSearchNeedsNoDeepStack) {
+  // 1000 nested levels on a 128 KB thread stack: a level of recursion per
+  // pattern would not fit.
+  for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+    DeepSearch search{policy, SearchOutcome::kOutOfMemory, {}};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 128 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes, runDeepSearch, &search), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_EQ(search.outcome, SearchOutcome::kComplete);
+    ASSERT_EQ(search.patterns.size(), 1000u);
+    EXPECT_EQ(search.patterns[0], (LiteralPattern{{0}, 1000}));
+    EXPECT_EQ(search.patterns[999].support, 1);
+    EXPECT_EQ(search.patterns[999].edges.size(), 1000u);
+  }
+}
+
+}  // namespace
+}  // namespace tavrel::testing
