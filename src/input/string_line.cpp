@@ -11,6 +11,17 @@ NumberToken nextNumber(const LineView& line, std::size_t& position) {
   const char* text = line.text;
   std::size_t length = line.length;
   while (position < length && text[position] == ' ') ++position;
+  if (position < length && text[position] >= '0' && text[position] <= '9') {
+    // The common token, plain digits, read here; it converts as below.
+    long long value = 0;
+    do {
+      value = value * 10 + (text[position] - '0');
+      if (value > kDecimalLimit) value = kDecimalLimit;
+      ++position;
+    } while (position < length && text[position] >= '0' && text[position] <= '9');
+    while (position < length && text[position] != ' ' && text[position] != '\0') ++position;
+    return NumberToken{value, true};
+  }
   DecimalValue converted = convertDecimal(text, length, position);
   while (position < length && text[position] != ' ' && text[position] != '\0') ++position;
   return NumberToken{converted.value, converted.hasDigits};

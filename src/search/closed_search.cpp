@@ -124,6 +124,10 @@ bool openTopFrame(EdgeDatabase& database, Frame& top, SearchScratch& scratch) {
   level.headBits = level.headWords = 0;
   level.heads.clear();
   std::size_t candidates = top.edgeOf.size();
+  top.top = true;
+  if (!top.topIndex.resize(candidates)) return false;
+  for (std::size_t c = 0; c < candidates; ++c) top.topIndex[c] = static_cast<std::uint32_t>(c);
+  if (!scratch.topPairs.build(level, candidates, scratch.minSup)) return false;
   return scratch.countOf.assign(candidates, 0) && scratch.childIndex.assign(candidates, -1) &&
          prepareFrame(top, 0, scratch);
 }

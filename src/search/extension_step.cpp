@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "search/level_writer.h"
+#include "search/top_pairs.h"
 
 namespace tavrel {
 
@@ -79,7 +80,7 @@ bool worthCompacting(const Frame& child, std::size_t active, int rows,
                      const SearchScratch& scratch) {
   std::size_t packed = (static_cast<std::size_t>(rows) + 63) / 64;
   if (scratch.policy == FramePolicy::kVertical) return packed < active;
-  return child.edgeOf.size() * (active - packed) > static_cast<std::size_t>(rows);
+  return child.edgeOf.size() * (active - packed) > 4 * static_cast<std::size_t>(rows);
 }
 
 // Gives the child row sets of its own: one row per row of its pattern
@@ -170,14 +171,6 @@ long listOccurrences(const HorizontalLevel& level, int i, SearchScratch& scratch
 // counted, the one this many places further down the list is fetched.
 constexpr long kPrefetchDistance = 8;
 
-// Asks for every cache line of items [begin, end) to be fetched.
-inline void prefetchRange(const std::uint32_t* begin, const std::uint32_t* end) {
-  for (const char* line = reinterpret_cast<const char*>(begin);
-       line < reinterpret_cast<const char*>(end); line += 64) {
-    __builtin_prefetch(line);
-  }
-}
-
 StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
                             SearchScratch& scratch) {
   HorizontalLevel& level = frame.horizontal;
@@ -190,28 +183,35 @@ StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
   const std::uint32_t* const* ends = scratch.occurrenceEnd.data();
   const int* weights = scratch.occurrenceWeight.data();
 
-  // Count the later candidates in the strings of the extension.
+  // Count the later candidates in the strings of the extension, unless the
+  // top frame's pairs are counted already.
   int* countOf = scratch.countOf.data();
+  const std::uint32_t* topCounts = nullptr;
+  if (frame.top && scratch.topPairs.available()) {
+    topCounts = scratch.topPairs.countsAfter(static_cast<std::uint32_t>(i)) - i - 1;
+  }
   std::size_t suffixItems = 0;
   for (long k = 0; k < n; ++k) {
-    if (k + kPrefetchDistance < n)
-      prefetchRange(begins[k + kPrefetchDistance], ends[k + kPrefetchDistance]);
-    int weight = weights[k];
     const std::uint32_t* end = ends[k];
     suffixItems += static_cast<std::size_t>(end - begins[k]);
+    if (topCounts != nullptr) continue;
+    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
+    int weight = weights[k];
     for (const std::uint32_t* p = begins[k]; p < end; ++p) countOf[*p] += weight;
   }
 
   child.edgeOf.clear();
   child.count.clear();
+  child.topIndex.clear();
   scratch.gathered.clear();
   int candidates = frame.candidateCount();
   int* childIndex = scratch.childIndex.data();
   bool fits = child.edgeOf.reserve(static_cast<std::size_t>(candidates - i)) &&
               child.count.reserve(static_cast<std::size_t>(candidates - i)) &&
+              child.topIndex.reserve(static_cast<std::size_t>(candidates - i)) &&
               scratch.gathered.reserve(static_cast<std::size_t>(candidates - i));
   for (int g = i + 1; g < candidates; ++g) {
-    int count = countOf[g];
+    int count = topCounts != nullptr ? static_cast<int>(topCounts[g]) : countOf[g];
     if (count == 0) continue;
     countOf[g] = 0;
     if (count == frame.count[g]) frame.absorbed[g] = 1;
@@ -223,6 +223,7 @@ StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
       childIndex[g] = static_cast<int>(child.edgeOf.size());
       child.edgeOf.push(frame.edgeOf[g]);
       child.count.push(count);
+      child.topIndex.push(frame.topIndex[g]);
     }
   }
   int childCandidates = static_cast<int>(child.edgeOf.size());
@@ -230,6 +231,7 @@ StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
   int firstNew = frame.firstColumn[i] >= 0 ? frame.acceptedIndex[frame.firstColumn[i]] : -1;
   accept(frame, i);
   child.support = support;
+  child.top = false;
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
   if (childCandidates == 0) return StepResult::kLeaf;
 
@@ -318,24 +320,30 @@ extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int 
 
   child.edgeOf.clear();
   child.count.clear();
+  child.topIndex.clear();
   into.slotOf.clear();
   scratch.gathered.clear();
   int candidates = frame.candidateCount();
+  // Below the top frame, a pair that too few strings hold is not counted.
+  const TopPairs& pairs = scratch.topPairs;
+  const bool filtered = pairs.available() && !frame.top;
+  const std::uint64_t* pairRow = filtered ? pairs.frequentWith(frame.topIndex[i]) : nullptr;
   for (int g = i + 1; g < candidates; ++g) {
+    if (filtered && !TopPairs::holds(pairRow, frame.topIndex[g])) continue;
     std::uint32_t slot = view.slotOf[g];
     int count = countRows(base.rowsOf(slot), index, bits, kept);
     if (count == frame.count[g]) frame.absorbed[g] = 1;
+    if (count < minSup) continue;
     if (count == support) {
       if (!scratch.gathered.push(frame.edgeOf[g])) return StepResult::kOutOfMemory;
-    } else if (count >= minSup) {
-      if (!child.edgeOf.push(frame.edgeOf[g]) || !child.count.push(count) ||
-          !into.slotOf.push(slot)) {
-        return StepResult::kOutOfMemory;
-      }
+    } else if (!child.edgeOf.push(frame.edgeOf[g]) || !child.count.push(count) ||
+               !into.slotOf.push(slot) || !child.topIndex.push(frame.topIndex[g])) {
+      return StepResult::kOutOfMemory;
     }
   }
   accept(frame, i);
   child.support = support;
+  child.top = false;
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
   if (child.edgeOf.empty()) return StepResult::kLeaf;
   // The child's witnesses: the frame's, and the accepted extensions before
@@ -349,6 +357,9 @@ extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int 
   }
   for (int a : frame.accepted) {
     if (a == i) continue;
+    if (filtered && !TopPairs::holds(pairs.frequentWith(frame.topIndex[a]), frame.topIndex[i])) {
+      continue;
+    }
     std::uint32_t slot = view.slotOf[a];
     if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
   }

@@ -190,8 +190,17 @@ bool makeVerticalBase(const HorizontalLevel& level, int candidateCount, int dept
   std::size_t row = 0;
   for (std::size_t t = 0; t < level.transactionCount(); ++t) {
     std::size_t weight = static_cast<std::size_t>(level.weights[t]);
-    for (std::size_t k = level.offsets[t]; k < level.offsets[t + 1]; ++k) {
-      setRun(base.rowSets.data() + level.items[k] * rowWords, row, weight);
+    std::uint64_t* rowSets = base.rowSets.data();
+    if (weight == 1) {
+      std::uint64_t bit = std::uint64_t{1} << (row % 64);
+      std::size_t word = row / 64;
+      for (std::size_t k = level.offsets[t]; k < level.offsets[t + 1]; ++k) {
+        rowSets[level.items[k] * rowWords + word] |= bit;
+      }
+    } else {
+      for (std::size_t k = level.offsets[t]; k < level.offsets[t + 1]; ++k) {
+        setRun(rowSets + level.items[k] * rowWords, row, weight);
+      }
     }
     const std::uint64_t* head = level.heads.data() + t * words;
     for (std::size_t w = 0; w < words; ++w) {

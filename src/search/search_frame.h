@@ -19,6 +19,7 @@
 
 #include "base/buffer.h"
 #include "search/frame_policy.h"
+#include "search/top_pairs.h"
 
 namespace tavrel {
 
@@ -60,16 +61,21 @@ struct VerticalLevel {
 
 struct Frame {
   bool vertical = false;
+  bool top = false;     // the frame of the pattern every string holds
   int support = 0;      // the pattern's support
   Buffer<int> pattern;  // the pattern's edgeIds, ascending
   Buffer<int> edgeOf;   // per candidate: its edgeId (ascending)
   Buffer<int> count;    // per candidate: the strings of P that hold it
-  Buffer<unsigned char>
-      absorbed;               // per candidate: set when an earlier extension holds all its strings
-  Buffer<int> acceptedIndex;  // per candidate: its place among the accepted extensions, -1 if none
-  Buffer<int> firstColumn;  // per candidate: first accepted extension sharing >= minSup strings, -1
-  Buffer<int> accepted;     // the accepted extensions (candidates), in order
-  int next = 0;             // the candidate the loop takes next
+  // Per candidate: set when an earlier extension holds all of its strings.
+  Buffer<unsigned char> absorbed;
+  // Per candidate: its place among the accepted extensions, -1 if none.
+  Buffer<int> acceptedIndex;
+  // Per candidate: the first accepted extension that shares at least
+  // minSup strings with it, -1 if none.
+  Buffer<int> firstColumn;
+  Buffer<int> accepted;            // the accepted extensions (candidates), in order
+  Buffer<std::uint32_t> topIndex;  // per candidate: its number in the top frame
+  int next = 0;                    // the candidate the loop takes next
   HorizontalLevel horizontal;
   VerticalBase base;
   VerticalLevel vertical_;
@@ -95,7 +101,8 @@ struct SearchScratch {
   Buffer<std::uint32_t> table;   // the merge table of the level being written
   Buffer<std::uint64_t> hashes;  // per transaction of that level
   Buffer<int> bitCount;          // per witness bit: its strings in the level being written
-  Buffer<int> keptBit;           // per witness bit: its new number, -1 when dropped
+  TopPairs topPairs;
+  Buffer<int> keptBit;  // per witness bit: its new number, -1 when dropped
 };
 
 }  // namespace tavrel

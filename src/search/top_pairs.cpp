@@ -1,0 +1,36 @@
+#include "search/top_pairs.h"
+
+#include "search/search_frame.h"
+
+namespace tavrel {
+
+bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup) {
+  available_ = false;
+  candidates_ = candidates;
+  std::size_t pairs = candidates * (candidates > 0 ? candidates - 1 : 0) / 2;
+  if (candidates < 2 || pairs * sizeof(std::uint32_t) > kMostBytes) return true;
+  rowWords_ = (candidates + 63) / 64;
+  if (!counts_.assign(pairs, 0) || !frequent_.assign(candidates * rowWords_, 0)) return false;
+  std::uint32_t* counts = counts_.data();
+  for (std::size_t t = 0; t < top.transactionCount(); ++t) {
+    std::uint32_t weight = static_cast<std::uint32_t>(top.weights[t]);
+    const std::uint32_t* end = top.items.data() + top.offsets[t + 1];
+    for (const std::uint32_t* a = top.items.data() + top.offsets[t]; a < end; ++a) {
+      // Row a, shifted so that item b lands at its entry b - a - 1.
+      std::uint32_t* row = counts + rowStart(*a) - *a - 1;
+      for (const std::uint32_t* b = a + 1; b < end; ++b) row[*b] += weight;
+    }
+  }
+  std::uint32_t threshold = static_cast<std::uint32_t>(minSup);
+  for (std::uint32_t a = 0; a < candidates; ++a) {
+    const std::uint32_t* row = countsAfter(a);
+    std::uint64_t* bits = frequent_.data() + a * rowWords_;
+    for (std::size_t b = a + 1; b < candidates; ++b) {
+      if (row[b - a - 1] >= threshold) bits[b / 64] |= std::uint64_t{1} << (b % 64);
+    }
+  }
+  available_ = true;
+  return true;
+}
+
+}  // namespace tavrel
