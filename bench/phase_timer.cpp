@@ -21,18 +21,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "driver/run.h"
+#include "driver/output_stream.h"
+#include "driver/text_sink.h"
 #include "input/first_pass.h"
-#include "input/spec_file.h"
+#include "input/string_feed.h"
 #include "pairs/pair_statistics.h"
 #include "search/closed_search.h"
-#include "search/pattern_report.h"
-#include "state/console.h"
-#include "state/global_state.h"
+#include "state/run_state.h"
 #include "transactions/third_pass.h"
 
 namespace {
@@ -56,6 +56,25 @@ tavrel::EdgeDatabase copyOf(const tavrel::EdgeDatabase& database) {
   }
   return copy;
 }
+
+// The search's patterns, as item pairs, to the command line's text sink.
+class TextAdapter : public tavrel::ClosedSetSink {
+ public:
+  TextAdapter(const tavrel::RunState& run, tavrel::TextSink& text) : run_(run), text_(text) {}
+  bool take(const int* edges, int length, int support) override {
+    pairs_.clear();
+    for (int k = 0; k < length; ++k) {
+      std::int64_t pairCode = run_.edgeTable[edges[k]].pairCode;
+      pairs_.push_back({run_.pairCodeFrom(pairCode), run_.pairCodeTo(pairCode)});
+    }
+    return text_.take(tavrel::Pattern{support, pairs_});
+  }
+
+ private:
+  const tavrel::RunState& run_;
+  tavrel::TextSink& text_;
+  std::vector<tavrel::Edge> pairs_;
+};
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -93,47 +112,55 @@ int main(int argc, char** argv) {
     }
   }
   int devNull = open("/dev/null", O_WRONLY);
-  const char* names[] = {"first pass", "second pass", "third pass and tree", "search, written",
+  const char* names[] = {"first pass", "second pass", "third pass", "search, written",
                          "search, not written"};
+  int minSup = std::atoi(argv[2]);
+  int frequentItems = 0;
+  int edges = 0;
   std::size_t transactions = 0;
   std::size_t items = 0;
   std::vector<double> times[5];
   long long patterns = 0;
-  for (int run = 0; run < repetitions; ++run) {
-    tavrel::resetState();
-    tavrel::minSup = std::atoi(argv[2]);
-    if (tavrel::readSpecFile(spec.c_str()) < 0) return 1;
+  for (int repetition = 0; repetition < repetitions; ++repetition) {
+    tavrel::RunState run;
+    run.minSup = minSup;
+    tavrel::StringSource source = tavrel::StringSource::specFile(spec);
+    std::unique_ptr<tavrel::StringFeed> feed = tavrel::openStringFeed(source, run);
+    if (feed == nullptr) return 1;
     double t0 = now();
-    if (tavrel::countItems() < 0) return 1;
+    if (tavrel::countItems(run, *feed) < 0) return 1;
     double t1 = now();
-    if (tavrel::buildPairStatistics() < 0) return 1;
+    if (tavrel::buildPairStatistics(run, *feed) < 0) return 1;
     double t2 = now();
-    if (tavrel::buildEdgeDatabase() < 0) return 1;
+    if (tavrel::buildEdgeDatabase(run, *feed) < 0) return 1;
     double t3 = now();
-    transactions = tavrel::edgeDatabase.transactionCount();
-    items = tavrel::edgeDatabase.items.size();
-    tavrel::EdgeDatabase again =
-        writtenOnly ? tavrel::EdgeDatabase{} : copyOf(tavrel::edgeDatabase);
-    tavrel::TextPatternSink sink;
-    tavrel::setOutputDescriptor(devNull);
-    double t3b = now();
-    tavrel::searchClosed(std::move(tavrel::edgeDatabase), tavrel::minSup, sink, policy);
-    double t4 = now();
-    patterns = tavrel::patternCount;
-    tavrel::patternCount = 0;
-    tavrel::setOutputDescriptor(-1);
-    if (!writtenOnly) tavrel::searchClosed(std::move(again), tavrel::minSup, sink, policy);
-    double t5 = now();
-    t4 -= t3b - t3;
-    tavrel::setOutputDescriptor(1);
-    double marks[] = {t0, t1, t2, t3, t4, t5};
-    for (int phase = 0; phase < 5; ++phase) times[phase].push_back(marks[phase + 1] - marks[phase]);
+    frequentItems = run.frequentItemCount;
+    edges = run.edgeCount;
+    transactions = run.edgeDatabase.transactionCount();
+    items = run.edgeDatabase.items.size();
+    tavrel::EdgeDatabase again = writtenOnly ? tavrel::EdgeDatabase{} : copyOf(run.edgeDatabase);
+    double searchTimes[2] = {0, 0};
+    for (int written = 1; written >= 0; --written) {
+      if (written == 0 && writtenOnly) break;
+      tavrel::OutputStream out(written ? devNull : -1, false);
+      tavrel::TextSink text(out);
+      TextAdapter adapter(run, text);
+      tavrel::SearchOptions options;
+      options.policy = policy;
+      double start = now();
+      tavrel::searchClosed(written ? std::move(run.edgeDatabase) : std::move(again), minSup,
+                           adapter, options);
+      out.flush();
+      searchTimes[1 - written] = now() - start;
+      patterns = text.written();
+    }
+    double phases[] = {t1 - t0, t2 - t1, t3 - t2, searchTimes[0], searchTimes[1]};
+    for (int phase = 0; phase < 5; ++phase) times[phase].push_back(phases[phase]);
   }
   std::printf(
       "%s, min_sup %s: %d frequent items, %d edges, %zu distinct transactions of %zu edges in "
       "all, %lld patterns\n",
-      argv[1], argv[2], tavrel::frequentItemCount, tavrel::edgeCount, transactions, items,
-      patterns);
+      argv[1], argv[2], frequentItems, edges, transactions, items, patterns);
   double total = 0;
   for (int phase = 0; phase < 4; ++phase) total += median(times[phase]);
   for (int phase = 0; phase < 5; ++phase) {
@@ -142,7 +169,6 @@ int main(int argc, char** argv) {
   std::printf("  %-22s %9.3f s\n", "writing the lines",
               std::max(0.0, median(times[3]) - median(times[4])));
   std::printf("  %-22s %9.3f s (median of %d)\n", "whole run", total, repetitions);
-  tavrel::resetState();
   close(devNull);
   return 0;
 }

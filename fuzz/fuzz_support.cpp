@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "driver/run.h"
-#include "state/console.h"
 
 namespace tavrel::fuzz {
 
@@ -68,11 +67,9 @@ int nullDescriptor() {
 
 int runMiner(const std::string& specPath, const std::string& minSup, int outputFd) {
   const char* argv[] = {"Tavrel.exe", specPath.c_str(), minSup.c_str(), nullptr};
-  setOutputDescriptor(outputFd);
-  int status = runTavrel(3, argv);
-  setOutputDescriptor(1);
+  int status = runCommandLine(3, argv, CommandLineStreams{outputFd, -1});
   if (status != 0 && status != -1) {
-    std::fprintf(stderr, "runTavrel returned %d\n", status);
+    std::fprintf(stderr, "runCommandLine returned %d\n", status);
     std::abort();
   }
   return status;

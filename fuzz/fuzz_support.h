@@ -22,7 +22,7 @@ std::string writeSpecFile(const std::string& dbPath, long long totalItems, long 
 // A descriptor open on /dev/null.
 int nullDescriptor();
 
-// Runs `Tavrel.exe specPath minSup` through runTavrel() with its output sent
+// Runs `Tavrel.exe specPath minSup` through runCommandLine() with its output sent
 // to `outputFd`. Stops the process when the result is not an exit status
 // of the program (0 or -1), which no input may cause.
 int runMiner(const std::string& specPath, const std::string& minSup, int outputFd);

@@ -1,20 +1,14 @@
 #include "driver/run.h"
 
 #include <chrono>
-#include <map>
-#include <new>
-#include <utility>
+#include <string>
 
-#include "input/decimal.h"
-#include "input/first_pass.h"
-#include "input/spec_file.h"
-#include "pairs/pair_statistics.h"
-#include "search/closed_search.h"
-#include "search/pattern_report.h"
-#include "state/console.h"
-#include "state/global_state.h"
-#include "state/memory.h"
-#include "transactions/third_pass.h"
+#include "base/write_fully.h"
+#include "driver/closing_lines.h"
+#include "driver/command_line.h"
+#include "driver/output_stream.h"
+#include "driver/text_sink.h"
+#include "tavrel/tavrel.h"
 
 namespace tavrel {
 
@@ -25,95 +19,63 @@ long long readMillisecondClock() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void writeLine(const char* text) {
-  putText(text);
-  endLine();
+void writeText(OutputStream& out, std::string_view text) { out.write(text.data(), text.size()); }
+
+// Reports a failed write on standard error and gives the failing status.
+int cannotWrite(const CommandLineStreams& streams) {
+  static const char message[] = "Error: cannot write output\n";
+  if (streams.err >= 0) writeFully(streams.err, message, sizeof message - 1);
+  return -1;
 }
 
-// Ends a run: releases what was built and turns a failed write into an
-// error status with its message on standard error.
-int finishRun(int status) {
-  releaseState();
-  if (outputFailed()) {
-    reportOutputFailure();
-    return -1;
+int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
+  OutputStream out(streams.out, true);
+  if (!line.valid || line.help) {
+    writeText(out, line.valid ? kHelpText : kUsageLine);
+    if (!out.flush()) return cannotWrite(streams);
+    return line.valid ? 0 : -1;
   }
-  return status;
-}
-
-}  // namespace
-
-int releaseState() {
-  deleteArray(itemTable);
-  itemTable = nullptr;
-  releasePairMatrix();
-  deleteArray(frequentItems);
-  frequentItems = nullptr;
-  deleteArray(edgeTable);
-  edgeTable = nullptr;
-  std::map<std::int64_t, int>().swap(edgeIndex);
-  edgeDatabase = EdgeDatabase{};
-  return 0;
-}
-
-void resetState() {
-  releaseState();
-  stringDbFilename.clear();
-  totalItems = maxItemLength = stringCount = 0;
-  minSup = frequentItemCount = edgeCount = 0;
-  patternCount = 0;
-  runtimeMs = 0;
-  resetOutOfMemory();
-}
-
-namespace {
-
-int runPhases(int argc, const char* const* argv) {
-  DecimalValue support;
-  if (argc >= 3) support = convertDecimal(argv[2]);
-  if (argc < 3 || support.value <= 0 || !fitsInInt(support.value)) {
-    writeLine("Usage: Tavrel.exe spec_file min_sup");
-    return finishRun(-1);
-  }
-  minSup = static_cast<int>(support.value);
-  if (readSpecFile(argv[1]) < 0) return finishRun(-1);
-
+  MineOptions options;
+  options.minSup = line.minSup;
+  options.maxPatterns = line.maxPatterns;
+  TextSink sink(out);
   long long start = readMillisecondClock();
-  if (countItems() < 0) return finishRun(-1);
-  if (buildPairStatistics() < 0) return finishRun(-1);
-  if (buildEdgeDatabase() < 0) return finishRun(-1);
-  writeLine(" ");
-  if (outputFailed()) return finishRun(-1);  // no search whose patterns cannot be written
-  TextPatternSink sink;
-  SearchOutcome outcome = searchClosed(std::move(edgeDatabase), minSup, sink);
-  if (outcome == SearchOutcome::kOutOfMemory) reportOutOfMemory();
-  if (outcome != SearchOutcome::kComplete) return finishRun(-1);
-  runtimeMs = static_cast<double>(static_cast<int>(readMillisecondClock() - start));
-
-  putText("Total Runtime: ");
-  putDefaultDouble(runtimeMs / 1000.0);
-  putText(" sec.");
-  endLine();
-  putText("Total Number of patterns: ");
-  putInt(patternCount);
-  endLine();
-  releaseState();
-  writeLine("***********************************************");
-  return finishRun(0);
+  Status status = mine(StringSource::specFile(line.specPath), options, sink);
+  long long elapsed = readMillisecondClock() - start;
+  if (status.finished()) {
+    writeText(out, closingLines(elapsed, sink.written()));
+    if (!out.flush()) return cannotWrite(streams);
+    if (status.code() == Status::Code::kPatternLimit && streams.err >= 0) {
+      std::string note = "Tavrel.exe: stopped after " + std::to_string(sink.written()) +
+                         " patterns, the limit set by --max-patterns\n";
+      writeFully(streams.err, note.data(), note.size());
+    }
+    return 0;
+  }
+  if (out.failed()) return cannotWrite(streams);
+  if (sink.outOfMemory()) {
+    writeText(out, "Error: out of memory\n");
+  } else {
+    writeText(out, status.message());
+  }
+  if (!out.flush()) return cannotWrite(streams);
+  return -1;
 }
 
 }  // namespace
+
+int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams) {
+  try {
+    return runParsed(parseCommandLine(argc, argv), streams);
+  } catch (const std::bad_alloc&) {
+    OutputStream out(streams.out, true);
+    writeText(out, "Error: out of memory\n");
+    return out.flush() ? -1 : cannotWrite(streams);
+  }
+}
 
 int runTavrel(int argc, const char* const* argv) {
-  resetState();
-  try {
-    return runPhases(argc, argv);
-  } catch (const std::bad_alloc&) {
-    // A standard string or container that could not grow. The phases keep
-    // what they allocate in the global state, which finishRun() frees.
-    reportOutOfMemory();
-    return finishRun(-1);
-  }
+  return runCommandLine(argc, argv, CommandLineStreams{});
 }
 
 }  // namespace tavrel

@@ -1,22 +1,24 @@
-// The miner's run: command line, phases in order, timing and summary.
+// Tavrel.exe: the command line as a client of the library.
 #pragma once
 
 namespace tavrel {
 
-// Runs the whole program on `Tavrel.exe spec_file min_sup` and returns its
-// exit status: 0 after a complete run, -1 after a usage error or a failed
-// phase (whose message has been written). All output goes to the console
-// writer (standard output by default). Any number of runs may follow each
-// other in one process: each starts from a fresh state and leaves nothing
-// allocated behind.
+// Where a run of the command line writes: its standard output and standard
+// error. A negative descriptor drops what would go there.
+struct CommandLineStreams {
+  int out = 1;
+  int err = 2;
+};
+
+// Runs the whole program on `Tavrel.exe [options] spec_file min_sup` and
+// returns its exit status: 0 after a complete run (or one stopped at
+// --max-patterns), -1 after a usage error, a defective input or a lack of
+// memory (whose message has been written to `streams.out`), or after a
+// failed write ("Error: cannot write output" on `streams.err`). Any number
+// of runs may follow each other, or run at the same time, in one process.
+int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams);
+
+// runCommandLine() on the process's standard output and standard error.
 int runTavrel(int argc, const char* const* argv);
-
-// Frees every table of the global state that exists: itemTable, the rows of
-// pairMatrix with their between arrays, the row array, frequentItems,
-// edgeTable, edgeIndex and the prefix tree. Returns 0.
-int releaseState();
-
-// Frees every table and puts every scalar back to its initial value.
-void resetState();
 
 }  // namespace tavrel

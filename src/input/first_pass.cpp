@@ -1,37 +1,32 @@
 #include "input/first_pass.h"
 
-#include "input/string_line.h"
-#include "state/global_state.h"
-#include "state/memory.h"
-
 namespace tavrel {
 
-int countItems() {
-  StringReader reader;
-  if (openStringReader(&reader) < 0) return -1;
-  itemTable = newArray<ItemInfo>(static_cast<std::size_t>(totalItems));
-  if (itemTable == nullptr) {
-    closeStringReader(&reader);
-    return -1;
+int countItems(RunState& run, StringFeed& feed) {
+  if (feed.startPass(run) < 0) return -1;
+  if (!run.itemTable.assign(static_cast<std::size_t>(run.totalItems), ItemInfo{})) {
+    return run.report.outOfMemory();
   }
+  ItemInfo* itemTable = run.itemTable.data();
+  StringView string;
   int status;
-  while ((status = nextString(&reader)) > 0) {
-    for (int k = 0; k < reader.itemCount; ++k) ++itemTable[reader.items[k]].occurrences;
+  while ((status = feed.next(run, &string)) > 0) {
+    for (int k = 0; k < string.count; ++k) ++itemTable[string.items[k]].occurrences;
   }
-  closeStringReader(&reader);
   if (status < 0) return -1;
 
-  frequentItemCount = 0;
-  for (int item = 0; item < totalItems; ++item) {
-    if (itemTable[item].occurrences >= minSup) {
+  run.frequentItemCount = 0;
+  for (int item = 0; item < run.totalItems; ++item) {
+    if (itemTable[item].occurrences >= run.minSup) {
       itemTable[item].frequent = 1;
-      itemTable[item].frequentIndex = frequentItemCount++;
+      itemTable[item].frequentIndex = run.frequentItemCount++;
     }
   }
-  frequentItems = newArray<int>(static_cast<std::size_t>(frequentItemCount));
-  if (frequentItems == nullptr) return -1;
-  for (int item = 0; item < totalItems; ++item) {
-    if (itemTable[item].frequent) frequentItems[itemTable[item].frequentIndex] = item;
+  if (!run.frequentItems.resize(static_cast<std::size_t>(run.frequentItemCount))) {
+    return run.report.outOfMemory();
+  }
+  for (int item = 0; item < run.totalItems; ++item) {
+    if (itemTable[item].frequent) run.frequentItems[itemTable[item].frequentIndex] = item;
   }
   return 0;
 }

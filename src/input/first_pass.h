@@ -1,16 +1,20 @@
-// The first pass over the string database: how often each item occurs, and
-// the dense numbering of the frequent ones.
+// The first pass over the strings: how often each item occurs, and the
+// dense numbering of the frequent ones.
 #pragma once
+
+#include "input/string_feed.h"
+#include "state/run_state.h"
 
 namespace tavrel {
 
 // Creates itemTable (totalItems records) and counts every item occurrence
-// of the first stringCount lines; marks the items with at least minSup
-// occurrences frequent and numbers them 0, 1, 2 ... in ascending item
-// number (frequentIndex); creates frequentItems (frequentIndex -> item) and
-// sets frequentItemCount. Returns 0, or -1 after reporting a defective line
-// ("row #k: error ...", then the line), a file that cannot be opened or
-// read, or a lack of memory.
-int countItems();
+// of the feed's strings (the first pass over them, which checks each one);
+// marks the items with at least minSup occurrences frequent and numbers
+// them 0, 1, 2 ... in ascending item number (frequentIndex); creates
+// frequentItems (frequentIndex -> item) and sets frequentItemCount. Returns
+// 0, or -1 after a reported failure: a defective string ("row #k: error
+// ...", then the line), a file that cannot be opened or read, a lack of
+// memory.
+int countItems(RunState& run, StringFeed& feed);
 
 }  // namespace tavrel

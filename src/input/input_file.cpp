@@ -5,70 +5,40 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <new>
-
-#include "state/console.h"
-#include "state/memory.h"
 
 namespace tavrel {
 
 namespace {
-
 constexpr std::size_t kInitialCapacity = 1 << 16;
-
-void reportCannotOpen(const std::string& name, const std::string& mode) {
-  putText("Error: cannot open file ");
-  putText(name);
-  putText(" with mode ");
-  putText(mode);
-  endLine();
 }
 
-// Reads more bytes behind the unread ones, moving them to the front and
-// growing the buffer when a line does not fit. Returns 1 when bytes were
-// added, 0 at the end of the file, -1 on an error (reported).
-int fillBuffer(InputFile* file) {
-  if (file->lineStart > 0) {
-    std::size_t unread = file->dataEnd - file->lineStart;
-    std::memmove(file->buffer, file->buffer + file->lineStart, unread);
-    file->dataEnd = unread;
-    file->lineStart = 0;
-  }
-  if (file->dataEnd == file->capacity) {
-    std::size_t capacity = file->capacity * 2;
-    char* grown = static_cast<char*>(std::realloc(file->buffer, capacity));
-    if (grown == nullptr) return reportOutOfMemory();
-    file->buffer = grown;
-    file->capacity = capacity;
-  }
-  for (;;) {
-    ssize_t got = ::read(file->fd, file->buffer + file->dataEnd, file->capacity - file->dataEnd);
-    if (got > 0) {
-      file->dataEnd += static_cast<std::size_t>(got);
-      return 1;
-    }
-    if (got == 0) {
-      file->atEnd = true;
-      return 0;
-    }
-    if (errno != EINTR) {
-      reportCannotOpen(file->name, file->mode);
-      return -1;
-    }
-  }
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
-}  // namespace
+void InputFile::reportCannotOpen(Report& report) const {
+  report.raw("Error: cannot open file ");
+  report.raw(name_);
+  report.raw(" with mode ");
+  report.line(mode_);
+}
 
-InputFile* openInputFile(const std::string& fileName, const char* mode, bool reread) {
+bool InputFile::open(const std::string& fileName, const char* mode, bool reread, Report& report) {
+  try {
+    name_ = fileName;
+  } catch (const std::bad_alloc&) {
+    report.outOfMemory();
+    return false;
+  }
+  mode_ = mode;
   // A pipe is refused before it is opened: opening it would wait for a
   // writer, and what it delivers once cannot be read again.
   struct stat status {};
   if (reread && ::stat(fileName.c_str(), &status) == 0 && S_ISFIFO(status.st_mode)) {
-    reportCannotOpen(fileName, mode);
-    return nullptr;
+    reportCannotOpen(report);
+    return false;
   }
   int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0 && (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) ||
@@ -77,63 +47,70 @@ InputFile* openInputFile(const std::string& fileName, const char* mode, bool rer
     fd = -1;
   }
   if (fd < 0) {
-    reportCannotOpen(fileName, mode);
-    return nullptr;
+    reportCannotOpen(report);
+    return false;
   }
-  InputFile* file = new (std::nothrow) InputFile;
-  char* buffer = static_cast<char*>(std::malloc(kInitialCapacity));
-  if (file == nullptr || buffer == nullptr) {
-    delete file;
-    std::free(buffer);
-    ::close(fd);
-    reportOutOfMemory();
-    return nullptr;
+  fd_ = fd;
+  if (!buffer_.resize(kInitialCapacity)) {
+    report.outOfMemory();
+    return false;
   }
-  file->fd = fd;
-  file->buffer = buffer;
-  file->capacity = kInitialCapacity;
-  try {
-    file->name = fileName;
-    file->mode = mode;
-  } catch (const std::bad_alloc&) {
-    closeInputFile(file);
-    reportOutOfMemory();
-    return nullptr;
-  }
-  return file;
+  return true;
 }
 
-int readLine(InputFile* file, LineView* line) {
-  std::size_t searchFrom = file->lineStart;
+// Reads more bytes behind the unread ones, moving them to the front and
+// growing the buffer when a line does not fit. Returns 1 when bytes were
+// added, 0 at the end of the file, -1 on an error (reported).
+int InputFile::fill(Report& report) {
+  if (lineStart_ > 0) {
+    std::size_t unread = dataEnd_ - lineStart_;
+    std::memmove(buffer_.data(), buffer_.data() + lineStart_, unread);
+    dataEnd_ = unread;
+    lineStart_ = 0;
+  }
+  if (dataEnd_ == buffer_.size() && !buffer_.resize(buffer_.size() * 2)) {
+    return report.outOfMemory();
+  }
   for (;;) {
-    const char* start = file->buffer + searchFrom;
-    const void* newline = std::memchr(start, '\n', file->dataEnd - searchFrom);
-    if (newline != nullptr) {
-      std::size_t end =
-          static_cast<std::size_t>(static_cast<const char*>(newline) - file->buffer) + 1;
-      line->text = file->buffer + file->lineStart;
-      line->length = end - file->lineStart;
-      file->lineStart = end;
+    ssize_t got = ::read(fd_, buffer_.data() + dataEnd_, buffer_.size() - dataEnd_);
+    if (got > 0) {
+      dataEnd_ += static_cast<std::size_t>(got);
       return 1;
     }
-    if (file->atEnd) break;
-    std::size_t scanned = file->dataEnd - file->lineStart;
-    int filled = fillBuffer(file);
-    if (filled < 0) return -1;
-    searchFrom = file->lineStart + scanned;
+    if (got == 0) {
+      atEnd_ = true;
+      return 0;
+    }
+    if (errno != EINTR) {
+      reportCannotOpen(report);
+      return -1;
+    }
   }
-  if (file->lineStart == file->dataEnd) return 0;
-  line->text = file->buffer + file->lineStart;
-  line->length = file->dataEnd - file->lineStart;
-  file->lineStart = file->dataEnd;
-  return 1;
 }
 
-void closeInputFile(InputFile* file) {
-  if (file == nullptr) return;
-  ::close(file->fd);
-  std::free(file->buffer);
-  delete file;
+int InputFile::readLine(LineView* line, Report& report) {
+  std::size_t searchFrom = lineStart_;
+  for (;;) {
+    const char* start = buffer_.data() + searchFrom;
+    const void* newline = std::memchr(start, '\n', dataEnd_ - searchFrom);
+    if (newline != nullptr) {
+      std::size_t end =
+          static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.data()) + 1;
+      line->text = buffer_.data() + lineStart_;
+      line->length = end - lineStart_;
+      lineStart_ = end;
+      return 1;
+    }
+    if (atEnd_) break;
+    std::size_t scanned = dataEnd_ - lineStart_;
+    if (fill(report) < 0) return -1;
+    searchFrom = lineStart_ + scanned;
+  }
+  if (lineStart_ == dataEnd_) return 0;
+  line->text = buffer_.data() + lineStart_;
+  line->length = dataEnd_ - lineStart_;
+  lineStart_ = dataEnd_;
+  return 1;
 }
 
 }  // namespace tavrel

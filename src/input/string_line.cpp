@@ -1,9 +1,6 @@
 #include "input/string_line.h"
 
 #include "input/decimal.h"
-#include "state/console.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 
 namespace tavrel {
 
@@ -29,79 +26,60 @@ NumberToken nextNumber(const LineView& line, std::size_t& position) {
 
 namespace {
 
-// Parses one line into reader->items and returns its defect, if any.
-LineDefect parseLine(StringReader* reader, const LineView& line) {
-  std::size_t position = 0;
-  NumberToken count = nextNumber(line, position);
-  if (count.value <= 0 || count.value > maxItemLength) return kBadNumberOfItems;
-  int n = static_cast<int>(count.value);
-  int row = reader->row;
-  for (int k = 0; k < n; ++k) {
-    NumberToken item = nextNumber(line, position);
-    if (!item.hasDigits || item.value < 0) return kBadNumberOfItems;
-    if (item.value >= totalItems) return kItemOutOfRange;
-    int itemNumber = static_cast<int>(item.value);
-    if (reader->seenInRow[itemNumber] == row) return kRepeatedItem;
-    reader->seenInRow[itemNumber] = row;
-    reader->items[k] = itemNumber;
-  }
-  reader->itemCount = n;
+// Checks one item of string `row` and marks it seen.
+LineDefect checkItem(long long item, bool hasDigits, int row, const StringRules& rules) {
+  if (!hasDigits || item < 0) return kBadNumberOfItems;
+  if (item >= rules.totalItems) return kItemOutOfRange;
+  int number = static_cast<int>(item);
+  if (rules.seenInRow[number] == row) return kRepeatedItem;
+  rules.seenInRow[number] = row;
   return kLineOk;
 }
 
 }  // namespace
 
-int openStringReader(StringReader* reader) {
-  *reader = StringReader{};
-  reader->file = openInputFile(stringDbFilename, "r", true);
-  if (reader->file == nullptr) return -1;
-  reader->items = newArray<int>(static_cast<std::size_t>(maxItemLength));
-  reader->seenInRow = newArray<int>(static_cast<std::size_t>(totalItems));
-  if (reader->items == nullptr || reader->seenInRow == nullptr) {
-    closeStringReader(reader);
-    return -1;
+LineDefect parseStringLine(const LineView& line, int row, const StringRules& rules, int* items,
+                           int* count) {
+  std::size_t position = 0;
+  NumberToken n = nextNumber(line, position);
+  if (n.value <= 0 || n.value > rules.maxItemLength) return kBadNumberOfItems;
+  int length = static_cast<int>(n.value);
+  for (int k = 0; k < length; ++k) {
+    NumberToken item = nextNumber(line, position);
+    LineDefect defect = checkItem(item.value, item.hasDigits, row, rules);
+    if (defect != kLineOk) return defect;
+    items[k] = static_cast<int>(item.value);
   }
-  return 0;
+  *count = length;
+  return kLineOk;
 }
 
-int nextString(StringReader* reader) {
-  if (reader->row >= stringCount) return 0;
-  LineView line;
-  int status = readLine(reader->file, &line);
-  if (status <= 0) return status;
-  ++reader->row;
-  LineDefect defect = parseLine(reader, line);
-  if (defect != kLineOk) {
-    reportDefectiveLine(reader->row, defect, line);
-    return -1;
+LineDefect checkString(const int* items, std::size_t count, int row, const StringRules& rules) {
+  if (count == 0 || count > static_cast<std::size_t>(rules.maxItemLength)) {
+    return kBadNumberOfItems;
   }
-  return 1;
+  for (std::size_t k = 0; k < count; ++k) {
+    LineDefect defect = checkItem(items[k], true, row, rules);
+    if (defect != kLineOk) return defect;
+  }
+  return kLineOk;
 }
 
-void closeStringReader(StringReader* reader) {
-  closeInputFile(reader->file);
-  deleteArray(reader->items);
-  deleteArray(reader->seenInRow);
-  *reader = StringReader{};
-}
-
-void reportDefectiveLine(int row, LineDefect defect, const LineView& line) {
-  putText("row #");
-  putInt(row);
+void reportDefectiveLine(Report& report, int row, LineDefect defect, const LineView& line) {
+  report.raw("row #");
+  report.raw(std::to_string(row));
   switch (defect) {
     case kItemOutOfRange:
-      putText(": error item out of range");
+      report.line(": error item out of range");
       break;
     case kRepeatedItem:
-      putText(": error repeated item");
+      report.line(": error repeated item");
       break;
     default:
-      putText(": error number of items");
+      report.line(": error number of items");
       break;
   }
-  endLine();
-  putText(std::string_view(line.text, line.length));
-  flushOutput();
+  report.raw(std::string_view(line.text, line.length));
 }
 
 }  // namespace tavrel

@@ -1,12 +1,12 @@
-// The format of the string database and the one reader that all three
-// passes use for it. A line is a count n followed by n item numbers, each
-// separated from the next by one or more blanks (only the blank separates:
-// a tab is part of a token). The reader checks every line the same way in
-// every pass, so a pass never sees a line that another pass would reject.
+// The format of the string database: a line is a count n followed by n
+// item numbers, each separated from the next by one or more blanks (only
+// the blank separates: a tab is part of a token). Every line is checked the
+// same way, so a pass never sees a line that another would reject.
 #pragma once
 
 #include <cstddef>
 
+#include "base/report.h"
 #include "input/input_file.h"
 
 namespace tavrel {
@@ -25,39 +25,32 @@ struct NumberToken {
 // result has no digits.
 NumberToken nextNumber(const LineView& line, std::size_t& position);
 
-// What is wrong with a line of the string database.
+// What is wrong with a string.
 enum LineDefect {
   kLineOk = 0,
   kBadNumberOfItems,  // count outside 1..maxItemLength; item missing, not a number or negative
   kItemOutOfRange,    // item number >= totalItems
-  kRepeatedItem,      // item number already earlier in the same line
+  kRepeatedItem,      // item number already earlier in the same string
 };
 
-// One pass over the string database: at most stringCount lines, each parsed
-// into `items` (itemCount of them, in line order).
-struct StringReader {
-  InputFile* file = nullptr;
-  int row = 0;           // 1-based number of the line read last
-  int* items = nullptr;  // maxItemLength entries
-  int itemCount = 0;
-  int* seenInRow = nullptr;  // per item number: last row that held it
+// The sizes a string is checked against, and the memory the check uses.
+struct StringRules {
+  int totalItems = 0;
+  int maxItemLength = 0;
+  int* seenInRow = nullptr;  // totalItems entries: the last row that held each item
 };
 
-// Opens the string database named by stringDbFilename. Returns 0, or -1
-// after the failure has been reported.
-int openStringReader(StringReader* reader);
+// Parses line `row` (1-based) into `items` (room for maxItemLength) and
+// sets `count`, or returns the line's defect.
+LineDefect parseStringLine(const LineView& line, int row, const StringRules& rules, int* items,
+                           int* count);
 
-// Reads and checks the next string. Returns 1 with the string in `items`,
-// 0 when stringCount lines have been read or the file has ended, and -1
-// after reporting a defective line or a read error.
-int nextString(StringReader* reader);
+// Checks a string given as numbers, as a line holding them would be
+// checked.
+LineDefect checkString(const int* items, std::size_t count, int row, const StringRules& rules);
 
-// Closes the file and frees the reader's arrays.
-void closeStringReader(StringReader* reader);
-
-// Writes the report of a defective line: "row #<row>: error <reason>", a line
-// end, then the line exactly as it was read, with its own line end if it
-// had one.
-void reportDefectiveLine(int row, LineDefect defect, const LineView& line);
+// Reports a defective line: "row #<row>: error <reason>", a line end, then
+// the line exactly as it was read, with its own line end if it had one.
+void reportDefectiveLine(Report& report, int row, LineDefect defect, const LineView& line);
 
 }  // namespace tavrel

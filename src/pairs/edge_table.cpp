@@ -4,38 +4,39 @@
 #include <new>
 
 #include "pairs/pair_statistics.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 
 namespace tavrel {
 
-int buildEdgeTable() {
+int buildEdgeTable(RunState& run) {
   try {
     // Support -> pairCode; equal supports stay in insertion order.
     std::multimap<int, std::int64_t> tmpGFEdge;
-    edgeIndex.clear();
-    for (int a = frequentItemCount - 1; a >= 0; --a) {
-      for (int b = frequentItemCount - 1; b >= 0; --b) {
-        const PairCell& cell = pairMatrix[a][b];
-        if (isFrequentEdge(cell)) {
-          tmpGFEdge.emplace(cell.support, makePairCode(frequentItems[a], frequentItems[b]));
+    run.edgeIndex.clear();
+    int f = run.frequentItemCount;
+    for (int a = f - 1; a >= 0; --a) {
+      for (int b = f - 1; b >= 0; --b) {
+        const PairCell& cell = run.pairMatrix.at(a, b);
+        if (isFrequentEdge(cell, run.minSup)) {
+          tmpGFEdge.emplace(cell.support,
+                            run.makePairCode(run.frequentItems[a], run.frequentItems[b]));
         }
       }
     }
-    edgeCount = static_cast<int>(tmpGFEdge.size());
-    edgeTable = newArray<EdgeInfo>(static_cast<std::size_t>(edgeCount));
-    if (edgeTable == nullptr) return -1;
-    int e = edgeCount - 1;
+    run.edgeCount = static_cast<int>(tmpGFEdge.size());
+    if (!run.edgeTable.resize(static_cast<std::size_t>(run.edgeCount))) {
+      return run.report.outOfMemory();
+    }
+    int e = run.edgeCount - 1;
     for (const auto& [support, pairCode] : tmpGFEdge) {
-      EdgeInfo& record = edgeTable[e];
+      EdgeInfo& record = run.edgeTable[e];
       record.edgeId = e;
       record.pairCode = pairCode;
       record.support = support;
-      edgeIndex.emplace(pairCode, e);
+      run.edgeIndex.emplace(pairCode, e);
       --e;
     }
   } catch (const std::bad_alloc&) {
-    return reportOutOfMemory();
+    return run.report.outOfMemory();
   }
   return 0;
 }

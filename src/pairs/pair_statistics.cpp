@@ -1,101 +1,83 @@
 #include "pairs/pair_statistics.h"
 
 #include <algorithm>
+#include <vector>
 
-#include "input/string_line.h"
 #include "pairs/edge_table.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 
 namespace tavrel {
 
-bool isFrequentEdge(const PairCell& cell) {
+bool isFrequentEdge(const PairCell& cell, int minSup) {
   return cell.support >= minSup && cell.betweenCount == 0;
 }
 
-namespace {
-
-PairCell& cellOf(int fromItem, int toItem) {
-  return pairMatrix[itemTable[fromItem].frequentIndex][itemTable[toItem].frequentIndex];
-}
-
-int createPairMatrix() {
-  pairMatrix = newArray<PairCell*>(static_cast<std::size_t>(frequentItemCount));
-  if (pairMatrix == nullptr) return -1;
-  for (int row = 0; row < frequentItemCount; ++row) {
-    pairMatrix[row] = newArray<PairCell>(static_cast<std::size_t>(frequentItemCount));
-    if (pairMatrix[row] == nullptr) return -1;
+int createPairMatrix(RunState& run) {
+  PairMatrix& matrix = run.pairMatrix;
+  std::size_t f = static_cast<std::size_t>(run.frequentItemCount);
+  matrix.size = run.frequentItemCount;
+  matrix.currentStamp = 0;
+  if (!matrix.cells.assign(f * f, PairCell{}) || !matrix.positionOf.resize(f) ||
+      !matrix.stampOf.assign(f, 0u)) {
+    return run.report.outOfMemory();
   }
   return 0;
 }
 
-// Where each frequent item stands in the string being handled:
-// positionOf[f] for the frequent index f is valid when stampOf[f] equals
-// currentStamp. With it, whether an item lies in a window is one look-up.
-int* positionOf = nullptr;
-unsigned* stampOf = nullptr;
-int positionCapacity = 0;
-unsigned currentStamp = 0;
+namespace {
 
-// Records the positions of the string's frequent list. Returns 1 when the
-// items are distinct (the positions are then valid), 0 when one repeats,
-// and -1 after reporting a lack of memory.
-int markPositions(const int* list, int m) {
-  if (positionCapacity < frequentItemCount) {
-    deleteArray(positionOf);
-    deleteArray(stampOf);
-    positionOf = newArray<int>(static_cast<std::size_t>(frequentItemCount));
-    stampOf = newArray<unsigned>(static_cast<std::size_t>(frequentItemCount));
-    positionCapacity = positionOf == nullptr || stampOf == nullptr ? 0 : frequentItemCount;
-    currentStamp = 0;
-    if (positionCapacity == 0) return -1;
-  }
-  if (++currentStamp == 0) {
-    std::fill(stampOf, stampOf + positionCapacity, 0u);
-    currentStamp = 1;
-  }
-  for (int k = 0; k < m; ++k) {
-    int f = itemTable[list[k]].frequentIndex;
-    if (stampOf[f] == currentStamp) return 0;
-    stampOf[f] = currentStamp;
-    positionOf[f] = k;
-  }
-  return 1;
+PairCell& cellOf(RunState& run, int fromItem, int toItem) {
+  return run.pairMatrix.at(run.itemTable[fromItem].frequentIndex,
+                           run.itemTable[toItem].frequentIndex);
 }
 
-// Keeps only the live entries of cell.between that lie strictly between
-// positions i and j of the string whose positions are marked.
-void intersectByPosition(PairCell& cell, int i, int j) {
+// Records the positions of the string's frequent list. Returns true when
+// the items are distinct (the positions are then valid).
+bool markPositions(RunState& run, const int* list, int m) {
+  PairMatrix& matrix = run.pairMatrix;
+  if (++matrix.currentStamp == 0) {
+    std::fill(matrix.stampOf.begin(), matrix.stampOf.end(), 0u);
+    matrix.currentStamp = 1;
+  }
+  for (int k = 0; k < m; ++k) {
+    int f = run.itemTable[list[k]].frequentIndex;
+    if (matrix.stampOf[f] == matrix.currentStamp) return false;
+    matrix.stampOf[f] = matrix.currentStamp;
+    matrix.positionOf[f] = k;
+  }
+  return true;
+}
+
+// Keeps only the live entries of the cell's between list that lie strictly
+// between positions i and j of the string whose positions are marked.
+void intersectByPosition(RunState& run, PairCell& cell, int i, int j) {
+  PairMatrix& matrix = run.pairMatrix;
+  int* between = matrix.between.data() + cell.betweenStart;
   int toExamine = cell.betweenCount;
-  for (int k = 0; toExamine > 0; ++k) {
-    int entry = cell.between[k];
+  for (std::uint32_t k = 0; toExamine > 0; ++k) {
+    int entry = between[k];
     if (entry == -1) continue;
     --toExamine;
-    int f = itemTable[entry].frequentIndex;
-    if (stampOf[f] != currentStamp || positionOf[f] <= i || positionOf[f] >= j) {
-      cell.between[k] = -1;
+    int f = run.itemTable[entry].frequentIndex;
+    if (matrix.stampOf[f] != matrix.currentStamp || matrix.positionOf[f] <= i ||
+        matrix.positionOf[f] >= j) {
+      between[k] = -1;
       --cell.betweenCount;
     }
   }
 }
 
-// Keeps only the live entries of cell.between that occur in the window (a
-// string that holds an item twice has no single position per item).
-void intersectBetween(PairCell& cell, const int* window, int windowLength) {
+// Keeps only the live entries of the cell's between list that occur in the
+// window (a string that holds an item twice has no single position per
+// item).
+void intersectBetween(RunState& run, PairCell& cell, const int* window, int windowLength) {
+  int* between = run.pairMatrix.between.data() + cell.betweenStart;
   int toExamine = cell.betweenCount;
-  for (int k = 0; toExamine > 0; ++k) {
-    int entry = cell.between[k];
+  for (std::uint32_t k = 0; toExamine > 0; ++k) {
+    int entry = between[k];
     if (entry == -1) continue;
     --toExamine;
-    bool found = false;
-    for (int w = 0; w < windowLength; ++w) {
-      if (window[w] == entry) {
-        found = true;
-        break;
-      }
-    }
-    if (!found) {
-      cell.between[k] = -1;
+    if (std::find(window, window + windowLength, entry) == window + windowLength) {
+      between[k] = -1;
       --cell.betweenCount;
     }
   }
@@ -103,37 +85,37 @@ void intersectBetween(PairCell& cell, const int* window, int windowLength) {
 
 }  // namespace
 
-int addFrequentList(const int* list, int m) {
-  int distinct = markPositions(list, m);
-  if (distinct < 0) return -1;
+int addFrequentList(RunState& run, const int* list, int m) {
+  bool distinct = markPositions(run, list, m);
   // Adjacency step: neighbours in the frequent list have nothing between.
   for (int k = 1; k < m; ++k) {
-    PairCell& cell = cellOf(list[k - 1], list[k]);
+    PairCell& cell = cellOf(run, list[k - 1], list[k]);
     if (cell.unseen) {
       cell.unseen = 0;
     } else {
       cell.betweenCount = 0;
-      deleteArray(cell.between);
-      cell.between = nullptr;
     }
   }
   // Pair step: every position pair i < j.
+  Buffer<int>& arena = run.pairMatrix.between;
   for (int i = 0; i + 1 < m; ++i) {
     for (int j = i + 1; j < m; ++j) {
-      PairCell& cell = cellOf(list[i], list[j]);
+      PairCell& cell = cellOf(run, list[i], list[j]);
       ++cell.support;
       int windowLength = j - i - 1;
       if (cell.unseen) {
         cell.unseen = 0;
         cell.betweenCount = windowLength;
-        cell.between = newArray<int>(static_cast<std::size_t>(windowLength));
-        if (cell.between == nullptr) return -1;
-        for (int w = 0; w < windowLength; ++w) cell.between[w] = list[i + 1 + w];
+        cell.betweenStart = arena.size();
+        cell.betweenLength = static_cast<std::uint32_t>(windowLength);
+        if (!arena.append(list + i + 1, static_cast<std::size_t>(windowLength))) {
+          return run.report.outOfMemory();
+        }
       } else if (cell.betweenCount > 0) {
         if (distinct) {
-          intersectByPosition(cell, i, j);
+          intersectByPosition(run, cell, i, j);
         } else {
-          intersectBetween(cell, list + i + 1, windowLength);
+          intersectBetween(run, cell, list + i + 1, windowLength);
         }
       }
     }
@@ -141,41 +123,33 @@ int addFrequentList(const int* list, int m) {
   return 0;
 }
 
-int buildPairStatistics() {
-  if (createPairMatrix() < 0) return -1;
-  StringReader reader;
-  if (openStringReader(&reader) < 0) return -1;
-  int* list = newArray<int>(static_cast<std::size_t>(maxItemLength));
-  int status = list == nullptr ? -1 : 1;
-  while (status > 0 && (status = nextString(&reader)) > 0) {
-    int m = 0;
-    for (int k = 0; k < reader.itemCount; ++k) {
-      int item = reader.items[k];
-      if (itemTable[item].frequent) list[m++] = item;
-    }
-    if (addFrequentList(list, m) < 0) status = -1;
+std::vector<int> liveBetween(const PairMatrix& matrix, const PairCell& cell) {
+  std::vector<int> live;
+  for (std::uint32_t k = 0; k < cell.betweenLength && cell.betweenCount > 0; ++k) {
+    int entry = matrix.between[cell.betweenStart + k];
+    if (entry != -1) live.push_back(entry);
   }
-  deleteArray(list);
-  if (status == 0) status = buildEdgeTable();
-  closeStringReader(&reader);
-  return status;
+  return live;
 }
 
-void releasePairMatrix() {
-  deleteArray(positionOf);
-  deleteArray(stampOf);
-  positionOf = nullptr;
-  stampOf = nullptr;
-  positionCapacity = 0;
-  if (pairMatrix == nullptr) return;
-  for (int row = 0; row < frequentItemCount; ++row) {
-    PairCell* cells = pairMatrix[row];
-    if (cells == nullptr) continue;
-    for (int column = 0; column < frequentItemCount; ++column) deleteArray(cells[column].between);
-    deleteArray(cells);
+int buildPairStatistics(RunState& run, StringFeed& feed) {
+  if (createPairMatrix(run) < 0 || feed.startPass(run) < 0) return -1;
+  Buffer<int> list;
+  if (!list.resize(static_cast<std::size_t>(run.maxItemLength))) return run.report.outOfMemory();
+  StringView string;
+  int status;
+  while ((status = feed.next(run, &string)) > 0) {
+    int m = 0;
+    for (int k = 0; k < string.count; ++k) {
+      int item = string.items[k];
+      if (run.itemTable[item].frequent) list[m++] = item;
+    }
+    if (addFrequentList(run, list.data(), m) < 0) return -1;
   }
-  deleteArray(pairMatrix);
-  pairMatrix = nullptr;
+  if (status < 0) return -1;
+  return buildEdgeTable(run);
 }
+
+void releasePairMatrix(RunState& run) { run.pairMatrix = PairMatrix{}; }
 
 }  // namespace tavrel

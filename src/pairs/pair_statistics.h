@@ -1,31 +1,40 @@
-// The second pass over the string database: for every ordered pair (a, b)
-// of frequent items, how often a stands before b and whether some frequent
+// The second pass over the strings: for every ordered pair (a, b) of
+// frequent items, how often a stands before b and whether some frequent
 // item lay between them at every meeting. Then the frequent edges are
 // selected and numbered (edge_table.h).
 #pragma once
 
-#include "state/records.h"
+#include <vector>
+
+#include "input/string_feed.h"
+#include "state/run_state.h"
 
 namespace tavrel {
 
 // The frequent edge test, applied by the edge table and by the third pass
 // to the same cells: enough support and no item always between.
-bool isFrequentEdge(const PairCell& cell);
+bool isFrequentEdge(const PairCell& cell, int minSup);
 
-// Creates pairMatrix (frequentItemCount rows of frequentItemCount cells, all
-// initialised before the file is read), fills it from the first stringCount
-// lines, then runs buildEdgeTable(). Infrequent items are dropped from each
-// string first, so frequent items with only infrequent ones between them
-// count as adjacent. Returns 0, or -1 after a reported failure (file, line
-// defect, memory).
-int buildPairStatistics();
+// Creates the pair matrix (frequentItemCount x frequentItemCount cells, all
+// initialised before a string is read), fills it from the feed's strings,
+// then runs buildEdgeTable(). Infrequent items are dropped from each string
+// first, so frequent items with only infrequent ones between them count as
+// adjacent. Returns 0, or -1 after a reported failure (file, memory).
+int buildPairStatistics(RunState& run, StringFeed& feed);
+
+// Creates the pair matrix for the run's frequent items. Returns 0, or -1
+// after reporting a lack of memory.
+int createPairMatrix(RunState& run);
 
 // The pass's work on one string's frequent list (item numbers in string
-// order, m of them, all frequent and distinct): the adjacency step, then
-// the pair step. Returns 0, or -1 when a between array cannot be allocated.
-int addFrequentList(const int* list, int m);
+// order, m of them, all frequent): the adjacency step, then the pair step.
+// Returns 0, or -1 after reporting a lack of memory.
+int addFrequentList(RunState& run, const int* list, int m);
 
-// Frees every between array and row of pairMatrix and the row array.
-void releasePairMatrix();
+// The live items of a cell's between list, in the order kept.
+std::vector<int> liveBetween(const PairMatrix& matrix, const PairCell& cell);
+
+// Frees the pair matrix.
+void releasePairMatrix(RunState& run);
 
 }  // namespace tavrel

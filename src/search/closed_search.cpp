@@ -132,10 +132,11 @@ bool openTopFrame(EdgeDatabase& database, Frame& top, SearchScratch& scratch) {
          prepareFrame(top, 0, scratch);
 }
 
-SearchOutcome runSearch(EdgeDatabase& database, int minSup, PatternSink& sink, FramePolicy policy) {
+SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
+                        const SearchOptions& options) {
   SearchScratch scratch;
   scratch.minSup = minSup;
-  scratch.policy = policy;
+  scratch.policy = options.policy;
   FrameStack frames;
   Frame* top = frames.at(0);
   if (top == nullptr || !openTopFrame(database, *top, scratch)) return SearchOutcome::kOutOfMemory;
@@ -146,6 +147,9 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, PatternSink& sink, F
   }
   int depth = 0;
   while (depth >= 0) {
+    if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+      return SearchOutcome::kStopped;
+    }
     Frame& frame = *frames.at(depth);
     if (frame.next >= frame.candidateCount()) {
       --depth;
@@ -175,9 +179,9 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, PatternSink& sink, F
 
 }  // namespace
 
-SearchOutcome searchClosed(EdgeDatabase database, int minSup, PatternSink& sink,
-                           FramePolicy policy) {
-  return runSearch(database, minSup, sink, policy);
+SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,
+                           const SearchOptions& options) {
+  return runSearch(database, minSup, sink, options);
 }
 
 }  // namespace tavrel

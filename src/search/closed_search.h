@@ -2,15 +2,17 @@
 // transactions.
 #pragma once
 
+#include <atomic>
+
+#include "search/closed_set_sink.h"
 #include "search/frame_policy.h"
-#include "search/pattern_sink.h"
 #include "transactions/edge_database.h"
 
 namespace tavrel {
 
 enum class SearchOutcome {
   kComplete,     // every closed pattern was handed to the sink
-  kStopped,      // the sink asked to stop
+  kStopped,      // the sink or the stop flag asked to stop
   kOutOfMemory,  // memory ran out; the patterns handed over so far stand
 };
 
@@ -22,7 +24,14 @@ enum class SearchOutcome {
 // it, a pattern's extensions in ascending edgeId. The search takes the
 // database over (its memory becomes the search's own) and frees everything
 // before it returns; its depth is bounded by memory, not by the call stack.
-SearchOutcome searchClosed(EdgeDatabase database, int minSup, PatternSink& sink,
-                           FramePolicy policy = FramePolicy::kCheapest);
+struct SearchOptions {
+  FramePolicy policy = FramePolicy::kCheapest;
+  // Polled between steps: when it becomes true the search stops with
+  // kStopped.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,
+                           const SearchOptions& options = {});
 
 }  // namespace tavrel

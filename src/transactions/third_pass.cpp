@@ -2,37 +2,38 @@
 
 #include <algorithm>
 
-#include "input/string_line.h"
 #include "pairs/pair_statistics.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 #include "transactions/edge_database.h"
 
 namespace tavrel {
 
-int* makeEdgeIdMatrix() {
-  std::size_t f = static_cast<std::size_t>(frequentItemCount);
-  int* matrix = newArray<int>(f * f);
-  if (matrix == nullptr) return nullptr;
+bool makeEdgeIdMatrix(RunState& run, Buffer<int>& matrix) {
+  std::size_t f = static_cast<std::size_t>(run.frequentItemCount);
+  if (!matrix.resize(f * f)) {
+    run.report.outOfMemory();
+    return false;
+  }
   for (std::size_t a = 0; a < f; ++a) {
     for (std::size_t b = 0; b < f; ++b) {
-      const PairCell& cell = pairMatrix[a][b];
+      const PairCell& cell = run.pairMatrix.at(static_cast<int>(a), static_cast<int>(b));
       matrix[a * f + b] =
-          isFrequentEdge(cell)
-              ? edgeIndex.find(makePairCode(frequentItems[a], frequentItems[b]))->second
+          isFrequentEdge(cell, run.minSup)
+              ? run.edgeIndex.find(run.makePairCode(run.frequentItems[a], run.frequentItems[b]))
+                    ->second
               : -1;
     }
   }
-  return matrix;
+  return true;
 }
 
-std::size_t makeEdgeTransaction(const int* frequentList, int m, const int* edgeIdOfPair,
-                                std::uint64_t* held, std::uint32_t* transaction) {
+std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, int m,
+                                const int* edgeIdOfPair, std::uint64_t* held,
+                                std::uint32_t* transaction) {
   // The edges are marked in the bit set and read back in ascending order,
   // which sorts them in time linear in the words between the first and the
   // last edge; the words are cleared on the way.
-  std::size_t f = static_cast<std::size_t>(frequentItemCount);
-  int firstWord = edgeCount;
+  std::size_t f = static_cast<std::size_t>(run.frequentItemCount);
+  int firstWord = run.edgeCount;
   int lastWord = -1;
   for (int i = 0; i + 1 < m; ++i) {
     const int* row = edgeIdOfPair + static_cast<std::size_t>(frequentList[i]) * f;
@@ -54,48 +55,37 @@ std::size_t makeEdgeTransaction(const int* frequentList, int m, const int* edgeI
   return length;
 }
 
-namespace {
-
-// Reads every string and adds its edge transaction to `builder`.
-int gatherTransactions(const int* edgeIdOfPair, EdgeDatabaseBuilder& builder) {
-  StringReader reader;
-  if (openStringReader(&reader) < 0) return -1;
+int buildEdgeDatabase(RunState& run, StringFeed& feed) {
+  Buffer<int> edgeIdOfPair;
+  if (!makeEdgeIdMatrix(run, edgeIdOfPair)) return -1;
+  // The cells have done their work: the rest of the run needs only the
+  // edge numbers.
+  releasePairMatrix(run);
+  EdgeDatabaseBuilder builder;
   Buffer<int> frequentList;
   Buffer<std::uint32_t> transaction;
   Buffer<std::uint64_t> held;
-  int status = frequentList.resize(static_cast<std::size_t>(maxItemLength)) &&
-                       transaction.resize(static_cast<std::size_t>(edgeCount) + 1) &&
-                       held.assign(static_cast<std::size_t>(edgeCount) / 64 + 1, 0)
-                   ? 1
-                   : reportOutOfMemory();
-  while (status > 0 && (status = nextString(&reader)) > 0) {
+  if (!builder.start(run.edgeCount, run.stringCount) ||
+      !frequentList.resize(static_cast<std::size_t>(run.maxItemLength)) ||
+      !transaction.resize(static_cast<std::size_t>(run.edgeCount) + 1) ||
+      !held.assign(static_cast<std::size_t>(run.edgeCount) / 64 + 1, 0)) {
+    return run.report.outOfMemory();
+  }
+  if (feed.startPass(run) < 0) return -1;
+  StringView string;
+  int status;
+  while ((status = feed.next(run, &string)) > 0) {
     int m = 0;
-    for (int k = 0; k < reader.itemCount; ++k) {
-      const ItemInfo& item = itemTable[reader.items[k]];
+    for (int k = 0; k < string.count; ++k) {
+      const ItemInfo& item = run.itemTable[string.items[k]];
       if (item.frequent) frequentList[m++] = item.frequentIndex;
     }
-    std::size_t length =
-        makeEdgeTransaction(frequentList.data(), m, edgeIdOfPair, held.data(), transaction.data());
-    if (!builder.add(transaction.data(), length)) status = reportOutOfMemory();
+    std::size_t length = makeEdgeTransaction(run, frequentList.data(), m, edgeIdOfPair.data(),
+                                             held.data(), transaction.data());
+    if (!builder.add(transaction.data(), length)) return run.report.outOfMemory();
   }
-  closeStringReader(&reader);
-  return status;
-}
-
-}  // namespace
-
-int buildEdgeDatabase() {
-  int* edgeIdOfPair = makeEdgeIdMatrix();
-  if (edgeIdOfPair == nullptr) return -1;
-  // The cells have done their work: the rest of the run needs only the
-  // edge numbers.
-  releasePairMatrix();
-  EdgeDatabaseBuilder builder;
-  int status = builder.start(edgeCount, stringCount) ? gatherTransactions(edgeIdOfPair, builder)
-                                                     : reportOutOfMemory();
-  deleteArray(edgeIdOfPair);
   if (status < 0) return -1;
-  edgeDatabase = builder.finish();
+  run.edgeDatabase = builder.finish();
   return 0;
 }
 

@@ -1,9 +1,14 @@
 // The command line, the summary and the exit status, as a user sees them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
-#include "state/console.h"
+#include "base/decimal_text.h"
+#include "driver/closing_lines.h"
+#include "driver/output_stream.h"
+#include "driver/text_sink.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -68,18 +73,14 @@ TEST(DriverTest, ExitStatusAsTheShellSeesIt) {
 }
 
 TEST(DriverTest, RuntimeIsWrittenAsADefaultDouble) {
-  ScratchDir dir;
-  std::string path = dir.path() + "/out";
-  FILE* file = std::fopen(path.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  setOutputDescriptor(fileno(file));
-  for (double seconds : {1.5, 0.0, 12.345, 0.001, 123456.789, 1234567.0}) {
-    putDefaultDouble(seconds);
-    endLine();
+  std::string lines;
+  for (long long milliseconds : {1500LL, 0LL, 12345LL, 1LL, 123456789LL, 1234567000LL}) {
+    lines += runtimeLine(milliseconds);
   }
-  setOutputDescriptor(1);
-  std::fclose(file);
-  EXPECT_EQ(testing::readFile(path), "1.5\n0\n12.345\n0.001\n123457\n1.23457e+06\n");
+  EXPECT_EQ(lines,
+            "Total Runtime: 1.5 sec.\nTotal Runtime: 0 sec.\nTotal Runtime: 12.345 sec.\n"
+            "Total Runtime: 0.001 sec.\nTotal Runtime: 123457 sec.\n"
+            "Total Runtime: 1.23457e+06 sec.\n");
   for (const char* figure : {"1.5", "0", "0.001", "12.345", "123457", "1.23457e+06"}) {
     std::string line = std::string("Total Runtime: ") + figure + " sec.\n";
     EXPECT_EQ(normalizeRuntime(line), "Total Runtime: <t> sec.\n") << figure;
@@ -88,6 +89,32 @@ TEST(DriverTest, RuntimeIsWrittenAsADefaultDouble) {
     std::string line = std::string("Total Runtime: ") + malformed + " sec.\n";
     EXPECT_EQ(normalizeRuntime(line), line) << malformed;
   }
+}
+
+TEST(DriverTest, PatternBlocksAndTheirNumbers) {
+  // Numbers are 64-bit: a run can write more than 2^31 - 1 patterns.
+  char text[24];
+  for (std::uint64_t value :
+       {0ULL, 7ULL, 10ULL, 99ULL, 100ULL, 2147483648ULL, 18446744073709551615ULL}) {
+    EXPECT_EQ(std::string(text, writeDecimal(text, value)), std::to_string(value));
+  }
+  ScratchDir dir;
+  std::string path = dir.path() + "/out";
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  {
+    OutputStream out(fd, false);
+    TextSink sink(out);
+    const Edge first[] = {{0, 7}, {3, 9}};
+    const Edge second[] = {{12, 0}};
+    EXPECT_TRUE(sink.begin(RunInfo{}));
+    EXPECT_TRUE(sink.take(Pattern{5, first}));
+    EXPECT_TRUE(sink.take(Pattern{1, second}));
+    EXPECT_EQ(sink.written(), 2);
+  }
+  ::close(fd);
+  EXPECT_EQ(testing::readFile(path),
+            " \nPattern 1 Support = 5: \n0-7\t3-9\t\n\nPattern 2 Support = 1: \n12-0\t\n\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Every allocation the miner makes may fail. For each allocation of a run
 // in turn, that one is made to fail: the run must end with exit status -1,
-// the output it had written so far and then "Error: out of memory", and
+// the output it had written so far and then "Error: out of memory" (or,
+// where it can do without the memory, exactly as a complete run), and
 // nothing it allocated may be left behind. The complete run must leave
 // nothing behind either.
 #include <fcntl.h>
@@ -12,7 +13,6 @@
 
 #include "driver/run.h"
 #include "hardening/allocation_hooks.h"
-#include "state/console.h"
 #include "support/test_support.h"
 
 namespace tavrel::testing {
@@ -32,13 +32,12 @@ HookedRun runFailingAt(const ScratchDir& dir, const std::vector<std::string>& ar
   std::vector<const char*> argv{"Tavrel.exe"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
-  setOutputDescriptor(fd);
   HookedRun run;
   armAllocations(failAt);
-  run.status = runTavrel(static_cast<int>(argv.size()) - 1, argv.data());
+  run.status =
+      runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), CommandLineStreams{fd, -1});
   run.allocations = disarmAllocations();
   run.live = liveAllocations();
-  setOutputDescriptor(1);
   ::close(fd);
   run.out = normalizeRuntime(readFile(outPath));
   return run;
@@ -63,6 +62,9 @@ long failEachAllocation(const std::vector<std::string>& args, int completeStatus
       EXPECT_EQ(run.out, complete.out);
       return n - 1;
     }
+    // A failure that the run could work around (an output buffer that did
+    // not grow, written out instead) leaves the complete output.
+    if (run.status == completeStatus && run.out == complete.out) continue;
     EXPECT_EQ(run.status, -1);
     // What was written before the failure is the start of the complete
     // run's output, ending with a whole line.
@@ -85,7 +87,7 @@ TEST(AllocationFailureTest, EveryAllocationOfACompleteRunMayFail) {
   std::string overview = dir.writeDatabase(example("overview.db"), 6, 4, 4);
   EXPECT_GT(failEachAllocation({overview, "2"}, 0), 20);
   std::string clicks = dir.writeDatabase(example("clicks.db"), 10, 8, 24);
-  EXPECT_GT(failEachAllocation({clicks, "2"}, 0), 200);
+  EXPECT_GT(failEachAllocation({clicks, "2"}, 0), 100);
   // A line longer than the first read buffer, so that it has to grow.
   std::string longLine = "3 1 2 3" + std::string(100000, ' ') + "\n3 1 2 3\n";
   std::string wide = dir.writeDatabase(longLine, 4, 3, 2);

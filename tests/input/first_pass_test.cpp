@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
-#include "state/global_state.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -17,51 +15,52 @@ namespace {
 using testing::runInProcess;
 using testing::ScratchDir;
 
-// Sets up the state for a first pass over `db` and runs it.
-int firstPass(const ScratchDir& dir, const std::string& db, int items, int maxLength, int strings,
-              int support) {
-  resetState();
-  stringDbFilename = dir.write("db.txt", db);
-  totalItems = items;
-  maxItemLength = maxLength;
-  stringCount = strings;
-  minSup = support;
-  return countItems();
+// Runs a first pass over `db` with the given sizes in `pass`.
+int firstPass(testing::PassRun& pass, const ScratchDir& dir, const std::string& db, int items,
+              int maxLength, int strings, int support) {
+  if (!pass.open(dir.writeDatabase(db, items, maxLength, strings), support)) return -1;
+  return countItems(pass.run, *pass.feed);
 }
 
-std::vector<int> occurrences() {
+std::vector<int> occurrences(const RunState& run) {
   std::vector<int> result;
-  for (int item = 0; item < totalItems; ++item) result.push_back(itemTable[item].occurrences);
+  for (const ItemInfo& item : run.itemTable) result.push_back(item.occurrences);
   return result;
 }
 
 TEST(FirstPassTest, CountsItemsAndNumbersTheFrequentOnesInItemOrder) {
   ScratchDir dir;
-  ASSERT_EQ(firstPass(dir, "3 5 0 1 \n2 5 1\n", 6, 4, 10, 2), 0);
-  EXPECT_EQ(occurrences(), (std::vector<int>{1, 2, 0, 0, 0, 2}));
-  EXPECT_EQ(frequentItemCount, 2);
-  EXPECT_EQ(std::vector<int>(frequentItems, frequentItems + 2), (std::vector<int>{1, 5}));
+  testing::PassRun pass;
+  ASSERT_EQ(firstPass(pass, dir, "3 5 0 1 \n2 5 1\n", 6, 4, 10, 2), 0);
+  const RunState& run = pass.run;
+  EXPECT_EQ(occurrences(run), (std::vector<int>{1, 2, 0, 0, 0, 2}));
+  EXPECT_EQ(run.frequentItemCount, 2);
+  EXPECT_EQ(std::vector<int>(run.frequentItems.begin(), run.frequentItems.end()),
+            (std::vector<int>{1, 5}));
   for (int item = 0; item < 6; ++item) {
     bool frequent = item == 1 || item == 5;
-    EXPECT_EQ(itemTable[item].frequent, frequent ? 1 : 0) << item;
-    EXPECT_EQ(itemTable[item].frequentIndex, item == 1 ? 0 : item == 5 ? 1 : -1) << item;
+    EXPECT_EQ(run.itemTable[item].frequent, frequent ? 1 : 0) << item;
+    EXPECT_EQ(run.itemTable[item].frequentIndex, item == 1 ? 0 : item == 5 ? 1 : -1) << item;
   }
 }
 
 TEST(FirstPassTest, ReadsOnlyStringCountLinesAndSkipsWhatATabJoins) {
   ScratchDir dir;
+  testing::PassRun pass;
   // Line 1: "2\t9" is the count 2; 9 is skipped with it. Line 3 is not read.
-  ASSERT_EQ(firstPass(dir, "2\t9 3 4\n1 3\n1 0\n", 10, 3, 2, 1), 0);
-  EXPECT_EQ(occurrences(), (std::vector<int>{0, 0, 0, 2, 1, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(frequentItemCount, 2);
+  ASSERT_EQ(firstPass(pass, dir, "2\t9 3 4\n1 3\n1 0\n", 10, 3, 2, 1), 0);
+  EXPECT_EQ(occurrences(pass.run), (std::vector<int>{0, 0, 0, 2, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(pass.run.frequentItemCount, 2);
 }
 
 TEST(FirstPassTest, NoFrequentItemIsNotAnError) {
   ScratchDir dir;
-  ASSERT_EQ(firstPass(dir, "2 0 1\n", 3, 2, 1, 2), 0);
-  EXPECT_EQ(frequentItemCount, 0);
-  ASSERT_EQ(firstPass(dir, "", 3, 2, 5, 1), 0);  // an empty database
-  EXPECT_EQ(frequentItemCount, 0);
+  testing::PassRun rare;
+  ASSERT_EQ(firstPass(rare, dir, "2 0 1\n", 3, 2, 1, 2), 0);
+  EXPECT_EQ(rare.run.frequentItemCount, 0);
+  testing::PassRun empty;
+  ASSERT_EQ(firstPass(empty, dir, "", 3, 2, 5, 1), 0);  // an empty database
+  EXPECT_EQ(empty.run.frequentItemCount, 0);
 }
 
 TEST(FirstPassTest, ReadsLongLinesWhole) {
@@ -70,9 +69,10 @@ TEST(FirstPassTest, ReadsLongLinesWhole) {
   for (int item = 0; item < 2000; ++item) line += " " + std::to_string(item);
   ASSERT_GT(line.size(), 4096u);
   line += "\n1 1999\r\n";
-  ASSERT_EQ(firstPass(dir, line, 2000, 2000, 2, 2), 0);
-  EXPECT_EQ(frequentItemCount, 1);  // only 1999 is in both strings
-  EXPECT_EQ(frequentItems[0], 1999);
+  testing::PassRun pass;
+  ASSERT_EQ(firstPass(pass, dir, line, 2000, 2000, 2, 2), 0);
+  EXPECT_EQ(pass.run.frequentItemCount, 1);  // only 1999 is in both strings
+  EXPECT_EQ(pass.run.frequentItems[0], 1999);
 }
 
 // Runs the whole program on a database and expects the report of line `row`.

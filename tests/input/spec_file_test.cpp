@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "driver/run.h"
-#include "state/global_state.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -26,24 +24,25 @@ testing::RunResult runOnSpec(const std::string& specContent) {
 TEST(SpecFileTest, GoodFileSetsTheFourValuesAndPrintsNothing) {
   ScratchDir dir;
   std::string spec = dir.write("s.spec", "my db.txt \n 25x\n+7\n3000000\nignored\n");
-  resetState();
-  ASSERT_EQ(readSpecFile(spec.c_str()), 0);
-  EXPECT_EQ(stringDbFilename, "my db.txt ");  // blanks inside and at the end are kept
-  EXPECT_EQ(totalItems, 25);
-  EXPECT_EQ(maxItemLength, 7);
-  EXPECT_EQ(stringCount, 3000000);
+  RunState run;
+  ASSERT_EQ(readSpecFile(run, spec.c_str()), 0);
+  EXPECT_EQ(run.stringDbFilename, "my db.txt ");  // blanks inside and at the end are kept
+  EXPECT_EQ(run.totalItems, 25);
+  EXPECT_EQ(run.maxItemLength, 7);
+  EXPECT_EQ(run.stringCount, 3000000);
+  EXPECT_TRUE(run.report.empty());
 }
 
 TEST(SpecFileTest, LinesAreReadWhole) {
   ScratchDir dir;
   std::string longName(300, 'n');
   std::string spec = dir.write("s.spec", longName + "\r\n1234567\r\n12345678\r\n2147483647");
-  resetState();
-  ASSERT_EQ(readSpecFile(spec.c_str()), 0);
-  EXPECT_EQ(stringDbFilename, longName);  // no line end, no carriage return
-  EXPECT_EQ(totalItems, 1234567);         // seven digits do not spill into line 3
-  EXPECT_EQ(maxItemLength, 12345678);
-  EXPECT_EQ(stringCount, 2147483647);
+  RunState run;
+  ASSERT_EQ(readSpecFile(run, spec.c_str()), 0);
+  EXPECT_EQ(run.stringDbFilename, longName);  // no line end, no carriage return
+  EXPECT_EQ(run.totalItems, 1234567);         // seven digits do not spill into line 3
+  EXPECT_EQ(run.maxItemLength, 12345678);
+  EXPECT_EQ(run.stringCount, 2147483647);
 }
 
 TEST(SpecFileTest, BadValuesGiveOneWrongParametersMessage) {

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
 #include "input/input_file.h"
-#include "state/global_state.h"
+#include "input/string_feed.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -17,14 +16,15 @@ namespace {
 using testing::ScratchDir;
 
 std::vector<std::string> allLines(const std::string& path) {
-  InputFile* file = openInputFile(path, "r");
-  EXPECT_NE(file, nullptr);
+  InputFile file;
+  Report report;
+  EXPECT_TRUE(file.open(path, "r", false, report));
   std::vector<std::string> lines;
   LineView line;
   int status;
-  while ((status = readLine(file, &line)) > 0) lines.emplace_back(line.text, line.length);
+  while ((status = file.readLine(&line, report)) > 0) lines.emplace_back(line.text, line.length);
   EXPECT_EQ(status, 0);
-  closeInputFile(file);
+  EXPECT_TRUE(report.empty());
   return lines;
 }
 
@@ -50,25 +50,56 @@ TEST(InputFileTest, ManyLinesAcrossBufferBoundaries) {
   for (int k = 0; k < 50000; k += 997) EXPECT_EQ(lines[k], std::to_string(k) + " x\r\n");
 }
 
-TEST(StringReaderTest, ReadsAtMostStringCountCheckedStrings) {
+TEST(StringFeedTest, ReadsAtMostStringCountCheckedStringsAndKeepsThem) {
   ScratchDir dir;
-  std::string db = dir.write("db", "2 4 1\n 1 3 \n3 0 2 5\n1 1\n");
-  resetState();
-  stringDbFilename = db;
-  totalItems = 6;
-  maxItemLength = 3;
-  stringCount = 3;
-  StringReader reader;
-  ASSERT_EQ(openStringReader(&reader), 0);
-  std::vector<std::vector<int>> strings;
-  int status;
-  while ((status = nextString(&reader)) > 0) {
-    strings.emplace_back(reader.items, reader.items + reader.itemCount);
+  testing::PassRun pass;
+  ASSERT_TRUE(pass.open(dir.writeDatabase("2 4 1\n 1 3 \n3 0 2 5\n1 1\n", 6, 3, 3), 1));
+  // Each pass sees the same strings; the first reads and checks the lines.
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(pass.feed->startPass(pass.run), 0);
+    std::vector<std::vector<int>> strings;
+    StringView string;
+    int status;
+    while ((status = pass.feed->next(pass.run, &string)) > 0) {
+      strings.emplace_back(string.items, string.items + string.count);
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(strings, (std::vector<std::vector<int>>{{4, 1}, {3}, {0, 2, 5}}));
   }
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(reader.row, 3);
-  closeStringReader(&reader);
-  EXPECT_EQ(strings, (std::vector<std::vector<int>>{{4, 1}, {3}, {0, 2, 5}}));
+}
+
+TEST(StringFeedTest, StringsInMemoryAreCheckedLikeLines) {
+  const std::vector<std::vector<std::int32_t>> good{{4, 1}, {3}, {0, 2, 5}};
+  RunState run;
+  StringSource source = StringSource::strings(good);
+  std::unique_ptr<StringFeed> feed = openStringFeed(source, run);
+  ASSERT_NE(feed, nullptr);
+  EXPECT_EQ(run.totalItems, 6);  // one more than the largest item
+  EXPECT_EQ(run.maxItemLength, 3);
+  EXPECT_EQ(run.stringCount, 3);
+  for (const auto& [strings, message] :
+       std::vector<std::pair<std::vector<std::vector<std::int32_t>>, std::string>>{
+           {{{1, 2}, {}}, "row #2: error number of items\n0\n"},
+           {{{1, 2}, {3, -1}}, "row #2: error number of items\n2 3 -1\n"},
+           {{{1, 2, 1}}, "row #1: error repeated item\n3 1 2 1\n"}}) {
+    RunState bad;
+    StringSource badSource = StringSource::strings(strings);
+    std::unique_ptr<StringFeed> badFeed = openStringFeed(badSource, bad);
+    ASSERT_EQ(badFeed->startPass(bad), 0);
+    StringView string;
+    while (badFeed->next(bad, &string) > 0) {
+    }
+    EXPECT_EQ(bad.report.toStatus().message(), message);
+  }
+  // Items beyond a given totalItems are out of range.
+  RunState narrow;
+  StringSource narrowSource = StringSource::strings(good, 5);
+  std::unique_ptr<StringFeed> narrowFeed = openStringFeed(narrowSource, narrow);
+  ASSERT_EQ(narrowFeed->startPass(narrow), 0);
+  StringView string;
+  while (narrowFeed->next(narrow, &string) > 0) {
+  }
+  EXPECT_EQ(narrow.report.toStatus().message(), "row #3: error item out of range\n3 0 2 5\n");
 }
 
 }  // namespace

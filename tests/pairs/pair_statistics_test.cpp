@@ -6,11 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
 #include "input/first_pass.h"
 #include "pairs/edge_table.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -21,170 +18,168 @@ using testing::ScratchDir;
 // Items of the examples; item 9 stands for an infrequent item.
 enum : int { a = 0, b = 1, x = 2, y = 3, z = 4, w = 5 };
 
-// Runs the first two passes over `db` (totalItems 10) with the given
-// min_sup.
-void twoPasses(const ScratchDir& dir, const std::string& db, int support = 1) {
-  resetState();
-  stringDbFilename = dir.write("db.txt", db);
-  totalItems = 10;
-  maxItemLength = 10;
-  stringCount = 100;
-  minSup = support;
-  ASSERT_EQ(countItems(), 0);
-  ASSERT_EQ(buildPairStatistics(), 0);
-}
+// The first two passes over a database (totalItems 10) with a min_sup.
+class TwoPasses {
+ public:
+  TwoPasses(const ScratchDir& dir, const std::string& db, int support = 1) {
+    EXPECT_TRUE(pass_.open(dir.writeDatabase(db, 10, 10, 100), support));
+    EXPECT_EQ(countItems(pass_.run, *pass_.feed), 0);
+    EXPECT_EQ(buildPairStatistics(pass_.run, *pass_.feed), 0);
+  }
+  const RunState& run() const { return pass_.run; }
+  const PairCell& cell(int from, int to) const {
+    const RunState& run = pass_.run;
+    return run.pairMatrix.at(run.itemTable[from].frequentIndex, run.itemTable[to].frequentIndex);
+  }
+  // The live and removed (-1) entries of a cell's between list, which keeps
+  // the length of the pair's first window.
+  std::vector<int> betweenArray(int from, int to) const {
+    const PairCell& c = cell(from, to);
+    const Buffer<int>& arena = pass_.run.pairMatrix.between;
+    return std::vector<int>(arena.begin() + c.betweenStart,
+                            arena.begin() + c.betweenStart + c.betweenLength);
+  }
 
-const PairCell& cell(int from, int to) {
-  return pairMatrix[itemTable[from].frequentIndex][itemTable[to].frequentIndex];
-}
-
-// The live and removed (-1) entries of a cell's between array, which keeps
-// the length of the pair's first window.
-std::vector<int> betweenArray(int from, int to, int length) {
-  const PairCell& c = cell(from, to);
-  if (c.between == nullptr) return {};
-  return std::vector<int>(c.between, c.between + length);
-}
+ private:
+  testing::PassRun pass_;
+};
 
 TEST(PairStatisticsTest, InfrequentItemsDoNotSeparate) {
   ScratchDir dir;
   // 9 occurs once and is dropped with min_sup 2, so a and b are adjacent.
-  twoPasses(dir, "3 0 9 1\n2 0 1\n", 2);
-  EXPECT_EQ(frequentItemCount, 2);
-  EXPECT_EQ(cell(a, b).support, 2);
-  EXPECT_EQ(cell(a, b).unseen, 0);
-  EXPECT_EQ(cell(a, b).betweenCount, 0);
-  EXPECT_EQ(cell(a, b).between, nullptr);
-  EXPECT_EQ(cell(b, a).support, 0);
-  EXPECT_EQ(cell(b, a).unseen, 1);
+  TwoPasses passes(dir, "3 0 9 1\n2 0 1\n", 2);
+  EXPECT_EQ(passes.run().frequentItemCount, 2);
+  EXPECT_EQ(passes.cell(a, b).support, 2);
+  EXPECT_EQ(passes.cell(a, b).unseen, 0);
+  EXPECT_EQ(passes.cell(a, b).betweenCount, 0);
+  EXPECT_EQ(passes.cell(a, b).betweenLength, 0u);
+  EXPECT_EQ(passes.cell(b, a).support, 0);
+  EXPECT_EQ(passes.cell(b, a).unseen, 1);
 }
 
 TEST(PairStatisticsTest, FirstWindowIsKept) {
   ScratchDir dir;
-  twoPasses(dir, "4 0 2 3 1\n");  // a x y b
-  EXPECT_EQ(cell(a, b).support, 1);
-  EXPECT_EQ(cell(a, b).betweenCount, 2);
-  EXPECT_EQ(betweenArray(a, b, 2), (std::vector<int>{x, y}));
-  EXPECT_EQ(cell(a, y).betweenCount, 1);
-  EXPECT_EQ(betweenArray(a, y, 1), (std::vector<int>{x}));
-  EXPECT_EQ(cell(x, b).betweenCount, 1);
-  EXPECT_EQ(betweenArray(x, b, 1), (std::vector<int>{y}));
+  TwoPasses passes(dir, "4 0 2 3 1\n");  // a x y b
+  EXPECT_EQ(passes.cell(a, b).support, 1);
+  EXPECT_EQ(passes.cell(a, b).betweenCount, 2);
+  EXPECT_EQ(passes.betweenArray(a, b), (std::vector<int>{x, y}));
+  EXPECT_EQ(passes.cell(a, y).betweenCount, 1);
+  EXPECT_EQ(passes.betweenArray(a, y), (std::vector<int>{x}));
+  EXPECT_EQ(passes.cell(x, b).betweenCount, 1);
+  EXPECT_EQ(passes.betweenArray(x, b), (std::vector<int>{y}));
   for (auto [from, to] : {std::pair{a, x}, std::pair{x, y}, std::pair{y, b}}) {
-    EXPECT_EQ(cell(from, to).support, 1);
-    EXPECT_EQ(cell(from, to).betweenCount, 0);
-    EXPECT_EQ(cell(from, to).between, nullptr);
+    EXPECT_EQ(passes.cell(from, to).support, 1);
+    EXPECT_EQ(passes.cell(from, to).betweenCount, 0);
+    EXPECT_EQ(passes.cell(from, to).betweenLength, 0u);
   }
 }
 
 TEST(PairStatisticsTest, WindowsAreIntersected) {
   ScratchDir dir;
-  twoPasses(dir, "4 0 2 3 1\n4 0 3 2 1\n");  // a x y b, a y x b: order does not matter
-  EXPECT_EQ(cell(a, b).support, 2);
-  EXPECT_EQ(cell(a, b).betweenCount, 2);
+  TwoPasses anyOrder(dir, "4 0 2 3 1\n4 0 3 2 1\n");  // a x y b, a y x b
+  EXPECT_EQ(anyOrder.cell(a, b).support, 2);
+  EXPECT_EQ(anyOrder.cell(a, b).betweenCount, 2);
 
-  twoPasses(dir, "4 0 2 3 1\n4 0 4 5 1\n");  // a x y b, a z w b: nothing always between
-  EXPECT_EQ(cell(a, b).betweenCount, 0);
-  EXPECT_EQ(betweenArray(a, b, 2), (std::vector<int>{-1, -1}));
+  TwoPasses disjoint(dir, "4 0 2 3 1\n4 0 4 5 1\n");  // a x y b, a z w b
+  EXPECT_EQ(disjoint.cell(a, b).betweenCount, 0);
+  EXPECT_EQ(disjoint.betweenArray(a, b), (std::vector<int>{-1, -1}));
 
   // a x y b, a y b, a y b: x is removed once and never counted again.
-  twoPasses(dir, "4 0 2 3 1\n3 0 3 1\n3 0 3 1\n");
-  EXPECT_EQ(cell(a, b).support, 3);
-  EXPECT_EQ(cell(a, b).betweenCount, 1);
-  EXPECT_EQ(betweenArray(a, b, 2), (std::vector<int>{-1, y}));
+  TwoPasses shrinking(dir, "4 0 2 3 1\n3 0 3 1\n3 0 3 1\n");
+  EXPECT_EQ(shrinking.cell(a, b).support, 3);
+  EXPECT_EQ(shrinking.cell(a, b).betweenCount, 1);
+  EXPECT_EQ(shrinking.betweenArray(a, b), (std::vector<int>{-1, y}));
+  EXPECT_EQ(liveBetween(shrinking.run().pairMatrix, shrinking.cell(a, b)), (std::vector<int>{y}));
 }
 
 TEST(PairStatisticsTest, AnAdjacentSightingClearsForGood) {
   ScratchDir dir;
-  twoPasses(dir, "3 0 2 1\n2 0 1\n");  // a x b, then a b
-  EXPECT_EQ(cell(a, b).betweenCount, 0);
-  EXPECT_EQ(cell(a, b).between, nullptr);
-  twoPasses(dir, "3 0 2 1\n2 0 1\n3 0 2 1\n");  // and a x b again
-  EXPECT_EQ(cell(a, b).support, 3);
-  EXPECT_EQ(cell(a, b).betweenCount, 0);
-  EXPECT_EQ(cell(a, b).between, nullptr);
+  TwoPasses cleared(dir, "3 0 2 1\n2 0 1\n");  // a x b, then a b
+  EXPECT_EQ(cleared.cell(a, b).betweenCount, 0);
+  TwoPasses again(dir, "3 0 2 1\n2 0 1\n3 0 2 1\n");  // and a x b again
+  EXPECT_EQ(again.cell(a, b).support, 3);
+  EXPECT_EQ(again.cell(a, b).betweenCount, 0);
+  EXPECT_TRUE(liveBetween(again.run().pairMatrix, again.cell(a, b)).empty());
 }
 
 TEST(PairStatisticsTest, RepeatedItemsInOneStringCountPositionPairs) {
   // The first pass rejects such lines; the pass itself handles them.
-  resetState();
-  totalItems = 2;
-  minSup = 1;
-  itemTable = newArray<ItemInfo>(2);
+  RunState run;
+  run.totalItems = 2;
+  run.minSup = 1;
+  ASSERT_TRUE(run.itemTable.assign(2, ItemInfo{}));
   for (int item = 0; item < 2; ++item) {
-    itemTable[item].occurrences = 2;
-    itemTable[item].frequent = 1;
-    itemTable[item].frequentIndex = item;
+    run.itemTable[item].occurrences = 2;
+    run.itemTable[item].frequent = 1;
+    run.itemTable[item].frequentIndex = item;
   }
-  frequentItemCount = 2;
-  pairMatrix = newArray<PairCell*>(2);
-  for (int row = 0; row < 2; ++row) pairMatrix[row] = newArray<PairCell>(2);
+  run.frequentItemCount = 2;
+  ASSERT_EQ(createPairMatrix(run), 0);
   const int list[] = {a, b, a, b};
-  ASSERT_EQ(addFrequentList(list, 4), 0);
-  EXPECT_EQ(cell(a, b).support, 3);
-  EXPECT_EQ(cell(a, b).betweenCount, 0);
-  EXPECT_EQ(cell(b, a).support, 1);
-  EXPECT_EQ(cell(a, a).support, 1);
-  EXPECT_EQ(betweenArray(a, a, 1), (std::vector<int>{b}));
-  EXPECT_EQ(cell(b, b).support, 1);
-  EXPECT_EQ(betweenArray(b, b, 1), (std::vector<int>{a}));
-  resetState();
+  ASSERT_EQ(addFrequentList(run, list, 4), 0);
+  const PairMatrix& matrix = run.pairMatrix;
+  EXPECT_EQ(matrix.at(a, b).support, 3);
+  EXPECT_EQ(matrix.at(a, b).betweenCount, 0);
+  EXPECT_EQ(matrix.at(b, a).support, 1);
+  EXPECT_EQ(matrix.at(a, a).support, 1);
+  EXPECT_EQ(liveBetween(matrix, matrix.at(a, a)), (std::vector<int>{b}));
+  EXPECT_EQ(matrix.at(b, b).support, 1);
+  EXPECT_EQ(liveBetween(matrix, matrix.at(b, b)), (std::vector<int>{a}));
 }
 
 TEST(PairStatisticsTest, EmptyCases) {
   ScratchDir dir;
-  twoPasses(dir, "1 0\n1 1\n2 0 1\n", 5);  // no frequent item
-  EXPECT_EQ(frequentItemCount, 0);
-  EXPECT_EQ(edgeCount, 0);
-  EXPECT_TRUE(edgeIndex.empty());
+  TwoPasses rare(dir, "1 0\n1 1\n2 0 1\n", 5);  // no frequent item
+  EXPECT_EQ(rare.run().frequentItemCount, 0);
+  EXPECT_EQ(rare.run().edgeCount, 0);
+  EXPECT_TRUE(rare.run().edgeIndex.empty());
 
-  twoPasses(dir, "1 0\n1 1\n", 1);  // frequent items, no pair met
-  EXPECT_EQ(frequentItemCount, 2);
-  EXPECT_EQ(edgeCount, 0);
-  EXPECT_EQ(cell(a, b).unseen, 1);
+  TwoPasses apart(dir, "1 0\n1 1\n", 1);  // frequent items, no pair met
+  EXPECT_EQ(apart.run().frequentItemCount, 2);
+  EXPECT_EQ(apart.run().edgeCount, 0);
+  EXPECT_EQ(apart.cell(a, b).unseen, 1);
 }
 
 // Sets up the matrix of the numbering example: totalItems 10, frequent
 // items 1, 2, 3.
-void numberingExample() {
-  resetState();
-  totalItems = 10;
-  minSup = 5;
-  frequentItemCount = 3;
-  frequentItems = newArray<int>(3);
-  for (int k = 0; k < 3; ++k) frequentItems[k] = k + 1;
-  pairMatrix = newArray<PairCell*>(3);
-  for (int row = 0; row < 3; ++row) pairMatrix[row] = newArray<PairCell>(3);
-  pairMatrix[0][1].support = 5;
-  pairMatrix[0][2].support = 7;
-  pairMatrix[1][0].support = 5;
+void numberingExample(RunState& run) {
+  run.totalItems = 10;
+  run.minSup = 5;
+  run.frequentItemCount = 3;
+  ASSERT_TRUE(run.frequentItems.resize(3));
+  for (int k = 0; k < 3; ++k) run.frequentItems[k] = k + 1;
+  ASSERT_EQ(createPairMatrix(run), 0);
+  run.pairMatrix.at(0, 1).support = 5;
+  run.pairMatrix.at(0, 2).support = 7;
+  run.pairMatrix.at(1, 0).support = 5;
 }
 
 TEST(EdgeTableTest, NumbersByDescendingSupportThenPairCode) {
-  numberingExample();
-  pairMatrix[2][0].support = 4;  // below min_sup
-  pairMatrix[2][1].support = 9;  // an item always between
-  pairMatrix[2][1].betweenCount = 1;
-  ASSERT_EQ(buildEdgeTable(), 0);
-  ASSERT_EQ(edgeCount, 3);
+  RunState run;
+  numberingExample(run);
+  run.pairMatrix.at(2, 0).support = 4;  // below min_sup
+  run.pairMatrix.at(2, 1).support = 9;  // an item always between
+  run.pairMatrix.at(2, 1).betweenCount = 1;
+  ASSERT_EQ(buildEdgeTable(run), 0);
+  ASSERT_EQ(run.edgeCount, 3);
   std::vector<std::tuple<int, long long, int>> records;
-  for (int e = 0; e < edgeCount; ++e) {
-    records.emplace_back(edgeTable[e].edgeId, edgeTable[e].pairCode, edgeTable[e].support);
+  for (const EdgeInfo& edge : run.edgeTable) {
+    records.emplace_back(edge.edgeId, edge.pairCode, edge.support);
   }
   EXPECT_EQ(records,
             (std::vector<std::tuple<int, long long, int>>{{0, 13, 7}, {1, 12, 5}, {2, 21, 5}}));
-  EXPECT_EQ(edgeIndex, (std::map<std::int64_t, int>{{12, 1}, {13, 0}, {21, 2}}));
-  resetState();
+  EXPECT_EQ(run.edgeIndex, (std::map<std::int64_t, int>{{12, 1}, {13, 0}, {21, 2}}));
 }
 
 TEST(EdgeTableTest, SupportEqualToMinSupPassesAndDiagonalCellsAreEdges) {
-  numberingExample();
-  pairMatrix[1][1].support = 6;
-  minSup = 6;
-  ASSERT_EQ(buildEdgeTable(), 0);
-  ASSERT_EQ(edgeCount, 2);
-  EXPECT_EQ(edgeTable[0].pairCode, 13);
-  EXPECT_EQ(edgeTable[1].pairCode, 22);  // 2 -> 2
-  resetState();
+  RunState run;
+  numberingExample(run);
+  run.pairMatrix.at(1, 1).support = 6;
+  run.minSup = 6;
+  ASSERT_EQ(buildEdgeTable(run), 0);
+  ASSERT_EQ(run.edgeCount, 2);
+  EXPECT_EQ(run.edgeTable[0].pairCode, 13);
+  EXPECT_EQ(run.edgeTable[1].pairCode, 22);  // 2 -> 2
 }
 
 TEST(EdgeTableTest, HighItemNumbersKeepTheirPairCode) {

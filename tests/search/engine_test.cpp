@@ -17,7 +17,7 @@ namespace {
 
 using Strings = std::vector<std::vector<int>>;
 
-class CollectingSink : public PatternSink {
+class CollectingSink : public ClosedSetSink {
  public:
   explicit CollectingSink(std::size_t limit = static_cast<std::size_t>(-1)) : limit_(limit) {}
   bool take(const int* edges, int length, int support) override {
@@ -44,7 +44,7 @@ std::vector<LiteralPattern> mine(const Strings& strings, int edgeCount, int root
                                  FramePolicy policy) {
   CollectingSink sink;
   SearchOutcome outcome =
-      searchClosed(databaseOf(strings, edgeCount, rootSupport), minSup, sink, policy);
+      searchClosed(databaseOf(strings, edgeCount, rootSupport), minSup, sink, {policy, nullptr});
   EXPECT_EQ(outcome, SearchOutcome::kComplete);
   return sink.patterns;
 }
@@ -101,7 +101,8 @@ TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
   ASSERT_GT(all.size(), 4u);
   for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
     CollectingSink sink(3);
-    EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, policy), SearchOutcome::kStopped);
+    EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, {policy, nullptr}),
+              SearchOutcome::kStopped);
     EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + 3));
   }
 }
@@ -123,7 +124,7 @@ void* runDeepSearch(void* argument) {
     strings.push_back(chain);
   }
   CollectingSink sink;
-  search->outcome = searchClosed(databaseOf(strings, n, n), 1, sink, search->policy);
+  search->outcome = searchClosed(databaseOf(strings, n, n), 1, sink, {search->policy, nullptr});
   search->patterns = std::move(sink.patterns);
   return nullptr;
 }

@@ -5,11 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
-#include "search/pattern_report.h"
-#include "state/console.h"
-#include "state/global_state.h"
-#include "state/memory.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -94,30 +89,6 @@ TEST(SearchTest, NestedChainsGoDeep) {
               edges + "\n\n";
   }
   expectRun(db, n + 1, n + 1, n, 1, blocks, n);
-}
-
-TEST(PatternReportTest, NumbersGoOnPastTheIntRange) {
-  // A run can write more than 2^31 - 1 patterns; their numbers and the
-  // count must not wrap around.
-  resetState();
-  totalItems = 10;
-  edgeCount = 2;
-  edgeTable = newArray<EdgeInfo>(2);
-  edgeTable[0].pairCode = makePairCode(0, 7);
-  edgeTable[1].pairCode = makePairCode(3, 9);
-  patternCount = 2147483647;
-  ScratchDir dir;
-  std::string outPath = dir.path() + "/out";
-  FILE* out = std::fopen(outPath.c_str(), "w");
-  ASSERT_NE(out, nullptr);
-  setOutputDescriptor(fileno(out));
-  const int pattern[] = {0, 1};
-  reportPattern(pattern, 2, 5);
-  setOutputDescriptor(1);
-  std::fclose(out);
-  EXPECT_EQ(testing::readFile(outPath), "Pattern 2147483648 Support = 5: \n0-7\t3-9\t\n\n");
-  EXPECT_EQ(patternCount, 2147483648LL);
-  resetState();
 }
 
 }  // namespace

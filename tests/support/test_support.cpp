@@ -14,7 +14,6 @@
 #include <stdexcept>
 
 #include "driver/run.h"
-#include "state/console.h"
 
 namespace tavrel::testing {
 
@@ -44,6 +43,15 @@ std::string ScratchDir::writeDatabase(const std::string& dbContent, int totalIte
                               "\n");
 }
 
+bool PassRun::open(const std::string& specPath, int minSup) {
+  run.minSup = minSup;
+  source = StringSource::specFile(specPath);
+  feed = openStringFeed(source, run);
+  return feed != nullptr;
+}
+
+std::string PassRun::messages() const { return std::string(run.report.toStatus().message()); }
+
 std::string readFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream content;
@@ -59,10 +67,9 @@ RunResult runInProcess(const std::vector<std::string>& args) {
   std::vector<const char*> argv{"Tavrel.exe"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
-  setOutputDescriptor(fd);
   RunResult result;
-  result.status = runTavrel(static_cast<int>(argv.size()) - 1, argv.data());
-  setOutputDescriptor(1);
+  result.status =
+      runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), CommandLineStreams{fd, -1});
   ::close(fd);
   result.out = readFile(outPath);
   return result;

@@ -2,8 +2,12 @@
 // (in this process or as a child process) and output normalisation.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "input/string_feed.h"
+#include "state/run_state.h"
 
 namespace tavrel::testing {
 
@@ -28,14 +32,27 @@ class ScratchDir {
   std::string path_;
 };
 
+// The state of one run of the miner's passes over a spec file's database,
+// for tests of one pass at a time.
+struct PassRun {
+  RunState run;
+  StringSource source;
+  std::unique_ptr<StringFeed> feed;
+  // Reads the spec file and opens the database's feed; false (with the
+  // messages in run.report) when that failed.
+  bool open(const std::string& specPath, int minSup);
+  // The messages reported so far.
+  std::string messages() const;
+};
+
 struct RunResult {
   int status = 0;   // exit status as the shell sees it (0..255), or -1 for a signal
   std::string out;  // everything written to standard output
   std::string err;  // everything written to standard error (child runs only)
 };
 
-// Runs the miner in this process through runTavrel(), its output sent to a
-// temporary file; `status` is runTavrel()'s result (0 or -1).
+// Runs the miner in this process through runCommandLine(), its output
+// sent to a temporary file; `status` is its result (0 or -1).
 RunResult runInProcess(const std::vector<std::string>& args);
 
 // Options for a child-process run of Tavrel.exe.

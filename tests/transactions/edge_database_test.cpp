@@ -6,11 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/run.h"
 #include "input/first_pass.h"
-#include "input/string_line.h"
 #include "pairs/pair_statistics.h"
-#include "state/global_state.h"
 #include "support/test_support.h"
 #include "transactions/third_pass.h"
 
@@ -53,64 +50,54 @@ TEST(EdgeDatabaseTest, EqualTransactionsAreMergedAndEveryEdgeCounted) {
 
 TEST(EdgeDatabaseTest, ThreePassesOverTheFourStringExample) {
   testing::ScratchDir dir;
-  resetState();
-  stringDbFilename = dir.write("db.txt", "4 1 2 3 4\n3 1 3 4\n3 1 2 4\n2 2 4\n");
-  totalItems = 6;
-  maxItemLength = 4;
-  stringCount = 4;
-  minSup = 2;
-  ASSERT_EQ(countItems(), 0);
-  ASSERT_EQ(buildPairStatistics(), 0);
-  ASSERT_EQ(edgeCount, 5);
+  testing::PassRun pass;
+  ASSERT_TRUE(pass.open(dir.writeDatabase("4 1 2 3 4\n3 1 3 4\n3 1 2 4\n2 2 4\n", 6, 4, 4), 2));
+  RunState& run = pass.run;
+  ASSERT_EQ(countItems(run, *pass.feed), 0);
+  ASSERT_EQ(buildPairStatistics(run, *pass.feed), 0);
+  ASSERT_EQ(run.edgeCount, 5);
 
   // Each string's transaction, from its frequent list; the bit set is left clear.
-  int* edgeIdOfPair = makeEdgeIdMatrix();
-  ASSERT_NE(edgeIdOfPair, nullptr);
-  StringReader reader;
-  ASSERT_EQ(openStringReader(&reader), 0);
+  Buffer<int> edgeIdOfPair;
+  ASSERT_TRUE(makeEdgeIdMatrix(run, edgeIdOfPair));
+  const std::vector<std::vector<int>> strings{{1, 2, 3, 4}, {1, 3, 4}, {1, 2, 4}, {2, 4}};
   Transactions transactions;
-  while (nextString(&reader) > 0) {
+  for (const auto& string : strings) {
     std::vector<int> frequentList;
-    for (int k = 0; k < reader.itemCount; ++k) {
-      frequentList.push_back(itemTable[reader.items[k]].frequentIndex);
-    }
-    std::vector<std::uint32_t> transaction(edgeCount);
-    std::vector<std::uint64_t> held(edgeCount / 64 + 1);
-    std::size_t length = makeEdgeTransaction(frequentList.data(), reader.itemCount, edgeIdOfPair,
-                                             held.data(), transaction.data());
-    EXPECT_EQ(held, std::vector<std::uint64_t>(edgeCount / 64 + 1));
+    for (int item : string) frequentList.push_back(run.itemTable[item].frequentIndex);
+    std::vector<std::uint32_t> transaction(run.edgeCount);
+    std::vector<std::uint64_t> held(run.edgeCount / 64 + 1);
+    std::size_t length =
+        makeEdgeTransaction(run, frequentList.data(), static_cast<int>(frequentList.size()),
+                            edgeIdOfPair.data(), held.data(), transaction.data());
+    EXPECT_EQ(held, std::vector<std::uint64_t>(run.edgeCount / 64 + 1));
     transaction.resize(length);
     transactions.push_back(transaction);
   }
-  closeStringReader(&reader);
-  delete[] edgeIdOfPair;
   EXPECT_EQ(transactions, (Transactions{{0, 1, 2, 3, 4}, {0, 3, 4}, {0, 1, 2}, {1}}));
 
-  ASSERT_EQ(buildEdgeDatabase(), 0);
-  EXPECT_EQ(edgeDatabase.rootSupport, 4);
-  EXPECT_EQ(contents(edgeDatabase),
+  ASSERT_EQ(buildEdgeDatabase(run, *pass.feed), 0);
+  EXPECT_EQ(run.edgeDatabase.rootSupport, 4);
+  EXPECT_EQ(contents(run.edgeDatabase),
             (std::vector<std::pair<std::vector<std::uint32_t>, int>>{
                 {{0, 1, 2, 3, 4}, 1}, {{0, 3, 4}, 1}, {{0, 1, 2}, 1}, {{1}, 1}}));
-  for (int e = 0; e < edgeCount; ++e) EXPECT_EQ(edgeDatabase.supports[e], edgeTable[e].support);
-  resetState();
+  for (int e = 0; e < run.edgeCount; ++e) {
+    EXPECT_EQ(run.edgeDatabase.supports[e], run.edgeTable[e].support);
+  }
 }
 
 TEST(EdgeDatabaseTest, NoEdgeLeavesNoTransaction) {
   testing::ScratchDir dir;
-  resetState();
+  testing::PassRun pass;
   // 0 and 1 are frequent but never meet in one string.
-  stringDbFilename = dir.write("db.txt", "1 0\n1 1\n1 0\n1 1\n");
-  totalItems = 2;
-  maxItemLength = 1;
-  stringCount = 7;
-  minSup = 2;
-  ASSERT_EQ(countItems(), 0);
-  ASSERT_EQ(buildPairStatistics(), 0);
-  ASSERT_EQ(buildEdgeDatabase(), 0);
-  EXPECT_EQ(edgeCount, 0);
-  EXPECT_EQ(edgeDatabase.rootSupport, 7);
-  EXPECT_EQ(edgeDatabase.transactionCount(), 0u);
-  resetState();
+  ASSERT_TRUE(pass.open(dir.writeDatabase("1 0\n1 1\n1 0\n1 1\n", 2, 1, 7), 2));
+  RunState& run = pass.run;
+  ASSERT_EQ(countItems(run, *pass.feed), 0);
+  ASSERT_EQ(buildPairStatistics(run, *pass.feed), 0);
+  ASSERT_EQ(buildEdgeDatabase(run, *pass.feed), 0);
+  EXPECT_EQ(run.edgeCount, 0);
+  EXPECT_EQ(run.edgeDatabase.rootSupport, 7);
+  EXPECT_EQ(run.edgeDatabase.transactionCount(), 0u);
 }
 
 }  // namespace

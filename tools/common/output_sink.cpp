@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "state/console.h"
+#include "base/write_fully.h"
 
 namespace tavrel::tools {
 

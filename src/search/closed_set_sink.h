@@ -1,11 +1,11 @@
-// Where the search hands each closed pattern it finds.
+// Where the search hands each closed pattern it finds, as edge numbers.
 #pragma once
 
 namespace tavrel {
 
-class PatternSink {
+class ClosedSetSink {
  public:
-  virtual ~PatternSink() = default;
+  virtual ~ClosedSetSink() = default;
   // Takes one closed pattern: `length` >= 1 edgeIds in ascending order and
   // the number of strings that hold them all. Patterns come in the search's
   // order. Returning false stops the search; it then ends as soon as it

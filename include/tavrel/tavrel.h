@@ -1,0 +1,167 @@
+// Tavrel as a library: mine the frequent closed patterns of order relations
+// from strings held in a database file or in memory, and receive each
+// pattern as data.
+//
+//   tavrel::StringSource source = tavrel::StringSource::specFile("clicks.spec");
+//   tavrel::MineOptions options;
+//   options.minSup = 6;
+//   MySink sink;  // a tavrel::PatternSink
+//   tavrel::Status status = tavrel::mine(source, options, sink);
+//   if (!status.finished()) std::cerr << status.message();
+//
+// A string is a sequence of distinct item numbers. An edge (a, b) says that
+// item a stands before item b; a pattern is a set of edges, its support the
+// number of strings that hold all of them. mine() hands over every pattern
+// that at least minSup strings hold and that no further edge joins without
+// losing support, in a fixed order (the order of the command line's
+// output), and never writes to standard output or standard error itself.
+// Runs share nothing: several may run at the same time on different threads.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrel {
+
+// How a run ended, and what went wrong if it failed.
+class Status {
+ public:
+  enum class Code {
+    kOk,              // every pattern was handed over
+    kPatternLimit,    // MineOptions::maxPatterns patterns were handed over; the run stopped there
+    kStopped,         // the sink or the stop flag asked the run to stop
+    kInvalidOptions,  // MineOptions out of range
+    kInvalidInput,    // the spec file, the database or the strings are defective
+    kOutOfMemory,     // memory ran out
+  };
+
+  Status() = default;
+  Status(Code code, std::string message) : code_(code), message_(std::move(message)) {}
+  // A status whose message is a string literal: made without allocating,
+  // so that even a run that ran out of memory can say so.
+  Status(Code code, const char* literal) : code_(code), literal_(literal) {}
+
+  // True when the run handed over every pattern.
+  bool ok() const { return code_ == Code::kOk; }
+  // True when the run ended as asked: complete, or at the pattern limit.
+  bool finished() const { return code_ == Code::kOk || code_ == Code::kPatternLimit; }
+  Code code() const { return code_; }
+  // The message exactly as the command line writes it, line ends included
+  // ("Error: out of memory\n", "row #3: error repeated item\n" followed by
+  // the line as it was read, ...). Empty for kOk and kPatternLimit.
+  std::string_view message() const {
+    return literal_ != nullptr ? std::string_view(literal_) : std::string_view(message_);
+  }
+
+ private:
+  Code code_ = Code::kOk;
+  std::string message_;
+  const char* literal_ = nullptr;
+};
+
+// Where the strings of a run come from. A source only refers to its data:
+// files are opened and memory is read during mine().
+class StringSource {
+ public:
+  // The database file named in line 1 of a spec file (relative names are
+  // taken from the working directory), read exactly as the command line
+  // reads it: every check, every message.
+  static StringSource specFile(std::string specPath);
+
+  // Strings in memory: string k is items[offsets[k] .. offsets[k + 1]), for
+  // k < count (offsets has count + 1 entries). Item numbers must lie in
+  // 0 .. totalItems - 1; totalItems 0 takes one more than the largest item.
+  // The arrays must stay valid until mine() returns. Defective strings get
+  // the command line's messages, the string shown as a database line.
+  static StringSource strings(const std::int32_t* items, const std::size_t* offsets,
+                              std::size_t count, int totalItems = 0);
+
+  // Strings in memory as a list of sequences; the list must stay valid
+  // until mine() returns.
+  static StringSource strings(const std::vector<std::vector<std::int32_t>>& strings,
+                              int totalItems = 0);
+
+  enum class Kind { kSpecFile, kFlatStrings, kNestedStrings };
+  Kind kind() const { return kind_; }
+  const std::string& specPath() const { return specPath_; }
+  const std::int32_t* items() const { return items_; }
+  const std::size_t* offsets() const { return offsets_; }
+  const std::vector<std::vector<std::int32_t>>* nested() const { return nested_; }
+  std::size_t count() const { return count_; }
+  int totalItems() const { return totalItems_; }
+
+ private:
+  Kind kind_ = Kind::kSpecFile;
+  std::string specPath_;
+  const std::int32_t* items_ = nullptr;
+  const std::size_t* offsets_ = nullptr;
+  const std::vector<std::vector<std::int32_t>>* nested_ = nullptr;
+  std::size_t count_ = 0;
+  int totalItems_ = 0;
+};
+
+struct MineOptions {
+  int minSup = 1;                // the least support of a pattern, at least 1
+  int threads = 1;               // threads that search (0: every core the process may use)
+  std::int64_t maxPatterns = 0;  // stop after this many patterns (0: no limit)
+  // Polled while the run works: when it becomes true the run stops soon
+  // (within milliseconds) with Status::Code::kStopped. May be set from a
+  // signal handler or another thread.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+// An edge: item `before` stands before item `after`.
+struct Edge {
+  int before = 0;
+  int after = 0;
+  bool operator==(const Edge&) const = default;
+};
+
+// One edge of the run with the number of strings that hold it.
+struct EdgeSupport {
+  Edge edge;
+  int support = 0;
+};
+
+// What a sink learns before the first pattern, once the strings are read.
+struct RunInfo {
+  int stringCount = 0;        // the support of the empty pattern
+  int frequentItemCount = 0;  // items that at least minSup strings hold
+  // Every edge that may stand in a pattern, in the output's edge order:
+  // descending support, ties by ascending (before, after).
+  std::span<const EdgeSupport> edges;
+};
+
+// One closed pattern as the sink receives it. The data is valid only
+// during the call.
+struct Pattern {
+  int support = 0;
+  std::span<const Edge> edges;  // in the output's edge order (see RunInfo::edges)
+};
+
+// Receives the patterns of a run, one call at a time and in order (even
+// when the run searches on several threads).
+class PatternSink {
+ public:
+  virtual ~PatternSink() = default;
+  // Called once, before any pattern, after the strings have been read and
+  // checked. Returning false stops the run (Status::Code::kStopped).
+  virtual bool begin(const RunInfo& info) {
+    (void)info;
+    return true;
+  }
+  // Takes one pattern. Returning false stops the run: it frees everything
+  // and returns Status::Code::kStopped.
+  virtual bool take(const Pattern& pattern) = 0;
+};
+
+// Reads the strings, finds the frequent closed patterns and hands them to
+// `sink`. Returns how the run ended; on failure the message says why.
+Status mine(const StringSource& source, const MineOptions& options, PatternSink& sink);
+
+}  // namespace tavrel

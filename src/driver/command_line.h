@@ -1,0 +1,29 @@
+// The command line of Tavrel.exe: `Tavrel.exe [options] spec_file min_sup`.
+// Options come before the two arguments and start with "--"; "--" ends
+// them. What follows min_sup is ignored.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrel {
+
+struct CommandLine {
+  bool valid = false;            // false: print the usage line and fail
+  bool help = false;             // --help: print the usage and the options
+  bool lineFlush = false;        // --line-flush: write every line at once
+  std::int64_t maxPatterns = 0;  // --max-patterns N (0: no limit)
+  std::string specPath;
+  int minSup = 0;
+};
+
+// Reads the arguments. min_sup is a decimal number as every number the
+// miner reads (leading blanks, a sign, digits up to the first other
+// character); it must come out between 1 and the int maximum.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The usage line, and the text of --help.
+extern const char kUsageLine[];
+extern const char kHelpText[];
+
+}  // namespace tavrel

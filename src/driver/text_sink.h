@@ -1,0 +1,32 @@
+// The command line's form of the patterns: each one numbered as it is
+// written, as a block of three lines.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/output_stream.h"
+#include "tavrel/tavrel.h"
+
+namespace tavrel {
+
+class TextSink : public PatternSink {
+ public:
+  explicit TextSink(OutputStream& out) : out_(out) {}
+
+  // Writes the line holding one blank that stands before the patterns.
+  bool begin(const RunInfo& info) override;
+  // Writes "Pattern <n> Support = <s>: ", the edge line ("<a>-<b>\t" per
+  // edge) and an empty line. Asks the run to stop once the output failed.
+  bool take(const Pattern& pattern) override;
+
+  std::int64_t written() const { return written_; }
+  // True when a pattern could not be written for lack of memory.
+  bool outOfMemory() const { return outOfMemory_; }
+
+ private:
+  OutputStream& out_;
+  std::int64_t written_ = 0;
+  bool outOfMemory_ = false;
+};
+
+}  // namespace tavrel

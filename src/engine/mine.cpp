@@ -1,0 +1,120 @@
+#include <new>
+#include <utility>
+
+#include "input/first_pass.h"
+#include "input/string_feed.h"
+#include "pairs/pair_statistics.h"
+#include "search/closed_search.h"
+#include "state/run_state.h"
+#include "tavrel/tavrel.h"
+#include "transactions/third_pass.h"
+
+namespace tavrel {
+
+namespace {
+
+constexpr const char* kOutOfMemory = "Error: out of memory\n";
+
+// Hands the search's patterns to the caller's sink as item pairs, and
+// stops the search at the pattern limit or when the sink asks.
+class PatternAdapter : public ClosedSetSink {
+ public:
+  PatternAdapter(const RunState& run, const Buffer<EdgeSupport>& edges, std::int64_t limit,
+                 PatternSink& sink, Buffer<Edge>& scratch)
+      : run_(run), edges_(edges), limit_(limit), sink_(sink), scratch_(scratch) {}
+
+  bool take(const int* edges, int length, int support) override {
+    for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
+    Pattern pattern;
+    pattern.support = support;
+    pattern.edges = std::span<const Edge>(scratch_.data(), static_cast<std::size_t>(length));
+    ++taken_;
+    if (!sink_.take(pattern)) {
+      stoppedBySink_ = true;
+      return false;
+    }
+    return limit_ <= 0 || taken_ < limit_;
+  }
+
+  bool stoppedBySink() const { return stoppedBySink_; }
+  bool atLimit() const { return limit_ > 0 && taken_ >= limit_; }
+
+ private:
+  const RunState& run_;
+  const Buffer<EdgeSupport>& edges_;
+  std::int64_t limit_;
+  PatternSink& sink_;
+  Buffer<Edge>& scratch_;
+  std::int64_t taken_ = 0;
+  bool stoppedBySink_ = false;
+};
+
+// The three passes: the run's edge table and edge transactions, or the
+// status of a failure.
+Status readStrings(const StringSource& source, RunState& run) {
+  std::unique_ptr<StringFeed> feed = openStringFeed(source, run);
+  if (feed == nullptr || countItems(run, *feed) < 0 || buildPairStatistics(run, *feed) < 0 ||
+      buildEdgeDatabase(run, *feed) < 0) {
+    return run.report.toStatus();
+  }
+  return Status();
+}
+
+Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink) {
+  RunState run;
+  run.minSup = options.minSup;
+  Status read = readStrings(source, run);
+  if (!read.ok()) return read;
+  run.itemTable.release();
+
+  Buffer<EdgeSupport> edges;
+  Buffer<Edge> scratch;
+  if (!edges.resize(static_cast<std::size_t>(run.edgeCount)) ||
+      !scratch.resize(static_cast<std::size_t>(run.edgeCount) + 1)) {
+    return Status(Status::Code::kOutOfMemory, kOutOfMemory);
+  }
+  for (int e = 0; e < run.edgeCount; ++e) {
+    std::int64_t pairCode = run.edgeTable[e].pairCode;
+    edges[e] = EdgeSupport{Edge{run.pairCodeFrom(pairCode), run.pairCodeTo(pairCode)},
+                           run.edgeTable[e].support};
+  }
+  RunInfo info;
+  info.stringCount = run.stringCount;
+  info.frequentItemCount = run.frequentItemCount;
+  info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
+  if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
+
+  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
+  SearchOptions searchOptions;
+  searchOptions.stop = options.stop;
+  SearchOutcome outcome =
+      searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
+  switch (outcome) {
+    case SearchOutcome::kComplete:
+      return Status();
+    case SearchOutcome::kOutOfMemory:
+      return Status(Status::Code::kOutOfMemory, kOutOfMemory);
+    case SearchOutcome::kStopped:
+      break;
+  }
+  if (adapter.atLimit() && !adapter.stoppedBySink()) return Status(Status::Code::kPatternLimit, "");
+  return Status(Status::Code::kStopped, "");
+}
+
+}  // namespace
+
+Status mine(const StringSource& source, const MineOptions& options, PatternSink& sink) {
+  try {
+    if (options.minSup < 1 || options.threads < 0 || options.maxPatterns < 0) {
+      return Status(Status::Code::kInvalidOptions,
+                    "min_sup must be at least 1, threads and max_patterns at least 0\n");
+    }
+    return runMining(source, options, sink);
+  } catch (const std::bad_alloc&) {
+    // A standard container that could not grow; everything the run made
+    // has been freed on the way out.
+    return Status(Status::Code::kOutOfMemory, kOutOfMemory);
+  }
+}
+
+}  // namespace tavrel
