@@ -185,8 +185,8 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
   SequenceSet set;
   std::string error;
   ASSERT_EQ(readSpmf("@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
-                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n100 -1 20 -1 -2\n",
-                     "in.spmf", &set, &error),
+                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
+                     "in.spmf", "//", &set, &error),
             0)
       << error;
   EXPECT_EQ(set.emptyDropped, 1);
@@ -209,14 +209,14 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
            {"@ITEM=x=name\n", "in.spmf:1: expected @ITEM=<id>=<name>"},
            {"99999999999 -1 -2\n", "in.spmf:1: '99999999999' is not an item id, -1 or -2"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readSpmf(c.text, "in.spmf", &bad, &error), -1) << c.text;
+    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
   }
 }
 
 TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) {
   SequenceSet set;
-  readTextSequences("b a,b\n\n c ,, a\tb a\r\n,", &set);
+  readTextSequences("b a,b\n\n c ,, a\tb a\r\n;; d e\n,", ";;", &set);
   EXPECT_EQ(set.emptyDropped, 2);
   SequenceSet strictCopy = set;
   RepeatCount count;

@@ -29,6 +29,7 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             "orders.csv",
             {"--format", "csv", "--case", "case", "--activity", "activity", "--time", "time"},
             {}},
+           {"gzip", "visits.txt.gz", {"--format", "text", "--comment", "#"}, {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -72,6 +73,16 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
            {"1 -1 2 -1 -2\n1 -1 2 -1\n",
             {"--format", "spmf"},
             "tavrel-prep: in:2: the sequence does not end with -2\n"},
+           {"PK\x03\x04\x14\x00\x08\x00",
+            {"--format", "text"},
+            "tavrel-prep: in is a zip archive; unzip it first (unzip in) and give tavrel-prep "
+            "the file inside\n"},
+           {std::string("\x7F"
+                        "ELF\x02\x01\x01\x00",
+                        8),
+            {"--format", "text"},
+            "tavrel-prep: in:1: a NUL byte; this is not a text file (tavrel-prep reads text, CSV "
+            "and SPMF files)\n"},
            {"\n , \n",
             {"--format", "text"},
             "tavrel-prep: dropped 2 empty sequences\n"

@@ -20,6 +20,14 @@ int checkName(const std::string& name, std::string* error) {
   return 0;
 }
 
+// The input's file name without its extension, and without ".gz" before
+// that: "orders.csv.gz" gives "orders".
+std::string defaultName(const std::string& input) {
+  std::filesystem::path path(input);
+  if (path.extension() == ".gz") path = path.stem();
+  return path.stem().string();
+}
+
 }  // namespace
 
 const char* prepUsage() {
@@ -40,6 +48,7 @@ const char* prepUsage() {
          "  --activity COL      the column holding the activity (csv)\n"
          "  --time COL          the column holding the timestamp (csv, optional):\n"
          "                      numbers compare as numbers, anything else as text\n"
+         "  --comment PREFIX    skip the lines that start with PREFIX\n"
          "  --strict-repeats    an item that occurs twice in a sequence is an error\n"
          "                      (by default later occurrences are dropped)\n"
          "  --help              print this text\n";
@@ -52,7 +61,8 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
   Argument argument;
   int status;
   while ((status = nextArgument(&scanner, "--help --strict-repeats",
-                                "--format --case --activity --time", &argument, error)) > 0) {
+                                "--format --case --activity --time --comment", &argument, error)) >
+         0) {
     std::string_view key = argument.key;
     if (argument.isOperand) {
       operands.emplace_back(argument.value);
@@ -67,6 +77,10 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
       return -1;
     }
     std::string value(argument.value);
+    if (key == "--comment") {
+      options->comment = value;
+      continue;
+    }
     if (key == "--case") {
       options->columns.caseColumn = value;
     } else if (key == "--activity") {
@@ -112,8 +126,7 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     *error = "OUTDIR is empty";
     return -1;
   }
-  options->name =
-      operands.size() == 3 ? operands[2] : std::filesystem::path(options->input).stem().string();
+  options->name = operands.size() == 3 ? operands[2] : defaultName(options->input);
   return checkName(options->name, error);
 }
 

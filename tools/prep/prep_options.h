@@ -1,6 +1,6 @@
 // The command line of tavrel-prep:
 //   tavrel-prep --format spmf|text|csv [--case COL --activity COL [--time COL]]
-//               [--strict-repeats] INPUT OUTDIR [NAME]
+//               [--comment PREFIX] [--strict-repeats] INPUT OUTDIR [NAME]
 // Options may also be written --option=VALUE; "--" ends the options.
 #pragma once
 
@@ -17,6 +17,7 @@ struct PrepOptions {
   InputFormat format = InputFormat::kText;
   EventLogColumns columns;
   bool strictRepeats = false;
+  std::string comment;  // lines starting with it are skipped; empty: none
   std::string input;
   std::string outDir;
   std::string name;  // the output files' base name; defaults to the input's without its extension

@@ -6,11 +6,13 @@
 #include "common/output_sink.h"
 #include "common/report.h"
 #include "common/text_input.h"
+#include "prep/compressed_input.h"
 #include "prep/database.h"
 #include "prep/database_files.h"
 #include "prep/event_log.h"
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
+#include "prep/text_check.h"
 #include "prep/text_reader.h"
 
 namespace tavrel::tools {
@@ -35,9 +37,9 @@ int readSequences(const PrepOptions& options, const std::string& text, SequenceS
                   std::string* error) {
   switch (options.format) {
     case InputFormat::kSpmf:
-      return readSpmf(text, options.input, set, error);
+      return readSpmf(text, options.input, options.comment, set, error);
     case InputFormat::kText:
-      readTextSequences(text, set);
+      readTextSequences(text, options.comment, set);
       return 0;
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
@@ -59,6 +61,8 @@ int prepare(const PrepOptions& options) {
   SequenceSet set;
   RepeatCount repeats;
   if (readWholeFile(options.input, &text, &error) != 0 ||
+      unpackInput(&text, options.input, &error) != 0 ||
+      checkText(text, options.input, &error) != 0 ||
       readSequences(options, text, &set, &error) != 0 ||
       removeRepeats(&set, options.strictRepeats, options.input, &repeats, &error) != 0) {
     reportMessage(kProgram, error);
