@@ -14,6 +14,7 @@
 #include "prep/csv_records.h"
 #include "prep/database.h"
 #include "prep/event_log.h"
+#include "prep/pairs_reader.h"
 #include "prep/spmf_reader.h"
 #include "prep/text_reader.h"
 #include "prep/timestamp_order.h"
@@ -211,6 +212,25 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
     SequenceSet bad;
     EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
+  SequenceSet set;
+  std::string error;
+  ASSERT_EQ(readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set, &error), 0)
+      << error;
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}}));
+  EXPECT_EQ(set.sequences[1].caseName, "s1");
+  EXPECT_EQ(set.sequences[1].lines, (std::vector<long>{3, 7}));
+  for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+           {"s1 a\ns2\n", "log:2: expected two columns, a case id and an item, found one"},
+           {"s1 a 10:05\n", "log:1: expected two columns, a case id and an item, found more"}}) {
+    SequenceSet bad;
+    EXPECT_EQ(readPairs(text, "log", "", &bad, &error), -1) << text;
+    EXPECT_EQ(error, message);
   }
 }
 

@@ -30,6 +30,7 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             {"--format", "csv", "--case", "case", "--activity", "activity", "--time", "time"},
             {}},
            {"gzip", "visits.txt.gz", {"--format", "text", "--comment", "#"}, {}},
+           {"pairs", "sessions.dat", {"--format", "pairs", "--comment", "#"}, {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -155,7 +156,8 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
   };
   for (const Case& c : std::vector<Case>{
            {{}, "--format is required"},
-           {{"--format", "xml", "in", "out"}, "unknown format 'xml' (use spmf, text or csv)"},
+           {{"--format", "xml", "in", "out"},
+            "unknown format 'xml' (use spmf, text, pairs or csv)"},
            {{"--format", "csv", "--case", "id", "in", "out"},
             "--format csv needs --case and --activity"},
            {{"--format", "text", "--time", "t", "in", "out"},

@@ -31,7 +31,7 @@ std::string defaultName(const std::string& input) {
 }  // namespace
 
 const char* prepUsage() {
-  return "Usage: tavrel-prep --format spmf|text|csv [options] INPUT OUTDIR [NAME]\n"
+  return "Usage: tavrel-prep --format spmf|text|pairs|csv [options] INPUT OUTDIR [NAME]\n"
          "\n"
          "Turns a sequence file into a database for Tavrel.exe. Writes NAME.db,\n"
          "NAME.spec and NAME.items.tsv into OUTDIR (created when missing); NAME\n"
@@ -41,6 +41,7 @@ const char* prepUsage() {
          "Formats:\n"
          "  spmf   integer item ids, -1 ends an itemset, -2 ends a sequence\n"
          "  text   one sequence per line, tokens separated by blanks or commas\n"
+         "  pairs  one event per line: a case id and an item, separated by blanks\n"
          "  csv    an event log with a header row; needs --case and --activity\n"
          "\n"
          "Options:\n"
@@ -91,10 +92,12 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
       options->format = InputFormat::kSpmf;
     } else if (value == "text") {
       options->format = InputFormat::kText;
+    } else if (value == "pairs") {
+      options->format = InputFormat::kPairs;
     } else if (value == "csv") {
       options->format = InputFormat::kCsv;
     } else {
-      *error = "unknown format '" + value + "' (use spmf, text or csv)";
+      *error = "unknown format '" + value + "' (use spmf, text, pairs or csv)";
       return -1;
     }
     if (key == "--format") formatGiven = true;

@@ -1,5 +1,5 @@
 // The command line of tavrel-prep:
-//   tavrel-prep --format spmf|text|csv [--case COL --activity COL [--time COL]]
+//   tavrel-prep --format spmf|text|pairs|csv [--case COL --activity COL [--time COL]]
 //               [--comment PREFIX] [--strict-repeats] INPUT OUTDIR [NAME]
 // Options may also be written --option=VALUE; "--" ends the options.
 #pragma once
@@ -10,7 +10,7 @@
 
 namespace tavrel::tools {
 
-enum class InputFormat { kSpmf, kText, kCsv };
+enum class InputFormat { kSpmf, kText, kPairs, kCsv };
 
 struct PrepOptions {
   bool help = false;

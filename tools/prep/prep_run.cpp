@@ -10,6 +10,7 @@
 #include "prep/database.h"
 #include "prep/database_files.h"
 #include "prep/event_log.h"
+#include "prep/pairs_reader.h"
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
 #include "prep/text_check.h"
@@ -41,6 +42,8 @@ int readSequences(const PrepOptions& options, const std::string& text, SequenceS
     case InputFormat::kText:
       readTextSequences(text, options.comment, set);
       return 0;
+    case InputFormat::kPairs:
+      return readPairs(text, options.input, options.comment, set, error);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
       if (readEventLog(text, options.input, options.columns, set, &order, error) != 0) return -1;
