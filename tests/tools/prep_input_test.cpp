@@ -120,7 +120,7 @@ TEST(TimestampOrderTest, DecimalNumbersCompareByValue) {
 }
 
 TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
-  EventLogColumns columns{"id", "step", "t"};
+  EventLogFormat format{{"id", "step", "t"}};
   struct Case {
     std::string text;
     TimeOrder order;
@@ -139,7 +139,7 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
     SequenceSet set;
     TimeOrder order = TimeOrder::kFileOrder;
     std::string error;
-    ASSERT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), 0) << error;
+    ASSERT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), 0) << error;
     EXPECT_EQ(order, c.order) << c.text;
     Database database;
     buildDatabase(set, &database);
@@ -149,16 +149,39 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   SequenceSet set;
   TimeOrder order = TimeOrder::kNumeric;
   std::string error;
-  ASSERT_EQ(
-      readEventLog("step,id\nb,x\na,x\n", "log.csv", {"id", "step", ""}, &set, &order, &error), 0);
+  ASSERT_EQ(readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order,
+                         &error),
+            0);
   EXPECT_EQ(order, TimeOrder::kFileOrder);
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "a"}}));
 }
 
+TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {
+  // No header: the first row is an event; a comment line before it.
+  EventLogFormat format{{"2", "3", ""}, ';', false};
+  SequenceSet set;
+  TimeOrder order;
+  std::string error;
+  ASSERT_EQ(readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//", format,
+                         &set, &order, &error),
+            0)
+      << error;
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"a;b", "d"}, {"c"}}));
+  EXPECT_EQ(set.sequences[1].line, 3);
+  format.columns.activityColumn = "4";
+  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order, &error), -1);
+  EXPECT_EQ(error, "log:1: there is no column 4; the first row has 3 fields");
+  format = EventLogFormat{{"id", "step", ""}, '\t', true};
+  ASSERT_EQ(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order, &error), 0);
+  EXPECT_EQ(set.labels.back(), "a,b");
+}
+
 TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
-  EventLogColumns columns{"id", "step", "t"};
+  EventLogFormat format{{"id", "step", "t"}};
   struct Case {
     std::string text;
     std::string error;
@@ -177,7 +200,7 @@ TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
     SequenceSet set;
     TimeOrder order;
     std::string error;
-    EXPECT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), -1) << c.text;
+    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
   }
 }

@@ -31,6 +31,11 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             {}},
            {"gzip", "visits.txt.gz", {"--format", "text", "--comment", "#"}, {}},
            {"pairs", "sessions.dat", {"--format", "pairs", "--comment", "#"}, {}},
+           {"csv-semicolon",
+            "shipments.csv",
+            {"--format", "csv", "--separator", ";", "--no-header", "--case", "1", "--activity", "3",
+             "--time", "2", "--comment", "#"},
+            {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -167,6 +172,13 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
            {{"--format", "text", "--verbose", "in", "out"}, "unknown option --verbose"},
            {{"--format", "text", "in", "out", "a/b"},
             "'a/b' cannot be used as the output name (give NAME: no '/', no line end)"},
+           {{"--format", "text", "--separator", "tab", "in", "out"},
+            "--separator and --no-header apply to --format csv only"},
+           {{"--format", "csv", "--case", "c", "--activity", "a", "--separator", ";;", "in", "out"},
+            "option --separator needs one character other than a quote or a line end (or 'tab'), "
+            "not ';;'"},
+           {{"--format", "csv", "--no-header", "--case", "1", "--activity", "step", "in", "out"},
+            "with --no-header, --activity needs a column number from 1, not 'step'"},
            {{"--format"}, "option --format needs a value"},
            {{"--strict-repeats=yes"}, "option --strict-repeats takes no value"}}) {
     RunResult result = runPrepTool(c.args, "");

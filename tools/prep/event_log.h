@@ -1,9 +1,8 @@
-// Reader of CSV event logs: a header row naming the columns, then one event
-// per record. The events of a case (rows with the same case id) form one
-// sequence of activities; cases keep the order in which they first appear.
-// With a timestamp column, the events of each case are sorted by time (see
-// timestamp_order.h), events with equal times staying in file order.
-// Without one, the file order is the time order. Items are numbered in
+// Reader of CSV event logs: a header row naming the columns (unless the
+// file has none), then one event per record. The events of a case (rows with the same case id) form
+// one sequence of activities; cases keep the order in which they first appear. With a timestamp
+// column, the events of each case are sorted by time (see timestamp_order.h), events with equal
+// times staying in file order. Without one, the file order is the time order. Items are numbered in
 // order of first appearance in the sorted sequences.
 #pragma once
 
@@ -14,20 +13,29 @@
 
 namespace tavrel::tools {
 
+// The columns by name, or by number from 1 in a file without a header.
 struct EventLogColumns {
   std::string caseColumn;
   std::string activityColumn;
   std::string timeColumn;  // empty: no timestamp column
 };
 
+struct EventLogFormat {
+  EventLogColumns columns;
+  char separator = ',';
+  bool header = true;  // false: the first record is an event, columns go by number
+};
+
 enum class TimeOrder { kFileOrder, kNumeric, kText };
 
-// Reads `text` (the contents of `fileName`) into `set` and tells in
-// `order` how the timestamps were compared. Returns 0, or -1 with
+// Reads `text` (the contents of `fileName`) into `set`, skipping the lines
+// that start with `comment` (when it is not empty) where a record would
+// start, and tells in `order` how the timestamps were compared. Returns 0, or -1 with
 // "<fileName>:<line>: <reason>" in `error`: a malformed record, a record
-// whose field count differs from the header's, a column that is missing or
-// named twice, or an empty case id, activity or timestamp.
-int readEventLog(std::string_view text, const std::string& fileName, const EventLogColumns& columns,
-                 SequenceSet* set, TimeOrder* order, std::string* error);
+// whose field count differs from the first record's, a column that is
+// missing or named twice, or an empty case id, activity or timestamp.
+int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
+                 std::string* error);
 
 }  // namespace tavrel::tools

@@ -1,6 +1,8 @@
 // The command line of tavrel-prep:
-//   tavrel-prep --format spmf|text|pairs|csv [--case COL --activity COL [--time COL]]
-//               [--comment PREFIX] [--strict-repeats] INPUT OUTDIR [NAME]
+//   tavrel-prep --format spmf|text|pairs|csv [--comment PREFIX]
+//               [--case COL --activity COL [--time COL]
+//                [--separator C] [--no-header]]
+//               [--strict-repeats] INPUT OUTDIR [NAME]
 // Options may also be written --option=VALUE; "--" ends the options.
 #pragma once
 
@@ -15,7 +17,7 @@ enum class InputFormat { kSpmf, kText, kPairs, kCsv };
 struct PrepOptions {
   bool help = false;
   InputFormat format = InputFormat::kText;
-  EventLogColumns columns;
+  EventLogFormat log;  // the columns and the layout of a CSV event log
   bool strictRepeats = false;
   std::string comment;  // lines starting with it are skipped; empty: none
   std::string input;
@@ -25,8 +27,10 @@ struct PrepOptions {
 
 // Reads the arguments after the program name. Returns 0, or -1 with the
 // reason in `error`: an unknown option, a missing value, a missing or
-// extra operand, --case/--activity missing for csv or given for another
-// format, or a NAME that cannot be a file name in OUTDIR.
+// extra operand, --case/--activity missing for csv, a CSV option given for
+// another format, a column that is not a number with --no-header, a
+// separator that is not one byte, or a NAME that cannot be a file name in
+// OUTDIR.
 int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error);
 
 // The text --help prints.

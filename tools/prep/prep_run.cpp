@@ -46,11 +46,15 @@ int readSequences(const PrepOptions& options, const std::string& text, SequenceS
       return readPairs(text, options.input, options.comment, set, error);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
-      if (readEventLog(text, options.input, options.columns, set, &order, error) != 0) return -1;
+      if (readEventLog(text, options.input, options.comment, options.log, set, &order, error) !=
+          0) {
+        return -1;
+      }
       if (order != TimeOrder::kFileOrder) {
-        reportMessage(kProgram, "timestamps in column '" + options.columns.timeColumn +
-                                    "' compared as " +
-                                    (order == TimeOrder::kNumeric ? "numbers" : "text"));
+        const std::string& column = options.log.columns.timeColumn;
+        reportMessage(kProgram,
+                      "timestamps in column " + (options.log.header ? inQuotes(column) : column) +
+                          " compared as " + (order == TimeOrder::kNumeric ? "numbers" : "text"));
       }
       return 0;
     }
