@@ -119,6 +119,25 @@ TEST(TimestampOrderTest, DecimalNumbersCompareByValue) {
   }
 }
 
+TEST(TimestampOrderTest, ShapesAndStrptimeFormats) {
+  EXPECT_EQ(timestampShape("2024-03-05T10:07Z"), "9999-99-99T99:99Z");
+  EXPECT_EQ(timestampShape("4/3/2024"), "9/9/9999");
+  EXPECT_TRUE(startsWithYear("9999-99-99"));
+  EXPECT_TRUE(startsWithYear("99999999T999999"));
+  EXPECT_FALSE(startsWithYear("99/99/9999"));
+  EXPECT_FALSE(startsWithYear("999"));
+  long long seconds = 0;
+  EXPECT_TRUE(parseTimestamp("1970-01-02 00:00", "%Y-%m-%d %H:%M", &seconds));
+  EXPECT_EQ(seconds, 86400);
+  EXPECT_TRUE(parseTimestamp("02/01/1970 01:00 +0100", "%d/%m/%Y %H:%M %z", &seconds));
+  EXPECT_EQ(seconds, 86400);
+  EXPECT_TRUE(parseTimestamp("Mar 1970", "%b %Y", &seconds));  // the first day of the month
+  EXPECT_EQ(seconds, 59 * 86400);
+  for (const char* other : {"1970-01-02 00:00:00", "1970-13-02 00:00", "", "1970-01-02"}) {
+    EXPECT_FALSE(parseTimestamp(other, "%Y-%m-%d %H:%M", &seconds)) << other;
+  }
+}
+
 TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   EventLogFormat format{{"id", "step", "t"}};
   struct Case {
@@ -131,8 +150,6 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
                          {"id,step,t\nx,b,10\nx,a,9\ny,z,1\nx,c,2.0\nx,d,2\n",
                           TimeOrder::kNumeric,
                           {{"c", "d", "a", "b"}, {"z"}}},
-                         // one value that is not a number makes the whole column text
-                         {"id,step,t\nx,b,10\nx,a,9\nx,c,T\n", TimeOrder::kText, {{"b", "a", "c"}}},
                          {"id,step,t\nx,b,2024-01-02T08:00\nx,a,2024-01-01T23:59\n",
                           TimeOrder::kText,
                           {{"a", "b"}}}}) {
@@ -156,6 +173,52 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "a"}}));
+}
+
+TEST(EventLogTest, TextTimestampsMustShareAShapeOrBeReadWithAFormat) {
+  struct Case {
+    std::string times;  // of events a, b, c
+    std::string format;
+    std::string error;  // empty: sorted into c, a, b
+  };
+  for (const Case& c : std::vector<Case>{
+           {"2024-03-05 10:00,2024-03-05 10:01,2024-03-04 23:00", "", ""},
+           {"4/3/2024 9:05,5/3/2024 9:05,10/2/2024 9:05", "%d/%m/%Y %H:%M", ""},
+           {"2024-03-05T10:00:00+0100,2024-03-05T09:30:00+0000,2024-03-05T08:59:00+0000",
+            "%Y-%m-%dT%H:%M:%S%z", ""},
+           {"4/3/2024 9:05,10/3/2024 9:05,2024-03-05", "",
+            "log:3: timestamps of different shapes, '4/3/2024 9:05' (line 2) and '10/3/2024 "
+            "9:05', cannot be compared as text; give their format with --time-format (strptime "
+            "style, e.g. '%d/%m/%Y %H:%M')"},
+           {"10,9,T", "",
+            "log:4: timestamps of different shapes, '10' (line 2) and 'T', cannot be compared as "
+            "text; give their format with --time-format (strptime style, e.g. '%d/%m/%Y %H:%M')"},
+           {"04/03/2024,05/03/2024,10/02/2024", "",
+            "log:2: timestamps such as '04/03/2024' do not start with a four-digit year, so their "
+            "text order is not their time order; give their format with --time-format (strptime "
+            "style, e.g. '%d/%m/%Y %H:%M')"},
+           {"04/03/2024,2024-03-05,10/02/2024", "%d/%m/%Y",
+            "log:3: timestamp '2024-03-05' does not match --time-format '%d/%m/%Y'"}}) {
+    std::string text = "id,step,t\n";
+    std::string times = c.times;
+    for (const char* step : {"a", "b", "c"}) {
+      std::size_t comma = times.find(',');
+      text += std::string("x,") + step + ",\"" + times.substr(0, comma) + "\"\n";
+      times.erase(0, comma == std::string::npos ? times.size() : comma + 1);
+    }
+    EventLogFormat format{{"id", "step", "t"}, ',', true, c.format};
+    SequenceSet set;
+    TimeOrder order;
+    std::string error;
+    int status = readEventLog(text, "log", "", format, &set, &order, &error);
+    EXPECT_EQ(status, c.error.empty() ? 0 : -1) << c.times;
+    EXPECT_EQ(error, c.error);
+    if (status != 0) continue;
+    EXPECT_EQ(order, c.format.empty() ? TimeOrder::kText : TimeOrder::kFormatted);
+    Database database;
+    buildDatabase(set, &database);
+    EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"c", "a", "b"}}));
+  }
 }
 
 TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {

@@ -36,6 +36,11 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             {"--format", "csv", "--separator", ";", "--no-header", "--case", "1", "--activity", "3",
              "--time", "2", "--comment", "#"},
             {}},
+           {"time-format",
+            "tickets.csv",
+            {"--format", "csv", "--case", "ticket", "--activity", "status", "--time", "changed",
+             "--time-format", "%d/%m/%Y %H:%M"},
+            {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -79,10 +84,6 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
            {"1 -1 2 -1 -2\n1 -1 2 -1\n",
             {"--format", "spmf"},
             "tavrel-prep: in:2: the sequence does not end with -2\n"},
-           {"PK\x03\x04\x14\x00\x08\x00",
-            {"--format", "text"},
-            "tavrel-prep: in is a zip archive; unzip it first (unzip in) and give tavrel-prep "
-            "the file inside\n"},
            {std::string("\x7F"
                         "ELF\x02\x01\x01\x00",
                         8),
@@ -102,6 +103,27 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"in"});
+  }
+}
+
+TEST(PrepProgramTest, RefusedInputMatchesItsGoldenMessage) {
+  for (const PrepCase& c : std::vector<PrepCase>{
+           {"", "visits.zip", {"--format", "text"}, {}},
+           {"", "latin1.txt", {"--format", "text"}, {}},
+           {"",
+            "mixed-times.csv",
+            {"--format", "csv", "--case", "ticket", "--activity", "status", "--time", "changed"},
+            {}}}) {
+    SCOPED_TRACE(c.input);
+    ScratchDir dir;
+    dir.write(c.input, readData("prep/refused/" + c.input));
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {c.input, "out"});
+    RunResult result = runPrepTool(args, dir.path());
+    EXPECT_EQ(result.status, 1);
+    std::string stem = c.input.substr(0, c.input.find('.'));
+    EXPECT_EQ(result.err, readData("prep/refused/" + stem + ".stderr"));
+    EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{c.input});
   }
 }
 
@@ -166,7 +188,7 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
            {{"--format", "csv", "--case", "id", "in", "out"},
             "--format csv needs --case and --activity"},
            {{"--format", "text", "--time", "t", "in", "out"},
-            "--case, --activity and --time apply to --format csv only"},
+            "--case, --activity, --time and --time-format apply to --format csv only"},
            {{"--format", "text", "in"}, "INPUT and OUTDIR are required"},
            {{"--format", "text", "in", "out", "name", "more"}, "too many operands"},
            {{"--format", "text", "--verbose", "in", "out"}, "unknown option --verbose"},

@@ -8,7 +8,6 @@
 #include "common/integer_text.h"
 #include "common/report.h"
 #include "prep/csv_records.h"
-#include "prep/timestamp_order.h"
 
 namespace tavrel::tools {
 
@@ -80,16 +79,16 @@ int resolveColumns(const EventLogFormat& format, const std::vector<std::string>&
 }
 
 // Puts the events of one case in time order, keeping file order for ties.
-void sortCase(Sequence* sequence, const std::vector<std::string>& times, bool numeric) {
-  std::vector<std::size_t> order(times.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return numeric ? compareDecimalNumbers(times[a], times[b]) < 0 : times[a] < times[b];
+void sortCase(Sequence* sequence, const std::vector<TimeKey>& times, TimeOrder order) {
+  std::vector<std::size_t> positions(times.size());
+  std::iota(positions.begin(), positions.end(), std::size_t{0});
+  std::stable_sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
+    return timeBefore(times[a], times[b], order);
   });
   Sequence sorted;
   sorted.line = sequence->line;
   sorted.caseName = std::move(sequence->caseName);
-  for (std::size_t k : order) {
+  for (std::size_t k : positions) {
     sorted.keys.push_back(sequence->keys[k]);
     sorted.lines.push_back(sequence->lines[k]);
   }
@@ -125,8 +124,9 @@ int readEventLog(std::string_view text, const std::string& fileName, std::string
   std::size_t fieldCount = first.size();
 
   std::unordered_map<std::string, std::size_t> caseOf;
-  std::vector<std::vector<std::string>> times;  // by case, parallel to the sequence's keys
-  bool allNumeric = true;
+  std::vector<std::vector<TimeKey>> times;  // by case, parallel to the sequence's keys
+  TimestampColumn timestamps;
+  timestamps.format = format.timeFormat;
   // Adds the event of one record; -1 with a reason for a malformed one.
   auto addEvent = [&](std::vector<std::string>& fields) {
     if (fields.size() != fieldCount) {
@@ -153,8 +153,11 @@ int readEventLog(std::string_view text, const std::string& fileName, std::string
     sequence.keys.push_back(internLabel(set, fields[at.activityIndex]));
     sequence.lines.push_back(line);
     if (at.timed) {
-      allNumeric = allNumeric && isDecimalNumber(fields[at.timeIndex]);
-      times[entry->second].push_back(std::move(fields[at.timeIndex]));
+      TimeKey key;
+      if (addTimestamp(&timestamps, std::move(fields[at.timeIndex]), line, &key, &reason) != 0) {
+        return -1;
+      }
+      times[entry->second].push_back(std::move(key));
     }
     return 0;
   };
@@ -166,11 +169,11 @@ int readEventLog(std::string_view text, const std::string& fileName, std::string
   }
   if (status < 0) return fail(line, reason);
 
-  *order = !at.timed ? TimeOrder::kFileOrder : allNumeric ? TimeOrder::kNumeric : TimeOrder::kText;
-  if (at.timed) {
-    for (std::size_t k = 0; k < set->sequences.size(); ++k) {
-      sortCase(&set->sequences[k], times[k], allNumeric);
-    }
+  *order = TimeOrder::kFileOrder;
+  if (!at.timed || set->sequences.empty()) return 0;
+  if (decideTimeOrder(timestamps, order, &line, &reason) != 0) return fail(line, reason);
+  for (std::size_t k = 0; k < set->sequences.size(); ++k) {
+    sortCase(&set->sequences[k], times[k], *order);
   }
   return 0;
 }

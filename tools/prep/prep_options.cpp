@@ -13,7 +13,8 @@ namespace tavrel::tools {
 namespace {
 
 constexpr std::string_view kFlags = "--help --strict-repeats --no-header";
-constexpr std::string_view kValued = "--format --case --activity --time --comment --separator";
+constexpr std::string_view kValued =
+    "--format --case --activity --time --time-format --comment --separator";
 
 int checkName(const std::string& name, std::string* error) {
   if (name.empty() || name == "." || name == ".." ||
@@ -77,6 +78,8 @@ int applyValue(std::string_view key, const std::string& value, PrepOptions* opti
     columns.caseColumn = value;
   } else if (key == "--activity") {
     columns.activityColumn = value;
+  } else if (key == "--time-format") {
+    options->log.timeFormat = value;
   } else {
     columns.timeColumn = value;
   }
@@ -88,8 +91,8 @@ int checkEventLogOptions(const PrepOptions& options, bool separatorGiven, std::s
   const EventLogColumns& columns = options.log.columns;
   if (options.format != InputFormat::kCsv) {
     if (!columns.caseColumn.empty() || !columns.activityColumn.empty() ||
-        !columns.timeColumn.empty()) {
-      *error = "--case, --activity and --time apply to --format csv only";
+        !columns.timeColumn.empty() || !options.log.timeFormat.empty()) {
+      *error = "--case, --activity, --time and --time-format apply to --format csv only";
     } else if (separatorGiven || !options.log.header) {
       *error = "--separator and --no-header apply to --format csv only";
     }
@@ -97,6 +100,10 @@ int checkEventLogOptions(const PrepOptions& options, bool separatorGiven, std::s
   }
   if (columns.caseColumn.empty() || columns.activityColumn.empty()) {
     *error = "--format csv needs --case and --activity";
+    return -1;
+  }
+  if (!options.log.timeFormat.empty() && columns.timeColumn.empty()) {
+    *error = "--time-format needs --time";
     return -1;
   }
   if (options.log.header) return 0;
@@ -135,7 +142,9 @@ const char* prepUsage() {
          "  --case COL          the column holding the case id (csv)\n"
          "  --activity COL      the column holding the activity (csv)\n"
          "  --time COL          the column holding the timestamp (csv, optional):\n"
-         "                      numbers compare as numbers, anything else as text\n"
+         "                      numbers compare as numbers, ISO 8601 text as text\n"
+         "  --time-format F     read the timestamps with the strptime format F,\n"
+         "                      e.g. '%d/%m/%Y %H:%M' (csv)\n"
          "  --separator C       the field separator (csv): one character, or 'tab';\n"
          "                      default ','\n"
          "  --no-header         the csv file has no header row; COL is a column\n"

@@ -1,6 +1,6 @@
 // The command line of tavrel-prep:
 //   tavrel-prep --format spmf|text|pairs|csv [--comment PREFIX]
-//               [--case COL --activity COL [--time COL]
+//               [--case COL --activity COL [--time COL [--time-format F]]
 //                [--separator C] [--no-header]]
 //               [--strict-repeats] INPUT OUTDIR [NAME]
 // Options may also be written --option=VALUE; "--" ends the options.

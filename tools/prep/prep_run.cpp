@@ -33,6 +33,17 @@ int printHelp() {
   return 0;
 }
 
+// Says how the timestamps of an event log were put in order.
+void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
+  const std::string& column = log.columns.timeColumn;
+  std::string how = order == TimeOrder::kNumeric ? "compared as numbers"
+                    : order == TimeOrder::kText
+                        ? "compared as text"
+                        : "read with --time-format " + inQuotes(log.timeFormat);
+  reportMessage(kProgram,
+                "timestamps in column " + (log.header ? inQuotes(column) : column) + " " + how);
+}
+
 // Reads the input in its format into `set`; -1 with a message in `error`.
 int readSequences(const PrepOptions& options, const std::string& text, SequenceSet* set,
                   std::string* error) {
@@ -50,12 +61,7 @@ int readSequences(const PrepOptions& options, const std::string& text, SequenceS
           0) {
         return -1;
       }
-      if (order != TimeOrder::kFileOrder) {
-        const std::string& column = options.log.columns.timeColumn;
-        reportMessage(kProgram,
-                      "timestamps in column " + (options.log.header ? inQuotes(column) : column) +
-                          " compared as " + (order == TimeOrder::kNumeric ? "numbers" : "text"));
-      }
+      if (order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
       return 0;
     }
   }
