@@ -320,15 +320,16 @@ TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
   }
 }
 
-TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) {
+TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppearance) {
   SequenceSet set;
   readTextSequences("b a,b\n\n c ,, a\tb a\r\n;; d e\n,", ";;", &set);
   EXPECT_EQ(set.emptyDropped, 2);
   SequenceSet strictCopy = set;
+  SequenceSet numberedCopy = set;
   RepeatCount count;
   std::string error;
-  ASSERT_EQ(removeRepeats(&set, false, "in.txt", &count, &error), 0);
-  EXPECT_EQ(count.dropped, 2);
+  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count, &error), 0);
+  EXPECT_EQ(count.occurrences, 2);
   EXPECT_EQ(count.sequences, 2);
   Database database;
   buildDatabase(set, &database);
@@ -337,8 +338,37 @@ TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) 
   EXPECT_EQ(database.longest, 3u);
 
   RepeatCount strictCount;
-  EXPECT_EQ(removeRepeats(&strictCopy, true, "in.txt", &strictCount, &error), -1);
+  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount, &error), -1);
   EXPECT_EQ(error, "in.txt:1: item 'b' occurs again in the same sequence");
+
+  RepeatCount numberedCount;
+  ASSERT_EQ(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount, &error),
+            0);
+  EXPECT_EQ(numberedCount.occurrences, 2);
+  EXPECT_EQ(numberedCount.sequences, 2);
+  buildDatabase(numberedCopy, &database);
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"b", "a", "b#2", "c", "a#2"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{0, 1, 2}, {3, 1, 0, 4}}));
+
+  // A name that the input already uses is not given to a repeat.
+  SequenceSet clash;
+  readTextSequences("a#2 x\nx a a\n", "", &clash);
+  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count, &error), -1);
+  EXPECT_EQ(error,
+            "in.txt:2: the input holds an item 'a#2', the name that --repeats number gives to "
+            "occurrence 2 of 'a' in a sequence");
+}
+
+TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
+  SequenceSet set;
+  std::string error;
+  ASSERT_EQ(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set, &error), 0);
+  RepeatCount count;
+  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kNumber, "in", &count, &error), 0);
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"3", "5", "3#2", "5#2", "3#3"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{1, 0, 3}, {0, 2, 4}}));
 }
 
 TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {

@@ -41,6 +41,7 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             {"--format", "csv", "--case", "ticket", "--activity", "status", "--time", "changed",
              "--time-format", "%d/%m/%Y %H:%M"},
             {}},
+           {"repeats", "reviews.txt", {"--format", "text", "--repeats", "number"}, {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -201,6 +202,10 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
             "not ';;'"},
            {{"--format", "csv", "--no-header", "--case", "1", "--activity", "step", "in", "out"},
             "with --no-header, --activity needs a column number from 1, not 'step'"},
+           {{"--format", "text", "--repeats", "keep", "in", "out"},
+            "option --repeats takes drop, refuse or number, not 'keep'"},
+           {{"--format", "text", "--strict-repeats", "--repeats", "number", "in", "out"},
+            "--strict-repeats is --repeats refuse; give one of them"},
            {{"--format"}, "option --format needs a value"},
            {{"--strict-repeats=yes"}, "option --strict-repeats takes no value"}}) {
     RunResult result = runPrepTool(c.args, "");

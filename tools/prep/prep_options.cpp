@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::string_view kFlags = "--help --strict-repeats --no-header";
 constexpr std::string_view kValued =
-    "--format --case --activity --time --time-format --comment --separator";
+    "--format --case --activity --time --time-format --comment --separator --repeats";
 
 int checkName(const std::string& name, std::string* error) {
   if (name.empty() || name == "." || name == ".." ||
@@ -49,6 +49,20 @@ int readFormat(const std::string& value, InputFormat* format, std::string* error
   return 0;
 }
 
+int readRepeatMode(const std::string& value, RepeatMode* mode, std::string* error) {
+  if (value == "drop") {
+    *mode = RepeatMode::kDrop;
+  } else if (value == "refuse") {
+    *mode = RepeatMode::kRefuse;
+  } else if (value == "number") {
+    *mode = RepeatMode::kNumber;
+  } else {
+    *error = "option --repeats takes drop, refuse or number, not " + inQuotes(value);
+    return -1;
+  }
+  return 0;
+}
+
 // Reads a separator: one byte, or "tab" (or "\t") for a tab.
 int readSeparator(const std::string& value, char* separator, std::string* error) {
   if (value == "tab" || value == "\\t") {
@@ -72,6 +86,7 @@ int applyValue(std::string_view key, const std::string& value, PrepOptions* opti
   EventLogColumns& columns = options->log.columns;
   if (key == "--format") return readFormat(value, &options->format, error);
   if (key == "--separator") return readSeparator(value, &options->log.separator, error);
+  if (key == "--repeats") return readRepeatMode(value, &options->repeats, error);
   if (key == "--comment") {
     options->comment = value;
   } else if (key == "--case") {
@@ -149,8 +164,11 @@ const char* prepUsage() {
          "                      default ','\n"
          "  --no-header         the csv file has no header row; COL is a column\n"
          "                      number from 1\n"
-         "  --strict-repeats    an item that occurs twice in a sequence is an error\n"
-         "                      (by default later occurrences are dropped)\n"
+         "  --repeats MODE      what becomes of an item's later occurrences in a\n"
+         "                      sequence: drop (default) leaves them out, refuse\n"
+         "                      stops with an error, number makes the second 'a'\n"
+         "                      the item 'a#2', the third 'a#3' and so on\n"
+         "  --strict-repeats    the same as --repeats refuse\n"
          "  --help              print this text\n";
 }
 
@@ -158,6 +176,8 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
   std::vector<std::string> operands;
   bool formatGiven = false;
   bool separatorGiven = false;
+  bool strictRepeats = false;
+  bool repeatsGiven = false;
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int status;
@@ -168,7 +188,7 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     } else if (key == "--help") {
       options->help = true;
     } else if (key == "--strict-repeats") {
-      options->strictRepeats = true;
+      strictRepeats = true;
     } else if (key == "--no-header") {
       options->log.header = false;
     } else if (argument.value.empty()) {
@@ -179,9 +199,17 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     }
     formatGiven = formatGiven || key == "--format";
     separatorGiven = separatorGiven || key == "--separator";
+    repeatsGiven = repeatsGiven || key == "--repeats";
   }
   if (status < 0) return -1;
   if (options->help) return 0;
+  if (strictRepeats) {
+    if (repeatsGiven && options->repeats != RepeatMode::kRefuse) {
+      *error = "--strict-repeats is --repeats refuse; give one of them";
+      return -1;
+    }
+    options->repeats = RepeatMode::kRefuse;
+  }
   if (!formatGiven) {
     *error = "--format is required";
     return -1;

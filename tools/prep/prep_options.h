@@ -2,12 +2,14 @@
 //   tavrel-prep --format spmf|text|pairs|csv [--comment PREFIX]
 //               [--case COL --activity COL [--time COL [--time-format F]]
 //                [--separator C] [--no-header]]
-//               [--strict-repeats] INPUT OUTDIR [NAME]
+//               [--repeats drop|refuse|number | --strict-repeats]
+//               INPUT OUTDIR [NAME]
 // Options may also be written --option=VALUE; "--" ends the options.
 #pragma once
 
 #include <string>
 
+#include "prep/database.h"
 #include "prep/event_log.h"
 
 namespace tavrel::tools {
@@ -18,7 +20,7 @@ struct PrepOptions {
   bool help = false;
   InputFormat format = InputFormat::kText;
   EventLogFormat log;  // the columns and the layout of a CSV event log
-  bool strictRepeats = false;
+  RepeatMode repeats = RepeatMode::kDrop;
   std::string comment;  // lines starting with it are skipped; empty: none
   std::string input;
   std::string outDir;

@@ -33,6 +33,20 @@ int printHelp() {
   return 0;
 }
 
+// "1 thing" or "2 things".
+std::string counted(long count, const std::string& thing) {
+  return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+// Says how many repeated items were dropped or numbered.
+void reportRepeats(const RepeatCount& repeats, RepeatMode mode) {
+  std::string what = counted(repeats.occurrences, "repeated item") + " in " +
+                     counted(repeats.sequences, "sequence");
+  reportMessage(kProgram, mode == RepeatMode::kNumber
+                              ? "numbered " + what + " (a later 'a' becomes 'a#2', 'a#3', ...)"
+                              : "dropped " + what + " (the first occurrence is kept)");
+}
+
 // Says how the timestamps of an event log were put in order.
 void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
   const std::string& column = log.columns.timeColumn;
@@ -77,7 +91,7 @@ int prepare(const PrepOptions& options) {
       unpackInput(&text, options.input, &error) != 0 ||
       checkText(text, options.input, &error) != 0 ||
       readSequences(options, text, &set, &error) != 0 ||
-      removeRepeats(&set, options.strictRepeats, options.input, &repeats, &error) != 0) {
+      resolveRepeats(&set, options.repeats, options.input, &repeats, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
@@ -85,13 +99,7 @@ int prepare(const PrepOptions& options) {
     reportMessage(kProgram, "dropped " + std::to_string(set.emptyDropped) + " empty sequence" +
                                 (set.emptyDropped == 1 ? "" : "s"));
   }
-  if (repeats.dropped > 0) {
-    reportMessage(kProgram, "dropped " + std::to_string(repeats.dropped) + " repeated item" +
-                                (repeats.dropped == 1 ? "" : "s") + " in " +
-                                std::to_string(repeats.sequences) + " sequence" +
-                                (repeats.sequences == 1 ? "" : "s") +
-                                " (the first occurrence is kept)");
-  }
+  if (repeats.occurrences > 0) reportRepeats(repeats, options.repeats);
   if (set.sequences.empty()) {
     reportMessage(kProgram, options.input + ": no sequence with items; nothing written");
     return 1;
