@@ -395,7 +395,24 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   ASSERT_EQ(parseItemTable("3\tC:\\path\\\n", "t", &table, &error), 0);
   EXPECT_EQ(*findLabel(table, 3), "C:\\path\\");
 
+  EXPECT_FALSE(table.fingerprint.has_value());  // an older table has none
+
+  // The fingerprint line is read back; other lines starting with '#' are comments.
+  DatabaseFingerprint fingerprint{40, 0xd5e5553e};
+  ASSERT_EQ(fingerprintLine(fingerprint), "# database fingerprint: strings=40 crc32=d5e5553e");
+  ASSERT_EQ(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table, &error),
+            0)
+      << error;
+  ASSERT_TRUE(table.fingerprint.has_value());
+  EXPECT_EQ(table.fingerprint->strings, 40);
+  EXPECT_EQ(table.fingerprint->crc32, 0xd5e5553eu);
+  EXPECT_EQ(table.labels.size(), 1u);
+
   for (const auto& [bad, message] : std::vector<std::pair<std::string, std::string>>{
+           {"# database fingerprint: strings=40 crc32=D5E5553E\n",
+            "t:1: expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\""},
+           {"# database fingerprint: strings=-4 crc32=d5e5553e\n",
+            "t:1: expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\""},
            {"0\ta\n1 b\n", "t:2: expected an item number, a tab and a label"},
            {"0\ta\n-1\tb\n", "t:2: '-1' is not an item number"},
            {"x\ta\n", "t:1: 'x' is not an item number"},

@@ -143,6 +143,17 @@ TEST(PrepProgramTest, AFailedRunLeavesEarlierOutputAlone) {
   }
 }
 
+TEST(PrepProgramTest, OneOfAThingIsCountedInTheSingular) {
+  ScratchDir dir;
+  dir.write("one.txt", "a\n\n");
+  RunResult result = runPrepTool({"--format", "text", "one.txt", "out"}, dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err,
+            "tavrel-prep: dropped 1 empty sequence\n"
+            "tavrel-prep: wrote 1 string over 1 item (longest 1) to one.db, one.spec and "
+            "one.items.tsv in out\n");
+}
+
 TEST(PrepProgramTest, UnwritableOutputAndMissingInputAreErrors) {
   ScratchDir dir;
   dir.write("seq.txt", "a b\n");

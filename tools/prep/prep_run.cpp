@@ -96,8 +96,7 @@ int prepare(const PrepOptions& options) {
     return 1;
   }
   if (set.emptyDropped > 0) {
-    reportMessage(kProgram, "dropped " + std::to_string(set.emptyDropped) + " empty sequence" +
-                                (set.emptyDropped == 1 ? "" : "s"));
+    reportMessage(kProgram, "dropped " + counted(set.emptyDropped, "empty sequence"));
   }
   if (repeats.occurrences > 0) reportRepeats(repeats, options.repeats);
   if (set.sequences.empty()) {
@@ -110,11 +109,12 @@ int prepare(const PrepOptions& options) {
     reportMessage(kProgram, error);
     return 1;
   }
-  reportMessage(kProgram, "wrote " + std::to_string(database.strings.size()) + " strings over " +
-                              std::to_string(database.labels.size()) + " items (longest " +
-                              std::to_string(database.longest) + ") to " + options.name + ".db, " +
-                              options.name + ".spec and " + options.name + ".items.tsv in " +
-                              options.outDir);
+  reportMessage(kProgram, "wrote " + counted(static_cast<long>(database.strings.size()), "string") +
+                              " over " +
+                              counted(static_cast<long>(database.labels.size()), "item") +
+                              " (longest " + std::to_string(database.longest) + ") to " +
+                              options.name + ".db, " + options.name + ".spec and " + options.name +
+                              ".items.tsv in " + options.outDir);
   return 0;
 }
 
