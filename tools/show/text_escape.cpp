@@ -94,4 +94,27 @@ std::string dotString(std::string_view text) {
   return result;
 }
 
+std::string htmlText(std::string_view text) {
+  std::string result;
+  for (char c : validUtf8(text)) {
+    switch (c) {
+      case '&':
+        result += "&amp;";
+        break;
+      case '<':
+        result += "&lt;";
+        break;
+      case '>':
+        result += "&gt;";
+        break;
+      case '"':
+        result += "&quot;";
+        break;
+      default:
+        result.push_back(c);
+    }
+  }
+  return result;
+}
+
 }  // namespace tavrel::tools
