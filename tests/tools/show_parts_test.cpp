@@ -293,7 +293,33 @@ TEST(SummaryTest, ManySupportsAreGroupedIntoRoundRangesWithTheirShare) {
   long total = 0;
   for (const ValueRange& range : ranges) total += range.count;
   EXPECT_EQ(total, static_cast<long>(many.size()));
-  // Gaps leave no empty range behind.
+  // Values over several orders of magnitude: ranges from 1, 2 and 5 times
+  // each power of ten.
+  ranges = groupIntoRanges({{990, 9},
+                            {991, 1},
+                            {992, 1},
+                            {993, 1},
+                            {994, 1},
+                            {995, 1},
+                            {996, 1},
+                            {997, 1},
+                            {998, 1},
+                            {999, 1},
+                            {1000, 1},
+                            {1500, 1},
+                            {2600, 1},
+                            {45000, 1},
+                            {52000, 1},
+                            {900000, 1}});
+  std::vector<std::vector<long>> found;
+  for (const ValueRange& range : ranges) found.push_back({range.low, range.high, range.count});
+  EXPECT_EQ(found, (std::vector<std::vector<long>>{{990, 999, 18},
+                                                   {1000, 1999, 2},
+                                                   {2000, 4999, 1},
+                                                   {20000, 49999, 1},
+                                                   {50000, 99999, 1},
+                                                   {500000, 900000, 1}}));
+  // Gaps leave no empty range behind: nothing lies in 20-49.
   ranges = groupIntoRanges({{1, 1},
                             {2, 1},
                             {3, 1},
@@ -310,8 +336,11 @@ TEST(SummaryTest, ManySupportsAreGroupedIntoRoundRangesWithTheirShare) {
                             {14, 1},
                             {15, 1},
                             {90, 4}});
-  ASSERT_EQ(ranges.size(), 3u);
-  EXPECT_EQ(ranges.back().low, 90);
+  ASSERT_EQ(ranges.size(), 5u);
+  EXPECT_EQ(ranges[3].low, 10);
+  EXPECT_EQ(ranges[3].high, 19);
+  EXPECT_EQ(ranges.back().low, 50);
+  EXPECT_EQ(ranges.back().high, 90);
   EXPECT_EQ(ranges.back().count, 4);
 
   EXPECT_EQ(shareText(21, 40), "52.5%");

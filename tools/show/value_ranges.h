@@ -1,8 +1,12 @@
 // Grouping a distribution into a few ranges for the summary: when the
 // values are many (a summary of a large output may see a thousand
-// supports), one line per value is no summary. Ranges are of a round width
-// (1, 2 or 5 times a power of ten) and aligned to it, clipped to the
-// values seen; ranges without a value are left out.
+// supports), one line per value is no summary. Values within one order of
+// magnitude go into ranges of a round width (1, 2 or 5 times a power of
+// ten) aligned to it; values that span more, as supports do with most
+// patterns near the minimum, go into ranges that grow with the values,
+// starting at 1, 2 and 5 times each power of ten (or at the powers of ten
+// alone when that still gives too many). Ranges are clipped to the values
+// seen, and ranges without a value are left out.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +24,9 @@ struct ValueRange {
   long count = 0;
 };
 
-// The counts by value of `counts` (values of 0 or more) in ascending
+// The counts by value of `counts` (values of 1 or more) in ascending
 // ranges: one per value when there are at most kMaxRanges values, and
-// otherwise the ranges of the smallest round width that gives at most
-// kMaxRanges of them.
+// otherwise at most kMaxRanges ranges as described above.
 std::vector<ValueRange> groupIntoRanges(const std::map<int, long>& counts);
 
 }  // namespace tavrel::tools
