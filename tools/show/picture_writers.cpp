@@ -13,8 +13,9 @@ namespace {
 
 constexpr const char* kProgram = "tavrel-show";
 
-const char* extensionOf(PictureFormat format) {
-  return format == PictureFormat::kDot ? ".dot" : format == PictureFormat::kSvg ? ".svg" : ".png";
+// The format's name, which Graphviz renders by and file names end in.
+const char* formatName(PictureFormat format) {
+  return format == PictureFormat::kDot ? "dot" : format == PictureFormat::kSvg ? "svg" : "png";
 }
 
 class PictureWriter : public PatternWriter {
@@ -30,7 +31,7 @@ class PictureWriter : public PatternWriter {
     noteDrawing(context_, pattern, ++drawn_, cycle);
     if (renderer_ != nullptr) {
       std::string dot = std::move(picture);
-      if (renderer_->render(dot, extensionOf(format_) + 1, &picture, error) != 0) return -1;
+      if (renderer_->render(dot, formatName(format_), &picture, error) != 0) return -1;
     }
     if (context_.outputDir.empty()) {
       sinkPut(context_.out, picture);
@@ -38,7 +39,7 @@ class PictureWriter : public PatternWriter {
     }
     if (drawn_ == 1 && createFolder(error) != 0) return -1;
     std::string path = (std::filesystem::path(context_.outputDir) /
-                        ("pattern_" + std::to_string(pattern.number) + extensionOf(format_)))
+                        ("pattern_" + std::to_string(pattern.number) + "." + formatName(format_)))
                            .string();
     return writeWholeFile(path, picture, error);
   }

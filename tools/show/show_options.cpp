@@ -11,6 +11,10 @@ namespace tavrel::tools {
 
 namespace {
 
+constexpr std::string_view kFlags = "--help --all-edges --strict";
+constexpr std::string_view kValued =
+    "--format --items --output-dir --pattern --min-support --min-edges --max-edges --top";
+
 int readCount(std::string_view key, std::string_view text, int* value, std::string* error) {
   if (!parseWholeInt(text, value) || *value < 0) {
     *error =
@@ -49,6 +53,25 @@ int readFormat(std::string_view text, ShowFormat* format, std::string* error) {
   }
   *error = "unknown format " + inQuotes(text) + " (use summary, dot, jsonl, csv, svg, png or html)";
   return -1;
+}
+
+// Takes in the value of one of the options in kValued.
+int applyValue(std::string_view key, std::string_view value, ShowOptions* options,
+               std::string* error) {
+  Selection& selection = options->selection;
+  if (key == "--format") return readFormat(value, &options->format, error);
+  if (key == "--pattern") return readNumbers(key, value, &selection.numbers, error);
+  if (key == "--min-support") return readCount(key, value, &selection.minSupport, error);
+  if (key == "--min-edges") return readCount(key, value, &selection.minEdges, error);
+  if (key == "--max-edges") return readCount(key, value, &selection.maxEdges, error);
+  if (key == "--top") return readCount(key, value, &selection.top, error);
+  if (value.empty()) {
+    *error = "option " + std::string(key) + " needs a " + (key == "--items" ? "file" : "folder") +
+             " name";
+    return -1;
+  }
+  (key == "--items" ? options->itemsPath : options->outputDir) = std::string(value);
+  return 0;
 }
 
 // Checks the options that only some formats take.
@@ -104,52 +127,25 @@ const char* showUsage() {
 
 int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
   std::vector<std::string> operands;
-  Selection& selection = options->selection;
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int scanned;
-  while ((scanned = nextArgument(&scanner, "--help --all-edges --strict",
-                                 "--format --items --output-dir --pattern --min-support "
-                                 "--min-edges --max-edges --top",
-                                 &argument, error)) > 0) {
-    std::string_view key = argument.key;
-    std::string_view value = argument.value;
+  while ((scanned = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
     if (argument.isOperand) {
-      operands.emplace_back(value);
-      continue;
+      operands.emplace_back(argument.value);
+    } else if (argument.key == "--help") {
+      options->help = true;
+    } else if (argument.key == "--strict") {
+      options->strict = true;
+    } else if (argument.key == "--all-edges") {
+      options->allEdges = true;
+    } else if (applyValue(argument.key, argument.value, options, error) != 0) {
+      return -1;
     }
-    if (key == "--help" || key == "--all-edges" || key == "--strict") {
-      (key == "--help"     ? options->help
-       : key == "--strict" ? options->strict
-                           : options->allEdges) = true;
-      continue;
-    }
-    int status = 0;
-    if (key == "--format") {
-      status = readFormat(value, &options->format, error);
-    } else if (key == "--items" || key == "--output-dir") {
-      (key == "--items" ? options->itemsPath : options->outputDir) = std::string(value);
-      if (value.empty()) {
-        *error = "option " + std::string(key) + " needs a " +
-                 (key == "--items" ? "file" : "folder") + " name";
-      }
-      status = value.empty() ? -1 : 0;
-    } else if (key == "--pattern") {
-      status = readNumbers(key, value, &selection.numbers, error);
-    } else if (key == "--min-support") {
-      status = readCount(key, value, &selection.minSupport, error);
-    } else if (key == "--min-edges") {
-      status = readCount(key, value, &selection.minEdges, error);
-    } else if (key == "--max-edges") {
-      status = readCount(key, value, &selection.maxEdges, error);
-    } else {
-      status = readCount(key, value, &selection.top, error);
-    }
-    if (status != 0) return -1;
   }
   if (scanned < 0) return -1;
   if (options->help) return 0;
-  prepareSelection(&selection);
+  prepareSelection(&options->selection);
   if (checkFormatOptions(*options, error) != 0) return -1;
   if (operands.size() > 1) {
     *error = "too many operands (one miner output at most)";
