@@ -78,8 +78,10 @@ std::string edgesText(const Pattern& pattern, const ItemTable* table) {
 }
 
 // Rewrites the size attribute `name` of an <svg> start tag from points,
-// as Graphviz writes it ("325pt"), to CSS pixels ("433"), the unit HTML
-// documents its width and height attributes in.
+// as Graphviz writes it ("325pt"), to as many CSS pixels ("325"), the unit
+// HTML gives its width and height attributes. A picture is so drawn at
+// three quarters of the size a browser gives the SVG file, which lets wide
+// patterns fit the page more often; the text stays readable.
 void pointsToPixels(std::string* tag, const std::string& name) {
   std::string start = " " + name + "=\"";
   std::size_t at = tag->find(start);
@@ -88,7 +90,7 @@ void pointsToPixels(std::string* tag, const std::string& name) {
   std::size_t end = tag->find("pt\"", value);
   if (end == std::string::npos) return;
   double points = std::strtod(tag->c_str() + value, nullptr);
-  tag->replace(value, end + 2 - value, std::to_string(std::lround(points * 4 / 3)));
+  tag->replace(value, end + 2 - value, std::to_string(std::lround(points)));
 }
 
 // A prefix per pattern for every id of its picture.
