@@ -14,6 +14,7 @@
 #include "prep/csv_records.h"
 #include "prep/database.h"
 #include "prep/event_log.h"
+#include "prep/pairs_reader.h"
 #include "prep/spmf_reader.h"
 #include "prep/text_reader.h"
 #include "prep/timestamp_order.h"
@@ -118,8 +119,27 @@ TEST(TimestampOrderTest, DecimalNumbersCompareByValue) {
   }
 }
 
+TEST(TimestampOrderTest, ShapesAndStrptimeFormats) {
+  EXPECT_EQ(timestampShape("2024-03-05T10:07Z"), "9999-99-99T99:99Z");
+  EXPECT_EQ(timestampShape("4/3/2024"), "9/9/9999");
+  EXPECT_TRUE(startsWithYear("9999-99-99"));
+  EXPECT_TRUE(startsWithYear("99999999T999999"));
+  EXPECT_FALSE(startsWithYear("99/99/9999"));
+  EXPECT_FALSE(startsWithYear("999"));
+  long long seconds = 0;
+  EXPECT_TRUE(parseTimestamp("1970-01-02 00:00", "%Y-%m-%d %H:%M", &seconds));
+  EXPECT_EQ(seconds, 86400);
+  EXPECT_TRUE(parseTimestamp("02/01/1970 01:00 +0100", "%d/%m/%Y %H:%M %z", &seconds));
+  EXPECT_EQ(seconds, 86400);
+  EXPECT_TRUE(parseTimestamp("Mar 1970", "%b %Y", &seconds));  // the first day of the month
+  EXPECT_EQ(seconds, 59 * 86400);
+  for (const char* other : {"1970-01-02 00:00:00", "1970-13-02 00:00", "", "1970-01-02"}) {
+    EXPECT_FALSE(parseTimestamp(other, "%Y-%m-%d %H:%M", &seconds)) << other;
+  }
+}
+
 TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
-  EventLogColumns columns{"id", "step", "t"};
+  EventLogFormat format{{"id", "step", "t"}};
   struct Case {
     std::string text;
     TimeOrder order;
@@ -130,15 +150,13 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
                          {"id,step,t\nx,b,10\nx,a,9\ny,z,1\nx,c,2.0\nx,d,2\n",
                           TimeOrder::kNumeric,
                           {{"c", "d", "a", "b"}, {"z"}}},
-                         // one value that is not a number makes the whole column text
-                         {"id,step,t\nx,b,10\nx,a,9\nx,c,T\n", TimeOrder::kText, {{"b", "a", "c"}}},
                          {"id,step,t\nx,b,2024-01-02T08:00\nx,a,2024-01-01T23:59\n",
                           TimeOrder::kText,
                           {{"a", "b"}}}}) {
     SequenceSet set;
     TimeOrder order = TimeOrder::kFileOrder;
     std::string error;
-    ASSERT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), 0) << error;
+    ASSERT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), 0) << error;
     EXPECT_EQ(order, c.order) << c.text;
     Database database;
     buildDatabase(set, &database);
@@ -148,16 +166,85 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   SequenceSet set;
   TimeOrder order = TimeOrder::kNumeric;
   std::string error;
-  ASSERT_EQ(
-      readEventLog("step,id\nb,x\na,x\n", "log.csv", {"id", "step", ""}, &set, &order, &error), 0);
+  ASSERT_EQ(readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order,
+                         &error),
+            0);
   EXPECT_EQ(order, TimeOrder::kFileOrder);
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "a"}}));
 }
 
+TEST(EventLogTest, TextTimestampsMustShareAShapeOrBeReadWithAFormat) {
+  struct Case {
+    std::string times;  // of events a, b, c
+    std::string format;
+    std::string error;  // empty: sorted into c, a, b
+  };
+  for (const Case& c : std::vector<Case>{
+           {"2024-03-05 10:00,2024-03-05 10:01,2024-03-04 23:00", "", ""},
+           {"4/3/2024 9:05,5/3/2024 9:05,10/2/2024 9:05", "%d/%m/%Y %H:%M", ""},
+           {"2024-03-05T10:00:00+0100,2024-03-05T09:30:00+0000,2024-03-05T08:59:00+0000",
+            "%Y-%m-%dT%H:%M:%S%z", ""},
+           {"4/3/2024 9:05,10/3/2024 9:05,2024-03-05", "",
+            "log:3: timestamps of different shapes, '4/3/2024 9:05' (line 2) and '10/3/2024 "
+            "9:05', cannot be compared as text; give their format with --time-format (strptime "
+            "style, e.g. '%d/%m/%Y %H:%M')"},
+           {"10,9,T", "",
+            "log:4: timestamps of different shapes, '10' (line 2) and 'T', cannot be compared as "
+            "text; give their format with --time-format (strptime style, e.g. '%d/%m/%Y %H:%M')"},
+           {"04/03/2024,05/03/2024,10/02/2024", "",
+            "log:2: timestamps such as '04/03/2024' do not start with a four-digit year, so their "
+            "text order is not their time order; give their format with --time-format (strptime "
+            "style, e.g. '%d/%m/%Y %H:%M')"},
+           {"04/03/2024,2024-03-05,10/02/2024", "%d/%m/%Y",
+            "log:3: timestamp '2024-03-05' does not match --time-format '%d/%m/%Y'"}}) {
+    std::string text = "id,step,t\n";
+    std::string times = c.times;
+    for (const char* step : {"a", "b", "c"}) {
+      std::size_t comma = times.find(',');
+      text += std::string("x,") + step + ",\"" + times.substr(0, comma) + "\"\n";
+      times.erase(0, comma == std::string::npos ? times.size() : comma + 1);
+    }
+    EventLogFormat format{{"id", "step", "t"}, ',', true, c.format};
+    SequenceSet set;
+    TimeOrder order;
+    std::string error;
+    int status = readEventLog(text, "log", "", format, &set, &order, &error);
+    EXPECT_EQ(status, c.error.empty() ? 0 : -1) << c.times;
+    EXPECT_EQ(error, c.error);
+    if (status != 0) continue;
+    EXPECT_EQ(order, c.format.empty() ? TimeOrder::kText : TimeOrder::kFormatted);
+    Database database;
+    buildDatabase(set, &database);
+    EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"c", "a", "b"}}));
+  }
+}
+
+TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {
+  // No header: the first row is an event; a comment line before it.
+  EventLogFormat format{{"2", "3", ""}, ';', false};
+  SequenceSet set;
+  TimeOrder order;
+  std::string error;
+  ASSERT_EQ(readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//", format,
+                         &set, &order, &error),
+            0)
+      << error;
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"a;b", "d"}, {"c"}}));
+  EXPECT_EQ(set.sequences[1].line, 3);
+  format.columns.activityColumn = "4";
+  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order, &error), -1);
+  EXPECT_EQ(error, "log:1: there is no column 4; the first row has 3 fields");
+  format = EventLogFormat{{"id", "step", ""}, '\t', true};
+  ASSERT_EQ(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order, &error), 0);
+  EXPECT_EQ(set.labels.back(), "a,b");
+}
+
 TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
-  EventLogColumns columns{"id", "step", "t"};
+  EventLogFormat format{{"id", "step", "t"}};
   struct Case {
     std::string text;
     std::string error;
@@ -176,7 +263,7 @@ TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
     SequenceSet set;
     TimeOrder order;
     std::string error;
-    EXPECT_EQ(readEventLog(c.text, "log.csv", columns, &set, &order, &error), -1) << c.text;
+    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
   }
 }
@@ -185,8 +272,8 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
   SequenceSet set;
   std::string error;
   ASSERT_EQ(readSpmf("@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
-                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n100 -1 20 -1 -2\n",
-                     "in.spmf", &set, &error),
+                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
+                     "in.spmf", "//", &set, &error),
             0)
       << error;
   EXPECT_EQ(set.emptyDropped, 1);
@@ -209,20 +296,40 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
            {"@ITEM=x=name\n", "in.spmf:1: expected @ITEM=<id>=<name>"},
            {"99999999999 -1 -2\n", "in.spmf:1: '99999999999' is not an item id, -1 or -2"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readSpmf(c.text, "in.spmf", &bad, &error), -1) << c.text;
+    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
   }
 }
 
-TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) {
+TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
   SequenceSet set;
-  readTextSequences("b a,b\n\n c ,, a\tb a\r\n,", &set);
+  std::string error;
+  ASSERT_EQ(readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set, &error), 0)
+      << error;
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}}));
+  EXPECT_EQ(set.sequences[1].caseName, "s1");
+  EXPECT_EQ(set.sequences[1].lines, (std::vector<long>{3, 7}));
+  for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+           {"s1 a\ns2\n", "log:2: expected two columns, a case id and an item, found one"},
+           {"s1 a 10:05\n", "log:1: expected two columns, a case id and an item, found more"}}) {
+    SequenceSet bad;
+    EXPECT_EQ(readPairs(text, "log", "", &bad, &error), -1) << text;
+    EXPECT_EQ(error, message);
+  }
+}
+
+TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppearance) {
+  SequenceSet set;
+  readTextSequences("b a,b\n\n c ,, a\tb a\r\n;; d e\n,", ";;", &set);
   EXPECT_EQ(set.emptyDropped, 2);
   SequenceSet strictCopy = set;
+  SequenceSet numberedCopy = set;
   RepeatCount count;
   std::string error;
-  ASSERT_EQ(removeRepeats(&set, false, "in.txt", &count, &error), 0);
-  EXPECT_EQ(count.dropped, 2);
+  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count, &error), 0);
+  EXPECT_EQ(count.occurrences, 2);
   EXPECT_EQ(count.sequences, 2);
   Database database;
   buildDatabase(set, &database);
@@ -231,8 +338,37 @@ TEST(DatabaseTest, RepeatsAreDroppedOrRefusedAndItemsNumberedByFirstAppearance) 
   EXPECT_EQ(database.longest, 3u);
 
   RepeatCount strictCount;
-  EXPECT_EQ(removeRepeats(&strictCopy, true, "in.txt", &strictCount, &error), -1);
+  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount, &error), -1);
   EXPECT_EQ(error, "in.txt:1: item 'b' occurs again in the same sequence");
+
+  RepeatCount numberedCount;
+  ASSERT_EQ(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount, &error),
+            0);
+  EXPECT_EQ(numberedCount.occurrences, 2);
+  EXPECT_EQ(numberedCount.sequences, 2);
+  buildDatabase(numberedCopy, &database);
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"b", "a", "b#2", "c", "a#2"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{0, 1, 2}, {3, 1, 0, 4}}));
+
+  // A name that the input already uses is not given to a repeat.
+  SequenceSet clash;
+  readTextSequences("a#2 x\nx a a\n", "", &clash);
+  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count, &error), -1);
+  EXPECT_EQ(error,
+            "in.txt:2: the input holds an item 'a#2', the name that --repeats number gives to "
+            "occurrence 2 of 'a' in a sequence");
+}
+
+TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
+  SequenceSet set;
+  std::string error;
+  ASSERT_EQ(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set, &error), 0);
+  RepeatCount count;
+  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kNumber, "in", &count, &error), 0);
+  Database database;
+  buildDatabase(set, &database);
+  EXPECT_EQ(database.labels, (std::vector<std::string>{"3", "5", "3#2", "5#2", "3#3"}));
+  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{1, 0, 3}, {0, 2, 4}}));
 }
 
 TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
@@ -259,7 +395,24 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   ASSERT_EQ(parseItemTable("3\tC:\\path\\\n", "t", &table, &error), 0);
   EXPECT_EQ(*findLabel(table, 3), "C:\\path\\");
 
+  EXPECT_FALSE(table.fingerprint.has_value());  // an older table has none
+
+  // The fingerprint line is read back; other lines starting with '#' are comments.
+  DatabaseFingerprint fingerprint{40, 0xd5e5553e};
+  ASSERT_EQ(fingerprintLine(fingerprint), "# database fingerprint: strings=40 crc32=d5e5553e");
+  ASSERT_EQ(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table, &error),
+            0)
+      << error;
+  ASSERT_TRUE(table.fingerprint.has_value());
+  EXPECT_EQ(table.fingerprint->strings, 40);
+  EXPECT_EQ(table.fingerprint->crc32, 0xd5e5553eu);
+  EXPECT_EQ(table.labels.size(), 1u);
+
   for (const auto& [bad, message] : std::vector<std::pair<std::string, std::string>>{
+           {"# database fingerprint: strings=40 crc32=D5E5553E\n",
+            "t:1: expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\""},
+           {"# database fingerprint: strings=-4 crc32=d5e5553e\n",
+            "t:1: expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\""},
            {"0\ta\n1 b\n", "t:2: expected an item number, a tab and a label"},
            {"0\ta\n-1\tb\n", "t:2: '-1' is not an item number"},
            {"x\ta\n", "t:1: 'x' is not an item number"},

@@ -29,6 +29,19 @@ TEST(PrepProgramTest, EachFormatMatchesItsGoldenFiles) {
             "orders.csv",
             {"--format", "csv", "--case", "case", "--activity", "activity", "--time", "time"},
             {}},
+           {"gzip", "visits.txt.gz", {"--format", "text", "--comment", "#"}, {}},
+           {"pairs", "sessions.dat", {"--format", "pairs", "--comment", "#"}, {}},
+           {"csv-semicolon",
+            "shipments.csv",
+            {"--format", "csv", "--separator", ";", "--no-header", "--case", "1", "--activity", "3",
+             "--time", "2", "--comment", "#"},
+            {}},
+           {"time-format",
+            "tickets.csv",
+            {"--format", "csv", "--case", "ticket", "--activity", "status", "--time", "changed",
+             "--time-format", "%d/%m/%Y %H:%M"},
+            {}},
+           {"repeats", "reviews.txt", {"--format", "text", "--repeats", "number"}, {}},
            {"csv-numeric",
             "steps.csv",
             {"--format=csv", "--case=id", "--activity=step", "--time=t"},
@@ -72,6 +85,12 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
            {"1 -1 2 -1 -2\n1 -1 2 -1\n",
             {"--format", "spmf"},
             "tavrel-prep: in:2: the sequence does not end with -2\n"},
+           {std::string("\x7F"
+                        "ELF\x02\x01\x01\x00",
+                        8),
+            {"--format", "text"},
+            "tavrel-prep: in:1: a NUL byte; this is not a text file (tavrel-prep reads text, CSV "
+            "and SPMF files)\n"},
            {"\n , \n",
             {"--format", "text"},
             "tavrel-prep: dropped 2 empty sequences\n"
@@ -88,6 +107,27 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
   }
 }
 
+TEST(PrepProgramTest, RefusedInputMatchesItsGoldenMessage) {
+  for (const PrepCase& c : std::vector<PrepCase>{
+           {"", "visits.zip", {"--format", "text"}, {}},
+           {"", "latin1.txt", {"--format", "text"}, {}},
+           {"",
+            "mixed-times.csv",
+            {"--format", "csv", "--case", "ticket", "--activity", "status", "--time", "changed"},
+            {}}}) {
+    SCOPED_TRACE(c.input);
+    ScratchDir dir;
+    dir.write(c.input, readData("prep/refused/" + c.input));
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {c.input, "out"});
+    RunResult result = runPrepTool(args, dir.path());
+    EXPECT_EQ(result.status, 1);
+    std::string stem = c.input.substr(0, c.input.find('.'));
+    EXPECT_EQ(result.err, readData("prep/refused/" + stem + ".stderr"));
+    EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{c.input});
+  }
+}
+
 TEST(PrepProgramTest, AFailedRunLeavesEarlierOutputAlone) {
   ScratchDir dir;
   dir.write("visits.txt", readData("prep/text/visits.txt"));
@@ -101,6 +141,17 @@ TEST(PrepProgramTest, AFailedRunLeavesEarlierOutputAlone) {
   for (const std::string& name : listFolder(expected)) {
     EXPECT_EQ(readFile(dir.path() + "/out/" + name), readFile(expected + "/" + name)) << name;
   }
+}
+
+TEST(PrepProgramTest, OneOfAThingIsCountedInTheSingular) {
+  ScratchDir dir;
+  dir.write("one.txt", "a\n\n");
+  RunResult result = runPrepTool({"--format", "text", "one.txt", "out"}, dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err,
+            "tavrel-prep: dropped 1 empty sequence\n"
+            "tavrel-prep: wrote 1 string over 1 item (longest 1) to one.db, one.spec and "
+            "one.items.tsv in out\n");
 }
 
 TEST(PrepProgramTest, UnwritableOutputAndMissingInputAreErrors) {
@@ -144,16 +195,28 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
   };
   for (const Case& c : std::vector<Case>{
            {{}, "--format is required"},
-           {{"--format", "xml", "in", "out"}, "unknown format 'xml' (use spmf, text or csv)"},
+           {{"--format", "xml", "in", "out"},
+            "unknown format 'xml' (use spmf, text, pairs or csv)"},
            {{"--format", "csv", "--case", "id", "in", "out"},
             "--format csv needs --case and --activity"},
            {{"--format", "text", "--time", "t", "in", "out"},
-            "--case, --activity and --time apply to --format csv only"},
+            "--case, --activity, --time and --time-format apply to --format csv only"},
            {{"--format", "text", "in"}, "INPUT and OUTDIR are required"},
            {{"--format", "text", "in", "out", "name", "more"}, "too many operands"},
            {{"--format", "text", "--verbose", "in", "out"}, "unknown option --verbose"},
            {{"--format", "text", "in", "out", "a/b"},
             "'a/b' cannot be used as the output name (give NAME: no '/', no line end)"},
+           {{"--format", "text", "--separator", "tab", "in", "out"},
+            "--separator and --no-header apply to --format csv only"},
+           {{"--format", "csv", "--case", "c", "--activity", "a", "--separator", ";;", "in", "out"},
+            "option --separator needs one character other than a quote or a line end (or 'tab'), "
+            "not ';;'"},
+           {{"--format", "csv", "--no-header", "--case", "1", "--activity", "step", "in", "out"},
+            "with --no-header, --activity needs a column number from 1, not 'step'"},
+           {{"--format", "text", "--repeats", "keep", "in", "out"},
+            "option --repeats takes drop, refuse or number, not 'keep'"},
+           {{"--format", "text", "--strict-repeats", "--repeats", "number", "in", "out"},
+            "--strict-repeats is --repeats refuse; give one of them"},
            {{"--format"}, "option --format needs a value"},
            {{"--strict-repeats=yes"}, "option --strict-repeats takes no value"}}) {
     RunResult result = runPrepTool(c.args, "");

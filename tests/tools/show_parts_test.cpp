@@ -2,13 +2,19 @@
 // the Hasse reduction, the selection and the escapes of each format.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "common/line_reader.h"
 #include "show/hasse.h"
 #include "show/miner_output.h"
 #include "show/selection.h"
+#include "show/share_text.h"
 #include "show/text_escape.h"
+#include "show/value_ranges.h"
+#include "support/test_support.h"
 
 namespace tavrel::tools {
 namespace {
@@ -32,15 +38,32 @@ std::vector<Edge> edgesOf(const std::vector<std::pair<int, int>>& list) {
   return edges;
 }
 
+// Reads every pattern of `text` as tavrel-show does; `complete` tells
+// whether the closing lines were there.
+int readAll(const std::string& text, std::vector<Pattern>* patterns, bool* complete,
+            std::string* error) {
+  MinerOutputReader reader;
+  reader.lines = lineReaderOverText(text);
+  reader.name = "out";
+  patterns->clear();
+  Pattern pattern;
+  int status;
+  while ((status = nextPattern(&reader, &pattern, error)) > 0) patterns->push_back(pattern);
+  *complete = reader.complete;
+  return status;
+}
+
 TEST(MinerOutputTest, ReadsPatternsWhateverTheRuntimeAndLineEnds) {
   std::string body =
       " \nPattern 1 Support = 3: \n1-4\t\n\nPattern 2 Support = 2: \n1-4\t2-4\t1-2\t\n\n";
+  bool complete = false;
   for (const char* runtime : {"0", "0.015", "1.5e+06", "12"}) {
     std::string text = body + "Total Runtime: " + std::string(runtime) +
                        " sec.\nTotal Number of patterns: 2\n" + kStars + "\n";
     std::vector<Pattern> patterns;
     std::string error;
-    ASSERT_EQ(parseMinerOutput(text, "out", &patterns, &error), 0) << error;
+    ASSERT_EQ(readAll(text, &patterns, &complete, &error), 0) << error;
+    EXPECT_TRUE(complete);
     ASSERT_EQ(patterns.size(), 2u);
     EXPECT_EQ(patterns[0].number, 1);
     EXPECT_EQ(patterns[0].support, 3);
@@ -48,15 +71,49 @@ TEST(MinerOutputTest, ReadsPatternsWhateverTheRuntimeAndLineEnds) {
     EXPECT_EQ(patterns[1].support, 2);
     EXPECT_EQ(pairs(patterns[1].edges), (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {1, 2}}));
   }
-  // The same output with Windows line ends, and a run that found nothing.
+  // The same output with Windows line ends and without the last line end,
+  // and a run that found nothing.
   std::string crlf;
   for (char c : body + footer(2)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   std::vector<Pattern> patterns;
   std::string error;
-  EXPECT_EQ(parseMinerOutput(crlf, "out", &patterns, &error), 0) << error;
+  EXPECT_EQ(readAll(crlf, &patterns, &complete, &error), 0) << error;
   EXPECT_EQ(patterns.size(), 2u);
-  EXPECT_EQ(parseMinerOutput(" \n" + footer(0), "out", &patterns, &error), 0) << error;
+  EXPECT_TRUE(complete);
+  std::string unterminated = body + footer(2);
+  unterminated.pop_back();
+  EXPECT_EQ(readAll(unterminated, &patterns, &complete, &error), 0) << error;
+  EXPECT_TRUE(complete);
+  EXPECT_EQ(readAll(" \n" + footer(0), &patterns, &complete, &error), 0) << error;
   EXPECT_TRUE(patterns.empty());
+  EXPECT_TRUE(complete);
+}
+
+TEST(MinerOutputTest, ACutOffOutputYieldsItsCompletePatterns) {
+  const std::string one = " \nPattern 1 Support = 3: \n1-2\t\n\n";
+  const std::string two = one + "Pattern 2 Support = 2: \n2-3\t\n\n";
+  struct Case {
+    std::string text;
+    std::size_t patterns;
+  };
+  for (const Case& c :
+       std::vector<Case>{{" ", 0},
+                         {" \n", 0},
+                         {" \nPattern 1 Support = 3: \n", 0},
+                         {" \nPattern 1 Support = 3: \n1-2\t2-", 0},  // the edge line is cut
+                         {" \nPattern 1 Support = 3: \n1-2\t\n", 1},  // as `head -n 3` leaves it
+                         {one, 1},
+                         {one + "Patt", 1},
+                         {two + "Total Runtime: 0 sec.\n", 2},
+                         {two + "Total Runtime: 0 sec.\nTotal Number of patterns: 2\n", 2},
+                         {two + "Total Runtime: 0 sec.\nTotal Number of patterns: 2\n*****", 2}}) {
+    std::vector<Pattern> patterns;
+    bool complete = true;
+    std::string error;
+    EXPECT_EQ(readAll(c.text, &patterns, &complete, &error), 0) << c.text << error;
+    EXPECT_FALSE(complete) << c.text;
+    EXPECT_EQ(patterns.size(), c.patterns) << c.text;
+  }
 }
 
 TEST(MinerOutputTest, MalformedOutputIsReportedWithItsLine) {
@@ -73,7 +130,6 @@ TEST(MinerOutputTest, MalformedOutputIsReportedWithItsLine) {
            {" \nPattern 1 Support = 3: \n\n" + footer(1), "out:2: pattern 1 has no edge line"},
            {" \nPattern 1 Support = 3: \nPattern 2 Support = 3: \n1-2\t\n\n" + footer(2),
             "out:2: pattern 1 has no edge line"},
-           {" \nPattern 1 Support = 3: \n", "out:2: pattern 1 has no edge line"},
            {one + "Pattern 3 Support = 3: \n1-2\t\n\n" + footer(2),
             "out:5: pattern 3 is out of sequence (expected pattern 2)"},
            {" \nPattern 1 Support = 0: \n1-2\t\n\n" + footer(1), "out:2: pattern 1 has support 0"},
@@ -91,22 +147,39 @@ TEST(MinerOutputTest, MalformedOutputIsReportedWithItsLine) {
             "out:3: edge '1-2' is listed twice"},
            {" \nPattern 1 Support = 3: \n1-2\t\nPattern 2 Support = 3: \n",
             "out:4: expected an empty line after the edges of pattern 1"},
-           {one, "out:5: the output ends before its summary lines"},
            {one + "hello\n" + footer(1), "out:5: unexpected line 'hello'"},
            {one + "Total Runtime:  sec.\n", "out:5: unexpected line 'Total Runtime:  sec.'"},
            {one + footer(2), "out:6: the output counts 2 patterns, but holds 1"},
            {one + "Total Runtime: 0 sec.\nTotal Number of patterns: one\n",
             "out:6: expected \"Total Number of patterns: <count>\""},
-           {one + "Total Runtime: 0 sec.\nTotal Number of patterns: 1\n",
-            "out:7: expected the closing line of 47 asterisks"},
            {one + "Total Runtime: 0 sec.\nTotal Number of patterns: 1\n***\n",
             "out:7: expected the closing line of 47 asterisks"},
            {one + footer(1) + " \n", "out:8: text after the end of the miner's output"}}) {
     std::vector<Pattern> patterns;
+    bool complete = false;
     std::string error;
-    EXPECT_EQ(parseMinerOutput(c.text, "out", &patterns, &error), -1) << c.text;
+    EXPECT_EQ(readAll(c.text, &patterns, &complete, &error), -1) << c.text;
     EXPECT_EQ(error, c.error) << c.text;
   }
+}
+
+TEST(LineReaderTest, LinesAcrossChunksAndAnUnterminatedLastLine) {
+  testing::ScratchDir dir;
+  std::string longLine(200000, 'x');
+  std::string path = dir.write("lines", "a\r\n" + longLine + "\n\nlast\r");
+  LineReader reader;
+  std::string error;
+  ASSERT_EQ(openLineReader(path, &reader, &error), 0) << error;
+  std::vector<std::pair<std::string, bool>> lines;
+  std::string_view line;
+  bool terminated = false;
+  while (readLine(&reader, "lines", &line, &terminated, &error) > 0) {
+    lines.emplace_back(line, terminated);
+  }
+  closeLineReader(&reader);
+  EXPECT_EQ(lines, (std::vector<std::pair<std::string, bool>>{
+                       {"a", true}, {longLine, true}, {"", true}, {"last", false}}));
+  EXPECT_EQ(reader.lineNumber, 4);
 }
 
 TEST(HasseTest, LeavesOutEdgesThatLongerPathsImply) {
@@ -140,12 +213,21 @@ TEST(SelectionTest, FiltersApplyTogetherThenTopKBreaksTiesByNumber) {
     patterns.push_back({static_cast<int>(i) + 1, supports[i],
                         std::vector<Edge>(static_cast<size_t>(sizes[i]), Edge{0, 1})});
   }
-  auto numbers = [&](const Selection& selection) {
-    std::vector<size_t> chosen;
-    std::string error;
-    EXPECT_EQ(selectPatterns(patterns, selection, &chosen, &error), 0) << error;
+  // The patterns as tavrel-show passes them on: filtered, then the top k.
+  auto numbers = [&](Selection selection) {
+    prepareSelection(&selection);
+    TopPatterns top;
+    top.limit = selection.top >= 0 ? static_cast<size_t>(selection.top) : 0;
     std::vector<int> result;
-    for (size_t index : chosen) result.push_back(patterns[index].number);
+    for (const Pattern& pattern : patterns) {
+      if (!passesFilters(selection, pattern)) continue;
+      if (selection.top >= 0) {
+        offerPattern(&top, pattern);
+      } else {
+        result.push_back(pattern.number);
+      }
+    }
+    for (const Pattern& pattern : takeRanking(&top)) result.push_back(pattern.number);
     return result;
   };
   using Numbers = std::vector<int>;
@@ -153,18 +235,120 @@ TEST(SelectionTest, FiltersApplyTogetherThenTopKBreaksTiesByNumber) {
   EXPECT_EQ(numbers({{}, 3}), (Numbers{1, 2, 3, 4, 6}));
   EXPECT_EQ(numbers({{}, 0, 2, 4}), (Numbers{2, 4, 6}));
   EXPECT_EQ(numbers({{}, 0, 10}), Numbers{});
-  EXPECT_EQ(numbers({{6, 2, 5}, 3}), (Numbers{2, 6}));
+  EXPECT_EQ(numbers({{6, 2, 5, 6}, 3}), (Numbers{2, 6}));
   EXPECT_EQ(numbers({{}, 0, 0, -1, 4}), (Numbers{1, 3, 2, 4}));
   EXPECT_EQ(numbers({{}, 0, 2, -1, 2}), (Numbers{2, 4}));
   EXPECT_EQ(numbers({{6, 2}, 0, 0, -1, 1}), (Numbers{2}));
   EXPECT_EQ(numbers({{}, 0, 0, -1, 0}), Numbers{});
   EXPECT_EQ(numbers({{}, 0, 0, -1, 99}), (Numbers{1, 3, 2, 4, 6, 5}));
   for (int missing : {0, 7}) {
-    std::vector<size_t> chosen;
+    Selection selection{{2, missing}};
+    prepareSelection(&selection);
     std::string error;
-    EXPECT_EQ(selectPatterns(patterns, {{2, missing}}, &chosen, &error), -1);
+    EXPECT_EQ(checkRequestedNumbers(selection, 6, &error), -1);
     EXPECT_EQ(error, "there is no pattern " + std::to_string(missing) + " (the output holds 6)");
   }
+}
+
+TEST(SelectionTest, TheHeapKeepsTheBestOfManyPatterns) {
+  // Supports that repeat and come in no order, against a full sort.
+  std::vector<Pattern> patterns;
+  for (int number = 1; number <= 500; ++number) {
+    patterns.push_back({number, (number * 37) % 23 + 1, {}});
+  }
+  for (size_t limit : {1u, 7u, 100u, 600u}) {
+    TopPatterns top;
+    top.limit = limit;
+    for (const Pattern& pattern : patterns) offerPattern(&top, pattern);
+    std::vector<Pattern> sorted = patterns;
+    std::sort(sorted.begin(), sorted.end(), ranksBefore);
+    sorted.resize(std::min(limit, sorted.size()));
+    std::vector<int> expected, kept;
+    for (const Pattern& pattern : sorted) expected.push_back(pattern.number);
+    for (const Pattern& pattern : takeRanking(&top)) kept.push_back(pattern.number);
+    EXPECT_EQ(kept, expected) << limit;
+  }
+}
+
+TEST(SummaryTest, ManySupportsAreGroupedIntoRoundRangesWithTheirShare) {
+  std::map<int, long> few{{3, 1}, {5, 2}, {9, 1}};
+  std::vector<ValueRange> ranges = groupIntoRanges(few);
+  ASSERT_EQ(ranges.size(), 3u);
+  EXPECT_EQ(ranges[1].low, 5);
+  EXPECT_EQ(ranges[1].high, 5);
+  EXPECT_EQ(ranges[1].count, 2);
+  // 990..2300: a width of 100 gives 15 ranges, the first and last clipped.
+  std::map<int, long> many;
+  for (int support = 990; support <= 2300; support += 10) many[support] = 1;
+  ranges = groupIntoRanges(many);
+  ASSERT_EQ(ranges.size(), 15u);
+  EXPECT_EQ(ranges.front().low, 990);
+  EXPECT_EQ(ranges.front().high, 999);
+  EXPECT_EQ(ranges.front().count, 1);
+  EXPECT_EQ(ranges[1].low, 1000);
+  EXPECT_EQ(ranges[1].high, 1099);
+  EXPECT_EQ(ranges[1].count, 10);
+  EXPECT_EQ(ranges.back().low, 2300);
+  EXPECT_EQ(ranges.back().high, 2300);
+  long total = 0;
+  for (const ValueRange& range : ranges) total += range.count;
+  EXPECT_EQ(total, static_cast<long>(many.size()));
+  // Values over several orders of magnitude: ranges from 1, 2 and 5 times
+  // each power of ten.
+  ranges = groupIntoRanges({{990, 9},
+                            {991, 1},
+                            {992, 1},
+                            {993, 1},
+                            {994, 1},
+                            {995, 1},
+                            {996, 1},
+                            {997, 1},
+                            {998, 1},
+                            {999, 1},
+                            {1000, 1},
+                            {1500, 1},
+                            {2600, 1},
+                            {45000, 1},
+                            {52000, 1},
+                            {900000, 1}});
+  std::vector<std::vector<long>> found;
+  for (const ValueRange& range : ranges) found.push_back({range.low, range.high, range.count});
+  EXPECT_EQ(found, (std::vector<std::vector<long>>{{990, 999, 18},
+                                                   {1000, 1999, 2},
+                                                   {2000, 4999, 1},
+                                                   {20000, 49999, 1},
+                                                   {50000, 99999, 1},
+                                                   {500000, 900000, 1}}));
+  // Gaps leave no empty range behind: nothing lies in 20-49.
+  ranges = groupIntoRanges({{1, 1},
+                            {2, 1},
+                            {3, 1},
+                            {4, 1},
+                            {5, 1},
+                            {6, 1},
+                            {7, 1},
+                            {8, 1},
+                            {9, 1},
+                            {10, 1},
+                            {11, 1},
+                            {12, 1},
+                            {13, 1},
+                            {14, 1},
+                            {15, 1},
+                            {90, 4}});
+  ASSERT_EQ(ranges.size(), 5u);
+  EXPECT_EQ(ranges[3].low, 10);
+  EXPECT_EQ(ranges[3].high, 19);
+  EXPECT_EQ(ranges.back().low, 50);
+  EXPECT_EQ(ranges.back().high, 90);
+  EXPECT_EQ(ranges.back().count, 4);
+
+  EXPECT_EQ(shareText(21, 40), "52.5%");
+  EXPECT_EQ(shareText(40, 40), "100.0%");
+  EXPECT_EQ(shareText(1, 3), "33.3%");
+  EXPECT_EQ(shareText(2, 3), "66.7%");
+  EXPECT_EQ(shareText(990, 989818), "0.1%");
+  EXPECT_EQ(shareText(3, 989818), "<0.1%");
 }
 
 TEST(TextEscapeTest, EachFormatEscapesWhatItMust) {

@@ -71,6 +71,118 @@ TEST(ShowProgramTest, SelectionAndStandardInput) {
   }
 }
 
+TEST(ShowProgramTest, ACutOffOutputIsReadUpToItsLastCompletePattern) {
+  // cut.txt is patterns.txt cut after the edge line of pattern 3.
+  std::string warning = readData("show/cut.stderr");
+  RunResult summary = showInData({"--items", "items.tsv", "cut.txt"});
+  EXPECT_EQ(summary.status, 0);
+  EXPECT_EQ(summary.out, readData("show/cut-summary.txt"));
+  EXPECT_EQ(summary.err, warning);
+  RunResult strict = showInData({"--strict", "--items", "items.tsv", "cut.txt"});
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_EQ(strict.out, summary.out);
+  EXPECT_EQ(strict.err, warning);
+
+  // A run whose output goes through `head`: the records go out as they come.
+  ChildOptions inData;
+  inData.workingDir = dataPath("show");
+  RunResult piped = runChild(
+      {"-c", "head -n 13 patterns.txt | \"$0\" --format jsonl --items items.tsv", TAVREL_SHOW_EXE},
+      inData, "/bin/sh");
+  EXPECT_EQ(piped.status, 0);
+  std::string labelledJson = readData("show/labelled.jsonl");
+  EXPECT_EQ(piped.out, labelledJson.substr(0, labelledJson.find("{\"pattern\":5")));
+  EXPECT_EQ(piped.err,
+            "tavrel-show: standard input ends after pattern 4, without the miner's closing "
+            "lines: the run was not complete\n");
+}
+
+TEST(ShowProgramTest, PicturesGoOneFilePerPatternIntoAFolder) {
+  ScratchDir dir;
+  ChildOptions options;
+  options.workingDir = dir.path();
+  std::string patterns = dataPath("show/patterns.txt");
+  std::string items = dataPath("show/items.tsv");
+  RunResult dot =
+      runShowTool({"--format", "dot", "--items", items, "--output-dir", "dot", patterns}, options);
+  EXPECT_EQ(dot.status, 0) << dot.err;
+  EXPECT_EQ(dot.out, "");
+  // The files hold the graphs that follow one another in labelled.dot.
+  std::string stream;
+  for (int number = 1; number <= 5; ++number) {
+    stream += readFile(dir.path() + "/dot/pattern_" + std::to_string(number) + ".dot");
+  }
+  EXPECT_EQ(stream, readData("show/labelled.dot"));
+  EXPECT_EQ(listFolder(dir.path() + "/dot").size(), 5u);
+
+  RunResult svg = runShowTool(
+      {"--format", "svg", "--items", items, "--output-dir", "pictures/svg", patterns}, options);
+  EXPECT_EQ(svg.status, 0) << svg.err;
+  std::string second = readFile(dir.path() + "/pictures/svg/pattern_2.svg");
+  EXPECT_NE(second.find("Pattern 2, support 3"), std::string::npos);
+  EXPECT_NE(second.find("back\\slash"), std::string::npos);
+  EXPECT_EQ(second.substr(second.size() - 7), "</svg>\n");
+
+  RunResult png = runShowTool({"--format=png", "--top=2", "--output-dir=png", patterns}, options);
+  EXPECT_EQ(png.status, 0) << png.err;
+  EXPECT_EQ(listFolder(dir.path() + "/png"),
+            (std::vector<std::string>{"pattern_1.png", "pattern_3.png"}));
+  EXPECT_EQ(readFile(dir.path() + "/png/pattern_3.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  // One pattern's picture may go to standard output.
+  RunResult one = runShowTool({"--format", "svg", "--pattern", "4", patterns}, options);
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out.rfind("<?xml", 0), 0u);
+  EXPECT_NE(one.out.find("Pattern 4, support 3"), std::string::npos);
+  RunResult best = runShowTool({"--format", "png", "--top", "1", patterns}, options);
+  EXPECT_EQ(best.out.substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+  dir.write("file", "");
+  RunResult blocked =
+      runShowTool({"--format", "dot", "--output-dir", "file/dot", patterns}, options);
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "tavrel-show: cannot create the folder file/dot: Not a directory\n");
+}
+
+TEST(ShowProgramTest, ManyPicturesBringANoticeUnlessChosen) {
+  std::string blocks;
+  for (int number = 1; number <= 101; ++number) {
+    blocks += "Pattern " + std::to_string(number) + " Support = 2: \n1-2\t\n\n";
+  }
+  ScratchDir dir;
+  dir.write("many.txt", completeRunOutput(blocks, 101));
+  ChildOptions options;
+  options.workingDir = dir.path();
+  RunResult all = runShowTool({"--format", "dot", "--output-dir", "all", "many.txt"}, options);
+  EXPECT_EQ(all.status, 0);
+  EXPECT_EQ(all.err,
+            "tavrel-show: drawing more than 100 pictures; choose the patterns to draw with --top "
+            "K or --pattern N\n");
+  EXPECT_EQ(listFolder(dir.path() + "/all").size(), 101u);
+  RunResult chosen =
+      runShowTool({"--format", "dot", "--top", "101", "--output-dir", "top", "many.txt"}, options);
+  EXPECT_EQ(chosen.status, 0);
+  EXPECT_EQ(chosen.err, "");
+}
+
+TEST(ShowProgramTest, AnItemTableOfAnotherDatabaseIsWarnedAbout) {
+  // The table was written for a database of 3 strings; patterns 1 and 3
+  // have supports 5 and 4, which no such database gives.
+  ScratchDir dir;
+  dir.write("other.tsv",
+            "# database fingerprint: strings=3 crc32=12345678\n" + readData("show/items.tsv"));
+  ChildOptions options;
+  options.workingDir = dir.path();
+  RunResult result = runShowTool(
+      {"--format", "jsonl", "--items", "other.tsv", dataPath("show/patterns.txt")}, options);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, readData("show/labelled.jsonl"));
+  EXPECT_EQ(result.err,
+            "tavrel-show: pattern 1 has support 5, more than the 3 strings of the database that "
+            "other.tsv was written for; its labels may be wrong (is it the table of this "
+            "database?)\n");
+}
+
 TEST(ShowProgramTest, ACycleIsDrawnWithAllItsEdges) {
   ScratchDir dir;
   dir.write("cycle.txt",
@@ -91,10 +203,9 @@ TEST(ShowProgramTest, ACycleIsDrawnWithAllItsEdges) {
             "  i1 -> i2;\n  i2 -> i3;\n  i3 -> i1;\n}\n");
 }
 
-TEST(ShowProgramTest, BadInputIsAnErrorWithNoOutput) {
+TEST(ShowProgramTest, BadInputIsAnError) {
   ScratchDir dir;
   std::string patterns = readData("show/patterns.txt");
-  dir.write("cut.txt", patterns.substr(0, patterns.find("Pattern 3")));
   dir.write("miner-error.txt", "row #3: error repeated item\n3 1 2 1\n");
   std::string items = readData("show/items.tsv");
   dir.write("short.tsv", items.substr(0, items.find("3\t")));
@@ -106,7 +217,6 @@ TEST(ShowProgramTest, BadInputIsAnErrorWithNoOutput) {
     std::string err;
   };
   for (const Case& c : std::vector<Case>{
-           {{"cut.txt"}, "cut.txt:8: the output ends before its summary lines"},
            {{"miner-error.txt"},
             "miner-error.txt:1: expected a line holding one blank, found 'row #3: error repeated "
             "item' (is this the miner's output of a complete run?)"},
@@ -116,18 +226,26 @@ TEST(ShowProgramTest, BadInputIsAnErrorWithNoOutput) {
             "cannot open missing.tsv: No such file or directory"},
            {{"--items", "patterns.txt", "patterns.txt"},
             "patterns.txt:1: expected an item number, a tab and a label"},
-           {{"--items", "short.tsv", "--format", "dot", "patterns.txt"},
-            "short.tsv: no label for item 3 of pattern 3 (is it the table of this database?)"},
            {{"--pattern", "6", "patterns.txt"}, "there is no pattern 6 (the output holds 5)"}}) {
     RunResult result = runShowTool(c.args, options);
     EXPECT_EQ(result.status, 1) << c.err;
     EXPECT_EQ(result.out, "") << c.err;
     EXPECT_EQ(result.err, "tavrel-show: " + c.err + "\n");
   }
-  // The short table names items 0 to 2, enough for patterns 1 and 2.
+  // The short table names items 0 to 2, enough for patterns 1 and 2, which
+  // are written before pattern 3 stops the run.
   RunResult labelled =
       runShowTool({"--items", "short.tsv", "--pattern", "1,2", "patterns.txt"}, options);
   EXPECT_EQ(labelled.status, 0) << labelled.err;
+  RunResult stopped =
+      runShowTool({"--items", "short.tsv", "--format", "jsonl", "patterns.txt"}, options);
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_EQ(stopped.err,
+            "tavrel-show: short.tsv: no label for item 3 of pattern 3 (is it the table of this "
+            "database?)\n");
+  std::string labelledJson = readData("show/labelled.jsonl");
+  std::size_t third = labelledJson.find("{\"pattern\":3");
+  EXPECT_EQ(stopped.out, labelledJson.substr(0, third));
 
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"patterns.txt"}, {"--help"}}) {
@@ -143,11 +261,16 @@ TEST(ShowProgramTest, UsageErrorsExitWithStatus2) {
     std::string err;
   };
   for (const Case& c : std::vector<Case>{
-           {{"--format", "svg"}, "unknown format 'svg' (use summary, dot, jsonl or csv)"},
+           {{"--format", "xml"},
+            "unknown format 'xml' (use summary, dot, jsonl, csv, svg, png or html)"},
+           {{"--format", "svg", "--top", "2"},
+            "--format svg writes one file per pattern: give --output-dir DIR, or choose one "
+            "pattern with --pattern N or --top 1"},
+           {{"--output-dir", "pictures"}, "--output-dir applies to --format dot, svg and png only"},
            {{"--top", "-1"}, "option --top needs a whole number of 0 or more, not '-1'"},
            {{"--pattern", "1,,2"}, "option --pattern needs a whole number of 0 or more, not ''"},
            {{"--min-support=x"}, "option --min-support needs a whole number of 0 or more, not 'x'"},
-           {{"--all-edges"}, "--all-edges applies to --format dot only"},
+           {{"--all-edges"}, "--all-edges applies to --format dot, svg, png and html only"},
            {{"a", "b"}, "too many operands (one miner output at most)"},
            {{"--items"}, "option --items needs a value"},
            {{"--colour"}, "unknown option --colour"}}) {

@@ -1,5 +1,7 @@
 #include "common/item_table.h"
 
+#include <cstdio>
+
 #include "common/integer_text.h"
 #include "common/report.h"
 #include "common/text_input.h"
@@ -27,7 +29,33 @@ std::string unescapeLabel(std::string_view text) {
   return label;
 }
 
+constexpr std::string_view kFingerprintStart = "# database fingerprint: strings=";
+
+// Reads the fingerprint line; false when it is malformed.
+bool parseFingerprint(std::string_view line, DatabaseFingerprint* fingerprint) {
+  line.remove_prefix(kFingerprintStart.size());
+  std::size_t end = line.find(" crc32=");
+  int strings = 0;
+  if (end == std::string_view::npos || !parseWholeInt(line.substr(0, end), &strings) ||
+      strings < 0) {
+    return false;
+  }
+  std::string_view hex = line.substr(end + std::string_view(" crc32=").size());
+  if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+    return false;
+  }
+  fingerprint->strings = strings;
+  fingerprint->crc32 = static_cast<std::uint32_t>(std::stoul(std::string(hex), nullptr, 16));
+  return true;
+}
+
 }  // namespace
+
+std::string fingerprintLine(const DatabaseFingerprint& fingerprint) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(fingerprint.crc32));
+  return std::string(kFingerprintStart) + std::to_string(fingerprint.strings) + " crc32=" + hex;
+}
 
 std::string escapeLabel(std::string_view label) {
   std::string text;
@@ -56,10 +84,22 @@ std::string escapeLabel(std::string_view label) {
 int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
                    std::string* error) {
   table->labels.clear();
+  table->fingerprint.reset();
   LineCursor cursor{text};
   std::string_view line;
   while (nextLine(&cursor, &line)) {
     auto where = [&] { return fileName + ":" + std::to_string(cursor.lineNumber) + ": "; };
+    if (line.substr(0, kFingerprintStart.size()) == kFingerprintStart) {
+      DatabaseFingerprint fingerprint;
+      if (!parseFingerprint(line, &fingerprint)) {
+        *error =
+            where() + "expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\"";
+        return -1;
+      }
+      table->fingerprint = fingerprint;
+      continue;
+    }
+    if (!line.empty() && line[0] == '#') continue;
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) {
       *error = where() + "expected an item number, a tab and a label";

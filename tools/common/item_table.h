@@ -3,24 +3,39 @@
 // and its label. In a label, a tab, a line feed, a carriage return and a
 // backslash are written as \t, \n, \r and \\, so that any label fits on
 // its line; a backslash before any other character stands for itself.
+// The first line is the fingerprint of the database the table was written
+// for, "# database fingerprint: strings=<count> crc32=<8 hex digits>", with
+// the CRC-32 of the database file's bytes; tables of earlier versions have
+// none. Other lines starting with '#' are comments.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tavrel::tools {
 
-struct ItemTable {
-  std::map<int, std::string> labels;  // by item number
+struct DatabaseFingerprint {
+  long long strings = 0;    // the number of strings in the database
+  std::uint32_t crc32 = 0;  // of the database file's bytes
 };
+
+struct ItemTable {
+  std::map<int, std::string> labels;               // by item number
+  std::optional<DatabaseFingerprint> fingerprint;  // absent in older tables
+};
+
+// The table's first line for `fingerprint`, without its line end.
+std::string fingerprintLine(const DatabaseFingerprint& fingerprint);
 
 // The label as it is written in the table.
 std::string escapeLabel(std::string_view label);
 
 // Reads a table from `text`. Returns 0, or -1 with "<fileName>:<line>:
-// <reason>" in `error` for a line without a tab, a number that is not a
-// whole non-negative int, or a number listed twice.
+// <reason>" in `error` for a malformed fingerprint, a line without a tab,
+// a number that is not a whole non-negative int, or a number listed twice.
 int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
                    std::string* error);
 

@@ -1,6 +1,10 @@
 #include "common/output_sink.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 
 #include "base/write_fully.h"
 
@@ -34,6 +38,20 @@ void sinkPutInt(OutputSink* sink, long long value) { sinkPut(sink, std::to_strin
 int sinkFlush(OutputSink* sink) {
   writePending(sink);
   return sink->failed ? -1 : 0;
+}
+
+int writeWholeFile(const std::string& path, std::string_view content, std::string* error) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int failure = fd < 0 ? errno : 0;
+  if (fd >= 0) {
+    if (!writeFully(fd, content.data(), content.size())) failure = errno;
+    if (::close(fd) != 0 && failure == 0) failure = errno;
+  }
+  if (failure != 0) {
+    *error = "cannot write " + path + ": " + std::strerror(failure);
+    return -1;
+  }
+  return 0;
 }
 
 }  // namespace tavrel::tools

@@ -26,4 +26,8 @@ void sinkPutInt(OutputSink* sink, long long value);
 // write to the sink has failed.
 int sinkFlush(OutputSink* sink);
 
+// Creates (or empties) the file `path` and writes `content` into it.
+// Returns 0, or -1 with "cannot write <path>: <reason>" in `error`.
+int writeWholeFile(const std::string& path, std::string_view content, std::string* error);
+
 }  // namespace tavrel::tools

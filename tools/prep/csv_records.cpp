@@ -36,7 +36,7 @@ int readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine, std:
     field->push_back(c);
     ++i;
   }
-  if (!atRecordEnd(*cursor) && text[cursor->position] != ',') {
+  if (!atRecordEnd(*cursor) && text[cursor->position] != cursor->separator) {
     *errorLine = cursor->line;
     *error = "text after the closing quote of a field";
     return -1;
@@ -44,11 +44,11 @@ int readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine, std:
   return 0;
 }
 
-// Reads an unquoted field up to the next comma or record end.
+// Reads an unquoted field up to the next separator or record end.
 int readPlainField(CsvCursor* cursor, std::string* field, long* errorLine, std::string* error) {
   std::string_view text = cursor->text;
   std::size_t start = cursor->position;
-  while (!atRecordEnd(*cursor) && text[cursor->position] != ',') {
+  while (!atRecordEnd(*cursor) && text[cursor->position] != cursor->separator) {
     if (text[cursor->position] == '"') {
       *errorLine = cursor->line;
       *error = "a quote inside an unquoted field (quote the whole field and double the quote)";
@@ -60,11 +60,22 @@ int readPlainField(CsvCursor* cursor, std::string* field, long* errorLine, std::
   return 0;
 }
 
+// Moves the cursor past the comment lines that start where it stands.
+void skipCommentLines(CsvCursor* cursor) {
+  while (!cursor->comment.empty() &&
+         cursor->text.substr(cursor->position, cursor->comment.size()) == cursor->comment) {
+    std::size_t end = cursor->text.find('\n', cursor->position);
+    cursor->position = end == std::string_view::npos ? cursor->text.size() : end + 1;
+    ++cursor->line;
+  }
+}
+
 }  // namespace
 
 int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine,
                   std::string* error) {
   fields->clear();
+  skipCommentLines(cursor);
   if (cursor->position >= cursor->text.size()) return 0;
   *recordLine = cursor->line;
   for (;;) {
@@ -74,7 +85,7 @@ int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* rec
                         : readPlainField(cursor, &fields->back(), recordLine, error);
     if (status != 0) return -1;
     if (atRecordEnd(*cursor)) break;
-    ++cursor->position;  // the comma
+    ++cursor->position;  // the separator
     if (cursor->position == cursor->text.size()) {
       fields->emplace_back();  // a record ending in a comma has an empty last field
       break;

@@ -1,10 +1,12 @@
 // Records of a comma-separated file as RFC 4180 defines them: fields
-// separated by commas, records by line ends ("\n" or "\r\n"). A field that
-// starts with a double quote is quoted: it runs to the next lone quote and
-// may hold commas, line ends and doubled quotes, which stand for one quote.
-// Blanks around fields are part of them. A quote inside an unquoted field,
-// text between a closing quote and the next comma, and a quoted field that
-// is never closed are errors.
+// separated by commas (or another separator byte), records by line ends
+// ("\n" or "\r\n"). A field that starts with a double quote is quoted: it
+// runs to the next lone quote and may hold separators, line ends and
+// doubled quotes, which stand for one quote. Blanks around fields are part
+// of them. A quote inside an unquoted field, text between a closing quote
+// and the next separator, and a quoted field that is never closed are
+// errors. Lines that start with a comment prefix are skipped where a
+// record would start.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +19,9 @@ namespace tavrel::tools {
 struct CsvCursor {
   std::string_view text;
   std::size_t position = 0;
-  long line = 1;  // the line `position` is on
+  long line = 1;                  // the line `position` is on
+  char separator = ',';           // between fields; never '"', '\n' or '\r'
+  std::string_view comment = {};  // lines starting with it are skipped; empty: none
 };
 
 // Reads the next record into `fields` and the line it starts on into

@@ -2,38 +2,72 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace tavrel::tools {
 
-int removeRepeats(SequenceSet* set, bool strict, const std::string& fileName, RepeatCount* count,
-                  std::string* error) {
-  // lastSeen[key] is 1 + the index of the last sequence that held the key.
-  std::vector<std::size_t> lastSeen(set->labels.size(), 0);
+namespace {
+
+// The key of the `occurrence`-th occurrence of `key` in a sequence, made
+// an item of its own. Returns -1 with a reason when an item of the input
+// (one of the first `inputKeys` keys) already has that name.
+int numberedKey(SequenceSet* set, int key, int occurrence, std::size_t inputKeys,
+                std::string* reason) {
+  std::string label = set->labels[static_cast<std::size_t>(key)] + "#" + std::to_string(occurrence);
+  auto found = set->index.find(label);
+  if (found != set->index.end() && static_cast<std::size_t>(found->second) < inputKeys) {
+    *reason = "the input holds an item '" + label + "', the name that --repeats number gives to " +
+              "occurrence " + std::to_string(occurrence) + " of '" +
+              set->labels[static_cast<std::size_t>(key)] + "' in a sequence";
+    return -1;
+  }
+  int numbered = internLabel(set, label);
+  set->occurrence[static_cast<std::size_t>(numbered)] = occurrence;
+  set->sortValue[static_cast<std::size_t>(numbered)] =
+      set->sortValue[static_cast<std::size_t>(key)];
+  return numbered;
+}
+
+}  // namespace
+
+int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
+                   RepeatCount* count, std::string* error) {
+  std::size_t inputKeys = set->labels.size();
+  // lastSeen[key] is 1 + the index of the last sequence that held the key;
+  // seen[key] counts its occurrences in that sequence.
+  std::vector<std::size_t> lastSeen(inputKeys, 0);
+  std::vector<int> seen(inputKeys, 0);
+  std::string reason;
   for (std::size_t s = 0; s < set->sequences.size(); ++s) {
     Sequence& sequence = set->sequences[s];
     std::size_t kept = 0;
+    bool repeated = false;
     for (std::size_t k = 0; k < sequence.keys.size(); ++k) {
-      std::size_t key = static_cast<std::size_t>(sequence.keys[k]);
-      if (lastSeen[key] != s + 1) {
-        lastSeen[key] = s + 1;
-        sequence.keys[kept] = sequence.keys[k];
-        sequence.lines[kept] = sequence.lines[k];
-        ++kept;
-        continue;
+      int key = sequence.keys[k];
+      std::size_t index = static_cast<std::size_t>(key);
+      if (lastSeen[index] != s + 1) {
+        lastSeen[index] = s + 1;
+        seen[index] = 1;
+      } else if (mode == RepeatMode::kRefuse) {
+        reason = "item '" + set->labels[index] + "' occurs again in the same sequence";
+        if (!sequence.caseName.empty()) reason += " (case '" + sequence.caseName + "')";
+      } else {
+        ++count->occurrences;
+        if (!repeated) ++count->sequences;
+        repeated = true;
+        if (mode == RepeatMode::kDrop) continue;
+        key = numberedKey(set, key, ++seen[index], inputKeys, &reason);
       }
-      if (strict) {
-        *error = fileName + ":" + std::to_string(sequence.lines[k]) + ": item '" +
-                 set->labels[key] + "' occurs again in the same sequence";
-        if (!sequence.caseName.empty()) *error += " (case '" + sequence.caseName + "')";
+      if (!reason.empty()) {
+        *error = fileName + ":" + std::to_string(sequence.lines[k]) + ": " + reason;
         return -1;
       }
-      ++count->dropped;
+      sequence.keys[kept] = key;
+      sequence.lines[kept] = sequence.lines[k];
+      ++kept;
     }
-    if (kept < sequence.keys.size()) {
-      ++count->sequences;
-      sequence.keys.resize(kept);
-      sequence.lines.resize(kept);
-    }
+    sequence.keys.resize(kept);
+    sequence.lines.resize(kept);
   }
   return 0;
 }
@@ -45,8 +79,9 @@ void buildDatabase(const SequenceSet& set, Database* database) {
     std::vector<int> keys(set.labels.size());
     std::iota(keys.begin(), keys.end(), 0);
     std::sort(keys.begin(), keys.end(), [&](int a, int b) {
-      return set.sortValue[static_cast<std::size_t>(a)] <
-             set.sortValue[static_cast<std::size_t>(b)];
+      std::size_t i = static_cast<std::size_t>(a), j = static_cast<std::size_t>(b);
+      return std::pair(set.occurrence[i], set.sortValue[i]) <
+             std::pair(set.occurrence[j], set.sortValue[j]);
     });
     for (int key : keys) numberOf[static_cast<std::size_t>(key)] = next++;
   } else {

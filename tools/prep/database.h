@@ -1,5 +1,6 @@
 // From the sequences read to the database the miner reads: repeated items
-// are dropped (or refused), and the items get their numbers 0..K-1.
+// are dropped, refused or made items of their own, and the items get their
+// numbers 0..K-1.
 #pragma once
 
 #include <string>
@@ -15,20 +16,28 @@ struct Database {
   std::size_t longest = 0;                // items in the longest string
 };
 
-struct RepeatCount {
-  long dropped = 0;    // repeated occurrences removed
-  long sequences = 0;  // sequences that held a repeat
+// What becomes of a later occurrence of an item in the same sequence.
+enum class RepeatMode {
+  kDrop,    // it is left out
+  kRefuse,  // it is an error
+  kNumber,  // it becomes an item of its own: the second "a" is "a#2", the third "a#3"
 };
 
-// Keeps the first occurrence of each item in every sequence and removes the
-// later ones, counting them in `count`. With `strict`, the first repeat is
-// an error instead: returns -1 with "<fileName>:<line>: <reason>" in
-// `error`, naming the item (and the case of an event log). Returns 0
-// otherwise.
-int removeRepeats(SequenceSet* set, bool strict, const std::string& fileName, RepeatCount* count,
-                  std::string* error);
+struct RepeatCount {
+  long occurrences = 0;  // later occurrences dropped or numbered
+  long sequences = 0;    // sequences that held one
+};
 
-// Numbers the items, by ascending sort value when the set asks for it and
+// Makes every sequence hold each item once, as `mode` says, counting the
+// later occurrences in `count`. Returns 0, or -1 with "<fileName>:<line>:
+// <reason>" in `error` for the first repeat with kRefuse (naming the item
+// and the case of an event log), and with kNumber when the input already
+// holds an item of the name a repeat would get.
+int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
+                   RepeatCount* count, std::string* error);
+
+// Numbers the items, by ascending sort value when the set asks for it
+// (numbered repeats after all first occurrences, the second ones first) and
 // otherwise in order of first appearance in the sequences, and writes the
 // strings with those numbers into `database`.
 void buildDatabase(const SequenceSet& set, Database* database);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,15 +22,29 @@ struct PendingFile {
   std::string temporaryPath;
 };
 
-void putDatabase(OutputSink* sink, const Database& database) {
-  for (const std::vector<int>& items : database.strings) {
-    sinkPutInt(sink, static_cast<long long>(items.size()));
-    for (int item : items) {
-      sinkPutChar(sink, ' ');
-      sinkPutInt(sink, item);
-    }
-    sinkPutChar(sink, '\n');
+// One line of the database file: the count, then the items.
+std::string databaseLine(const std::vector<int>& items) {
+  std::string line = std::to_string(items.size());
+  for (int item : items) {
+    line.push_back(' ');
+    line += std::to_string(item);
   }
+  line.push_back('\n');
+  return line;
+}
+
+void putDatabase(OutputSink* sink, const Database& database) {
+  for (const std::vector<int>& items : database.strings) sinkPut(sink, databaseLine(items));
+}
+
+// The fingerprint of the database file that putDatabase() writes.
+DatabaseFingerprint fingerprintOf(const Database& database) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  for (const std::vector<int>& items : database.strings) {
+    std::string line = databaseLine(items);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(line.data()), static_cast<uInt>(line.size()));
+  }
+  return {static_cast<long long>(database.strings.size()), static_cast<std::uint32_t>(crc)};
 }
 
 void putSpec(OutputSink* sink, const std::string& name, const Database& database) {
@@ -43,6 +58,7 @@ void putSpec(OutputSink* sink, const std::string& name, const Database& database
 }
 
 void putItemTable(OutputSink* sink, const Database& database) {
+  sinkPut(sink, fingerprintLine(fingerprintOf(database)) + "\n");
   for (std::size_t item = 0; item < database.labels.size(); ++item) {
     sinkPutInt(sink, static_cast<long long>(item));
     sinkPutChar(sink, '\t');

@@ -1,7 +1,8 @@
 // Writing a database with its spec file and item table into a folder:
 // <name>.db, <name>.spec and <name>.items.tsv. The spec file's first line is
 // the bare file name <name>.db, so the miner finds the database when it is
-// started from that folder. Each file is written under a temporary name in
+// started from that folder. The item table starts with the database's
+// fingerprint (see common/item_table.h). Each file is written under a temporary name in
 // the folder and renamed only when all three are complete, so a failed run
 // never leaves a file that looks finished.
 #pragma once

@@ -1,33 +1,44 @@
-// Reader of CSV event logs: a header row naming the columns, then one event
-// per record. The events of a case (rows with the same case id) form one
-// sequence of activities; cases keep the order in which they first appear.
-// With a timestamp column, the events of each case are sorted by time (see
-// timestamp_order.h), events with equal times staying in file order.
-// Without one, the file order is the time order. Items are numbered in
-// order of first appearance in the sorted sequences.
+// Reader of CSV event logs: a header row naming the columns (unless the
+// file has none), then one event per record. The events of a case (rows
+// with the same case id) form one sequence of activities; cases keep the
+// order in which they first appear. With a timestamp column, the events of
+// each case are sorted by time (see timestamp_column.h), events with equal
+// times staying in file order. Without one, the file order is the time
+// order. Items are numbered in order of first appearance in the sorted
+// sequences.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "prep/sequence_set.h"
+#include "prep/timestamp_column.h"
 
 namespace tavrel::tools {
 
+// The columns by name, or by number from 1 in a file without a header.
 struct EventLogColumns {
   std::string caseColumn;
   std::string activityColumn;
   std::string timeColumn;  // empty: no timestamp column
 };
 
-enum class TimeOrder { kFileOrder, kNumeric, kText };
+struct EventLogFormat {
+  EventLogColumns columns;
+  char separator = ',';
+  bool header = true;           // false: the first record is an event, columns go by number
+  std::string timeFormat = {};  // strptime format of the timestamps; empty: numbers or ISO text
+};
 
-// Reads `text` (the contents of `fileName`) into `set` and tells in
-// `order` how the timestamps were compared. Returns 0, or -1 with
-// "<fileName>:<line>: <reason>" in `error`: a malformed record, a record
-// whose field count differs from the header's, a column that is missing or
-// named twice, or an empty case id, activity or timestamp.
-int readEventLog(std::string_view text, const std::string& fileName, const EventLogColumns& columns,
-                 SequenceSet* set, TimeOrder* order, std::string* error);
+// Reads `text` (the contents of `fileName`) into `set`, skipping the lines
+// that start with `comment` (when it is not empty) where a record would
+// start, and tells in `order` how the timestamps were compared. Returns 0,
+// or -1 with "<fileName>:<line>: <reason>" in `error`: a malformed record,
+// a record whose field count differs from the first record's, a column
+// that is missing or named twice, an empty case id, activity or
+// timestamp, or timestamps that cannot be put in order.
+int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
+                 std::string* error);
 
 }  // namespace tavrel::tools

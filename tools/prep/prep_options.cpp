@@ -5,11 +5,16 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/integer_text.h"
 #include "common/report.h"
 
 namespace tavrel::tools {
 
 namespace {
+
+constexpr std::string_view kFlags = "--help --strict-repeats --no-header";
+constexpr std::string_view kValued =
+    "--format --case --activity --time --time-format --comment --separator --repeats";
 
 int checkName(const std::string& name, std::string* error) {
   if (name.empty() || name == "." || name == ".." ||
@@ -20,88 +25,196 @@ int checkName(const std::string& name, std::string* error) {
   return 0;
 }
 
+// The input's file name without its extension, and without ".gz" before
+// that: "orders.csv.gz" gives "orders".
+std::string defaultName(const std::string& input) {
+  std::filesystem::path path(input);
+  if (path.extension() == ".gz") path = path.stem();
+  return path.stem().string();
+}
+
+int readFormat(const std::string& value, InputFormat* format, std::string* error) {
+  if (value == "spmf") {
+    *format = InputFormat::kSpmf;
+  } else if (value == "text") {
+    *format = InputFormat::kText;
+  } else if (value == "pairs") {
+    *format = InputFormat::kPairs;
+  } else if (value == "csv") {
+    *format = InputFormat::kCsv;
+  } else {
+    *error = "unknown format '" + value + "' (use spmf, text, pairs or csv)";
+    return -1;
+  }
+  return 0;
+}
+
+int readRepeatMode(const std::string& value, RepeatMode* mode, std::string* error) {
+  if (value == "drop") {
+    *mode = RepeatMode::kDrop;
+  } else if (value == "refuse") {
+    *mode = RepeatMode::kRefuse;
+  } else if (value == "number") {
+    *mode = RepeatMode::kNumber;
+  } else {
+    *error = "option --repeats takes drop, refuse or number, not " + inQuotes(value);
+    return -1;
+  }
+  return 0;
+}
+
+// Reads a separator: one byte, or "tab" (or "\t") for a tab.
+int readSeparator(const std::string& value, char* separator, std::string* error) {
+  if (value == "tab" || value == "\\t") {
+    *separator = '\t';
+    return 0;
+  }
+  if (value.size() != 1 || value == "\"" || value == "\n" || value == "\r") {
+    *error =
+        "option --separator needs one character other than a quote or a line end (or "
+        "'tab'), not " +
+        inQuotes(value);
+    return -1;
+  }
+  *separator = value[0];
+  return 0;
+}
+
+// Takes in the value of one of the options in kValued.
+int applyValue(std::string_view key, const std::string& value, PrepOptions* options,
+               std::string* error) {
+  EventLogColumns& columns = options->log.columns;
+  if (key == "--format") return readFormat(value, &options->format, error);
+  if (key == "--separator") return readSeparator(value, &options->log.separator, error);
+  if (key == "--repeats") return readRepeatMode(value, &options->repeats, error);
+  if (key == "--comment") {
+    options->comment = value;
+  } else if (key == "--case") {
+    columns.caseColumn = value;
+  } else if (key == "--activity") {
+    columns.activityColumn = value;
+  } else if (key == "--time-format") {
+    options->log.timeFormat = value;
+  } else {
+    columns.timeColumn = value;
+  }
+  return 0;
+}
+
+// Checks that the event log options come with --format csv, and only then.
+int checkEventLogOptions(const PrepOptions& options, bool separatorGiven, std::string* error) {
+  const EventLogColumns& columns = options.log.columns;
+  if (options.format != InputFormat::kCsv) {
+    if (!columns.caseColumn.empty() || !columns.activityColumn.empty() ||
+        !columns.timeColumn.empty() || !options.log.timeFormat.empty()) {
+      *error = "--case, --activity, --time and --time-format apply to --format csv only";
+    } else if (separatorGiven || !options.log.header) {
+      *error = "--separator and --no-header apply to --format csv only";
+    }
+    return error->empty() ? 0 : -1;
+  }
+  if (columns.caseColumn.empty() || columns.activityColumn.empty()) {
+    *error = "--format csv needs --case and --activity";
+    return -1;
+  }
+  if (!options.log.timeFormat.empty() && columns.timeColumn.empty()) {
+    *error = "--time-format needs --time";
+    return -1;
+  }
+  if (options.log.header) return 0;
+  for (const auto& [option, column] :
+       {std::pair{"--case", &columns.caseColumn}, std::pair{"--activity", &columns.activityColumn},
+        std::pair{"--time", &columns.timeColumn}}) {
+    int number = 0;
+    if (!column->empty() && (!parseWholeInt(*column, &number) || number < 1)) {
+      *error = std::string("with --no-header, ") + option + " needs a column number from 1, not " +
+               inQuotes(*column);
+      return -1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 const char* prepUsage() {
-  return "Usage: tavrel-prep --format spmf|text|csv [options] INPUT OUTDIR [NAME]\n"
+  return "Usage: tavrel-prep --format spmf|text|pairs|csv [options] INPUT OUTDIR [NAME]\n"
          "\n"
          "Turns a sequence file into a database for Tavrel.exe. Writes NAME.db,\n"
          "NAME.spec and NAME.items.tsv into OUTDIR (created when missing); NAME\n"
          "defaults to INPUT's file name without its extension. Run the miner from\n"
          "OUTDIR: cd OUTDIR && Tavrel.exe NAME.spec MIN_SUP\n"
+         "INPUT may be gzip-compressed; it must be UTF-8 text.\n"
          "\n"
          "Formats:\n"
          "  spmf   integer item ids, -1 ends an itemset, -2 ends a sequence\n"
          "  text   one sequence per line, tokens separated by blanks or commas\n"
+         "  pairs  one event per line: a case id and an item, separated by blanks\n"
          "  csv    an event log with a header row; needs --case and --activity\n"
          "\n"
          "Options:\n"
+         "  --comment PREFIX    skip the lines that start with PREFIX\n"
          "  --case COL          the column holding the case id (csv)\n"
          "  --activity COL      the column holding the activity (csv)\n"
          "  --time COL          the column holding the timestamp (csv, optional):\n"
-         "                      numbers compare as numbers, anything else as text\n"
-         "  --strict-repeats    an item that occurs twice in a sequence is an error\n"
-         "                      (by default later occurrences are dropped)\n"
+         "                      numbers compare as numbers, ISO 8601 text as text\n"
+         "  --time-format F     read the timestamps with the strptime format F,\n"
+         "                      e.g. '%d/%m/%Y %H:%M' (csv)\n"
+         "  --separator C       the field separator (csv): one character, or 'tab';\n"
+         "                      default ','\n"
+         "  --no-header         the csv file has no header row; COL is a column\n"
+         "                      number from 1\n"
+         "  --repeats MODE      what becomes of an item's later occurrences in a\n"
+         "                      sequence: drop (default) leaves them out, refuse\n"
+         "                      stops with an error, number makes the second 'a'\n"
+         "                      the item 'a#2', the third 'a#3' and so on\n"
+         "  --strict-repeats    the same as --repeats refuse\n"
          "  --help              print this text\n";
 }
 
 int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error) {
   std::vector<std::string> operands;
   bool formatGiven = false;
+  bool separatorGiven = false;
+  bool strictRepeats = false;
+  bool repeatsGiven = false;
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int status;
-  while ((status = nextArgument(&scanner, "--help --strict-repeats",
-                                "--format --case --activity --time", &argument, error)) > 0) {
+  while ((status = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
     std::string_view key = argument.key;
     if (argument.isOperand) {
       operands.emplace_back(argument.value);
-      continue;
-    }
-    if (key == "--help" || key == "--strict-repeats") {
-      (key == "--help" ? options->help : options->strictRepeats) = true;
-      continue;
-    }
-    if (argument.value.empty()) {
+    } else if (key == "--help") {
+      options->help = true;
+    } else if (key == "--strict-repeats") {
+      strictRepeats = true;
+    } else if (key == "--no-header") {
+      options->log.header = false;
+    } else if (argument.value.empty()) {
       *error = "option " + std::string(key) + " needs a non-empty value";
       return -1;
-    }
-    std::string value(argument.value);
-    if (key == "--case") {
-      options->columns.caseColumn = value;
-    } else if (key == "--activity") {
-      options->columns.activityColumn = value;
-    } else if (key == "--time") {
-      options->columns.timeColumn = value;
-    } else if (value == "spmf") {
-      options->format = InputFormat::kSpmf;
-    } else if (value == "text") {
-      options->format = InputFormat::kText;
-    } else if (value == "csv") {
-      options->format = InputFormat::kCsv;
-    } else {
-      *error = "unknown format '" + value + "' (use spmf, text or csv)";
+    } else if (applyValue(key, std::string(argument.value), options, error) != 0) {
       return -1;
     }
-    if (key == "--format") formatGiven = true;
+    formatGiven = formatGiven || key == "--format";
+    separatorGiven = separatorGiven || key == "--separator";
+    repeatsGiven = repeatsGiven || key == "--repeats";
   }
   if (status < 0) return -1;
   if (options->help) return 0;
+  if (strictRepeats) {
+    if (repeatsGiven && options->repeats != RepeatMode::kRefuse) {
+      *error = "--strict-repeats is --repeats refuse; give one of them";
+      return -1;
+    }
+    options->repeats = RepeatMode::kRefuse;
+  }
   if (!formatGiven) {
     *error = "--format is required";
     return -1;
   }
-  const EventLogColumns& columns = options->columns;
-  if (options->format == InputFormat::kCsv) {
-    if (columns.caseColumn.empty() || columns.activityColumn.empty()) {
-      *error = "--format csv needs --case and --activity";
-      return -1;
-    }
-  } else if (!columns.caseColumn.empty() || !columns.activityColumn.empty() ||
-             !columns.timeColumn.empty()) {
-    *error = "--case, --activity and --time apply to --format csv only";
-    return -1;
-  }
+  if (checkEventLogOptions(*options, separatorGiven, error) != 0) return -1;
   if (operands.size() < 2 || operands.size() > 3) {
     *error = operands.size() < 2 ? "INPUT and OUTDIR are required" : "too many operands";
     return -1;
@@ -112,8 +225,7 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     *error = "OUTDIR is empty";
     return -1;
   }
-  options->name =
-      operands.size() == 3 ? operands[2] : std::filesystem::path(options->input).stem().string();
+  options->name = operands.size() == 3 ? operands[2] : defaultName(options->input);
   return checkName(options->name, error);
 }
 

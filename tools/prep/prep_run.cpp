@@ -6,11 +6,14 @@
 #include "common/output_sink.h"
 #include "common/report.h"
 #include "common/text_input.h"
+#include "prep/compressed_input.h"
 #include "prep/database.h"
 #include "prep/database_files.h"
 #include "prep/event_log.h"
+#include "prep/pairs_reader.h"
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
+#include "prep/text_check.h"
 #include "prep/text_reader.h"
 
 namespace tavrel::tools {
@@ -30,23 +33,49 @@ int printHelp() {
   return 0;
 }
 
+// "1 thing" or "2 things".
+std::string counted(long count, const std::string& thing) {
+  return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+// Says how many repeated items were dropped or numbered.
+void reportRepeats(const RepeatCount& repeats, RepeatMode mode) {
+  std::string what = counted(repeats.occurrences, "repeated item") + " in " +
+                     counted(repeats.sequences, "sequence");
+  reportMessage(kProgram, mode == RepeatMode::kNumber
+                              ? "numbered " + what + " (a later 'a' becomes 'a#2', 'a#3', ...)"
+                              : "dropped " + what + " (the first occurrence is kept)");
+}
+
+// Says how the timestamps of an event log were put in order.
+void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
+  const std::string& column = log.columns.timeColumn;
+  std::string how = order == TimeOrder::kNumeric ? "compared as numbers"
+                    : order == TimeOrder::kText
+                        ? "compared as text"
+                        : "read with --time-format " + inQuotes(log.timeFormat);
+  reportMessage(kProgram,
+                "timestamps in column " + (log.header ? inQuotes(column) : column) + " " + how);
+}
+
 // Reads the input in its format into `set`; -1 with a message in `error`.
 int readSequences(const PrepOptions& options, const std::string& text, SequenceSet* set,
                   std::string* error) {
   switch (options.format) {
     case InputFormat::kSpmf:
-      return readSpmf(text, options.input, set, error);
+      return readSpmf(text, options.input, options.comment, set, error);
     case InputFormat::kText:
-      readTextSequences(text, set);
+      readTextSequences(text, options.comment, set);
       return 0;
+    case InputFormat::kPairs:
+      return readPairs(text, options.input, options.comment, set, error);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
-      if (readEventLog(text, options.input, options.columns, set, &order, error) != 0) return -1;
-      if (order != TimeOrder::kFileOrder) {
-        reportMessage(kProgram, "timestamps in column '" + options.columns.timeColumn +
-                                    "' compared as " +
-                                    (order == TimeOrder::kNumeric ? "numbers" : "text"));
+      if (readEventLog(text, options.input, options.comment, options.log, set, &order, error) !=
+          0) {
+        return -1;
       }
+      if (order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
       return 0;
     }
   }
@@ -59,22 +88,17 @@ int prepare(const PrepOptions& options) {
   SequenceSet set;
   RepeatCount repeats;
   if (readWholeFile(options.input, &text, &error) != 0 ||
+      unpackInput(&text, options.input, &error) != 0 ||
+      checkText(text, options.input, &error) != 0 ||
       readSequences(options, text, &set, &error) != 0 ||
-      removeRepeats(&set, options.strictRepeats, options.input, &repeats, &error) != 0) {
+      resolveRepeats(&set, options.repeats, options.input, &repeats, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
   if (set.emptyDropped > 0) {
-    reportMessage(kProgram, "dropped " + std::to_string(set.emptyDropped) + " empty sequence" +
-                                (set.emptyDropped == 1 ? "" : "s"));
+    reportMessage(kProgram, "dropped " + counted(set.emptyDropped, "empty sequence"));
   }
-  if (repeats.dropped > 0) {
-    reportMessage(kProgram, "dropped " + std::to_string(repeats.dropped) + " repeated item" +
-                                (repeats.dropped == 1 ? "" : "s") + " in " +
-                                std::to_string(repeats.sequences) + " sequence" +
-                                (repeats.sequences == 1 ? "" : "s") +
-                                " (the first occurrence is kept)");
-  }
+  if (repeats.occurrences > 0) reportRepeats(repeats, options.repeats);
   if (set.sequences.empty()) {
     reportMessage(kProgram, options.input + ": no sequence with items; nothing written");
     return 1;
@@ -85,11 +109,12 @@ int prepare(const PrepOptions& options) {
     reportMessage(kProgram, error);
     return 1;
   }
-  reportMessage(kProgram, "wrote " + std::to_string(database.strings.size()) + " strings over " +
-                              std::to_string(database.labels.size()) + " items (longest " +
-                              std::to_string(database.longest) + ") to " + options.name + ".db, " +
-                              options.name + ".spec and " + options.name + ".items.tsv in " +
-                              options.outDir);
+  reportMessage(kProgram, "wrote " + counted(static_cast<long>(database.strings.size()), "string") +
+                              " over " +
+                              counted(static_cast<long>(database.labels.size()), "item") +
+                              " (longest " + std::to_string(database.longest) + ") to " +
+                              options.name + ".db, " + options.name + ".spec and " + options.name +
+                              ".items.tsv in " + options.outDir);
   return 0;
 }
 

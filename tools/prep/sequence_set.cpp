@@ -8,6 +8,7 @@ int internLabel(SequenceSet* set, std::string_view label) {
   if (added) {
     set->labels.emplace_back(label);
     set->sortValue.push_back(0);
+    set->occurrence.push_back(1);
   }
   return entry->second;
 }

@@ -20,12 +20,14 @@ struct SequenceSet {
   std::vector<std::string> labels;             // by key
   std::unordered_map<std::string, int> index;  // label -> key
   std::vector<long long> sortValue;            // by key; used when numberBySortValue
+  std::vector<int> occurrence;  // by key: 1, or n for the n-th occurrence made an item of its own
   bool numberBySortValue = false;   // number items by ascending sortValue, not first appearance
   std::vector<Sequence> sequences;  // non-empty ones, in input order
   long emptyDropped = 0;            // empty sequences that were left out
 };
 
-// The key of `label`, added to the set when it is new (with sort value 0).
+// The key of `label`, added to the set when it is new (with sort value 0,
+// occurrence 1).
 int internLabel(SequenceSet* set, std::string_view label);
 
 }  // namespace tavrel::tools

@@ -5,6 +5,7 @@
 #include "common/integer_text.h"
 #include "common/report.h"
 #include "common/text_input.h"
+#include "prep/comment_lines.h"
 
 namespace tavrel::tools {
 
@@ -41,14 +42,15 @@ int readItemName(std::string_view line, std::map<int, std::string>* names, std::
 
 }  // namespace
 
-int readSpmf(std::string_view text, const std::string& fileName, SequenceSet* set,
-             std::string* error) {
+int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+             SequenceSet* set, std::string* error) {
   set->numberBySortValue = true;
   std::map<int, std::string> names;
   LineCursor cursor{text};
   std::string_view line;
   std::string reason;
   while (nextLine(&cursor, &line)) {
+    if (isCommentLine(line, comment)) continue;
     std::size_t first = 0;
     while (first < line.size() && isBlank(line[first])) ++first;
     if (first == line.size() || line[first] == '#' || line[first] == '%') continue;

@@ -14,9 +14,10 @@
 
 namespace tavrel::tools {
 
-// Reads `text` (the contents of `fileName`) into `set`. Returns 0, or -1
+// Reads `text` (the contents of `fileName`) into `set`, skipping also the
+// lines that start with `comment` (when it is not empty). Returns 0, or -1
 // with "<fileName>:<line>: <reason>" in `error`.
-int readSpmf(std::string_view text, const std::string& fileName, SequenceSet* set,
-             std::string* error);
+int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+             SequenceSet* set, std::string* error);
 
 }  // namespace tavrel::tools

@@ -1,6 +1,7 @@
 #include "prep/text_reader.h"
 
 #include "common/text_input.h"
+#include "prep/comment_lines.h"
 
 namespace tavrel::tools {
 
@@ -10,10 +11,11 @@ bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
 }  // namespace
 
-void readTextSequences(std::string_view text, SequenceSet* set) {
+void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set) {
   LineCursor cursor{text};
   std::string_view line;
   while (nextLine(&cursor, &line)) {
+    if (isCommentLine(line, comment)) continue;
     Sequence sequence;
     sequence.line = cursor.lineNumber;
     std::size_t i = 0;

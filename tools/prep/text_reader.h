@@ -12,7 +12,8 @@
 
 namespace tavrel::tools {
 
-// Reads `text` into `set`. Every line is well-formed, so this cannot fail.
-void readTextSequences(std::string_view text, SequenceSet* set);
+// Reads `text` into `set`, skipping the lines that start with `comment`
+// (when it is not empty). Every line is well-formed, so this cannot fail.
+void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set);
 
 }  // namespace tavrel::tools

@@ -1,5 +1,7 @@
 #include "prep/timestamp_order.h"
 
+#include <ctime>
+
 namespace tavrel::tools {
 
 namespace {
@@ -55,6 +57,26 @@ int compareDecimalNumbers(std::string_view a, std::string_view b) {
   int order = compareMagnitudes(left, right);
   order = order < 0 ? -1 : order > 0 ? 1 : 0;
   return left.negative ? -order : order;
+}
+
+std::string timestampShape(std::string_view text) {
+  std::string shape(text);
+  for (char& c : shape) {
+    if (isDigit(c)) c = '9';
+  }
+  return shape;
+}
+
+bool startsWithYear(std::string_view shape) { return shape.substr(0, 4) == "9999"; }
+
+bool parseTimestamp(const std::string& text, const std::string& format, long long* seconds) {
+  std::tm fields{};
+  fields.tm_mday = 1;  // for formats without a day
+  const char* end = ::strptime(text.c_str(), format.c_str(), &fields);
+  if (end == nullptr || *end != '\0') return false;
+  long offset = fields.tm_gmtoff;  // set by %z; timegm() would reset it
+  *seconds = static_cast<long long>(::timegm(&fields)) - offset;
+  return true;
 }
 
 }  // namespace tavrel::tools

@@ -11,15 +11,15 @@ namespace tavrel::tools {
 
 namespace {
 
-void putNodeName(OutputSink* sink, int item) {
-  sinkPutChar(sink, 'i');
-  sinkPutInt(sink, item);
+std::string nodeName(int item) {
+  std::string name(1, 'i');
+  name += std::to_string(item);
+  return name;
 }
 
 }  // namespace
 
-void putDotGraph(OutputSink* sink, const Pattern& pattern, const ItemTable* table, bool allEdges,
-                 bool* cycle) {
+std::string dotGraph(const Pattern& pattern, const ItemTable* table, bool allEdges, bool* cycle) {
   std::vector<Edge> drawn;
   *cycle = false;
   if (allEdges) {
@@ -28,11 +28,10 @@ void putDotGraph(OutputSink* sink, const Pattern& pattern, const ItemTable* tabl
     *cycle = true;
   }
   std::string number = std::to_string(pattern.number);
-  sinkPut(sink, "digraph pattern_" + number + " {\n");
-  sinkPut(sink,
-          "  label=\"Pattern " + number + ", support " + std::to_string(pattern.support) + "\";\n");
-  sinkPut(sink, "  labelloc=t;\n  rankdir=LR;\n  node [shape=box, style=rounded];\n");
-  if (*cycle) sinkPut(sink, "  // the edges form a cycle: all of them are drawn\n");
+  std::string dot = "digraph pattern_" + number + " {\n";
+  dot += "  label=\"Pattern " + number + ", support " + std::to_string(pattern.support) + "\";\n";
+  dot += "  labelloc=t;\n  rankdir=LR;\n  node [shape=box, style=rounded];\n";
+  if (*cycle) dot += "  // the edges form a cycle: all of them are drawn\n";
   std::vector<int> items;
   for (const Edge& edge : pattern.edges) {
     items.push_back(edge.from);
@@ -41,18 +40,13 @@ void putDotGraph(OutputSink* sink, const Pattern& pattern, const ItemTable* tabl
   std::sort(items.begin(), items.end());
   items.erase(std::unique(items.begin(), items.end()), items.end());
   for (int item : items) {
-    sinkPut(sink, "  ");
-    putNodeName(sink, item);
-    sinkPut(sink, " [label=" + dotString(labelOrNumber(table, item)) + "];\n");
+    dot += "  " + nodeName(item) + " [label=" + dotString(labelOrNumber(table, item)) + "];\n";
   }
   for (const Edge& edge : drawn) {
-    sinkPut(sink, "  ");
-    putNodeName(sink, edge.from);
-    sinkPut(sink, " -> ");
-    putNodeName(sink, edge.to);
-    sinkPut(sink, ";\n");
+    dot += "  " + nodeName(edge.from) + " -> " + nodeName(edge.to) + ";\n";
   }
-  sinkPut(sink, "}\n");
+  dot += "}\n";
+  return dot;
 }
 
 }  // namespace tavrel::tools

@@ -3,16 +3,16 @@
 // in the order the edges give, the pattern's number and support on top.
 #pragma once
 
+#include <string>
+
 #include "common/item_table.h"
-#include "common/output_sink.h"
 #include "show/miner_output.h"
 
 namespace tavrel::tools {
 
-// Writes the pattern as a digraph: its Hasse diagram, or every edge with
+// The pattern as a digraph in DOT: its Hasse diagram, or every edge with
 // `allEdges`. When the edges hold a cycle, which a reduction cannot handle,
 // every edge is drawn and `cycle` is set to true; otherwise it is false.
-void putDotGraph(OutputSink* sink, const Pattern& pattern, const ItemTable* table, bool allEdges,
-                 bool* cycle);
+std::string dotGraph(const Pattern& pattern, const ItemTable* table, bool allEdges, bool* cycle);
 
 }  // namespace tavrel::tools

@@ -6,7 +6,6 @@
 
 #include "common/integer_text.h"
 #include "common/report.h"
-#include "common/text_input.h"
 
 namespace tavrel::tools {
 
@@ -71,77 +70,137 @@ int parseEdges(std::string_view line, std::vector<Edge>* edges, std::string* rea
   return 0;
 }
 
+constexpr std::string_view kStars = "***********************************************";
+
+struct Line {
+  std::string_view text;
+  bool terminated = false;
+  long number = 0;  // its line number; after the end, the number the next line would have
+  bool present = false;
+};
+
+// Reads the next line; -1 with a message when reading fails.
+int takeLine(MinerOutputReader* reader, Line* line, std::string* error) {
+  int status = readLine(&reader->lines, reader->name, &line->text, &line->terminated, error);
+  if (status < 0) return -1;
+  line->present = status > 0;
+  line->number = reader->lines.lineNumber + (line->present ? 0 : 1);
+  return 0;
+}
+
+// True when `line` is the partial last line of an input cut off mid-write.
+bool cutOff(const Line& line) { return !line.present || !line.terminated; }
+
+int fail(const MinerOutputReader& reader, long at, const std::string& reason, std::string* error) {
+  *error = reader.name + ":" + std::to_string(at) + ": " + reason;
+  return -1;
+}
+
+// Ends the reading; 0 as nextPattern() returns it.
+int finish(MinerOutputReader* reader, bool complete) {
+  reader->state = MinerOutputReader::State::kDone;
+  reader->complete = complete;
+  return 0;
+}
+
+// Reads the closing lines after "Total Runtime"; 0 at their end, whether
+// they are complete or cut off, or -1 with a message.
+int readClosingLines(MinerOutputReader* reader, std::string* error) {
+  Line line;
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (cutOff(line)) return finish(reader, false);
+  int count = 0;
+  if (!startsWith(line.text, kCountStart) ||
+      !parseWholeInt(line.text.substr(kCountStart.size()), &count) || count < 0) {
+    return fail(*reader, line.number, "expected \"Total Number of patterns: <count>\"", error);
+  }
+  if (count != reader->patternsRead) {
+    return fail(*reader, line.number,
+                "the output counts " + std::to_string(count) + " patterns, but holds " +
+                    std::to_string(reader->patternsRead),
+                error);
+  }
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (!line.present ||
+      (!line.terminated && startsWith(kStars, line.text) && line.text.size() < kStars.size())) {
+    return finish(reader, false);
+  }
+  if (line.text != kStars) {
+    return fail(*reader, line.number, "expected the closing line of 47 asterisks", error);
+  }
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (line.present) {
+    return fail(*reader, line.number, "text after the end of the miner's output", error);
+  }
+  return finish(reader, true);
+}
+
+// Reads the edge line and the empty line of the pattern whose header was
+// just read. Returns 1 with the pattern, 0 when the input ends before its
+// edge line is complete, -1 with a message.
+int readPatternBody(MinerOutputReader* reader, long headerLine, Pattern* pattern,
+                    std::string* error) {
+  std::string at = "pattern " + std::to_string(pattern->number);
+  Line line;
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (cutOff(line)) return finish(reader, false);
+  int otherNumber = 0, otherSupport = 0;
+  if (line.text.empty() || parseHeader(line.text, &otherNumber, &otherSupport)) {
+    return fail(*reader, headerLine, at + " has no edge line", error);
+  }
+  std::string reason;
+  if (parseEdges(line.text, &pattern->edges, &reason) != 0) {
+    return fail(*reader, line.number, reason, error);
+  }
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (line.present && !line.text.empty()) {
+    return fail(*reader, line.number, "expected an empty line after the edges of " + at, error);
+  }
+  ++reader->patternsRead;
+  reader->state = line.present && line.terminated ? MinerOutputReader::State::kPatterns
+                                                  : MinerOutputReader::State::kCutAfterPattern;
+  return 1;
+}
+
 }  // namespace
 
-int parseMinerOutput(std::string_view text, const std::string& name, std::vector<Pattern>* patterns,
-                     std::string* error) {
-  patterns->clear();
-  LineCursor cursor{text};
-  std::string_view line;
-  long current = 0;  // the line just read, or the one after the last at the end
-  auto next = [&] {
-    bool got = nextLine(&cursor, &line);
-    current = got ? cursor.lineNumber : cursor.lineNumber + 1;
-    return got;
-  };
-  auto fail = [&](long at, const std::string& reason) {
-    *error = name + ":" + std::to_string(at) + ": " + reason;
-    return -1;
-  };
-  if (!next()) return fail(1, "empty input; expected the miner's output");
-  if (line != " ") {
-    return fail(1, "expected a line holding one blank, found " + shown(line) +
-                       " (is this the miner's output of a complete run?)");
-  }
-  for (;;) {
-    if (!next()) {
-      return fail(current, "the output ends before its summary lines");
+int nextPattern(MinerOutputReader* reader, Pattern* pattern, std::string* error) {
+  using State = MinerOutputReader::State;
+  if (reader->state == State::kDone) return 0;
+  if (reader->state == State::kCutAfterPattern) return finish(reader, false);
+  Line line;
+  if (takeLine(reader, &line, error) != 0) return -1;
+  if (reader->state == State::kStart) {
+    if (!line.present) return fail(*reader, 1, "empty input; expected the miner's output", error);
+    if (line.text != " " && !(cutOff(line) && line.text.empty())) {
+      return fail(*reader, 1,
+                  "expected a line holding one blank, found " + shown(line.text) +
+                      " (is this the miner's output of a complete run?)",
+                  error);
     }
-    Pattern pattern;
-    if (parseHeader(line, &pattern.number, &pattern.support)) {
-      std::string at = "pattern " + std::to_string(pattern.number);
-      long headerLine = current;
-      int otherNumber = 0, otherSupport = 0;
-      int expected = static_cast<int>(patterns->size()) + 1;
-      if (pattern.number != expected) {
-        return fail(current,
-                    at + " is out of sequence (expected pattern " + std::to_string(expected) + ")");
-      }
-      if (pattern.support < 1) return fail(current, at + " has support 0");
-      if (!next() || line.empty() || parseHeader(line, &otherNumber, &otherSupport)) {
-        return fail(headerLine, at + " has no edge line");
-      }
-      std::string reason;
-      if (parseEdges(line, &pattern.edges, &reason) != 0) return fail(current, reason);
-      if (!next() || !line.empty()) {
-        return fail(current, "expected an empty line after the edges of " + at);
-      }
-      patterns->push_back(std::move(pattern));
-      continue;
+    if (cutOff(line)) return finish(reader, false);
+    reader->state = State::kPatterns;
+    if (takeLine(reader, &line, error) != 0) return -1;
+  }
+  if (cutOff(line)) return finish(reader, false);
+  *pattern = Pattern{};
+  if (parseHeader(line.text, &pattern->number, &pattern->support)) {
+    std::string at = "pattern " + std::to_string(pattern->number);
+    int expected = reader->patternsRead + 1;
+    if (pattern->number != expected) {
+      return fail(*reader, line.number,
+                  at + " is out of sequence (expected pattern " + std::to_string(expected) + ")",
+                  error);
     }
-    if (startsWith(line, kRuntimeStart) &&
-        line.size() > kRuntimeStart.size() + kRuntimeEnd.size() &&
-        line.substr(line.size() - kRuntimeEnd.size()) == kRuntimeEnd) {
-      break;
-    }
-    return fail(current, "unexpected line " + shown(line));
+    if (pattern->support < 1) return fail(*reader, line.number, at + " has support 0", error);
+    return readPatternBody(reader, line.number, pattern, error);
   }
-  int count = 0;
-  if (!next() || !startsWith(line, kCountStart) ||
-      !parseWholeInt(line.substr(kCountStart.size()), &count) || count < 0) {
-    return fail(current, "expected \"Total Number of patterns: <count>\"");
+  if (startsWith(line.text, kRuntimeStart) &&
+      line.text.size() > kRuntimeStart.size() + kRuntimeEnd.size() &&
+      line.text.substr(line.text.size() - kRuntimeEnd.size()) == kRuntimeEnd) {
+    return readClosingLines(reader, error);
   }
-  if (static_cast<std::size_t>(count) != patterns->size()) {
-    return fail(current, "the output counts " + std::to_string(count) + " patterns, but holds " +
-                             std::to_string(patterns->size()));
-  }
-  if (!next() || line != std::string(47, '*')) {
-    return fail(current, "expected the closing line of 47 asterisks");
-  }
-  if (next()) {
-    return fail(current, "text after the end of the miner's output");
-  }
-  return 0;
+  return fail(*reader, line.number, "unexpected line " + shown(line.text), error);
 }
 
 }  // namespace tavrel::tools

@@ -4,36 +4,53 @@
 
 namespace tavrel::tools {
 
-int selectPatterns(const std::vector<Pattern>& patterns, const Selection& selection,
-                   std::vector<std::size_t>* chosen, std::string* error) {
-  // Patterns are numbered 1, 2, 3... in order, so number n sits at index n-1.
-  std::vector<bool> wanted(patterns.size(), selection.numbers.empty());
+void prepareSelection(Selection* selection) {
+  std::vector<int>& numbers = selection->numbers;
+  std::sort(numbers.begin(), numbers.end());
+  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+}
+
+bool passesFilters(const Selection& selection, const Pattern& pattern) {
+  int size = static_cast<int>(pattern.edges.size());
+  return (selection.numbers.empty() ||
+          std::binary_search(selection.numbers.begin(), selection.numbers.end(), pattern.number)) &&
+         pattern.support >= selection.minSupport && size >= selection.minEdges &&
+         (selection.maxEdges < 0 || size <= selection.maxEdges);
+}
+
+int checkRequestedNumbers(const Selection& selection, int patternsRead, std::string* error) {
   for (int number : selection.numbers) {
-    if (number < 1 || static_cast<std::size_t>(number) > patterns.size()) {
+    if (number < 1 || number > patternsRead) {
       *error = "there is no pattern " + std::to_string(number) + " (the output holds " +
-               std::to_string(patterns.size()) + ")";
+               std::to_string(patternsRead) + ")";
       return -1;
-    }
-    wanted[static_cast<std::size_t>(number - 1)] = true;
-  }
-  chosen->clear();
-  for (std::size_t i = 0; i < patterns.size(); ++i) {
-    const Pattern& pattern = patterns[i];
-    int size = static_cast<int>(pattern.edges.size());
-    if (wanted[i] && pattern.support >= selection.minSupport && size >= selection.minEdges &&
-        (selection.maxEdges < 0 || size <= selection.maxEdges)) {
-      chosen->push_back(i);
-    }
-  }
-  if (selection.top >= 0) {
-    std::stable_sort(chosen->begin(), chosen->end(), [&](std::size_t a, std::size_t b) {
-      return patterns[a].support > patterns[b].support;
-    });
-    if (chosen->size() > static_cast<std::size_t>(selection.top)) {
-      chosen->resize(static_cast<std::size_t>(selection.top));
     }
   }
   return 0;
+}
+
+bool ranksBefore(const Pattern& a, const Pattern& b) {
+  return a.support != b.support ? a.support > b.support : a.number < b.number;
+}
+
+void offerPattern(TopPatterns* top, Pattern pattern) {
+  // With ranksBefore as the heap's "less", the front is the worst-ranked.
+  std::vector<Pattern>& heap = top->heap;
+  if (heap.size() < top->limit) {
+    heap.push_back(std::move(pattern));
+    std::push_heap(heap.begin(), heap.end(), ranksBefore);
+  } else if (!heap.empty() && ranksBefore(pattern, heap.front())) {
+    std::pop_heap(heap.begin(), heap.end(), ranksBefore);
+    heap.back() = std::move(pattern);
+    std::push_heap(heap.begin(), heap.end(), ranksBefore);
+  }
+}
+
+std::vector<Pattern> takeRanking(TopPatterns* top) {
+  std::vector<Pattern> ranking = std::move(top->heap);
+  top->heap.clear();
+  std::sort(ranking.begin(), ranking.end(), ranksBefore);
+  return ranking;
 }
 
 }  // namespace tavrel::tools

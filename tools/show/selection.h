@@ -1,5 +1,6 @@
-// Choosing the patterns to show: by number, by support and by number of
-// edges (as the miner wrote them), then the k with the highest support.
+// Choosing the patterns to show as they stream in: by number, by support
+// and by number of edges (as the miner wrote them), then the k with the
+// highest support, kept in a heap of k patterns.
 #pragma once
 
 #include <cstddef>
@@ -18,12 +19,33 @@ struct Selection {
   int top = -1;       // -1: no bound
 };
 
-// Puts the indices of the chosen patterns into `chosen`: those that pass
-// every filter, in pattern-number order. With a top k, only the k of
-// highest support are kept, in order of descending support and, for equal
-// support, ascending pattern number. Returns 0, or -1 with a message in
-// `error` when a requested pattern number is not in the output.
-int selectPatterns(const std::vector<Pattern>& patterns, const Selection& selection,
-                   std::vector<std::size_t>* chosen, std::string* error);
+// Sorts the requested numbers and removes repeats, so that passesFilters()
+// can look them up.
+void prepareSelection(Selection* selection);
+
+// True when `pattern` passes every filter of the (prepared) selection;
+// the top k are chosen afterwards.
+bool passesFilters(const Selection& selection, const Pattern& pattern);
+
+// Checks that the output held every requested pattern number. Returns 0,
+// or -1 with a message when one is missing.
+int checkRequestedNumbers(const Selection& selection, int patternsRead, std::string* error);
+
+// True when `a` ranks before `b`: higher support, or equal support and a
+// lower number.
+bool ranksBefore(const Pattern& a, const Pattern& b);
+
+// The `limit` best-ranked patterns of those offered.
+struct TopPatterns {
+  std::size_t limit = 0;
+  std::vector<Pattern> heap;  // the worst pattern kept at the front
+};
+
+// Keeps `pattern` when fewer than `limit` are kept or it ranks before the
+// worst of them, which then goes.
+void offerPattern(TopPatterns* top, Pattern pattern);
+
+// The kept patterns in ranking order; the heap is emptied.
+std::vector<Pattern> takeRanking(TopPatterns* top);
 
 }  // namespace tavrel::tools

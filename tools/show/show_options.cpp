@@ -11,6 +11,10 @@ namespace tavrel::tools {
 
 namespace {
 
+constexpr std::string_view kFlags = "--help --all-edges --strict";
+constexpr std::string_view kValued =
+    "--format --items --output-dir --pattern --min-support --min-edges --max-edges --top";
+
 int readCount(std::string_view key, std::string_view text, int* value, std::string* error) {
   if (!parseWholeInt(text, value) || *value < 0) {
     *error =
@@ -34,19 +38,59 @@ int readNumbers(std::string_view key, std::string_view text, std::vector<int>* n
 }
 
 int readFormat(std::string_view text, ShowFormat* format, std::string* error) {
-  if (text == "summary") {
-    *format = ShowFormat::kSummary;
-  } else if (text == "dot") {
-    *format = ShowFormat::kDot;
-  } else if (text == "jsonl") {
-    *format = ShowFormat::kJsonLines;
-  } else if (text == "csv") {
-    *format = ShowFormat::kCsv;
-  } else {
-    *error = "unknown format " + inQuotes(text) + " (use summary, dot, jsonl or csv)";
+  struct Name {
+    std::string_view text;
+    ShowFormat format;
+  };
+  for (const Name& name : {Name{"summary", ShowFormat::kSummary}, Name{"dot", ShowFormat::kDot},
+                           Name{"jsonl", ShowFormat::kJsonLines}, Name{"csv", ShowFormat::kCsv},
+                           Name{"svg", ShowFormat::kSvg}, Name{"png", ShowFormat::kPng},
+                           Name{"html", ShowFormat::kHtml}}) {
+    if (text == name.text) {
+      *format = name.format;
+      return 0;
+    }
+  }
+  *error = "unknown format " + inQuotes(text) + " (use summary, dot, jsonl, csv, svg, png or html)";
+  return -1;
+}
+
+// Takes in the value of one of the options in kValued.
+int applyValue(std::string_view key, std::string_view value, ShowOptions* options,
+               std::string* error) {
+  Selection& selection = options->selection;
+  if (key == "--format") return readFormat(value, &options->format, error);
+  if (key == "--pattern") return readNumbers(key, value, &selection.numbers, error);
+  if (key == "--min-support") return readCount(key, value, &selection.minSupport, error);
+  if (key == "--min-edges") return readCount(key, value, &selection.minEdges, error);
+  if (key == "--max-edges") return readCount(key, value, &selection.maxEdges, error);
+  if (key == "--top") return readCount(key, value, &selection.top, error);
+  if (value.empty()) {
+    *error = "option " + std::string(key) + " needs a " + (key == "--items" ? "file" : "folder") +
+             " name";
     return -1;
   }
+  (key == "--items" ? options->itemsPath : options->outputDir) = std::string(value);
   return 0;
+}
+
+// Checks the options that only some formats take.
+int checkFormatOptions(const ShowOptions& options, std::string* error) {
+  ShowFormat format = options.format;
+  bool pictures =
+      format == ShowFormat::kDot || format == ShowFormat::kSvg || format == ShowFormat::kPng;
+  if (options.allEdges && !pictures && format != ShowFormat::kHtml) {
+    *error = "--all-edges applies to --format dot, svg, png and html only";
+  } else if (!options.outputDir.empty() && !pictures) {
+    *error = "--output-dir applies to --format dot, svg and png only";
+  } else if ((format == ShowFormat::kSvg || format == ShowFormat::kPng) &&
+             options.outputDir.empty() && options.selection.top != 1 &&
+             options.selection.numbers.size() != 1) {
+    *error = std::string("--format ") + (format == ShowFormat::kSvg ? "svg" : "png") +
+             " writes one file per pattern: give --output-dir DIR, or choose one pattern with "
+             "--pattern N or --top 1";
+  }
+  return error->empty() ? 0 : -1;
 }
 
 }  // namespace
@@ -60,10 +104,16 @@ const char* showUsage() {
          "Output:\n"
          "  --format F        summary (default): counts, supports, sizes, top items\n"
          "                    dot: one Graphviz digraph per pattern (Hasse diagram)\n"
+         "                    svg, png: pictures drawn with Graphviz\n"
          "                    jsonl: one JSON object per line and pattern\n"
          "                    csv: a header, then one record per pattern\n"
+         "                    html: one page with the summary, pictures and a table\n"
          "  --items FILE      the item table from tavrel-prep, for item labels\n"
-         "  --all-edges       dot: draw every edge, not only the Hasse diagram's\n"
+         "  --output-dir DIR  dot, svg, png: one file per pattern in DIR\n"
+         "                    (pattern_N.dot, .svg or .png)\n"
+         "  --all-edges       pictures: draw every edge, not only the Hasse diagram's\n"
+         "  --strict          an output that ends before the miner's closing lines\n"
+         "                    (a run that did not finish) is an error\n"
          "\n"
          "Selection (all filters apply together):\n"
          "  --pattern N[,N]   only these pattern numbers (may be repeated)\n"
@@ -77,50 +127,26 @@ const char* showUsage() {
 
 int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
   std::vector<std::string> operands;
-  Selection& selection = options->selection;
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int scanned;
-  while ((scanned = nextArgument(&scanner, "--help --all-edges",
-                                 "--format --items --pattern --min-support --min-edges "
-                                 "--max-edges --top",
-                                 &argument, error)) > 0) {
-    std::string_view key = argument.key;
-    std::string_view value = argument.value;
+  while ((scanned = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
     if (argument.isOperand) {
-      operands.emplace_back(value);
-      continue;
+      operands.emplace_back(argument.value);
+    } else if (argument.key == "--help") {
+      options->help = true;
+    } else if (argument.key == "--strict") {
+      options->strict = true;
+    } else if (argument.key == "--all-edges") {
+      options->allEdges = true;
+    } else if (applyValue(argument.key, argument.value, options, error) != 0) {
+      return -1;
     }
-    if (key == "--help" || key == "--all-edges") {
-      (key == "--help" ? options->help : options->allEdges) = true;
-      continue;
-    }
-    int status = 0;
-    if (key == "--format") {
-      status = readFormat(value, &options->format, error);
-    } else if (key == "--items") {
-      options->itemsPath = std::string(value);
-      if (value.empty()) *error = "option --items needs a file name";
-      status = value.empty() ? -1 : 0;
-    } else if (key == "--pattern") {
-      status = readNumbers(key, value, &selection.numbers, error);
-    } else if (key == "--min-support") {
-      status = readCount(key, value, &selection.minSupport, error);
-    } else if (key == "--min-edges") {
-      status = readCount(key, value, &selection.minEdges, error);
-    } else if (key == "--max-edges") {
-      status = readCount(key, value, &selection.maxEdges, error);
-    } else {
-      status = readCount(key, value, &selection.top, error);
-    }
-    if (status != 0) return -1;
   }
   if (scanned < 0) return -1;
   if (options->help) return 0;
-  if (options->allEdges && options->format != ShowFormat::kDot) {
-    *error = "--all-edges applies to --format dot only";
-    return -1;
-  }
+  prepareSelection(&options->selection);
+  if (checkFormatOptions(*options, error) != 0) return -1;
   if (operands.size() > 1) {
     *error = "too many operands (one miner output at most)";
     return -1;

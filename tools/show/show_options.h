@@ -1,7 +1,8 @@
 // The command line of tavrel-show:
-//   tavrel-show [--format summary|dot|jsonl|csv] [--items FILE]
-//               [--pattern N[,N...]]... [--min-support S] [--min-edges E]
-//               [--max-edges E] [--top K] [--all-edges] [MINER_OUTPUT]
+//   tavrel-show [--format summary|dot|jsonl|csv|svg|png|html] [--items FILE]
+//               [--output-dir DIR] [--pattern N[,N...]]... [--min-support S]
+//               [--min-edges E] [--max-edges E] [--top K] [--all-edges]
+//               [--strict] [MINER_OUTPUT]
 // Without MINER_OUTPUT, or with "-", the miner's output is read from
 // standard input. Options may also be written --option=VALUE; "--" ends
 // the options.
@@ -13,21 +14,24 @@
 
 namespace tavrel::tools {
 
-enum class ShowFormat { kSummary, kDot, kJsonLines, kCsv };
+enum class ShowFormat { kSummary, kDot, kJsonLines, kCsv, kSvg, kPng, kHtml };
 
 struct ShowOptions {
   bool help = false;
   ShowFormat format = ShowFormat::kSummary;
   std::string itemsPath;  // empty: no item table
+  std::string outputDir;  // pictures: one file per pattern; empty: standard output
   Selection selection;
   bool allEdges = false;
+  bool strict = false;  // an output that was cut off is an error
   std::string input = "-";
 };
 
 // Reads the arguments after the program name. Returns 0, or -1 with the
 // reason in `error`: an unknown option or format, a missing value, a
-// number that is not a whole non-negative int, --all-edges without
-// --format dot, or more than one operand.
+// number that is not a whole non-negative int, --all-edges or --output-dir
+// with a format that draws no pictures, SVG or PNG for more than one
+// pattern without --output-dir, or more than one operand.
 int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error);
 
 // The text --help prints.

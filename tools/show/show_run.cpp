@@ -1,20 +1,20 @@
 #include "show/show_run.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "common/item_table.h"
 #include "common/output_sink.h"
 #include "common/report.h"
-#include "common/text_input.h"
-#include "show/dot_output.h"
+#include "show/html_report.h"
 #include "show/miner_output.h"
-#include "show/record_output.h"
+#include "show/pattern_writer.h"
+#include "show/picture_writers.h"
 #include "show/selection.h"
 #include "show/show_options.h"
-#include "show/summary_output.h"
+#include "show/stream_writers.h"
 
 namespace tavrel::tools {
 
@@ -31,69 +31,124 @@ int finishOutput(OutputSink* out) {
   return 0;
 }
 
-// Checks that the item table names every item of the chosen patterns.
-int checkLabels(const std::vector<Pattern>& patterns, const std::vector<std::size_t>& chosen,
-                const ItemTable& table, const std::string& tablePath, std::string* error) {
-  for (std::size_t index : chosen) {
-    for (const Edge& edge : patterns[index].edges) {
-      for (int item : {edge.from, edge.to}) {
-        if (findLabel(table, item) == nullptr) {
-          *error = tablePath + ": no label for item " + std::to_string(item) + " of pattern " +
-                   std::to_string(patterns[index].number) + " (is it the table of this database?)";
-          return -1;
-        }
+std::unique_ptr<PatternWriter> makeWriter(const ShowOptions& options, const ShowContext& context,
+                                          const std::string& inputName) {
+  switch (options.format) {
+    case ShowFormat::kSummary:
+      return makeSummaryWriter(context);
+    case ShowFormat::kJsonLines:
+      return makeJsonLinesWriter(context);
+    case ShowFormat::kCsv:
+      return makeCsvWriter(context);
+    case ShowFormat::kDot:
+      return makePictureWriter(PictureFormat::kDot, context);
+    case ShowFormat::kSvg:
+      return makePictureWriter(PictureFormat::kSvg, context);
+    case ShowFormat::kPng:
+      return makePictureWriter(PictureFormat::kPng, context);
+    case ShowFormat::kHtml:
+      break;
+  }
+  std::size_t rows =
+      options.selection.top >= 0 ? static_cast<std::size_t>(options.selection.top) : kHtmlTableRows;
+  return makeHtmlWriter(context, inputName, rows);
+}
+
+// Checks that the item table names every item of `pattern`, and warns
+// once when the pattern's support is more than the strings of the
+// database the table was written for.
+int checkLabels(const Pattern& pattern, const ItemTable& table, const std::string& tablePath,
+                bool* warned, std::string* error) {
+  for (const Edge& edge : pattern.edges) {
+    for (int item : {edge.from, edge.to}) {
+      if (findLabel(table, item) == nullptr) {
+        *error = tablePath + ": no label for item " + std::to_string(item) + " of pattern " +
+                 std::to_string(pattern.number) + " (is it the table of this database?)";
+        return -1;
       }
     }
+  }
+  if (!*warned && table.fingerprint && pattern.support > table.fingerprint->strings) {
+    *warned = true;
+    reportMessage(kProgram, "pattern " + std::to_string(pattern.number) + " has support " +
+                                std::to_string(pattern.support) + ", more than the " +
+                                std::to_string(table.fingerprint->strings) +
+                                " strings of the database that " + tablePath +
+                                " was written for; its labels may be wrong (is it the table "
+                                "of this database?)");
   }
   return 0;
 }
 
-void putPatterns(OutputSink* out, const ShowOptions& options, const std::vector<Pattern>& patterns,
-                 const std::vector<std::size_t>& chosen, const ItemTable* table) {
-  switch (options.format) {
-    case ShowFormat::kSummary:
-      putSummary(out, patterns, chosen, table);
-      break;
-    case ShowFormat::kDot:
-      for (std::size_t index : chosen) {
-        bool cycle = false;
-        putDotGraph(out, patterns[index], table, options.allEdges, &cycle);
-        if (cycle) {
-          reportMessage(kProgram, "the edges of pattern " + std::to_string(patterns[index].number) +
-                                      " form a cycle; all of them are drawn");
-        }
-      }
-      break;
-    case ShowFormat::kJsonLines:
-      for (std::size_t index : chosen) putJsonRecord(out, patterns[index], table);
-      break;
-    case ShowFormat::kCsv:
-      putCsvHeader(out);
-      for (std::size_t index : chosen) putCsvRecord(out, patterns[index], table);
-      break;
+// Reads every pattern of the output and hands the chosen ones to
+// `writer`, those of --top at the end in ranking order. Returns 0, or -1
+// with a message.
+int passPatterns(MinerOutputReader* reader, const ShowOptions& options, const ItemTable* table,
+                 PatternWriter* writer, std::string* error) {
+  const Selection& selection = options.selection;
+  TopPatterns top;
+  top.limit = selection.top >= 0 ? static_cast<std::size_t>(selection.top) : 0;
+  bool warned = false;
+  Pattern pattern;
+  int status;
+  while ((status = nextPattern(reader, &pattern, error)) > 0) {
+    if (!passesFilters(selection, pattern)) continue;
+    if (table != nullptr && checkLabels(pattern, *table, options.itemsPath, &warned, error) != 0) {
+      return -1;
+    }
+    if (selection.top >= 0) {
+      offerPattern(&top, std::move(pattern));
+    } else if (writer->add(pattern, error) != 0) {
+      return -1;
+    }
   }
+  if (status < 0) return -1;
+  for (const Pattern& ranked : takeRanking(&top)) {
+    if (writer->add(ranked, error) != 0) return -1;
+  }
+  return 0;
+}
+
+// Says that the output was cut off; an error with --strict.
+void reportCutOff(const MinerOutputReader& reader) {
+  std::string where = reader.patternsRead == 0
+                          ? "before its first pattern"
+                          : "after pattern " + std::to_string(reader.patternsRead);
+  reportMessage(kProgram, reader.name + " ends " + where +
+                              ", without the miner's closing lines: the run was not complete");
 }
 
 int show(const ShowOptions& options) {
   OutputSink out;
   out.fd = 1;
-  std::string text;
   std::string error;
-  std::vector<Pattern> patterns;
-  std::vector<std::size_t> chosen;
   ItemTable table;
   bool labelled = !options.itemsPath.empty();
-  std::string inputName = options.input == "-" ? "standard input" : options.input;
-  if (readWholeFile(options.input, &text, &error) != 0 ||
-      parseMinerOutput(text, inputName, &patterns, &error) != 0 ||
-      selectPatterns(patterns, options.selection, &chosen, &error) != 0 ||
-      (labelled && (readItemTable(options.itemsPath, &table, &error) != 0 ||
-                    checkLabels(patterns, chosen, table, options.itemsPath, &error) != 0))) {
+  MinerOutputReader reader;
+  reader.name = options.input == "-" ? "standard input" : options.input;
+  if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
+      openLineReader(options.input, &reader.lines, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
-  putPatterns(&out, options, patterns, chosen, labelled ? &table : nullptr);
-  return finishOutput(&out);
+  ShowContext context;
+  context.out = &out;
+  context.table = labelled ? &table : nullptr;
+  context.allEdges = options.allEdges;
+  context.outputDir = options.outputDir;
+  context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
+  std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
+  int status = passPatterns(&reader, options, context.table, writer.get(), &error);
+  closeLineReader(&reader.lines);
+  if (status == 0 && !reader.complete) reportCutOff(reader);
+  if (status != 0 || checkRequestedNumbers(options.selection, reader.patternsRead, &error) != 0 ||
+      writer->finish(reader.patternsRead, &error) != 0) {
+    reportMessage(kProgram, error);
+    finishOutput(&out);
+    return 1;
+  }
+  int written = finishOutput(&out);
+  return written != 0 || (options.strict && !reader.complete) ? 1 : 0;
 }
 
 int printHelp() {

@@ -1,10 +1,13 @@
 #include "show/summary_output.h"
 
 #include <algorithm>
-#include <functional>
-#include <map>
+#include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "show/share_text.h"
+#include "show/value_ranges.h"
 
 namespace tavrel::tools {
 
@@ -16,55 +19,93 @@ std::string patternCount(long count) {
   return std::to_string(count) + (count == 1 ? " pattern" : " patterns");
 }
 
-template <typename Compare>
-void putDistribution(OutputSink* sink, const char* title,
-                     const std::map<int, long, Compare>& counts) {
-  sinkPut(sink, title);
-  for (const auto& [value, count] : counts) {
-    sinkPut(sink, "  " + std::to_string(value) + ": " + patternCount(count) + "\n");
+// The number of strings of the database, or 0 when it is not known.
+long long stringsOf(const ItemTable* table) {
+  return table != nullptr && table->fingerprint ? table->fingerprint->strings : 0;
+}
+
+// "990-999", or "40" for a single value.
+std::string rangeText(const ValueRange& range) {
+  std::string text = std::to_string(range.low);
+  if (range.high != range.low) text.append(1, '-').append(std::to_string(range.high));
+  return text;
+}
+
+// A support, or a range of them, followed by its share when known.
+std::string supportText(const ValueRange& range, long long strings) {
+  std::string text = rangeText(range);
+  if (strings <= 0) return text;
+  std::string share = shareText(range.low, strings);
+  if (range.high != range.low) share.append(1, '-').append(shareText(range.high, strings));
+  return text.append(" (").append(share).append(")");
+}
+
+void addSupports(std::string* text, const std::map<int, long>& bySupport, long long strings) {
+  text->append("Patterns by support:\n");
+  std::vector<ValueRange> ranges = groupIntoRanges(bySupport);
+  for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+    text->append("  " + supportText(*range, strings) + ": " + patternCount(range->count) + "\n");
+  }
+}
+
+void addSizes(std::string* text, const std::map<int, long>& bySize) {
+  text->append("Patterns by number of edges:\n");
+  for (const ValueRange& range : groupIntoRanges(bySize)) {
+    text->append("  " + rangeText(range) + ": " + patternCount(range.count) + "\n");
+  }
+}
+
+void addTopItems(std::string* text, const std::map<int, long>& patternsHolding,
+                 const ItemTable* table) {
+  std::vector<std::pair<int, long>> ranked(patternsHolding.begin(), patternsHolding.end());
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  if (ranked.size() > kItemsShown) ranked.resize(kItemsShown);
+  text->append("Items in the most patterns:\n");
+  for (const auto& [item, count] : ranked) {
+    std::string name = std::to_string(item);
+    if (table != nullptr) name += " (" + escapeLabel(labelOrNumber(table, item)) + ")";
+    text->append("  " + name + ": " + patternCount(count) + "\n");
   }
 }
 
 }  // namespace
 
-void putSummary(OutputSink* sink, const std::vector<Pattern>& patterns,
-                const std::vector<std::size_t>& chosen, const ItemTable* table) {
-  sinkPut(sink, "Patterns: " + std::to_string(chosen.size()) + " of " +
-                    std::to_string(patterns.size()) + "\n");
-  if (chosen.empty()) return;
-  std::map<int, long, std::greater<int>> bySupport;
-  std::map<int, long, std::less<int>> bySize;
-  std::map<int, long> patternsHolding;  // item -> chosen patterns that hold it
-  for (std::size_t index : chosen) {
-    const Pattern& pattern = patterns[index];
-    ++bySupport[pattern.support];
-    ++bySize[static_cast<int>(pattern.edges.size())];
-    std::vector<int> items;
-    for (const Edge& edge : pattern.edges) {
-      items.push_back(edge.from);
-      items.push_back(edge.to);
-    }
-    std::sort(items.begin(), items.end());
-    items.erase(std::unique(items.begin(), items.end()), items.end());
-    for (int item : items) ++patternsHolding[item];
+void countPattern(SummaryCounts* counts, const Pattern& pattern) {
+  ++counts->patterns;
+  ++counts->bySupport[pattern.support];
+  ++counts->bySize[static_cast<int>(pattern.edges.size())];
+  std::vector<int> items;
+  for (const Edge& edge : pattern.edges) {
+    items.push_back(edge.from);
+    items.push_back(edge.to);
   }
-  sinkPut(sink, "Support: min " + std::to_string(bySupport.rbegin()->first) + ", max " +
-                    std::to_string(bySupport.begin()->first) + "\n");
-  sinkPut(sink, "Edges: min " + std::to_string(bySize.begin()->first) + ", max " +
-                    std::to_string(bySize.rbegin()->first) + "\n");
-  putDistribution(sink, "Patterns by support:\n", bySupport);
-  putDistribution(sink, "Patterns by number of edges:\n", bySize);
+  std::sort(items.begin(), items.end());
+  items.erase(std::unique(items.begin(), items.end()), items.end());
+  for (int item : items) ++counts->patternsHolding[item];
+}
 
-  std::vector<std::pair<int, long>> ranked(patternsHolding.begin(), patternsHolding.end());
-  std::stable_sort(ranked.begin(), ranked.end(),
-                   [](const auto& a, const auto& b) { return a.second > b.second; });
-  if (ranked.size() > kItemsShown) ranked.resize(kItemsShown);
-  sinkPut(sink, "Items in the most patterns:\n");
-  for (const auto& [item, count] : ranked) {
-    std::string name = std::to_string(item);
-    if (table != nullptr) name += " (" + escapeLabel(labelOrNumber(table, item)) + ")";
-    sinkPut(sink, "  " + name + ": " + patternCount(count) + "\n");
+std::string summaryText(const SummaryCounts& counts, long total, const ItemTable* table) {
+  std::string text;
+  text.append("Patterns: " + std::to_string(counts.patterns) + " of " + std::to_string(total) +
+              "\n");
+  long long strings = stringsOf(table);
+  if (strings > 0) {
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(table->fingerprint->crc32));
+    text.append("Database: " + std::to_string(strings) + " string" + (strings == 1 ? "" : "s") +
+                " (crc32 " + crc + ")\n");
   }
+  if (counts.patterns == 0) return text;
+  int minSupport = counts.bySupport.begin()->first, maxSupport = counts.bySupport.rbegin()->first;
+  text.append("Support: min " + supportText({minSupport, minSupport, 0}, strings) + ", max " +
+              supportText({maxSupport, maxSupport, 0}, strings) + "\n");
+  text.append("Edges: min " + std::to_string(counts.bySize.begin()->first) + ", max " +
+              std::to_string(counts.bySize.rbegin()->first) + "\n");
+  addSupports(&text, counts.bySupport, strings);
+  addSizes(&text, counts.bySize);
+  addTopItems(&text, counts.patternsHolding, table);
+  return text;
 }
 
 }  // namespace tavrel::tools

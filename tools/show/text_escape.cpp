@@ -1,39 +1,12 @@
 #include "show/text_escape.h"
 
+#include "common/utf8.h"
+
 namespace tavrel::tools {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The length of the valid UTF-8 sequence at text[i], or 0 when none starts
-// there.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
 
 }  // namespace
 
@@ -42,7 +15,7 @@ std::string validUtf8(std::string_view text) {
   result.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    std::size_t length = sequenceLength(text, i);
+    std::size_t length = utf8SequenceLength(text, i);
     if (length == 0) {
       result.append(kReplacement);
       ++i;
@@ -118,6 +91,29 @@ std::string dotString(std::string_view text) {
     }
   }
   result.push_back('"');
+  return result;
+}
+
+std::string htmlText(std::string_view text) {
+  std::string result;
+  for (char c : validUtf8(text)) {
+    switch (c) {
+      case '&':
+        result += "&amp;";
+        break;
+      case '<':
+        result += "&lt;";
+        break;
+      case '>':
+        result += "&gt;";
+        break;
+      case '"':
+        result += "&quot;";
+        break;
+      default:
+        result.push_back(c);
+    }
+  }
   return result;
 }
 

@@ -1,5 +1,5 @@
 // Writing labels into the output formats of tavrel-show: JSON strings, CSV
-// fields and Graphviz strings. Labels come from user data and may be any
+// fields, Graphviz strings and HTML text. Labels come from user data and may be any
 // bytes; bytes that do not form valid UTF-8 are replaced by U+FFFD, which
 // JSON and Graphviz require.
 #pragma once
@@ -25,5 +25,9 @@ std::string csvField(std::string_view text);
 // A Graphviz double-quoted string: '"' and '\' escaped, a line feed as the
 // line break \n, a carriage return left out.
 std::string dotString(std::string_view text);
+
+// Text for an HTML page, in content or in a quoted attribute value: '&',
+// '<', '>' and '"' as character references.
+std::string htmlText(std::string_view text);
 
 }  // namespace tavrel::tools

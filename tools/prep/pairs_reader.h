@@ -1,0 +1,22 @@
+// Reader of two-column logs: one event per line, a case id and an item,
+// separated by blanks or tabs (a run of them counts as one). The events of
+// a case form one sequence, in line order; sequences come in the order in
+// which their case first appears. Blank lines and comment lines are
+// skipped. Items are numbered in order of first appearance.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "prep/sequence_set.h"
+
+namespace tavrel::tools {
+
+// Reads `text` (the contents of `fileName`) into `set`, skipping the lines
+// that start with `comment` (when it is not empty). Returns 0, or -1 with
+// "<fileName>:<line>: <reason>" in `error` for a line that does not hold
+// exactly two columns.
+int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
+              SequenceSet* set, std::string* error);
+
+}  // namespace tavrel::tools

@@ -1,0 +1,68 @@
+#include "show/graphviz_render.h"
+
+#include <graphviz/cgraph.h>
+#include <graphviz/gvc.h>
+
+#include <new>
+
+namespace tavrel::tools {
+
+namespace {
+
+// Graphviz's last message without its line end, or a general reason.
+std::string graphvizReason() {
+  std::string reason = aglasterr() != nullptr ? aglasterr() : "";
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+  return reason.empty() ? "Graphviz could not draw the pattern" : "Graphviz: " + reason;
+}
+
+}  // namespace
+
+GraphvizRenderer::GraphvizRenderer() : context_(gvContext()) {
+  if (context_ == nullptr) throw std::bad_alloc();
+  agseterr(AGMAX);  // keep messages for aglasterr() instead of printing them
+}
+
+GraphvizRenderer::~GraphvizRenderer() { gvFreeContext(context_); }
+
+int GraphvizRenderer::render(const std::string& dot, std::string_view format, std::string* picture,
+                             std::string* error) {
+  Agraph_t* graph = agmemread(dot.c_str());
+  if (graph == nullptr) {
+    *error = graphvizReason();
+    return -1;
+  }
+  int status = gvLayout(context_, graph, "dot");
+  char* data = nullptr;
+  unsigned int length = 0;
+  if (status == 0) {
+    status = gvRenderData(context_, graph, std::string(format).c_str(), &data, &length);
+  }
+  if (status == 0) picture->assign(data, length);
+  if (data != nullptr) gvFreeRenderData(data);
+  gvFreeLayout(context_, graph);
+  agclose(graph);
+  if (status != 0) {
+    *error = graphvizReason();
+    return -1;
+  }
+  return 0;
+}
+
+std::string_view svgElement(std::string_view svg) {
+  std::size_t start = svg.find("<svg");
+  return start == std::string_view::npos ? svg : svg.substr(start);
+}
+
+}  // namespace tavrel::tools
+
+// Graphviz and the font library under it keep some memory for the whole
+// process (plugin tables, font caches) that they never free; in a build
+// with LeakSanitizer those blocks are not this program's leaks.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libgvc.so\nleak:libfontconfig.so\nleak:libpango\nleak:libcairo.so\n"
+         "leak:libglib-2.0.so\n";
+}
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif

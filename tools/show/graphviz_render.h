@@ -1,0 +1,35 @@
+// Pictures of DOT graphs through Graphviz's library (gvc and cgraph): the
+// dot layout, rendered as SVG or PNG in memory, with no program to run.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct GVC_s;
+
+namespace tavrel::tools {
+
+class GraphvizRenderer {
+ public:
+  // Starts a Graphviz context, which loads its plugins once for all
+  // pictures of a run. Graphviz's own messages are kept, not printed.
+  GraphvizRenderer();
+  ~GraphvizRenderer();
+  GraphvizRenderer(const GraphvizRenderer&) = delete;
+  GraphvizRenderer& operator=(const GraphvizRenderer&) = delete;
+
+  // Lays out the graph in `dot` and renders it in `format` ("svg" or
+  // "png") into `picture`. Returns 0, or -1 with Graphviz's reason in
+  // `error`.
+  int render(const std::string& dot, std::string_view format, std::string* picture,
+             std::string* error);
+
+ private:
+  GVC_s* context_;
+};
+
+// `svg` without the XML declaration, doctype and comments that Graphviz
+// writes before the <svg> element, for use inline in an HTML page.
+std::string_view svgElement(std::string_view svg);
+
+}  // namespace tavrel::tools

@@ -1,0 +1,84 @@
+#include "show/picture_writers.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/report.h"
+#include "show/dot_output.h"
+#include "show/graphviz_render.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+constexpr const char* kProgram = "tavrel-show";
+
+// The format's name, which Graphviz renders by and file names end in.
+const char* formatName(PictureFormat format) {
+  return format == PictureFormat::kDot ? "dot" : format == PictureFormat::kSvg ? "svg" : "png";
+}
+
+class PictureWriter : public PatternWriter {
+ public:
+  PictureWriter(PictureFormat format, const ShowContext& context)
+      : format_(format), context_(context) {
+    if (format != PictureFormat::kDot) renderer_ = std::make_unique<GraphvizRenderer>();
+  }
+
+  int add(const Pattern& pattern, std::string* error) override {
+    bool cycle = false;
+    std::string picture = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
+    noteDrawing(context_, pattern, ++drawn_, cycle);
+    if (renderer_ != nullptr) {
+      std::string dot = std::move(picture);
+      if (renderer_->render(dot, formatName(format_), &picture, error) != 0) return -1;
+    }
+    if (context_.outputDir.empty()) {
+      sinkPut(context_.out, picture);
+      return 0;
+    }
+    if (drawn_ == 1 && createFolder(error) != 0) return -1;
+    std::string path = (std::filesystem::path(context_.outputDir) /
+                        ("pattern_" + std::to_string(pattern.number) + "." + formatName(format_)))
+                           .string();
+    return writeWholeFile(path, picture, error);
+  }
+
+  int finish(long, std::string*) override { return 0; }
+
+ private:
+  int createFolder(std::string* error) {
+    std::error_code failure;
+    std::filesystem::create_directories(context_.outputDir, failure);
+    if (failure) {
+      *error = "cannot create the folder " + context_.outputDir + ": " + failure.message();
+      return -1;
+    }
+    return 0;
+  }
+
+  PictureFormat format_;
+  ShowContext context_;
+  std::unique_ptr<GraphvizRenderer> renderer_;
+  long drawn_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PatternWriter> makePictureWriter(PictureFormat format, const ShowContext& context) {
+  return std::make_unique<PictureWriter>(format, context);
+}
+
+void noteDrawing(const ShowContext& context, const Pattern& pattern, long drawn, bool cycle) {
+  if (cycle) {
+    reportMessage(kProgram, "the edges of pattern " + std::to_string(pattern.number) +
+                                " form a cycle; all of them are drawn");
+  }
+  if (drawn == kManyPictures + 1 && !context.picturesChosen) {
+    reportMessage(kProgram, "drawing more than " + std::to_string(kManyPictures) +
+                                " pictures; choose the patterns to draw with --top K or "
+                                "--pattern N");
+  }
+}
+
+}  // namespace tavrel::tools

@@ -1,0 +1,67 @@
+#include "show/stream_writers.h"
+
+#include "show/record_output.h"
+#include "show/summary_output.h"
+
+namespace tavrel::tools {
+
+namespace {
+
+class SummaryWriter : public PatternWriter {
+ public:
+  explicit SummaryWriter(const ShowContext& context) : context_(context) {}
+  int add(const Pattern& pattern, std::string*) override {
+    countPattern(&counts_, pattern);
+    return 0;
+  }
+  int finish(long total, std::string*) override {
+    sinkPut(context_.out, summaryText(counts_, total, context_.table));
+    return 0;
+  }
+
+ private:
+  ShowContext context_;
+  SummaryCounts counts_;
+};
+
+class JsonLinesWriter : public PatternWriter {
+ public:
+  explicit JsonLinesWriter(const ShowContext& context) : context_(context) {}
+  int add(const Pattern& pattern, std::string*) override {
+    putJsonRecord(context_.out, pattern, context_.table);
+    return 0;
+  }
+  int finish(long, std::string*) override { return 0; }
+
+ private:
+  ShowContext context_;
+};
+
+class CsvWriter : public PatternWriter {
+ public:
+  explicit CsvWriter(const ShowContext& context) : context_(context) { putCsvHeader(context_.out); }
+  int add(const Pattern& pattern, std::string*) override {
+    putCsvRecord(context_.out, pattern, context_.table);
+    return 0;
+  }
+  int finish(long, std::string*) override { return 0; }
+
+ private:
+  ShowContext context_;
+};
+
+}  // namespace
+
+std::unique_ptr<PatternWriter> makeSummaryWriter(const ShowContext& context) {
+  return std::make_unique<SummaryWriter>(context);
+}
+
+std::unique_ptr<PatternWriter> makeJsonLinesWriter(const ShowContext& context) {
+  return std::make_unique<JsonLinesWriter>(context);
+}
+
+std::unique_ptr<PatternWriter> makeCsvWriter(const ShowContext& context) {
+  return std::make_unique<CsvWriter>(context);
+}
+
+}  // namespace tavrel::tools
