@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "output/same_bytes.h"
-#include "support/test_support.h"
+#include "output/scratch_file.h"
 
 namespace tavrel::output {
 namespace {
@@ -121,24 +121,23 @@ TEST(BlockWriterTest, AppendsReachFilesAndPipesUnchanged) {
   const std::vector<std::string> chunks = makeChunks();
   const std::size_t half = chunks.size() / 2;
   const std::string expected = concatenate(chunks, chunks.size());
-  testing::ScratchDir dir;
+  ScratchFile file;
   for (BlockWriterOptions options : writerSetups()) {
     SCOPED_TRACE("lineFlush " + std::to_string(options.lineFlush) + ", block " +
                  std::to_string(options.blockSize));
     // A file: flush() leaves every byte so far in it; the destructor the rest.
-    std::string path = dir.write("out", "");
-    options.fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    options.fd = file.openEmpty();
     ASSERT_GE(options.fd, 0);
     {
       BlockWriter writer(options);
       appendChunks(writer, chunks, 0, half);
       EXPECT_TRUE(writer.flush());
-      EXPECT_TRUE(sameBytes(testing::readFile(path), concatenate(chunks, half)));
+      EXPECT_TRUE(sameBytes(file.contents(), concatenate(chunks, half)));
       // The producer moves to another thread, one after the other.
       std::thread([&] { appendChunks(writer, chunks, half, chunks.size()); }).join();
     }
     ::close(options.fd);
-    EXPECT_TRUE(sameBytes(testing::readFile(path), expected));
+    EXPECT_TRUE(sameBytes(file.contents(), expected));
 
     // A pipe in non-blocking mode, often full: writes wait for the reader.
     int ends[2];
