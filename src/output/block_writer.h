@@ -24,11 +24,12 @@
 //
 // Thread safety: one producer at a time. The producer's calls may come
 // from different threads one after another, never concurrently; the class
-// synchronises with its own flusher thread. No call throws: when the
-// flusher thread cannot be started the writer writes every append at once.
+// synchronises with its own flusher thread. Failures are reported, not
+// thrown: when the flusher thread cannot be started the writer writes every
+// append at once, and reserve() tells when memory runs out.
 //
 // Example:
-//   BlockWriter out({});
+//   BlockWriter out;  // standard output, lines wait at most 100 ms
 //   char* room = out.reserve(maxPatternBlockBytes(edges.size()));
 //   if (room) out.commit(formatPatternBlock(room, number, support, edges));
 //   ...
@@ -57,7 +58,7 @@ struct BlockWriterOptions {
 
 class BlockWriter {
  public:
-  explicit BlockWriter(const BlockWriterOptions& options);
+  explicit BlockWriter(const BlockWriterOptions& options = BlockWriterOptions());
   // Flushes and stops the flusher thread.
   ~BlockWriter();
   BlockWriter(const BlockWriter&) = delete;
