@@ -26,10 +26,10 @@
 #include <utility>
 #include <vector>
 
-#include "driver/output_stream.h"
 #include "driver/text_sink.h"
 #include "input/first_pass.h"
 #include "input/string_feed.h"
+#include "output/block_writer.h"
 #include "pairs/pair_statistics.h"
 #include "search/closed_search.h"
 #include "state/run_state.h"
@@ -142,7 +142,9 @@ int main(int argc, char** argv) {
     double searchTimes[2] = {0, 0};
     for (int written = 1; written >= 0; --written) {
       if (written == 0 && writtenOnly) break;
-      tavrel::OutputStream out(written ? devNull : -1, false);
+      tavrel::output::BlockWriterOptions writing;
+      writing.fd = written ? devNull : -1;
+      tavrel::output::BlockWriter out(writing);
       tavrel::TextSink text(out);
       TextAdapter adapter(run, text);
       tavrel::SearchOptions options;

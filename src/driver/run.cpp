@@ -3,11 +3,12 @@
 #include <chrono>
 #include <string>
 
-#include "base/write_fully.h"
 #include "driver/closing_lines.h"
 #include "driver/command_line.h"
-#include "driver/output_stream.h"
 #include "driver/text_sink.h"
+#include "output/block_writer.h"
+#include "output/signal_stop.h"
+#include "output/write_fully.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel {
@@ -19,17 +20,31 @@ long long readMillisecondClock() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void writeText(OutputStream& out, std::string_view text) { out.write(text.data(), text.size()); }
+void writeText(output::BlockWriter& out, std::string_view text) {
+  out.write(text.data(), text.size());
+}
 
 // Reports a failed write on standard error and gives the failing status.
 int cannotWrite(const CommandLineStreams& streams) {
   static const char message[] = "Error: cannot write output\n";
-  if (streams.err >= 0) writeFully(streams.err, message, sizeof message - 1);
+  if (streams.err >= 0) output::writeFully(streams.err, message, sizeof message - 1);
   return -1;
 }
 
+// Ends the process as the stop signal would, once everything complete is
+// written out. Returns only when no signal stopped the run.
+void endIfSignalled(output::BlockWriter& out, const CommandLineStreams& streams) {
+  if (!streams.stopOnSignals || output::stopSignal() == 0) return;
+  out.flush();
+  output::restoreStopHandlers();
+  output::endProcessBySignal(output::stopSignal());
+}
+
 int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
-  OutputStream out(streams.out, true);
+  output::BlockWriterOptions writing;
+  writing.fd = streams.out;
+  writing.lineFlush = line.lineFlush;
+  output::BlockWriter out(writing);
   if (!line.valid || line.help) {
     writeText(out, line.valid ? kHelpText : kUsageLine);
     if (!out.flush()) return cannotWrite(streams);
@@ -38,17 +53,20 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
   MineOptions options;
   options.minSup = line.minSup;
   options.maxPatterns = line.maxPatterns;
+  if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
   TextSink sink(out);
   long long start = readMillisecondClock();
   Status status = mine(StringSource::specFile(line.specPath), options, sink);
   long long elapsed = readMillisecondClock() - start;
+  if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
+  if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
     writeText(out, closingLines(elapsed, sink.written()));
     if (!out.flush()) return cannotWrite(streams);
     if (status.code() == Status::Code::kPatternLimit && streams.err >= 0) {
       std::string note = "Tavrel.exe: stopped after " + std::to_string(sink.written()) +
                          " patterns, the limit set by --max-patterns\n";
-      writeFully(streams.err, note.data(), note.size());
+      output::writeFully(streams.err, note.data(), note.size());
     }
     return 0;
   }
@@ -68,14 +86,16 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
   try {
     return runParsed(parseCommandLine(argc, argv), streams);
   } catch (const std::bad_alloc&) {
-    OutputStream out(streams.out, true);
-    writeText(out, "Error: out of memory\n");
-    return out.flush() ? -1 : cannotWrite(streams);
+    static const char message[] = "Error: out of memory\n";
+    if (streams.out < 0 || output::writeFully(streams.out, message, sizeof message - 1)) return -1;
+    return cannotWrite(streams);
   }
 }
 
 int runTavrel(int argc, const char* const* argv) {
-  return runCommandLine(argc, argv, CommandLineStreams{});
+  CommandLineStreams streams;
+  streams.stopOnSignals = true;
+  return runCommandLine(argc, argv, streams);
 }
 
 }  // namespace tavrel

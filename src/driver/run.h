@@ -8,6 +8,10 @@ namespace tavrel {
 struct CommandLineStreams {
   int out = 1;
   int err = 2;
+  // Stop a run on SIGINT or SIGTERM: write out every complete pattern,
+  // then end the process as the signal would (the program's own process
+  // only; in-process callers leave the signals alone).
+  bool stopOnSignals = false;
 };
 
 // Runs the whole program on `Tavrel.exe [options] spec_file min_sup` and
@@ -18,7 +22,8 @@ struct CommandLineStreams {
 // of runs may follow each other, or run at the same time, in one process.
 int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams);
 
-// runCommandLine() on the process's standard output and standard error.
+// runCommandLine() on the process's standard output and standard error,
+// stopping on SIGINT and SIGTERM.
 int runTavrel(int argc, const char* const* argv);
 
 }  // namespace tavrel

@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
-#include "driver/output_stream.h"
+#include "output/block_writer.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel {
 
 class TextSink : public PatternSink {
  public:
-  explicit TextSink(OutputStream& out) : out_(out) {}
+  explicit TextSink(output::BlockWriter& out) : out_(out) {}
 
   // Writes the line holding one blank that stands before the patterns.
   bool begin(const RunInfo& info) override;
@@ -24,7 +24,7 @@ class TextSink : public PatternSink {
   bool outOfMemory() const { return outOfMemory_; }
 
  private:
-  OutputStream& out_;
+  output::BlockWriter& out_;
   std::int64_t written_ = 0;
   bool outOfMemory_ = false;
 };

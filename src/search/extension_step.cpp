@@ -284,7 +284,9 @@ StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
 
 // Built twice: once for processors with a population count instruction,
 // chosen at load time where there is one, and once for any x86-64.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// (Not under ThreadSanitizer, whose runtime is not ready when the choice
+// is made.)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("popcnt", "default")))
 #endif
 StepResult

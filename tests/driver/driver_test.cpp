@@ -7,8 +7,8 @@
 
 #include "base/decimal_text.h"
 #include "driver/closing_lines.h"
-#include "driver/output_stream.h"
 #include "driver/text_sink.h"
+#include "output/block_writer.h"
 #include "support/test_support.h"
 
 namespace tavrel {
@@ -103,7 +103,9 @@ TEST(DriverTest, PatternBlocksAndTheirNumbers) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);
   {
-    OutputStream out(fd, false);
+    output::BlockWriterOptions writing;
+    writing.fd = fd;
+    output::BlockWriter out(writing);
     TextSink sink(out);
     const Edge first[] = {{0, 7}, {3, 9}};
     const Edge second[] = {{12, 0}};

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/write_fully.h"
+#include "output/write_fully.h"
 
 namespace tavrel::tools {
 
@@ -16,7 +16,7 @@ constexpr std::size_t kFlushThreshold = 1 << 16;
 
 void writePending(OutputSink* sink) {
   if (!sink->failed && !sink->pending.empty() &&
-      !writeFully(sink->fd, sink->pending.data(), sink->pending.size())) {
+      !output::writeFully(sink->fd, sink->pending.data(), sink->pending.size())) {
     sink->failed = true;
     sink->error = errno;
   }
@@ -44,7 +44,7 @@ int writeWholeFile(const std::string& path, std::string_view content, std::strin
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   int failure = fd < 0 ? errno : 0;
   if (fd >= 0) {
-    if (!writeFully(fd, content.data(), content.size())) failure = errno;
+    if (!output::writeFully(fd, content.data(), content.size())) failure = errno;
     if (::close(fd) != 0 && failure == 0) failure = errno;
   }
   if (failure != 0) {

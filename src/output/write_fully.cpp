@@ -1,11 +1,11 @@
-#include "base/write_fully.h"
+#include "output/write_fully.h"
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-namespace tavrel {
+namespace tavrel::output {
 
 namespace {
 
@@ -39,4 +39,4 @@ bool writeFully(int fd, const char* data, std::size_t length) {
   return true;
 }
 
-}  // namespace tavrel
+}  // namespace tavrel::output

@@ -1,0 +1,173 @@
+#include "output/block_writer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "output/write_fully.h"
+
+namespace tavrel::output {
+
+BlockWriter::BlockWriter(const BlockWriterOptions& options)
+    : fd_(options.fd),
+      maxLineWait_(options.maxLineWait),
+      blockSize_(options.blockSize),
+      immediate_(options.lineFlush) {
+  // Without the memory now, the first reserve() tries again.
+  resizeBuffer(blockSize_);
+  if (immediate_) return;
+  try {
+    flusher_ = std::thread(&BlockWriter::runFlusher, this);
+  } catch (const std::system_error&) {
+    immediate_ = true;  // no thread to bound the wait: write at once
+  } catch (const std::bad_alloc&) {
+    immediate_ = true;
+  }
+}
+
+BlockWriter::~BlockWriter() {
+  flush();
+  if (flusher_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    flusher_.join();
+  }
+  std::free(data_);
+}
+
+char* BlockWriter::reserve(std::size_t maxBytes) {
+  if (capacity_ - committed_ < maxBytes && !makeRoom(maxBytes)) return nullptr;
+  reserved_ = maxBytes;
+  return data_ + committed_;
+}
+
+void BlockWriter::commit(std::size_t used) {
+  assert(used <= reserved_);
+  assert(used == 0 || data_[committed_ + used - 1] == '\n');
+  reserved_ = 0;
+  if (used == 0 || failed()) return;
+  if (immediate_) {
+    emit(data_ + committed_, used);
+    return;
+  }
+  bool wasIdle;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wasIdle = sent_ == committed_;
+    committed_ += used;
+    if (wasIdle) oldestWaiting_ = Clock::now();
+  }
+  // The flusher sleeps without a deadline while nothing waits.
+  if (wasIdle) changed_.notify_all();
+}
+
+void BlockWriter::write(const char* data, std::size_t length) {
+  assert(length == 0 || data[length - 1] == '\n');
+  if (length == 0 || failed()) return;
+  if (immediate_) {
+    emit(data, length);
+    return;
+  }
+  if (length <= capacity_) {
+    char* room = reserve(length);  // cannot fail: the buffer holds that much
+    std::memcpy(room, data, length);
+    commit(length);
+    return;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  writeOutBuffered(lock);
+  writeUnlocked(lock, data, length);
+}
+
+bool BlockWriter::flush() {
+  if (!immediate_) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    writeOutBuffered(lock);
+  }
+  return !failed();
+}
+
+// Empties the buffer so that `bytes` fit at its start, growing it when it
+// is smaller. False when the memory cannot be had; the buffer is empty
+// (written out) either way.
+bool BlockWriter::makeRoom(std::size_t bytes) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  writeOutBuffered(lock);
+  if (capacity_ >= bytes) return true;
+  return resizeBuffer(std::max(bytes, blockSize_)) || resizeBuffer(bytes);
+}
+
+// Replaces the empty buffer with one of `capacity` bytes; false (and no
+// change) when the memory cannot be had.
+bool BlockWriter::resizeBuffer(std::size_t capacity) {
+  assert(committed_ == 0);
+  char* block = static_cast<char*>(std::malloc(capacity));
+  if (block == nullptr) return false;
+  std::free(data_);
+  data_ = block;
+  capacity_ = capacity;
+  return true;
+}
+
+// Producer side: waits for a write of the flusher to end, writes out the
+// rest of the buffer and starts it afresh.
+void BlockWriter::writeOutBuffered(std::unique_lock<std::mutex>& lock) {
+  changed_.wait(lock, [this] { return !writing_; });
+  if (sent_ < committed_) writeUnlocked(lock, data_ + sent_, committed_ - sent_);
+  sent_ = 0;
+  committed_ = 0;
+}
+
+// Writes `length` bytes with the lock released, marked by `writing_` so
+// that no other write starts meanwhile. Requires !writing_.
+void BlockWriter::writeUnlocked(std::unique_lock<std::mutex>& lock, const char* data,
+                                std::size_t length) {
+  assert(!writing_);
+  writing_ = true;
+  lock.unlock();
+  emit(data, length);
+  lock.lock();
+  writing_ = false;
+  changed_.notify_all();
+}
+
+// Flusher side: writes out every line appended so far. The producer goes on
+// appending after them meanwhile; those lines came after the write began,
+// so their wait is counted from then.
+void BlockWriter::writeOutWaiting(std::unique_lock<std::mutex>& lock) {
+  const std::size_t end = committed_;
+  const Clock::time_point start = Clock::now();
+  writeUnlocked(lock, data_ + sent_, end - sent_);
+  sent_ = end;
+  oldestWaiting_ = start;
+}
+
+// The flusher thread: sleeps while nothing waits, and otherwise until the
+// oldest waiting line is due.
+void BlockWriter::runFlusher() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    if (writing_ || sent_ == committed_) {
+      changed_.wait(lock);
+    } else if (Clock::time_point due = oldestWaiting_ + maxLineWait_; Clock::now() < due) {
+      changed_.wait_until(lock, due);
+    } else {
+      writeOutWaiting(lock);
+    }
+  }
+}
+
+// Hands bytes to the descriptor unless output is dropped or has failed;
+// remembers a failure. Only one call runs at a time.
+void BlockWriter::emit(const char* data, std::size_t length) {
+  if (fd_ < 0 || failed()) return;
+  if (!writeFully(fd_, data, length)) failed_.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace tavrel::output
