@@ -3,8 +3,8 @@
 #include <new>
 
 #include "search/extension_step.h"
-#include "search/level_writer.h"
 #include "search/search_frame.h"
+#include "search/top_frame.h"
 
 namespace tavrel {
 
@@ -47,102 +47,57 @@ namespace tavrel {
 
 namespace {
 
-// The frames of the path, deepest last; a frame's memory is kept and used
-// again when the search comes back to its depth.
-class FrameStack {
+// The frames of the path and their cursors, deepest last; their memory is
+// kept and used again when the search comes back to a depth.
+class Path {
  public:
-  ~FrameStack() {
-    for (Frame* frame : frames_) delete frame;
+  ~Path() {
+    for (FrameData* frame : frames_) delete frame;
+    for (Cursor* cursor : cursors_) delete cursor;
   }
-  // The frame at `depth`, made when the search first gets there; nullptr
-  // when memory ran out.
-  Frame* at(int depth) {
+  // Makes the frame and the cursor at `depth` when the search first gets
+  // there. False when memory ran out.
+  bool reach(int depth) {
     std::size_t k = static_cast<std::size_t>(depth);
     while (frames_.size() <= k) {
-      Frame* frame = new (std::nothrow) Frame;
-      if (frame == nullptr) return nullptr;
-      if (!frames_.push(frame)) {
-        delete frame;
-        return nullptr;
+      if (!frames_.reserve(frames_.size() + 1) || !cursors_.reserve(cursors_.size() + 1)) {
+        return false;
       }
+      FrameData* frame = new (std::nothrow) FrameData;
+      Cursor* cursor = new (std::nothrow) Cursor;
+      if (frame == nullptr || cursor == nullptr) {
+        delete frame;
+        delete cursor;
+        return false;
+      }
+      frames_.push(frame);  // room was reserved above
+      cursors_.push(cursor);
     }
-    return frames_[k];
+    return true;
   }
+  FrameData& frame(int depth) { return *frames_[static_cast<std::size_t>(depth)]; }
+  Cursor& cursor(int depth) { return *cursors_[static_cast<std::size_t>(depth)]; }
 
  private:
-  Buffer<Frame*> frames_;
+  Buffer<FrameData*> frames_;
+  Buffer<Cursor*> cursors_;
 };
-
-// The top frame: its pattern is every edge that all strings hold, its
-// candidates the other edges, its transactions the database's with
-// candidate numbers, made in the database's own memory.
-bool openTopFrame(EdgeDatabase& database, Frame& top, SearchScratch& scratch) {
-  std::size_t edges = static_cast<std::size_t>(database.edgeCount);
-  Buffer<int> local;
-  if (!local.assign(edges, -1)) return false;
-  top.support = database.rootSupport;
-  top.pattern.clear();
-  top.edgeOf.clear();
-  top.count.clear();
-  for (std::size_t e = 0; e < edges; ++e) {
-    int support = database.supports[e];
-    int edge = static_cast<int>(e);
-    if (support == database.rootSupport) {
-      if (!top.pattern.push(edge)) return false;
-    } else if (support >= scratch.minSup) {
-      local[e] = static_cast<int>(top.edgeOf.size());
-      if (!top.edgeOf.push(edge) || !top.count.push(support)) return false;
-    }
-  }
-  HorizontalLevel& level = top.horizontal;
-  std::size_t written = 0;
-  std::size_t kept = 0;
-  level.squaredLengths = 0;
-  // Offsets are overwritten as transactions shrink: each one's end is read
-  // before its place is taken.
-  std::size_t end = database.offsets[0];
-  for (std::size_t t = 0; t < database.transactionCount(); ++t) {
-    std::size_t start = written;
-    std::size_t begin = end;
-    end = database.offsets[t + 1];
-    for (std::size_t k = begin; k < end; ++k) {
-      int c = local[database.items[k]];
-      if (c >= 0) database.items[written++] = static_cast<std::uint32_t>(c);
-    }
-    if (written == start) continue;
-    std::size_t length = written - start;
-    level.squaredLengths += length * length;
-    database.weights[kept] = database.weights[t];
-    database.offsets[++kept] = written;
-  }
-  database.items.resize(written);
-  database.offsets.resize(kept + 1);
-  database.weights.resize(kept);
-  level.items = std::move(database.items);
-  level.offsets = std::move(database.offsets);
-  level.weights = std::move(database.weights);
-  level.headBits = level.headWords = 0;
-  level.heads.clear();
-  std::size_t candidates = top.edgeOf.size();
-  top.top = true;
-  if (!top.topIndex.resize(candidates)) return false;
-  for (std::size_t c = 0; c < candidates; ++c) top.topIndex[c] = static_cast<std::uint32_t>(c);
-  if (!scratch.topPairs.build(level, candidates, scratch.minSup)) return false;
-  return scratch.countOf.assign(candidates, 0) && scratch.childIndex.assign(candidates, -1) &&
-         prepareFrame(top, 0, scratch);
-}
 
 SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                         const SearchOptions& options) {
+  SearchShared shared;
+  shared.minSup = minSup;
+  shared.policy = options.policy;
+  Path path;
   SearchScratch scratch;
-  scratch.minSup = minSup;
-  scratch.policy = options.policy;
-  FrameStack frames;
-  Frame* top = frames.at(0);
-  if (top == nullptr || !openTopFrame(database, *top, scratch)) return SearchOutcome::kOutOfMemory;
-  database = EdgeDatabase{};
-  if (!top->pattern.empty() &&
-      !sink.take(top->pattern.data(), static_cast<int>(top->pattern.size()), top->support)) {
+  if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
+      !scratch.open(shared, path.frame(0).edgeOf.size()) ||
+      !openCursor(path.cursor(0), path.frame(0), 0, path.frame(0).candidateCount())) {
+    return SearchOutcome::kOutOfMemory;
+  }
+  const FrameData& top = path.frame(0);
+  if (!top.pattern.empty() &&
+      !sink.take(top.pattern.data(), static_cast<int>(top.pattern.size()), top.support)) {
     return SearchOutcome::kStopped;
   }
   int depth = 0;
@@ -150,29 +105,27 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
     if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
       return SearchOutcome::kStopped;
     }
-    Frame& frame = *frames.at(depth);
-    if (frame.next >= frame.candidateCount()) {
+    Cursor& cursor = path.cursor(depth);
+    if (cursor.next >= cursor.end) {
       --depth;
       continue;
     }
-    int i = frame.next++;
-    StepResult result = StepResult::kRejected;
-    Frame* child = nullptr;
-    if (!frame.absorbed[i]) {
-      child = frames.at(depth + 1);
-      if (child == nullptr) return SearchOutcome::kOutOfMemory;
-      result = frame.vertical ? extendVertical(frame, i, frames.at(frame.vertical_.baseDepth)->base,
-                                               *child, depth + 1, scratch)
-                              : extendHorizontal(frame, i, *child, depth + 1, scratch);
-    }
-    if (!frame.vertical) advanceBucket(frame.horizontal, i);
+    int i = cursor.next++;
+    if (!path.reach(depth + 1)) return SearchOutcome::kOutOfMemory;
+    FrameData& child = path.frame(depth + 1);
+    StepResult result = extend(cursor, i, child, scratch);
+    finishStep(cursor, i);
     if (result == StepResult::kOutOfMemory) return SearchOutcome::kOutOfMemory;
     if (result == StepResult::kRejected) continue;
-    if (!sink.take(child->pattern.data(), static_cast<int>(child->pattern.size()),
-                   child->support)) {
+    if (!sink.take(child.pattern.data(), static_cast<int>(child.pattern.size()), child.support)) {
       return SearchOutcome::kStopped;
     }
-    if (result == StepResult::kChild) ++depth;
+    if (result == StepResult::kChild) {
+      if (!openCursor(path.cursor(depth + 1), child, 0, child.candidateCount())) {
+        return SearchOutcome::kOutOfMemory;
+      }
+      ++depth;
+    }
   }
   return SearchOutcome::kComplete;
 }

@@ -13,7 +13,7 @@ namespace {
 // The child's pattern: the frame's pattern, the extension edge and the
 // gathered edges (all later than the extension edge, ascending), merged
 // into ascending order.
-bool makePattern(const Frame& frame, int i, const Buffer<int>& gathered, Frame& child) {
+bool makePattern(const FrameData& frame, int i, const Buffer<int>& gathered, FrameData& child) {
   std::size_t total = frame.pattern.size() + 1 + gathered.size();
   if (!child.pattern.resize(total)) return false;
   const int* a = frame.pattern.begin();
@@ -34,18 +34,40 @@ bool makePattern(const Frame& frame, int i, const Buffer<int>& gathered, Frame& 
   return true;
 }
 
-// Records candidate i as an accepted extension of the frame.
-void accept(Frame& frame, int i) {
-  frame.acceptedIndex[i] = static_cast<int>(frame.accepted.size());
-  frame.accepted.push(i);  // reserved for every candidate in prepareFrame()
+// Records candidate i as an accepted extension of the cursor's range.
+void accept(Cursor& cursor, int i) {
+  cursor.acceptedIndex[i] = static_cast<int>(cursor.accepted.size());
+  cursor.accepted.push(i);  // reserved for every candidate in openCursor()
 }
 
+// Starts a child frame: its support, no candidates yet.
+void startChild(FrameData& child, int support) {
+  child.support = support;
+  child.top = false;
+  child.edgeOf.clear();
+  child.count.clear();
+  child.topIndex.clear();
+}
+
+// True when the top frame's pair table proves that fewer than minSup
+// strings hold candidates a and b of the frame together.
+bool rarePair(const FrameData& frame, const TopPairs& pairs, int a, int b) {
+  if (!pairs.available()) return false;
+  std::uint32_t first = frame.topIndex[std::min(a, b)];
+  std::uint32_t second = frame.topIndex[std::max(a, b)];
+  return !TopPairs::holds(pairs.frequentWith(first), second);
+}
+
+// ---- Horizontal frames ----------------------------------------------------
+
 // True when no witness bit is set in every transaction of bucket i.
-bool witnessesPass(const HorizontalLevel& level, int i, SearchScratch& scratch) {
+bool witnessesPass(const HorizontalLevel& level, const Buckets& buckets, int i,
+                   SearchScratch& scratch) {
   std::size_t words = static_cast<std::size_t>(level.headWords);
+  if (!scratch.words.resize(words)) return true;  // the bits only ever reject
   std::uint64_t* common = scratch.words.data();
   for (std::size_t w = 0; w < words; ++w) common[w] = ~std::uint64_t{0};
-  for (int t = level.bucketHead[i]; t >= 0; t = level.nextInBucket[t]) {
+  for (int t = buckets.bucketHead[i]; t >= 0; t = buckets.nextInBucket[t]) {
     const std::uint64_t* head = level.heads.data() + static_cast<std::size_t>(t) * words;
     std::uint64_t any = 0;
     for (std::size_t w = 0; w < words; ++w) any |= common[w] &= head[w];
@@ -53,6 +75,180 @@ bool witnessesPass(const HorizontalLevel& level, int i, SearchScratch& scratch) 
   }
   return false;
 }
+
+// Lists the transactions of bucket i with where their items after i
+// begin and end. Returns their number, or -1 when memory ran out.
+long listOccurrences(const HorizontalLevel& level, const Buckets& buckets, int i,
+                     SearchScratch& scratch) {
+  std::size_t transactions = level.transactionCount();
+  if (!scratch.occurrenceBegin.resize(transactions) ||
+      !scratch.occurrenceEnd.resize(transactions) ||
+      !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
+    return -1;
+  }
+  const std::uint32_t* items = level.items.data();
+  long n = 0;
+  for (int t = buckets.bucketHead[i]; t >= 0; t = buckets.nextInBucket[t]) {
+    scratch.occurrence[n] = t;
+    scratch.occurrenceBegin[n] = items + buckets.position[t] + 1;
+    scratch.occurrenceEnd[n] = items + level.offsets[t + 1];
+    scratch.occurrenceWeight[n] = level.weights[t];
+    ++n;
+  }
+  return n;
+}
+
+// True when some candidate before `limit` stands in every one of the n
+// listed transactions (before their item i): then the closure of the
+// pattern and i holds it. The common candidates are intersected
+// transaction by transaction until none is left.
+bool earlierCandidateInAll(const HorizontalLevel& level, long n, int limit,
+                           SearchScratch& scratch) {
+  if (n == 0 || !scratch.common.resize(static_cast<std::size_t>(limit))) return false;
+  std::uint32_t* common = scratch.common.data();
+  const std::uint32_t* items = level.items.data();
+  std::size_t size = 0;
+  for (long k = 0; k < n; ++k) {
+    const std::uint32_t* begin = items + level.offsets[scratch.occurrence[k]];
+    const std::uint32_t* at =
+        std::lower_bound(begin, scratch.occurrenceBegin[k] - 1, static_cast<std::uint32_t>(limit));
+    if (k == 0) {
+      size = static_cast<std::size_t>(std::copy(begin, at, common) - common);
+    } else {
+      size = static_cast<std::size_t>(
+          std::set_intersection(common, common + size, begin, at, common) - common);
+    }
+    if (size == 0) return false;
+  }
+  return true;
+}
+
+// The transactions' items are visited far apart in memory: while one is
+// counted, the one this many places further down the list is fetched.
+constexpr long kPrefetchDistance = 8;
+
+StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {
+  FrameData& frame = *cursor.frame;
+  const HorizontalLevel& level = frame.horizontal;
+  const Buckets& buckets = cursor.buckets;
+  const int minSup = scratch.minSup();
+  const int support = frame.count[i];
+  if (level.headWords > 0 && !witnessesPass(level, buckets, i, scratch)) {
+    return StepResult::kRejected;
+  }
+  long n = listOccurrences(level, buckets, i, scratch);
+  if (n < 0) return StepResult::kOutOfMemory;
+  // Candidates before the cursor's range were tried elsewhere: whether one
+  // of them holds all of i's strings is found out here.
+  if (cursor.rangeStart > 0 && earlierCandidateInAll(level, n, cursor.rangeStart, scratch)) {
+    return StepResult::kRejected;
+  }
+  const std::uint32_t* const* begins = scratch.occurrenceBegin.data();
+  const std::uint32_t* const* ends = scratch.occurrenceEnd.data();
+  const int* weights = scratch.occurrenceWeight.data();
+
+  // Count the later candidates in the strings of the extension, unless the
+  // top frame's pairs are counted already.
+  int* countOf = scratch.countOf.data();
+  const std::uint32_t* topCounts = nullptr;
+  if (frame.top && scratch.shared->topPairs.available()) {
+    topCounts = scratch.shared->topPairs.countsAfter(static_cast<std::uint32_t>(i)) - i - 1;
+  }
+  std::size_t suffixItems = 0;
+  for (long k = 0; k < n; ++k) {
+    const std::uint32_t* end = ends[k];
+    suffixItems += static_cast<std::size_t>(end - begins[k]);
+    if (topCounts != nullptr) continue;
+    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
+    int weight = weights[k];
+    for (const std::uint32_t* p = begins[k]; p < end; ++p) countOf[*p] += weight;
+  }
+
+  startChild(child, support);
+  scratch.gathered.clear();
+  int candidates = frame.candidateCount();
+  int* childIndex = scratch.childIndex.data();
+  std::size_t room = static_cast<std::size_t>(candidates - i);
+  bool fits = child.edgeOf.reserve(room) && child.count.reserve(room) &&
+              child.topIndex.reserve(room) && scratch.gathered.reserve(room);
+  for (int g = i + 1; g < candidates; ++g) {
+    int count = topCounts != nullptr ? static_cast<int>(topCounts[g]) : countOf[g];
+    if (count == 0) continue;
+    countOf[g] = 0;
+    if (count == frame.count[g]) frame.markAbsorbed(g);
+    if (count < minSup || !fits) continue;
+    if (cursor.firstColumn[g] < 0) cursor.firstColumn[g] = i;
+    if (count == support) {
+      scratch.gathered.push(frame.edgeOf[g]);
+    } else {
+      childIndex[g] = static_cast<int>(child.edgeOf.size());
+      child.edgeOf.push(frame.edgeOf[g]);
+      child.count.push(count);
+      child.topIndex.push(frame.topIndex[g]);
+    }
+  }
+  int childCandidates = static_cast<int>(child.edgeOf.size());
+  if (!fits) return StepResult::kOutOfMemory;
+  int firstNew = cursor.firstColumn[i] >= 0 ? cursor.acceptedIndex[cursor.firstColumn[i]] : -1;
+  accept(cursor, i);
+  if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
+  if (childCandidates == 0) return StepResult::kLeaf;
+
+  // The child's transactions: the later items that stay candidates, and as
+  // witness bits the frame's own, then the accepted extensions of the range
+  // before i that the transaction holds (from the first that shares minSup
+  // strings), then every candidate before the range that it holds (which
+  // of those were accepted is not known here; the others do no harm).
+  int inheritedBits = level.headBits;
+  int ownBits = firstNew >= 0 ? cursor.acceptedIndex[i] - firstNew : 0;
+  int earlierBits = cursor.rangeStart;
+  std::size_t inheritedWords = static_cast<std::size_t>(level.headWords);
+  LevelWriter writer;
+  bool ready = writer.begin(child.horizontal, inheritedBits + ownBits + earlierBits, true,
+                            static_cast<std::size_t>(n), suffixItems, scratch);
+  const std::uint32_t* items = level.items.data();
+  const std::uint32_t firstColumn = static_cast<std::uint32_t>(cursor.firstColumn[i]);
+  for (long k = 0; ready && k < n; ++k) {
+    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
+    std::uint32_t* out = writer.items();
+    std::size_t length = 0;
+    const std::uint32_t* end = ends[k];
+    for (const std::uint32_t* p = begins[k]; p < end; ++p) {
+      int c = childIndex[*p];
+      out[length] = static_cast<std::uint32_t>(c);
+      length += c >= 0;
+    }
+    if (length == 0) continue;
+    int t = scratch.occurrence[k];
+    std::uint64_t* head = writer.head();
+    std::size_t words = static_cast<std::size_t>(writer.headWords());
+    const std::uint64_t* own = level.heads.data() + static_cast<std::size_t>(t) * inheritedWords;
+    for (std::size_t w = 0; w < words; ++w) head[w] = w < inheritedWords ? own[w] : 0;
+    const std::uint32_t* begin = items + level.offsets[t];
+    const std::uint32_t* at = begins[k] - 1;
+    if (ownBits > 0) {
+      for (const std::uint32_t* p = std::lower_bound(begin, at, firstColumn); p < at; ++p) {
+        int a = cursor.acceptedIndex[*p];
+        if (a < firstNew) continue;
+        int bit = inheritedBits + a - firstNew;
+        head[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      }
+    }
+    for (const std::uint32_t* p = begin; p < at && *p < static_cast<std::uint32_t>(earlierBits);
+         ++p) {
+      int bit = inheritedBits + ownBits + static_cast<int>(*p);
+      head[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    writer.commit(length, weights[k]);
+  }
+  for (int g = i + 1; g < candidates; ++g) childIndex[g] = -1;
+  if (!ready || !compactHeads(child.horizontal, scratch) || !prepareFrame(child, *scratch.shared)) {
+    return StepResult::kOutOfMemory;
+  }
+  return StepResult::kChild;
+}
+
+// ---- Vertical frames ------------------------------------------------------
 
 inline int popcount(std::uint64_t word) { return __builtin_popcountll(word); }
 
@@ -76,18 +272,18 @@ inline bool holdsAllRows(const std::uint64_t* rows, const std::uint32_t* index,
 // True when the child's rows, `rows` of them in `active` words, are so
 // sparse that copying its row sets packed costs less than the words its
 // steps would read in vain.
-bool worthCompacting(const Frame& child, std::size_t active, int rows,
-                     const SearchScratch& scratch) {
+bool worthCompacting(const FrameData& child, std::size_t active, int rows,
+                     const SearchShared& shared) {
   std::size_t packed = (static_cast<std::size_t>(rows) + 63) / 64;
-  if (scratch.policy == FramePolicy::kVertical) return packed < active;
+  if (shared.policy == FramePolicy::kVertical) return packed < active;
   return child.edgeOf.size() * (active - packed) > 4 * static_cast<std::size_t>(rows);
 }
 
 // Gives the child row sets of its own: one row per row of its pattern
 // (rows of them), for each of its candidates and witnesses, packed in the
 // order of the base's rows. The child becomes the base of its descendants.
-bool compactRows(const VerticalBase& base, Frame& child, int childDepth, std::size_t rows) {
-  VerticalLevel& view = child.vertical_;
+bool compactRows(const VerticalBase& base, FrameData& child, std::size_t rows) {
+  VerticalView& view = child.view;
   std::size_t rowWords = (rows + 63) / 64;
   std::size_t candidates = view.slotOf.size();
   std::size_t witnesses = view.witnessSlots.size();
@@ -120,166 +316,8 @@ bool compactRows(const VerticalBase& base, Frame& child, int childDepth, std::si
     std::size_t bitsHere = rows - w * 64 < 64 ? rows - w * 64 : 64;
     view.activeBits[w] = bitsHere == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bitsHere) - 1;
   }
-  view.baseDepth = childDepth;
+  view.baseFrame = &child;
   return true;
-}
-
-}  // namespace
-
-bool prepareFrame(Frame& frame, int depth, const SearchScratch& scratch) {
-  std::size_t candidates = frame.edgeOf.size();
-  int count = static_cast<int>(candidates);
-  frame.next = 0;
-  frame.accepted.clear();
-  if (!frame.absorbed.assign(candidates, 0) || !frame.acceptedIndex.assign(candidates, -1) ||
-      !frame.firstColumn.assign(candidates, -1) || !frame.accepted.reserve(candidates)) {
-    return false;
-  }
-  bool vertical = scratch.policy == FramePolicy::kCheapest
-                      ? prefersVertical(frame.horizontal, count)
-                      : scratch.policy == FramePolicy::kVertical;
-  if (vertical) {
-    frame.vertical = true;
-    return makeVerticalBase(frame.horizontal, count, depth, frame.base, frame.vertical_);
-  }
-  frame.vertical = false;
-  return startDelivery(frame.horizontal, count);
-}
-
-// Lists the transactions of bucket i with where their items after i
-// begin and end. Returns their number, or -1 when memory ran out.
-long listOccurrences(const HorizontalLevel& level, int i, SearchScratch& scratch) {
-  std::size_t transactions = level.transactionCount();
-  if (!scratch.occurrenceBegin.resize(transactions) ||
-      !scratch.occurrenceEnd.resize(transactions) ||
-      !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
-    return -1;
-  }
-  const std::uint32_t* items = level.items.data();
-  long n = 0;
-  for (int t = level.bucketHead[i]; t >= 0; t = level.nextInBucket[t]) {
-    scratch.occurrence[n] = t;
-    scratch.occurrenceBegin[n] = items + level.cursor[t] + 1;
-    scratch.occurrenceEnd[n] = items + level.offsets[t + 1];
-    scratch.occurrenceWeight[n] = level.weights[t];
-    ++n;
-  }
-  return n;
-}
-
-// The transactions' items are visited far apart in memory: while one is
-// counted, the one this many places further down the list is fetched.
-constexpr long kPrefetchDistance = 8;
-
-StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
-                            SearchScratch& scratch) {
-  HorizontalLevel& level = frame.horizontal;
-  const int minSup = scratch.minSup;
-  const int support = frame.count[i];
-  if (level.headWords > 0 && !witnessesPass(level, i, scratch)) return StepResult::kRejected;
-  long n = listOccurrences(level, i, scratch);
-  if (n < 0) return StepResult::kOutOfMemory;
-  const std::uint32_t* const* begins = scratch.occurrenceBegin.data();
-  const std::uint32_t* const* ends = scratch.occurrenceEnd.data();
-  const int* weights = scratch.occurrenceWeight.data();
-
-  // Count the later candidates in the strings of the extension, unless the
-  // top frame's pairs are counted already.
-  int* countOf = scratch.countOf.data();
-  const std::uint32_t* topCounts = nullptr;
-  if (frame.top && scratch.topPairs.available()) {
-    topCounts = scratch.topPairs.countsAfter(static_cast<std::uint32_t>(i)) - i - 1;
-  }
-  std::size_t suffixItems = 0;
-  for (long k = 0; k < n; ++k) {
-    const std::uint32_t* end = ends[k];
-    suffixItems += static_cast<std::size_t>(end - begins[k]);
-    if (topCounts != nullptr) continue;
-    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
-    int weight = weights[k];
-    for (const std::uint32_t* p = begins[k]; p < end; ++p) countOf[*p] += weight;
-  }
-
-  child.edgeOf.clear();
-  child.count.clear();
-  child.topIndex.clear();
-  scratch.gathered.clear();
-  int candidates = frame.candidateCount();
-  int* childIndex = scratch.childIndex.data();
-  bool fits = child.edgeOf.reserve(static_cast<std::size_t>(candidates - i)) &&
-              child.count.reserve(static_cast<std::size_t>(candidates - i)) &&
-              child.topIndex.reserve(static_cast<std::size_t>(candidates - i)) &&
-              scratch.gathered.reserve(static_cast<std::size_t>(candidates - i));
-  for (int g = i + 1; g < candidates; ++g) {
-    int count = topCounts != nullptr ? static_cast<int>(topCounts[g]) : countOf[g];
-    if (count == 0) continue;
-    countOf[g] = 0;
-    if (count == frame.count[g]) frame.absorbed[g] = 1;
-    if (count < minSup || !fits) continue;
-    if (frame.firstColumn[g] < 0) frame.firstColumn[g] = i;
-    if (count == support) {
-      scratch.gathered.push(frame.edgeOf[g]);
-    } else {
-      childIndex[g] = static_cast<int>(child.edgeOf.size());
-      child.edgeOf.push(frame.edgeOf[g]);
-      child.count.push(count);
-      child.topIndex.push(frame.topIndex[g]);
-    }
-  }
-  int childCandidates = static_cast<int>(child.edgeOf.size());
-  if (!fits) return StepResult::kOutOfMemory;
-  int firstNew = frame.firstColumn[i] >= 0 ? frame.acceptedIndex[frame.firstColumn[i]] : -1;
-  accept(frame, i);
-  child.support = support;
-  child.top = false;
-  if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
-  if (childCandidates == 0) return StepResult::kLeaf;
-
-  // The child's transactions: the later items that stay candidates, and as
-  // witness bits the frame's own and the accepted extensions before i that
-  // the transaction holds (from the first one that shares minSup strings).
-  int inheritedBits = level.headBits;
-  int newBits = firstNew >= 0 ? frame.acceptedIndex[i] - firstNew : 0;
-  std::size_t inheritedWords = static_cast<std::size_t>(level.headWords);
-  LevelWriter writer;
-  bool ready = writer.begin(child.horizontal, inheritedBits + newBits, true,
-                            static_cast<std::size_t>(n), suffixItems, scratch);
-  const std::uint32_t* items = level.items.data();
-  const std::uint32_t firstColumn = static_cast<std::uint32_t>(frame.firstColumn[i]);
-  for (long k = 0; ready && k < n; ++k) {
-    if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
-    std::uint32_t* out = writer.items();
-    std::size_t length = 0;
-    const std::uint32_t* end = ends[k];
-    for (const std::uint32_t* p = begins[k]; p < end; ++p) {
-      int c = childIndex[*p];
-      out[length] = static_cast<std::uint32_t>(c);
-      length += c >= 0;
-    }
-    if (length == 0) continue;
-    int t = scratch.occurrence[k];
-    std::uint64_t* head = writer.head();
-    std::size_t words = static_cast<std::size_t>(writer.headWords());
-    const std::uint64_t* own = level.heads.data() + static_cast<std::size_t>(t) * inheritedWords;
-    for (std::size_t w = 0; w < words; ++w) head[w] = w < inheritedWords ? own[w] : 0;
-    if (newBits > 0) {
-      const std::uint32_t* at = begins[k] - 1;
-      const std::uint32_t* p = std::lower_bound(items + level.offsets[t], at, firstColumn);
-      for (; p < at; ++p) {
-        int a = frame.acceptedIndex[*p];
-        if (a < firstNew) continue;
-        int bit = inheritedBits + a - firstNew;
-        head[bit / 64] |= std::uint64_t{1} << (bit % 64);
-      }
-    }
-    writer.commit(length, weights[k]);
-  }
-  for (int g = i + 1; g < candidates; ++g) childIndex[g] = -1;
-  if (!ready || !compactHeads(child.horizontal, scratch) ||
-      !prepareFrame(child, childDepth, scratch)) {
-    return StepResult::kOutOfMemory;
-  }
-  return StepResult::kChild;
 }
 
 // Built twice: once for processors with a population count instruction,
@@ -290,11 +328,14 @@ StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
 __attribute__((target_clones("popcnt", "default")))
 #endif
 StepResult
-extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int childDepth,
-               SearchScratch& scratch) {
-  const VerticalLevel& view = frame.vertical_;
-  VerticalLevel& into = child.vertical_;
-  const int minSup = scratch.minSup;
+extendVertical(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {
+  FrameData& frame = *cursor.frame;
+  const VerticalView& view = frame.view;
+  const VerticalBase& base = view.baseFrame->base;
+  VerticalView& into = child.view;
+  const SearchShared& shared = *scratch.shared;
+  const TopPairs& pairs = shared.topPairs;
+  const int minSup = shared.minSup;
   const int support = frame.count[i];
 
   // The rows of the extension: the frame's active rows that hold i.
@@ -319,22 +360,27 @@ extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int 
   for (std::uint32_t slot : view.witnessSlots) {
     if (holdsAllRows(base.rowsOf(slot), index, bits, kept)) return StepResult::kRejected;
   }
+  // Candidates before the cursor's range were tried elsewhere: whether one
+  // of them holds all of i's rows is found out here.
+  for (int m = 0; m < cursor.rangeStart; ++m) {
+    if (rarePair(frame, pairs, m, i)) continue;
+    if (holdsAllRows(base.rowsOf(view.slotOf[m]), index, bits, kept)) {
+      return StepResult::kRejected;
+    }
+  }
 
-  child.edgeOf.clear();
-  child.count.clear();
-  child.topIndex.clear();
+  startChild(child, support);
   into.slotOf.clear();
   scratch.gathered.clear();
   int candidates = frame.candidateCount();
   // Below the top frame, a pair that too few strings hold is not counted.
-  const TopPairs& pairs = scratch.topPairs;
   const bool filtered = pairs.available() && !frame.top;
   const std::uint64_t* pairRow = filtered ? pairs.frequentWith(frame.topIndex[i]) : nullptr;
   for (int g = i + 1; g < candidates; ++g) {
     if (filtered && !TopPairs::holds(pairRow, frame.topIndex[g])) continue;
     std::uint32_t slot = view.slotOf[g];
     int count = countRows(base.rowsOf(slot), index, bits, kept);
-    if (count == frame.count[g]) frame.absorbed[g] = 1;
+    if (count == frame.count[g]) frame.markAbsorbed(g);
     if (count < minSup) continue;
     if (count == support) {
       if (!scratch.gathered.push(frame.edgeOf[g])) return StepResult::kOutOfMemory;
@@ -343,42 +389,81 @@ extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child, int 
       return StepResult::kOutOfMemory;
     }
   }
-  accept(frame, i);
-  child.support = support;
-  child.top = false;
+  accept(cursor, i);
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
   if (child.edgeOf.empty()) return StepResult::kLeaf;
-  // The child's witnesses: the frame's, and the accepted extensions before
-  // i, that at least minSup of the extension's strings hold.
+
+  // The child's witnesses: the frame's, the accepted extensions of the
+  // range before i, and every candidate before the range (which of those
+  // were accepted is not known here), each if at least minSup of the
+  // extension's strings hold it.
   into.witnessSlots.clear();
-  if (!into.witnessSlots.reserve(view.witnessSlots.size() + frame.accepted.size())) {
+  if (!into.witnessSlots.reserve(view.witnessSlots.size() + cursor.accepted.size() +
+                                 static_cast<std::size_t>(cursor.rangeStart))) {
     return StepResult::kOutOfMemory;
   }
   for (std::uint32_t slot : view.witnessSlots) {
     if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
   }
-  for (int a : frame.accepted) {
-    if (a == i) continue;
-    if (filtered && !TopPairs::holds(pairs.frequentWith(frame.topIndex[a]), frame.topIndex[i])) {
-      continue;
-    }
-    std::uint32_t slot = view.slotOf[a];
+  auto addWitness = [&](int m) {
+    if (filtered && rarePair(frame, pairs, m, i)) return;
+    std::uint32_t slot = view.slotOf[m];
     if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
+  };
+  for (int m = 0; m < cursor.rangeStart; ++m) addWitness(m);
+  for (int a : cursor.accepted) {
+    if (a != i) addWitness(a);
   }
-  into.baseDepth = view.baseDepth;
-  if (worthCompacting(child, kept, support, scratch) &&
-      !compactRows(base, child, childDepth, static_cast<std::size_t>(support))) {
+  into.baseFrame = view.baseFrame;
+  if (worthCompacting(child, kept, support, shared) &&
+      !compactRows(base, child, static_cast<std::size_t>(support))) {
     return StepResult::kOutOfMemory;
   }
   child.vertical = true;
-  std::size_t count = child.edgeOf.size();
-  child.next = 0;
-  child.accepted.clear();
-  if (!child.absorbed.assign(count, 0) || !child.acceptedIndex.assign(count, -1) ||
-      !child.firstColumn.assign(count, -1) || !child.accepted.reserve(count)) {
-    return StepResult::kOutOfMemory;
+  return child.absorbed.assign(child.edgeOf.size(), 0) ? StepResult::kChild
+                                                       : StepResult::kOutOfMemory;
+}
+
+}  // namespace
+
+bool prepareFrame(FrameData& frame, const SearchShared& shared) {
+  std::size_t candidates = frame.edgeOf.size();
+  if (!frame.absorbed.assign(candidates, 0)) return false;
+  bool vertical = shared.policy == FramePolicy::kCheapest
+                      ? prefersVertical(frame.horizontal, static_cast<int>(candidates))
+                      : shared.policy == FramePolicy::kVertical;
+  frame.vertical = vertical;
+  return !vertical || makeVerticalBase(frame);
+}
+
+bool openCursor(Cursor& cursor, FrameData& frame, int from, int end) {
+  std::size_t candidates = frame.edgeOf.size();
+  cursor.frame = &frame;
+  cursor.next = from;
+  cursor.end = end;
+  cursor.rangeStart = from;
+  cursor.accepted.clear();
+  if (!cursor.acceptedIndex.assign(candidates, -1) || !cursor.firstColumn.assign(candidates, -1) ||
+      !cursor.accepted.reserve(candidates)) {
+    return false;
   }
-  return StepResult::kChild;
+  return frame.vertical ||
+         startDelivery(frame.horizontal, frame.candidateCount(), from, cursor.buckets);
+}
+
+StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {
+  if (cursor.frame->isAbsorbed(i)) return StepResult::kRejected;
+  return cursor.frame->vertical ? extendVertical(cursor, i, child, scratch)
+                                : extendHorizontal(cursor, i, child, scratch);
+}
+
+void finishStep(Cursor& cursor, int i) {
+  if (!cursor.frame->vertical) advanceBucket(cursor.frame->horizontal, cursor.buckets, i);
+}
+
+bool SearchScratch::open(const SearchShared& searchShared, std::size_t candidates) {
+  shared = &searchShared;
+  return countOf.assign(candidates, 0) && childIndex.assign(candidates, -1);
 }
 
 }  // namespace tavrel

@@ -1,7 +1,8 @@
 // One step of the search: trying one candidate of a frame as an extension
-// of the frame's pattern. A step that accepts the candidate fills the next
-// frame with the closed pattern it leads to and, when that pattern has
-// candidates of its own, with its strings.
+// of the frame's pattern, through a cursor over a range of the frame's
+// candidates. A step that accepts the candidate fills a new frame with the
+// closed pattern it leads to and, when that pattern has candidates of its
+// own, with its strings.
 #pragma once
 
 #include "search/search_frame.h"
@@ -15,21 +16,25 @@ enum class StepResult {
   kOutOfMemory,  // nothing was accepted
 };
 
-// Tries candidate `i` of the horizontal frame `frame` (not absorbed, its
-// bucket holding its transactions) and makes `child` (at `childDepth`).
-// Marks the later candidates that the extension absorbs.
-StepResult extendHorizontal(Frame& frame, int i, Frame& child, int childDepth,
-                            SearchScratch& scratch);
+// Gets a frame whose pattern, candidates and strings have been written
+// ready for its loop: its absorption marks cleared, and its strings in the
+// cheaper of the two forms (a vertical frame made from a horizontal level
+// becomes the base of its vertical run). False when memory ran out.
+bool prepareFrame(FrameData& frame, const SearchShared& shared);
 
-// The same for a vertical frame, whose row sets are in `base`. When the
-// child's rows are few among the words they lie in, the child gets row
-// sets of its own with only its rows (it becomes a base).
-StepResult extendVertical(Frame& frame, int i, const VerticalBase& base, Frame& child,
-                          int childDepth, SearchScratch& scratch);
+// Opens `cursor` on the candidates [from, end) of `frame`. False when
+// memory ran out.
+bool openCursor(Cursor& cursor, FrameData& frame, int from, int end);
 
-// Gets a frame whose strings have been written ready for its loop: its
-// per-candidate marks cleared, and its strings in the cheaper of the two
-// forms (a horizontal level ready for delivery, or a vertical base).
-bool prepareFrame(Frame& frame, int depth, const SearchScratch& scratch);
+// Tries the cursor's candidate `i` and makes `child`. The earlier
+// candidates of the cursor's range must have been tried through it, in
+// order; those before its range (another cursor's) need not have been.
+// Marks the later candidates that the extension absorbs. Call finishStep()
+// afterwards, whatever the result.
+StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch);
+
+// Ends the step of candidate `i` (a horizontal frame's transactions move on
+// to their next buckets).
+void finishStep(Cursor& cursor, int i);
 
 }  // namespace tavrel

@@ -1,5 +1,6 @@
 #include "search/level_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "transactions/edge_database.h"
@@ -114,7 +115,7 @@ bool compactHeads(HorizontalLevel& level, SearchScratch& scratch) {
   }
   int kept = 0;
   for (int b = 0; b < bits; ++b) {
-    scratch.keptBit[b] = scratch.bitCount[b] >= scratch.minSup ? kept++ : -1;
+    scratch.keptBit[b] = scratch.bitCount[b] >= scratch.minSup() ? kept++ : -1;
   }
   if (kept == bits) return true;
   std::size_t newWords = static_cast<std::size_t>(wordsFor(kept));
@@ -137,32 +138,36 @@ bool compactHeads(HorizontalLevel& level, SearchScratch& scratch) {
   return true;
 }
 
-bool startDelivery(HorizontalLevel& level, int candidateCount) {
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets) {
   std::size_t transactions = level.transactionCount();
-  if (!level.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
-      !level.nextInBucket.resize(transactions) || !level.cursor.resize(transactions)) {
+  if (!buckets.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
+      !buckets.nextInBucket.resize(transactions) || !buckets.position.resize(transactions)) {
     return false;
   }
+  const std::uint32_t* items = level.items.data();
   for (std::size_t t = transactions; t-- > 0;) {
-    std::size_t first = level.offsets[t];
-    std::uint32_t item = level.items[first];
-    level.cursor[t] = first;
-    level.nextInBucket[t] = level.bucketHead[item];
-    level.bucketHead[item] = static_cast<int>(t);
+    const std::uint32_t* begin = items + level.offsets[t];
+    const std::uint32_t* end = items + level.offsets[t + 1];
+    const std::uint32_t* first =
+        from == 0 ? begin : std::lower_bound(begin, end, static_cast<std::uint32_t>(from));
+    buckets.position[t] = static_cast<std::size_t>(first - items);
+    if (first == end) continue;
+    buckets.nextInBucket[t] = buckets.bucketHead[*first];
+    buckets.bucketHead[*first] = static_cast<int>(t);
   }
   return true;
 }
 
-void advanceBucket(HorizontalLevel& level, int bucket) {
-  int t = level.bucketHead[bucket];
-  level.bucketHead[bucket] = -1;
+void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
+  int t = buckets.bucketHead[bucket];
+  buckets.bucketHead[bucket] = -1;
   while (t >= 0) {
-    int following = level.nextInBucket[t];
-    std::size_t position = ++level.cursor[t];
+    int following = buckets.nextInBucket[t];
+    std::size_t position = ++buckets.position[t];
     if (position < level.offsets[t + 1]) {
       std::uint32_t item = level.items[position];
-      level.nextInBucket[t] = level.bucketHead[item];
-      level.bucketHead[item] = t;
+      buckets.nextInBucket[t] = buckets.bucketHead[item];
+      buckets.bucketHead[item] = t;
     }
     t = following;
   }
@@ -178,8 +183,11 @@ bool prefersVertical(const HorizontalLevel& level, int candidateCount) {
   return candidates * candidates * rowWords < 4 * level.squaredLengths;
 }
 
-bool makeVerticalBase(const HorizontalLevel& level, int candidateCount, int depth,
-                      VerticalBase& base, VerticalLevel& view) {
+bool makeVerticalBase(FrameData& frame) {
+  const HorizontalLevel& level = frame.horizontal;
+  int candidateCount = frame.candidateCount();
+  VerticalBase& base = frame.base;
+  VerticalView& view = frame.view;
   std::size_t rows = 0;
   for (int weight : level.weights) rows += static_cast<std::size_t>(weight);
   std::size_t rowWords = (rows + 63) / 64;
@@ -207,12 +215,12 @@ bool makeVerticalBase(const HorizontalLevel& level, int candidateCount, int dept
       for (std::uint64_t rest = head[w]; rest != 0; rest &= rest - 1) {
         std::size_t slot = static_cast<std::size_t>(candidateCount) + w * 64 +
                            static_cast<std::size_t>(__builtin_ctzll(rest));
-        setRun(base.rowSets.data() + slot * rowWords, row, weight);
+        setRun(rowSets + slot * rowWords, row, weight);
       }
     }
     row += weight;
   }
-  view.baseDepth = depth;
+  view.baseFrame = &frame;
   if (!view.slotOf.resize(static_cast<std::size_t>(candidateCount)) ||
       !view.witnessSlots.resize(static_cast<std::size_t>(level.headBits)) ||
       !view.activeIndex.resize(rowWords) || !view.activeBits.resize(rowWords)) {

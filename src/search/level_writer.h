@@ -43,23 +43,22 @@ class LevelWriter {
 // the others densely. False when memory ran out.
 bool compactHeads(HorizontalLevel& level, SearchScratch& scratch);
 
-// Puts every transaction in the bucket of its first item.
-bool startDelivery(HorizontalLevel& level, int candidateCount);
+// Puts every transaction in the bucket of its first item that is `from`
+// or later (none when it has no such item). False when memory ran out.
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets);
 
 // Moves every transaction of `bucket` on to the bucket of its next item,
 // once the loop is done with that candidate.
-void advanceBucket(HorizontalLevel& level, int bucket);
+void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket);
 
 // True when the level's strings are cheaper to search as row sets: the
 // candidates' row sets, intersected pairwise, cost fewer word operations
 // than delivering the transactions' items pairwise.
 bool prefersVertical(const HorizontalLevel& level, int candidateCount);
 
-// Turns the horizontal level (candidateCount candidates) into a vertical
-// base with one row per string: each candidate's and each witness bit's
-// row set, and the level's view of it (every row active). False when
-// memory ran out.
-bool makeVerticalBase(const HorizontalLevel& level, int candidateCount, int depth,
-                      VerticalBase& base, VerticalLevel& view);
+// Turns the frame's horizontal level into a vertical base with one row per
+// string: each candidate's and each witness bit's row set, and the frame's
+// view of it (every row active). False when memory ran out.
+bool makeVerticalBase(FrameData& frame);
 
 }  // namespace tavrel

@@ -1,5 +1,4 @@
-// The working records of the closed pattern search: one frame per open
-// pattern on the path from the top, and the scratch that all frames share.
+// The working records of the closed pattern search.
 //
 // A frame stands for a closed pattern P and the strings that hold it. Its
 // candidates are the edges after P's last extension edge that at least
@@ -12,8 +11,14 @@
 //   per string) that hold it, as bit sets. A vertical frame either owns
 //   these sets (it is the base of a vertical run) or works on those of an
 //   ancestor, with the set of rows that hold P.
+//
+// A frame's data does not change once it is made, but for the marks of
+// absorbed candidates, which only ever get set; so one frame can be worked
+// on by several threads, each taking a range of its candidates with a
+// cursor of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,18 +29,12 @@
 namespace tavrel {
 
 struct HorizontalLevel {
-  Buffer<std::uint32_t> items;  // local numbers, strictly ascending per transaction
-  Buffer<std::size_t> offsets;  // transaction t is items[offsets[t] .. offsets[t + 1])
-  Buffer<int> weights;          // strings per transaction
-  int headBits = 0;             // witness bits per transaction
-  int headWords = 0;            // words per transaction in heads
-  Buffer<std::uint64_t> heads;  // transaction t's witness bits at heads[t * headWords]
-  // Occurrence delivery: every transaction waits in the bucket of its
-  // current item (cursor), linked through nextInBucket. When the loop
-  // reaches candidate c, bucket c holds exactly the transactions with c.
-  Buffer<int> bucketHead;  // per candidate: first transaction, -1 when none
-  Buffer<int> nextInBucket;
-  Buffer<std::size_t> cursor;
+  Buffer<std::uint32_t> items;     // local numbers, strictly ascending per transaction
+  Buffer<std::size_t> offsets;     // transaction t is items[offsets[t] .. offsets[t + 1])
+  Buffer<int> weights;             // strings per transaction
+  int headBits = 0;                // witness bits per transaction
+  int headWords = 0;               // words per transaction in heads
+  Buffer<std::uint64_t> heads;     // transaction t's witness bits at heads[t * headWords]
   std::size_t squaredLengths = 0;  // sum of the squared transaction lengths
 
   std::size_t transactionCount() const { return weights.size(); }
@@ -49,45 +48,81 @@ struct VerticalBase {
   }
 };
 
-struct VerticalLevel {
-  int baseDepth = 0;                   // the frame whose base holds the row sets
-  Buffer<std::uint32_t> slotOf;        // per candidate: its slot in the base
-  Buffer<std::uint32_t> witnessSlots;  // the witnesses' slots
+struct FrameData;
+
+struct VerticalView {
+  const FrameData* baseFrame = nullptr;  // the frame whose base holds the row sets
+  Buffer<std::uint32_t> slotOf;          // per candidate: its slot in the base
+  Buffer<std::uint32_t> witnessSlots;    // the witnesses' slots
   // The rows that hold the pattern: the words of the base's row space that
   // are not empty, as (word index, word) pairs.
   Buffer<std::uint32_t> activeIndex;
   Buffer<std::uint64_t> activeBits;
 };
 
-struct Frame {
+struct FrameData {
+  std::atomic<int> references{0};  // cursors and vertical views that use the frame
   bool vertical = false;
-  bool top = false;     // the frame of the pattern every string holds
-  int support = 0;      // the pattern's support
-  Buffer<int> pattern;  // the pattern's edgeIds, ascending
-  Buffer<int> edgeOf;   // per candidate: its edgeId (ascending)
-  Buffer<int> count;    // per candidate: the strings of P that hold it
-  // Per candidate: set when an earlier extension holds all of its strings.
-  Buffer<unsigned char> absorbed;
-  // Per candidate: its place among the accepted extensions, -1 if none.
-  Buffer<int> acceptedIndex;
-  // Per candidate: the first accepted extension that shares at least
-  // minSup strings with it, -1 if none.
-  Buffer<int> firstColumn;
-  Buffer<int> accepted;            // the accepted extensions (candidates), in order
+  bool top = false;                // the frame of the pattern every string holds
+  int support = 0;                 // the pattern's support
+  Buffer<int> pattern;             // the pattern's edgeIds, ascending
+  Buffer<int> edgeOf;              // per candidate: its edgeId (ascending)
+  Buffer<int> count;               // per candidate: the strings of P that hold it
   Buffer<std::uint32_t> topIndex;  // per candidate: its number in the top frame
-  int next = 0;                    // the candidate the loop takes next
+  // Per candidate: set (and never cleared) once an accepted extension is
+  // known to hold all of its strings. Read and written through
+  // std::atomic_ref when several threads share the frame.
+  Buffer<unsigned char> absorbed;
   HorizontalLevel horizontal;
-  VerticalBase base;
-  VerticalLevel vertical_;
+  VerticalBase base;  // when the frame is the base of a vertical run
+  VerticalView view;  // when the frame is vertical
 
   int candidateCount() const { return static_cast<int>(edgeOf.size()); }
+  bool isAbsorbed(int c) const {
+    return std::atomic_ref<unsigned char>(const_cast<unsigned char&>(absorbed[c]))
+               .load(std::memory_order_relaxed) != 0;
+  }
+  void markAbsorbed(int c) {
+    std::atomic_ref<unsigned char>(absorbed[c]).store(1, std::memory_order_relaxed);
+  }
 };
 
-// Working memory sized by the top frame's candidates (no frame has more),
-// shared by all frames.
-struct SearchScratch {
+// Occurrence delivery for a horizontal frame: every transaction waits in
+// the bucket of its current item, linked through nextInBucket. When the
+// loop reaches candidate c, bucket c holds exactly the transactions with c.
+struct Buckets {
+  Buffer<int> bucketHead;  // per candidate: first transaction, -1 when none
+  Buffer<int> nextInBucket;
+  Buffer<std::size_t> position;  // per transaction: where its current item stands
+};
+
+// One worker's way through a range of a frame's candidates.
+struct Cursor {
+  FrameData* frame = nullptr;
+  int next = 0;        // the candidate taken next
+  int end = 0;         // the candidates before it are this cursor's
+  int rangeStart = 0;  // the first candidate of the range; earlier ones belong to another cursor
+  // Per candidate: its place among the accepted extensions of this range,
+  // -1 if none.
+  Buffer<int> acceptedIndex;
+  // Per candidate: the first accepted extension of this range that shares
+  // at least minSup strings with it, -1 if none.
+  Buffer<int> firstColumn;
+  Buffer<int> accepted;  // the accepted extensions of this range, in order
+  Buckets buckets;       // a horizontal frame's delivery
+};
+
+// What every worker of one search reads and nobody changes.
+struct SearchShared {
   int minSup = 1;
   FramePolicy policy = FramePolicy::kCheapest;
+  TopPairs topPairs;
+};
+
+// A worker's working memory, sized by the top frame's candidates (no frame
+// has more).
+struct SearchScratch {
+  const SearchShared* shared = nullptr;
   Buffer<int> countOf;  // per top-frame candidate: a count being summed, 0 otherwise
   // The transactions of the candidate being tried: where each one's items
   // after the candidate begin and end, its weight and its number.
@@ -98,11 +133,15 @@ struct SearchScratch {
   Buffer<int> childIndex;        // per candidate: its local number in the child being made, -1
   Buffer<int> gathered;          // edgeIds that join the child's pattern
   Buffer<std::uint64_t> words;   // a witness set being intersected or built
+  Buffer<std::uint32_t> common;  // earlier candidates all of an extension's strings hold
   Buffer<std::uint32_t> table;   // the merge table of the level being written
   Buffer<std::uint64_t> hashes;  // per transaction of that level
   Buffer<int> bitCount;          // per witness bit: its strings in the level being written
-  TopPairs topPairs;
-  Buffer<int> keptBit;  // per witness bit: its new number, -1 when dropped
+  Buffer<int> keptBit;           // per witness bit: its new number, -1 when dropped
+
+  int minSup() const { return shared->minSup; }
+  // Sizes the per-candidate arrays for a top frame of `candidates`.
+  bool open(const SearchShared& searchShared, std::size_t candidates);
 };
 
 }  // namespace tavrel
