@@ -20,6 +20,8 @@ const char kHelpText[] =
     "  --line-flush        write each output line as soon as it is complete\n"
     "                      (default: in blocks; no complete line waits over\n"
     "                      100 ms)\n"
+    "  --threads N         search with N threads (default: every core the\n"
+    "                      program may use); the output is the same for any N\n"
     "  --max-patterns N    stop after N patterns; the run still ends with its\n"
     "                      closing lines and status 0\n"
     "  --help              print this text\n";
@@ -56,6 +58,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     } else if (std::strcmp(option, "--max-patterns") == 0 && next + 1 < argc &&
                positiveCount(argv[next + 1]) > 0) {
       line.maxPatterns = positiveCount(argv[++next]);
+    } else if (std::strcmp(option, "--threads") == 0 && next + 1 < argc &&
+               positiveCount(argv[next + 1]) > 0 && positiveCount(argv[next + 1]) <= 4096) {
+      line.threads = static_cast<int>(positiveCount(argv[++next]));
     } else {
       return line;  // an unknown option, or one without its value
     }

@@ -53,6 +53,7 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
   MineOptions options;
   options.minSup = line.minSup;
   options.maxPatterns = line.maxPatterns;
+  options.threads = line.threads;
   if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
   TextSink sink(out);
   long long start = readMillisecondClock();

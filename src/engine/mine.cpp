@@ -1,9 +1,14 @@
+#include <sched.h>
+
+#include <algorithm>
 #include <new>
+#include <thread>
 #include <utility>
 
 #include "input/first_pass.h"
 #include "input/string_feed.h"
 #include "pairs/pair_statistics.h"
+#include "parallel/parallel_search.h"
 #include "search/closed_search.h"
 #include "state/run_state.h"
 #include "tavrel/tavrel.h"
@@ -49,6 +54,13 @@ class PatternAdapter : public ClosedSetSink {
   bool stoppedBySink_ = false;
 };
 
+// The cores this process may run on.
+int availableCores() {
+  cpu_set_t cores;
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 // The three passes: the run's edge table and edge transactions, or the
 // status of a failure.
 Status readStrings(const StringSource& source, RunState& run) {
@@ -85,16 +97,27 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
   PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
-  SearchOptions searchOptions;
-  searchOptions.stop = options.stop;
-  SearchOutcome outcome =
-      searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
+  SearchOutcome outcome;
+  int threads = options.threads == 0 ? availableCores() : options.threads;
+  outcome = SearchOutcome::kNoThreads;
+  if (threads > 1) {
+    parallel::ParallelOptions parallelOptions;
+    parallelOptions.threads = threads;
+    parallelOptions.stop = options.stop;
+    outcome = parallel::searchInParallel(run.edgeDatabase, run.minSup, adapter, parallelOptions);
+  }
+  if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
+    SearchOptions searchOptions;
+    searchOptions.stop = options.stop;
+    outcome = searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
+  }
   switch (outcome) {
     case SearchOutcome::kComplete:
       return Status();
     case SearchOutcome::kOutOfMemory:
       return Status(Status::Code::kOutOfMemory, kOutOfMemory);
     case SearchOutcome::kStopped:
+    case SearchOutcome::kNoThreads:
       break;
   }
   if (adapter.atLimit() && !adapter.stoppedBySink()) return Status(Status::Code::kPatternLimit, "");

@@ -20,9 +20,8 @@ BlockWriter::BlockWriter(const BlockWriterOptions& options)
   resizeBuffer(blockSize_);
   if (immediate_) return;
   try {
-    flusher_ = std::thread(&BlockWriter::runFlusher, this);
-  } catch (const std::system_error&) {
-    immediate_ = true;  // no thread to bound the wait: write at once
+    // No thread to bound the wait: write at once.
+    if (!flusher_.start([this] { runFlusher(); })) immediate_ = true;
   } catch (const std::bad_alloc&) {
     immediate_ = true;
   }
@@ -30,13 +29,13 @@ BlockWriter::BlockWriter(const BlockWriterOptions& options)
 
 BlockWriter::~BlockWriter() {
   flush();
-  if (flusher_.joinable()) {
+  {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
     }
     changed_.notify_all();
-    flusher_.join();
+    flusher_.join();  // nothing when it never started
   }
   std::free(data_);
 }

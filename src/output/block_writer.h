@@ -41,7 +41,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
-#include <thread>
+
+#include "base/small_thread.h"
 
 namespace tavrel::output {
 
@@ -122,7 +123,7 @@ class BlockWriter {
   bool stopping_ = false;
 
   std::atomic<bool> failed_{false};
-  std::thread flusher_;
+  SmallThread flusher_;
 };
 
 }  // namespace tavrel::output

@@ -14,6 +14,7 @@ enum class SearchOutcome {
   kComplete,     // every closed pattern was handed to the sink
   kStopped,      // the sink or the stop flag asked to stop
   kOutOfMemory,  // memory ran out; the patterns handed over so far stand
+  kNoThreads,    // (parallel search) no thread could be started; nothing was done
 };
 
 // Hands every closed pattern of the database with support >= minSup (>= 1)

@@ -61,7 +61,7 @@ struct VerticalView {
 };
 
 struct FrameData {
-  std::atomic<int> references{0};  // cursors and vertical views that use the frame
+  mutable std::atomic<int> references{0};  // cursors and vertical views that use the frame
   bool vertical = false;
   bool top = false;                // the frame of the pattern every string holds
   int support = 0;                 // the pattern's support

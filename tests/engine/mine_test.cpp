@@ -157,6 +157,34 @@ TEST(MineTest, RunsAtTheSameTimeOnTwoThreadsGiveTheirOwnPatterns) {
   }
 }
 
+TEST(MineTest, ManyThreadsOnSmallDatabasesAgreeWithOne) {
+  // Many short runs with more threads than strings and patterns: the
+  // hand-offs, the ordering and the end of a run, again and again.
+  std::mt19937 random(13);
+  for (int round = 0; round < 200; ++round) {
+    Strings strings = randomStrings(random, 3 + round % 17, 4 + round % 5);
+    int minSup = 1 + round % 3;
+    KeepingSink one;
+    KeepingSink many;
+    MineOptions options;
+    options.minSup = minSup;
+    ASSERT_TRUE(mine(StringSource::strings(strings), options, one).ok());
+    options.threads = 8;
+    ASSERT_TRUE(mine(StringSource::strings(strings), options, many).ok());
+    ASSERT_EQ(many.found, one.found) << "round " << round;
+    // Stopped part-way, the patterns before the stop are all there.
+    KeepingSink stopped;
+    stopped.limit = one.found.size() / 2 + 1;
+    options.maxPatterns = 0;
+    Status status = mine(StringSource::strings(strings), options, stopped);
+    if (stopped.limit <= one.found.size()) {
+      EXPECT_EQ(status.code(), Status::Code::kStopped);
+      ASSERT_EQ(stopped.found,
+                std::vector<Found>(one.found.begin(), one.found.begin() + stopped.limit));
+    }
+  }
+}
+
 TEST(MineTest, DefectiveInputIsAStatusWithTheMessage) {
   Status status;
   KeepingSink sink;

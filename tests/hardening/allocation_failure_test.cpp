@@ -29,7 +29,8 @@ struct HookedRun {
 HookedRun runFailingAt(const ScratchDir& dir, const std::vector<std::string>& args, long failAt) {
   std::string outPath = dir.path() + "/out";
   int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<const char*> argv{"Tavrel.exe"};
+  // One thread: the hooks count and fail the allocations of one thread.
+  std::vector<const char*> argv{"Tavrel.exe", "--threads", "1"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
   HookedRun run;

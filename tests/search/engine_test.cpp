@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "parallel/parallel_search.h"
 #include "search/closed_search.h"
 #include "search/literal_search.h"
 
@@ -93,6 +94,50 @@ TEST(EngineTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
     }
   }
   EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
+}
+
+std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount, int rootSupport,
+                                           int minSup, const parallel::ParallelOptions& options) {
+  CollectingSink sink;
+  EdgeDatabase database = databaseOf(strings, edgeCount, rootSupport);
+  SearchOutcome outcome = parallel::searchInParallel(database, minSup, sink, options);
+  EXPECT_EQ(outcome, SearchOutcome::kComplete);
+  return sink.patterns;
+}
+
+TEST(EngineTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
+  // Every range split as soon as it can be, and splits on demand with
+  // 1, 2, 3 and 8 workers, in each form of the frames.
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 60; ++round) {
+    int edges = 2 + static_cast<int>(random() % 20);
+    int count = 2 + static_cast<int>(random() % 30);
+    std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
+    Strings strings;
+    for (int s = 0; s < count; ++s) {
+      std::vector<int> string;
+      for (int e = 0; e < edges; ++e) {
+        if (holds(random)) string.push_back(e);
+      }
+      strings.push_back(string);
+    }
+    for (int minSup : {1, 2, count / 3 + 1}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
+                   describe(strings));
+      std::vector<LiteralPattern> expected = literalClosedPatterns(strings, edges, count, minSup);
+      for (FramePolicy policy :
+           {FramePolicy::kCheapest, FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+        for (int threads : {1, 2, 3, 8}) {
+          parallel::ParallelOptions options;
+          options.threads = threads;
+          options.policy = policy;
+          options.splitAlways = threads != 2;
+          ASSERT_EQ(mineInParallel(strings, edges, count, minSup, options), expected)
+              << "policy " << static_cast<int>(policy) << ", " << threads << " threads";
+        }
+      }
+    }
+  }
 }
 
 TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {

@@ -1,0 +1,93 @@
+#include "parallel/ordered_output.h"
+
+#include <new>
+
+namespace tavrel::parallel {
+
+bool Chunk::append(const int* edges, int length, int support) {
+  std::size_t size = 2 + static_cast<std::size_t>(length);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!records_.reserve(records_.size() + size)) return false;
+    records_.push(support);
+    records_.push(length);
+    records_.append(edges, static_cast<std::size_t>(length));
+  }
+  pending_->fetch_add(size * sizeof(int), std::memory_order_relaxed);
+  output_->wakeIfWaiting();
+  return true;
+}
+
+void Chunk::close(bool cut) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
+    cut_ = cut;
+  }
+  output_->wakeIfWaiting();
+}
+
+OrderedOutput::OrderedOutput() {
+  Chunk* chunk = new (std::nothrow) Chunk;
+  if (chunk != nullptr) {
+    chunk->pending_ = &pending_;
+    chunk->output_ = this;
+  }
+  head_.store(chunk);
+}
+
+OrderedOutput::~OrderedOutput() {
+  Chunk* chunk = head_.load();
+  while (chunk != nullptr) {
+    Chunk* next = chunk->next;
+    delete chunk;
+    chunk = next;
+  }
+}
+
+Chunk* OrderedOutput::insertAfter(Chunk* after) {
+  Chunk* chunk = new (std::nothrow) Chunk;
+  if (chunk == nullptr) return nullptr;
+  chunk->pending_ = &pending_;
+  chunk->output_ = this;
+  std::lock_guard<std::mutex> guard(listLock_);
+  chunk->next = after->next;
+  after->next = chunk;
+  return chunk;
+}
+
+void OrderedOutput::wake() {
+  std::lock_guard<std::mutex> guard(wakeLock_);
+  wake_.notify_all();
+}
+
+bool OrderedOutput::headHasNews() {
+  Chunk* head = head_.load();
+  std::lock_guard<std::mutex> guard(head->lock_);
+  return !head->records_.empty() || head->closed_;
+}
+
+void OrderedOutput::takeHead(Buffer<int>& into, bool* closed, bool* cut) {
+  Chunk* head = head_.load();
+  std::lock_guard<std::mutex> guard(head->lock_);
+  std::swap(into, head->records_);
+  *closed = head->closed_;
+  *cut = head->cut_;
+}
+
+bool OrderedOutput::advance() {
+  Chunk* head = head_.load();
+  Chunk* next;
+  {
+    std::lock_guard<std::mutex> guard(listLock_);
+    next = head->next;
+  }
+  if (next == nullptr) return false;
+  // The chunk was closed before its last records were taken: nothing
+  // more comes into it, and no chunk is put after it any more.
+  head_.store(next);
+  delete head;
+  return true;
+}
+
+}  // namespace tavrel::parallel

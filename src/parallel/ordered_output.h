@@ -1,0 +1,127 @@
+// The patterns of a parallel search, put back in the order of the search
+// on one thread. Each piece of work writes its patterns into a chunk of
+// its own; the chunks stand in a list in output order, and one thread (the
+// drainer) hands them on from the front as they come. When work is split,
+// the new piece's chunk goes into the list right where its patterns
+// belong.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+
+#include "base/buffer.h"
+
+namespace tavrel::parallel {
+
+struct WorkItem;
+class OrderedOutput;
+
+// Patterns as records: support, edge count, then the edges.
+class Chunk {
+ public:
+  // Appends one pattern. False when memory ran out.
+  bool append(const int* edges, int length, int support);
+  // No more patterns will come; `cut` when the work stopped before its end.
+  void close(bool cut);
+
+  Chunk* next = nullptr;      // the chunk after this one (under the list's lock)
+  WorkItem* owner = nullptr;  // the work writing into it (under the scheduler's lock)
+
+ private:
+  friend class OrderedOutput;
+  std::mutex lock_;
+  Buffer<int> records_;
+  bool closed_ = false;
+  bool cut_ = false;
+  std::atomic<std::size_t>* pending_ = nullptr;  // the output's count of waiting bytes
+  OrderedOutput* output_ = nullptr;
+};
+
+class OrderedOutput {
+ public:
+  OrderedOutput();
+  ~OrderedOutput();
+  OrderedOutput(const OrderedOutput&) = delete;
+  OrderedOutput& operator=(const OrderedOutput&) = delete;
+
+  // The first chunk. nullptr when memory ran out.
+  Chunk* first() { return head_.load(); }
+  // A new chunk placed right after `after`. nullptr when memory ran out.
+  Chunk* insertAfter(Chunk* after);
+  // The chunk the drainer is at.
+  const Chunk* head() const { return head_.load(std::memory_order_relaxed); }
+  // Bytes of patterns written but not yet handed on.
+  std::size_t pendingBytes() const { return pending_.load(std::memory_order_relaxed); }
+
+  // The drainer's side: hands every pattern on, in order, to `deliver`
+  // (edges, length, support; returns false to stop) until the last chunk is
+  // closed, a cut chunk is reached, or `deliver` or `stopped()` says stop.
+  // `headMoved` is told each time the front moves on to another chunk.
+  // Returns true when every chunk was handed on whole.
+  template <typename Deliver, typename Stopped, typename HeadMoved>
+  bool drain(Deliver deliver, Stopped stopped, HeadMoved headMoved);
+
+  // Wakes the drainer (a chunk changed, or the run is ending).
+  void wake();
+  // Wakes the drainer if it is waiting.
+  void wakeIfWaiting() {
+    if (drainerWaiting_.load()) wake();
+  }
+
+ private:
+  // True when the head chunk holds patterns or is closed.
+  bool headHasNews();
+  // Takes what the head chunk holds now; sets `closed`, `cut`.
+  void takeHead(Buffer<int>& into, bool* closed, bool* cut);
+  // Moves the head to the next chunk when the head is closed and has one.
+  bool advance();
+
+  std::atomic<Chunk*> head_{nullptr};
+  std::mutex listLock_;
+  std::atomic<std::size_t> pending_{0};
+  std::mutex wakeLock_;
+  std::condition_variable wake_;
+  std::atomic<bool> drainerWaiting_{false};
+};
+
+template <typename Deliver, typename Stopped, typename HeadMoved>
+bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved) {
+  Buffer<int> taken;
+  for (;;) {
+    bool closed = false;
+    bool cut = false;
+    takeHead(taken, &closed, &cut);
+    if (!taken.empty()) {
+      pending_.fetch_sub(taken.size() * sizeof(int), std::memory_order_relaxed);
+      const int* record = taken.data();
+      const int* end = record + taken.size();
+      while (record < end) {
+        int support = record[0];
+        int length = record[1];
+        if (!deliver(record + 2, length, support)) return false;
+        record += 2 + length;
+      }
+      taken.clear();
+      continue;
+    }
+    if (stopped()) return false;
+    if (closed) {
+      if (cut) return false;
+      if (advance()) {
+        headMoved();
+        continue;
+      }
+      return true;  // the last chunk is closed: every pattern is handed on
+    }
+    // Producers wake the drainer under wakeLock_ once they see it waiting;
+    // what they did before is seen here, before the wait.
+    std::unique_lock<std::mutex> guard(wakeLock_);
+    drainerWaiting_.store(true);
+    if (!headHasNews() && !stopped()) wake_.wait_for(guard, std::chrono::milliseconds(50));
+    drainerWaiting_.store(false);
+  }
+}
+
+}  // namespace tavrel::parallel

@@ -1,0 +1,508 @@
+#include "parallel/parallel_search.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "base/small_thread.h"
+#include "parallel/ordered_output.h"
+#include "search/extension_step.h"
+#include "search/search_frame.h"
+#include "search/top_frame.h"
+
+namespace tavrel::parallel {
+
+// How the work is shared.
+//
+// A piece of work (a WorkItem) is a range of one frame's candidates, taken
+// in order, each with the subtree below it; the item keeps the frames it
+// opens below on a stack of its own. The top frame's whole range is the
+// first item. When a worker has nothing to do, a busy item gives away the
+// upper half of the untaken part of one of its ranges: a new item over the
+// same frame, whose cursor starts there (see extend() for what a step
+// does about the candidates before its range). Frames are shared by
+// reference counts; they do not change once made.
+//
+// Every item writes its patterns into a chunk of the ordered output. The
+// new item's chunk goes right after everything the giving item will still
+// write at that depth; if the giving item had not given away part of that
+// range before, it also gets a chunk to go on in once it is done with the
+// range, after the new item's. Items waiting to run are taken earliest in
+// output order first, so that the work whose patterns come next is done
+// next; an item whose patterns would only wait while too many already wait
+// is put aside until the output has caught up.
+
+namespace {
+
+struct Level {
+  FrameData* frame = nullptr;
+  Cursor* cursor = nullptr;
+  Chunk* continuation = nullptr;  // where the item writes once done with this level's range
+};
+
+struct Key {
+  std::vector<int> steps;  // the position in output order, compared lexicographically
+  bool operator<(const Key& other) const { return steps < other.steps; }
+};
+
+}  // namespace
+
+struct WorkItem {
+  std::vector<int> prefix;  // the steps above the item's first level
+  std::vector<Level> levels;
+  Chunk* chunk = nullptr;
+  bool parked = false;
+  double began = 0;
+  long long patterns = 0;
+
+  // Where the item stands in output order: the step taken at each level
+  // above the deepest, and the candidate the deepest takes next.
+  Key key() const {
+    Key key;
+    key.steps = prefix;
+    for (std::size_t k = 0; k < levels.size(); ++k) {
+      int next = levels[k].cursor->next;
+      key.steps.push_back(k + 1 < levels.size() ? next - 1 : next);
+    }
+    return key;
+  }
+};
+
+namespace {
+
+bool later(WorkItem* a, WorkItem* b) { return b->key() < a->key(); }
+
+// A worker's own memory: scratch, and frames and cursors to use again.
+struct Worker {
+  SearchScratch scratch;
+  std::vector<FrameData*> freeFrames;
+  std::vector<Cursor*> freeCursors;
+  FrameData* spare = nullptr;  // the frame the next step writes its child into
+
+  ~Worker() {
+    delete spare;
+    for (FrameData* frame : freeFrames) delete frame;
+    for (Cursor* cursor : freeCursors) delete cursor;
+  }
+  FrameData* takeFrame() {
+    if (spare != nullptr) return spare;
+    if (!freeFrames.empty()) {
+      spare = freeFrames.back();
+      freeFrames.pop_back();
+    } else {
+      spare = new (std::nothrow) FrameData;
+    }
+    return spare;
+  }
+  Cursor* takeCursor() {
+    if (freeCursors.empty()) return new (std::nothrow) Cursor;
+    Cursor* cursor = freeCursors.back();
+    freeCursors.pop_back();
+    return cursor;
+  }
+};
+
+void acquire(const FrameData* frame) {
+  const_cast<FrameData*>(frame)->references.fetch_add(1, std::memory_order_relaxed);
+}
+
+class Engine {
+ public:
+  Engine(const ParallelOptions& options, const SearchShared& shared, ClosedSetSink& sink)
+      : options_(options), shared_(shared), sink_(sink) {}
+
+  ~Engine() { stopWorkers(); }
+
+  // Starts the workers, which wait for the first piece of work. False when
+  // no thread could be started.
+  bool startWorkers(std::size_t topCandidates);
+  // Searches from the top frame (which it takes over) and hands the
+  // patterns on, in order.
+  SearchOutcome run(FrameData* top);
+
+ private:
+  void stopWorkers();
+  void workerLoop(Worker& worker);
+  WorkItem* take(Worker& worker);
+  void runItem(WorkItem& item, Worker& worker);
+  bool step(WorkItem& item, Worker& worker);
+  void popLevel(WorkItem& item, Worker& worker);
+  void release(const FrameData* frame, Worker& worker);
+  void finish(WorkItem& item, Worker& worker, bool cut);
+  void trySplit(WorkItem& item, Worker& worker);
+  bool mayWait(WorkItem& item);
+  void fail() {
+    failed_.store(true);
+    stopping_.store(true);
+  }
+  void queueLocked(WorkItem* item) {
+    queue_.push_back(item);
+    std::push_heap(queue_.begin(), queue_.end(), later);
+  }
+  void headMoved();
+  void catchUp();
+  double now() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+  const ParallelOptions& options_;
+  const SearchShared& shared_;
+  ClosedSetSink& sink_;
+  OrderedOutput output_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::vector<WorkItem*> queue_;  // a heap, earliest in output order on top
+  std::vector<WorkItem*> parked_;
+  int running_ = 0;
+  int idle_ = 0;
+  bool begun_ = false;  // the first piece of work has been queued
+  bool finished_ = false;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::vector<std::unique_ptr<SmallThread>> threads_;
+  std::atomic<int> parkedCount_{0};
+  std::atomic<bool> splitWanted_{false};
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> failed_{false};
+};
+
+void Engine::release(const FrameData* frame, Worker& worker) {
+  if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  const FrameData* base = frame->vertical ? frame->view.baseFrame : nullptr;
+  worker.freeFrames.push_back(const_cast<FrameData*>(frame));
+  if (base != nullptr && base != frame) release(base, worker);
+}
+
+void Engine::popLevel(WorkItem& item, Worker& worker) {
+  Level level = item.levels.back();
+  item.levels.pop_back();
+  if (level.continuation != nullptr) {
+    item.chunk->close(false);
+    item.chunk = level.continuation;
+  }
+  worker.freeCursors.push_back(level.cursor);
+  release(level.frame, worker);
+}
+
+void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
+  item.chunk->close(cut);
+  while (!item.levels.empty()) {
+    Chunk* continuation = item.levels.back().continuation;
+    if (continuation != nullptr) continuation->close(cut);
+    Level level = item.levels.back();
+    item.levels.pop_back();
+    worker.freeCursors.push_back(level.cursor);
+    release(level.frame, worker);
+  }
+  if (options_.onWorkDone && !cut) options_.onWorkDone(item.began, now(), item.patterns);
+  delete &item;
+}
+
+// One step of the item's deepest level; false when the search must stop.
+bool Engine::step(WorkItem& item, Worker& worker) {
+  Level& level = item.levels.back();
+  Cursor& cursor = *level.cursor;
+  int i = cursor.next++;
+  FrameData* child = worker.takeFrame();
+  if (child == nullptr) return false;
+  StepResult result = extend(cursor, i, *child, worker.scratch);
+  finishStep(cursor, i);
+  if (result == StepResult::kOutOfMemory) return false;
+  if (result == StepResult::kRejected) return true;
+  if (!item.chunk->append(child->pattern.data(), static_cast<int>(child->pattern.size()),
+                          child->support)) {
+    return false;
+  }
+  ++item.patterns;
+  if (result == StepResult::kLeaf) return true;
+  Cursor* below = worker.takeCursor();
+  if (below == nullptr) return false;
+  if (!openCursor(*below, *child, 0, child->candidateCount())) {
+    worker.freeCursors.push_back(below);
+    return false;
+  }
+  child->references.store(1, std::memory_order_relaxed);
+  if (child->vertical && child->view.baseFrame != child) acquire(child->view.baseFrame);
+  worker.spare = nullptr;
+  item.levels.push_back(Level{child, below, nullptr});
+  return true;
+}
+
+void Engine::trySplit(WorkItem& item, Worker& worker) {
+  if (!splitWanted_.exchange(false)) return;
+  // Under output pressure the deepest range goes, whose patterns come
+  // soonest; otherwise the shallowest, which holds the most work.
+  bool pressed = output_.pendingBytes() > options_.waitingCap / 2;
+  std::size_t depth = item.levels.size();
+  std::size_t chosen = depth;
+  for (std::size_t k = 0; k < depth; ++k) {
+    const Cursor& cursor = *item.levels[pressed ? depth - 1 - k : k].cursor;
+    if (cursor.end - cursor.next >= 2) {
+      chosen = pressed ? depth - 1 - k : k;
+      break;
+    }
+  }
+  if (chosen == depth) {
+    splitWanted_.store(true);  // someone else may have work to give
+    return;
+  }
+  Level& level = item.levels[chosen];
+  Cursor& cursor = *level.cursor;
+  int mid = cursor.next + (cursor.end - cursor.next) / 2;
+  WorkItem* thief = new (std::nothrow) WorkItem;
+  Cursor* range = worker.takeCursor();
+  if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end)) {
+    delete thief;
+    if (range != nullptr) worker.freeCursors.push_back(range);
+    fail();
+    return;
+  }
+  // The chunk the item writes when it is back at this level: after the
+  // continuations of the levels below it.
+  Chunk* active = item.chunk;
+  for (std::size_t k = chosen + 1; k < depth; ++k) {
+    if (item.levels[k].continuation != nullptr) {
+      active = item.levels[k].continuation;
+      break;
+    }
+  }
+  thief->chunk = output_.insertAfter(active);
+  if (thief->chunk == nullptr) {
+    worker.freeCursors.push_back(range);
+    delete thief;
+    fail();
+    return;
+  }
+  if (level.continuation == nullptr) {
+    level.continuation = output_.insertAfter(thief->chunk);
+    if (level.continuation == nullptr) {
+      thief->chunk->close(true);
+      worker.freeCursors.push_back(range);
+      delete thief;
+      fail();
+      return;
+    }
+    level.continuation->owner = &item;
+  }
+  cursor.end = mid;
+  thief->prefix = item.prefix;
+  for (std::size_t k = 0; k < chosen; ++k) thief->prefix.push_back(item.levels[k].cursor->next - 1);
+  acquire(level.frame);
+  thief->levels.push_back(Level{level.frame, range, nullptr});
+  thief->chunk->owner = thief;
+  thief->began = now();
+  std::lock_guard<std::mutex> guard(lock_);
+  queueLocked(thief);
+  if (idle_ > static_cast<int>(queue_.size())) splitWanted_.store(true);
+  wake_.notify_one();
+}
+
+// True when the item may go on: its patterns come next, or not too many
+// wait. Otherwise it is put aside (parked) until they have caught up.
+bool Engine::mayWait(WorkItem& item) {
+  if (output_.pendingBytes() <= options_.waitingCap) return true;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (output_.head() == item.chunk || stopping_.load()) return true;
+  item.parked = true;
+  parked_.push_back(&item);
+  parkedCount_.fetch_add(1);
+  --running_;
+  splitWanted_.store(true);  // the earliest work wants help
+  wake_.notify_all();
+  return false;
+}
+
+void Engine::runItem(WorkItem& item, Worker& worker) {
+  for (;;) {
+    if (stopping_.load(std::memory_order_relaxed) ||
+        (options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
+      stopping_.store(true);
+      finish(item, worker, true);
+      break;
+    }
+    if (splitWanted_.load(std::memory_order_relaxed) || options_.splitAlways) {
+      if (options_.splitAlways) splitWanted_.store(true);
+      trySplit(item, worker);
+    }
+    if (!mayWait(item)) return;
+    Cursor& cursor = *item.levels.back().cursor;
+    if (cursor.next >= cursor.end) {
+      popLevel(item, worker);
+      if (item.levels.empty()) {
+        finish(item, worker, false);
+        break;
+      }
+      continue;
+    }
+    if (!step(item, worker)) {
+      fail();
+      finish(item, worker, true);
+      break;
+    }
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  --running_;
+  wake_.notify_all();
+}
+
+WorkItem* Engine::take(Worker& worker) {
+  (void)worker;
+  std::unique_lock<std::mutex> guard(lock_);
+  for (;;) {
+    if (stopping_.load()) {
+      for (WorkItem* item : parked_) queueLocked(item);
+      parked_.clear();
+    }
+    if (!queue_.empty()) {
+      std::pop_heap(queue_.begin(), queue_.end(), later);
+      WorkItem* item = queue_.back();
+      queue_.pop_back();
+      if (item->parked) {
+        item->parked = false;
+        parkedCount_.fetch_sub(1);
+      }
+      ++running_;
+      return item;
+    }
+    if (finished_ || (begun_ && running_ == 0 && parked_.empty())) {
+      finished_ = true;
+      wake_.notify_all();
+      output_.wake();
+      return nullptr;
+    }
+    ++idle_;
+    splitWanted_.store(true);
+    wake_.wait(guard);
+    --idle_;
+  }
+}
+
+void Engine::workerLoop(Worker& worker) {
+  while (WorkItem* item = take(worker)) runItem(*item, worker);
+}
+
+// The output moved on: the item whose chunk is now first runs again if it
+// was put aside.
+void Engine::headMoved() {
+  if (parkedCount_.load() == 0) return;
+  std::lock_guard<std::mutex> guard(lock_);
+  WorkItem* owner = output_.head()->owner;
+  auto at = std::find(parked_.begin(), parked_.end(), owner);
+  if (at == parked_.end()) return;
+  parked_.erase(at);
+  queueLocked(owner);
+  wake_.notify_one();
+}
+
+// Once the waiting patterns are down to half the cap, everything put aside
+// may run again.
+void Engine::catchUp() {
+  if (parkedCount_.load() == 0 || output_.pendingBytes() > options_.waitingCap / 2) return;
+  std::lock_guard<std::mutex> guard(lock_);
+  for (WorkItem* item : parked_) queueLocked(item);
+  parked_.clear();
+  wake_.notify_all();
+}
+
+bool Engine::startWorkers(std::size_t topCandidates) {
+  std::size_t count = static_cast<std::size_t>(std::max(1, options_.threads));
+  try {
+    for (std::size_t k = 0; k < count; ++k) {
+      workers_.push_back(std::make_unique<Worker>());
+      if (!workers_.back()->scratch.open(shared_, topCandidates)) return false;
+    }
+    for (auto& worker : workers_) {
+      auto thread = std::make_unique<SmallThread>();
+      Worker* own = worker.get();
+      if (!thread->start([this, own] { workerLoop(*own); })) break;
+      threads_.push_back(std::move(thread));
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  if (threads_.empty()) return false;
+  return true;
+}
+
+void Engine::stopWorkers() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopping_.store(true);
+    begun_ = true;
+    wake_.notify_all();
+  }
+  for (auto& thread : threads_) thread->join();
+  threads_.clear();
+}
+
+SearchOutcome Engine::run(FrameData* top) {
+  Chunk* first = output_.first();
+  WorkItem* item = new (std::nothrow) WorkItem;
+  Cursor* cursor = new (std::nothrow) Cursor;
+  if (first == nullptr || item == nullptr || cursor == nullptr ||
+      !openCursor(*cursor, *top, 0, top->candidateCount()) ||
+      (!top->pattern.empty() &&
+       !first->append(top->pattern.data(), static_cast<int>(top->pattern.size()), top->support))) {
+    delete item;
+    delete cursor;
+    delete top;
+    return SearchOutcome::kOutOfMemory;
+  }
+  top->references.store(1);
+  item->levels.push_back(Level{top, cursor, nullptr});
+  item->chunk = first;
+  first->owner = item;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    queue_.push_back(item);
+    begun_ = true;
+    wake_.notify_all();
+  }
+  bool stoppedBySink = false;
+  bool complete = output_.drain(
+      [this, &stoppedBySink](const int* edges, int length, int support) {
+        if (sink_.take(edges, length, support)) {
+          catchUp();
+          return true;
+        }
+        stoppedBySink = true;
+        return false;
+      },
+      [this] {
+        return (options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed)) ||
+               (stopping_.load() && !failed_.load());
+      },
+      [this] { headMoved(); });
+  if (!complete) stopping_.store(true);
+  stopWorkers();
+  if (failed_.load()) return SearchOutcome::kOutOfMemory;
+  if (!complete || stoppedBySink) return SearchOutcome::kStopped;
+  return SearchOutcome::kComplete;
+}
+
+}  // namespace
+
+SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
+                               const ParallelOptions& options) {
+  SearchShared shared;
+  shared.minSup = minSup;
+  shared.policy = options.policy;
+  Engine engine(options, shared, sink);
+  if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
+    return SearchOutcome::kNoThreads;
+  }
+  FrameData* top = new (std::nothrow) FrameData;
+  if (top == nullptr || !openTopFrame(database, *top, shared)) {
+    delete top;
+    database = EdgeDatabase{};
+    return SearchOutcome::kOutOfMemory;
+  }
+  database = EdgeDatabase{};
+  return engine.run(top);
+}
+
+}  // namespace tavrel::parallel
