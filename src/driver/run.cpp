@@ -4,10 +4,10 @@
 #include <string>
 
 #include "base/write_fully.h"
-#include "driver/closing_lines.h"
 #include "driver/command_line.h"
 #include "driver/output_stream.h"
 #include "driver/text_sink.h"
+#include "formats/miner_output.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel {
@@ -43,7 +43,7 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
   Status status = mine(StringSource::specFile(line.specPath), options, sink);
   long long elapsed = readMillisecondClock() - start;
   if (status.finished()) {
-    writeText(out, closingLines(elapsed, sink.written()));
+    writeText(out, formats::closingLines(elapsed, sink.written()));
     if (!out.flush()) return cannotWrite(streams);
     if (status.code() == Status::Code::kPatternLimit && streams.err >= 0) {
       std::string note = "Tavrel.exe: stopped after " + std::to_string(sink.written()) +
