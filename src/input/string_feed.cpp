@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
+#include "formats/spec_file.h"
 #include "input/input_file.h"
-#include "input/spec_file.h"
 #include "input/string_line.h"
 
 namespace tavrel {
@@ -170,11 +170,23 @@ class MemoryFeed : public StringFeed {
   std::string shown_;
 };
 
+// Sets the run's database name and sizes from the spec file at `path`.
+// Returns 0, or -1 after the reader's messages.
+int takeSpecFile(RunState& run, const std::string& path) {
+  formats::SpecFile spec;
+  if (formats::readSpecFile(path.c_str(), &spec, run.report) < 0) return -1;
+  run.stringDbFilename = std::move(spec.databaseName);
+  run.totalItems = static_cast<int>(spec.totalItems);
+  run.maxItemLength = static_cast<int>(spec.maxItemLength);
+  run.stringCount = static_cast<int>(spec.stringCount);
+  return 0;
+}
+
 }  // namespace
 
 std::unique_ptr<StringFeed> openStringFeed(const StringSource& source, RunState& run) {
   if (source.kind() == StringSource::Kind::kSpecFile) {
-    if (readSpecFile(run, source.specPath().c_str()) < 0) return nullptr;
+    if (takeSpecFile(run, source.specPath()) < 0) return nullptr;
     std::unique_ptr<StringFeed> feed(new (std::nothrow) FileFeed);
     if (feed == nullptr) run.report.outOfMemory();
     return feed;

@@ -12,6 +12,7 @@
 
 #include "common/item_table.h"
 #include "common/output_sink.h"
+#include "formats/spec_file.h"
 
 namespace tavrel::tools {
 
@@ -48,13 +49,9 @@ DatabaseFingerprint fingerprintOf(const Database& database) {
 }
 
 void putSpec(OutputSink* sink, const std::string& name, const Database& database) {
-  sinkPut(sink, name + ".db\n");
-  sinkPutInt(sink, static_cast<long long>(database.labels.size()));
-  sinkPutChar(sink, '\n');
-  sinkPutInt(sink, static_cast<long long>(database.longest));
-  sinkPutChar(sink, '\n');
-  sinkPutInt(sink, static_cast<long long>(database.strings.size()));
-  sinkPutChar(sink, '\n');
+  sinkPut(sink, formats::specFileText({name + ".db", static_cast<long long>(database.labels.size()),
+                                       static_cast<long long>(database.longest),
+                                       static_cast<long long>(database.strings.size())}));
 }
 
 void putItemTable(OutputSink* sink, const Database& database) {
