@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/string_database.h"
 #include "fuzz_support.h"
 #include "search/brute_force.h"
 
@@ -108,12 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     longest = std::max(longest, static_cast<int>(string.size()));
     strings.push_back(string);
   }
-  std::string db;
-  for (const auto& string : strings) {
-    db += std::to_string(string.size());
-    for (int item : string) db += " " + std::to_string(item);
-    db += "\n";
-  }
+  std::string db = tavrel::formats::databaseText(strings);
   std::string dbPath = writeWorkFile("db.txt", db);
   std::string specPath =
       writeSpecFile(dbPath, 8, longest,

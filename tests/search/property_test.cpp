@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/string_database.h"
 #include "search/brute_force.h"
 #include "search/literal_search.h"
 #include "support/test_support.h"
@@ -59,16 +60,6 @@ Strings randomDatabase(int shape, std::mt19937& random) {
     strings.push_back(string);
   }
   return strings;
-}
-
-std::string databaseText(const Strings& strings) {
-  std::string text;
-  for (const auto& string : strings) {
-    text += std::to_string(string.size());
-    for (int item : string) text += " " + std::to_string(item);
-    text += "\n";
-  }
-  return text;
 }
 
 // Parses a complete run's output into its patterns, checking the framing:
@@ -162,10 +153,10 @@ TEST(PropertyTest, MinerAgreesWithBruteForce) {
     for (const auto& string : strings) longest = std::max(longest, static_cast<int>(string.size()));
     ScratchDir dir;
     int stringCount = static_cast<int>(strings.size()) + (round % 5 == 0 ? 3 : 0);
-    std::string spec = dir.writeDatabase(databaseText(strings), 10, longest, stringCount);
+    std::string spec = dir.writeDatabase(formats::databaseText(strings), 10, longest, stringCount);
     for (int minSup : {1, 2, 3, 5}) {
       SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
-                   databaseText(strings));
+                   formats::databaseText(strings));
       RunResult run = runInProcess({spec, std::to_string(minSup)});
       ASSERT_EQ(run.status, 0);
       BruteForceResult expected = bruteForceClosedPatterns(strings, minSup);
