@@ -4,8 +4,8 @@
 #include <set>
 #include <utility>
 
-#include "common/integer_text.h"
 #include "common/report.h"
+#include "input/decimal.h"
 
 namespace tavrel::tools {
 
