@@ -1,9 +1,8 @@
-#include "formats/miner_output.h"
-
 #include <cstdio>
 #include <cstring>
 
 #include "base/decimal_text.h"
+#include "formats/miner_output.h"
 
 namespace tavrel::formats {
 
