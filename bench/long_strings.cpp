@@ -24,6 +24,9 @@
 #include <utility>
 #include <vector>
 
+#include "formats/spec_file.h"
+#include "formats/string_database.h"
+
 namespace {
 
 struct SplitMix64 {
@@ -75,16 +78,16 @@ int main(int argc, char** argv) {
   SplitMix64 random{static_cast<std::uint64_t>(seed)};
   double deviation = static_cast<double>(length) / 10.0;
   std::vector<std::pair<double, int>> keyed(static_cast<std::size_t>(length));
+  std::vector<int> items(keyed.size());
   for (long s = 0; s < strings; ++s) {
     for (int item = 0; item < length; ++item) {
       keyed[item] = {item + deviation * gaussian(random), item};
     }
     std::sort(keyed.begin(), keyed.end());
-    std::fprintf(db, "%ld", length);
-    for (const auto& entry : keyed) std::fprintf(db, " %d", entry.second);
-    std::fputc('\n', db);
+    for (std::size_t k = 0; k < keyed.size(); ++k) items[k] = keyed[k].second;
+    std::fputs(tavrel::formats::stringLine(items).c_str(), db);
   }
-  std::fprintf(spec, "db.txt\n%ld\n%ld\n%ld\n", length, length, strings);
+  std::fputs(tavrel::formats::specFileText({"db.txt", length, length, strings}).c_str(), spec);
   bool ok = std::fclose(db) == 0;
   ok = std::fclose(spec) == 0 && ok;
   if (!ok) {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -18,13 +19,13 @@
 #include <vector>
 
 #include "output/block_writer.h"
-#include "output/pattern_text.h"
+#include "formats/miner_output.h"
 
 namespace {
 
 using tavrel::output::BlockWriter;
 using tavrel::output::BlockWriterOptions;
-using tavrel::output::PatternEdge;
+using PatternEdge = tavrel::Edge;
 
 // Edges of items below 1000, from a fixed pseudo-random sequence.
 std::vector<PatternEdge> makeEdges(std::size_t count) {
@@ -32,8 +33,8 @@ std::vector<PatternEdge> makeEdges(std::size_t count) {
   std::uint32_t state = 12345;
   for (PatternEdge& edge : edges) {
     state = state * 1103515245u + 12345u;
-    edge.from = static_cast<int>((state >> 8) % 1000);
-    edge.to = static_cast<int>((state >> 18) % 1000);
+    edge.before = static_cast<int>((state >> 8) % 1000);
+    edge.after = static_cast<int>((state >> 18) % 1000);
   }
   return edges;
 }
@@ -46,25 +47,21 @@ std::span<const PatternEdge> edgesOf(const std::vector<PatternEdge>& all, std::u
 
 // Appends the block in one piece, formatted in place.
 void appendBlock(BlockWriter& out, std::uint64_t number, std::span<const PatternEdge> edges) {
-  using namespace tavrel::output;
-  char* room = out.reserve(maxPatternBlockBytes(edges.size()));
-  if (room != nullptr) out.commit(formatPatternBlock(room, number, 7, edges));
+  char* room = out.reserve(tavrel::formats::patternBlockBound(edges.size()));
+  if (room == nullptr) return;
+  char* end = tavrel::formats::writePatternBlock(room, number, tavrel::Pattern{7, edges});
+  out.commit(static_cast<std::size_t>(end - room));
 }
 
 // Appends the block a line at a time, as the console writes it today.
 void appendLines(BlockWriter& out, std::uint64_t number, std::span<const PatternEdge> edges) {
-  using namespace tavrel::output;
-  char* room = out.reserve(kMaxPatternHeaderBytes);
-  if (room != nullptr)
-    out.commit(static_cast<std::size_t>(putPatternHeader(room, number, 7) - room));
-  room = out.reserve(edges.size() * kMaxPatternEdgeBytes + 1);
-  if (room != nullptr) {
-    char* end = room;
-    for (const PatternEdge& edge : edges) end = putPatternEdge(end, edge.from, edge.to);
-    *end++ = '\n';
-    out.commit(static_cast<std::size_t>(end - room));
+  std::vector<char> block(tavrel::formats::patternBlockBound(edges.size()));
+  char* end = tavrel::formats::writePatternBlock(block.data(), number, tavrel::Pattern{7, edges});
+  for (const char* line = block.data(); line < end;) {
+    const char* lineEnd = std::find(line, static_cast<const char*>(end), '\n') + 1;
+    out.write(line, static_cast<std::size_t>(lineEnd - line));
+    line = lineEnd;
   }
-  out.write("\n", 1);
 }
 
 struct Mode {

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "driver/run.h"
+#include "formats/spec_file.h"
 
 namespace tavrel::fuzz {
 
@@ -51,9 +52,8 @@ std::string writeWorkFile(const std::string& name, std::string_view content) {
 
 std::string writeSpecFile(const std::string& dbPath, long long totalItems, long long maxItemLength,
                           long long stringCount) {
-  return writeWorkFile("db.spec", dbPath + "\n" + std::to_string(totalItems) + "\n" +
-                                      std::to_string(maxItemLength) + "\n" +
-                                      std::to_string(stringCount) + "\n");
+  return writeWorkFile("db.spec",
+                       formats::specFileText({dbPath, totalItems, maxItemLength, stringCount}));
 }
 
 int nullDescriptor() {

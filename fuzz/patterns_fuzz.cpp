@@ -16,10 +16,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/miner_output.h"
+#include "formats/string_database.h"
 #include "fuzz_support.h"
 #include "search/brute_force.h"
 
@@ -43,48 +44,27 @@ std::string readAll(int fd) {
   return text;
 }
 
-// Parses a complete run's output; returns false when its framing is wrong.
+// Reads a complete run's output with the output's reader; false with the
+// reason in `error` when the output is malformed or was cut off.
 bool parseOutput(const std::string& output, std::vector<ClosedPattern>* patterns,
-                 std::vector<std::vector<Edge>>* edgeOrders) {
-  std::istringstream lines(output);
-  std::string line;
-  if (!std::getline(lines, line) || line != " ") return false;
-  while (std::getline(lines, line) && line.rfind("Pattern ", 0) == 0) {
-    std::string expectedHead = "Pattern " + std::to_string(patterns->size() + 1) + " Support = ";
-    if (line.rfind(expectedHead, 0) != 0 || line.size() < expectedHead.size() + 3 ||
-        line.compare(line.size() - 2, 2, ": ") != 0)
-      return false;
-    std::string supportText =
-        line.substr(expectedHead.size(), line.size() - 2 - expectedHead.size());
-    if (supportText.empty() || supportText.find_first_not_of("0123456789") != std::string::npos)
-      return false;
-    ClosedPattern pattern{{}, std::stoi(supportText)};
-    std::string edgeLine;
-    std::string empty;
-    if (!std::getline(lines, edgeLine) || !std::getline(lines, empty) || !empty.empty() ||
-        edgeLine.empty() || edgeLine.back() != '\t')
-      return false;
+                 std::vector<std::vector<Edge>>* edgeOrders, std::string* error) {
+  tavrel::formats::MinerOutputReader reader;
+  reader.lines = tavrel::formats::lineReaderOverText(output);
+  reader.name = "output";
+  tavrel::formats::OutputPattern pattern;
+  int status;
+  while ((status = tavrel::formats::nextPattern(&reader, &pattern, error)) > 0) {
+    ClosedPattern closed{{}, pattern.support};
     std::vector<Edge> order;
-    std::istringstream edges(edgeLine);
-    std::string edge;
-    while (std::getline(edges, edge, '\t')) {
-      int from = -1;
-      int to = -1;
-      char rest = 0;
-      if (std::sscanf(edge.c_str(), "%d-%d%c", &from, &to, &rest) != 2) return false;
-      pattern.edges.insert({from, to});
-      order.push_back({from, to});
+    for (const tavrel::formats::OutputEdge& edge : pattern.edges) {
+      closed.edges.insert({edge.from, edge.to});
+      order.push_back({edge.from, edge.to});
     }
-    if (pattern.edges.size() != order.size()) return false;
-    patterns->push_back(pattern);
+    patterns->push_back(closed);
     edgeOrders->push_back(order);
   }
-  if (line.rfind("Total Runtime: ", 0) != 0) return false;
-  if (!std::getline(lines, line) ||
-      line != "Total Number of patterns: " + std::to_string(patterns->size()))
-    return false;
-  if (!std::getline(lines, line) || line != std::string(47, '*')) return false;
-  return !std::getline(lines, line);
+  if (status == 0 && !reader.complete) *error = "the output lacks its closing lines";
+  return status == 0 && reader.complete;
 }
 
 }  // namespace
@@ -108,12 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     longest = std::max(longest, static_cast<int>(string.size()));
     strings.push_back(string);
   }
-  std::string db;
-  for (const auto& string : strings) {
-    db += std::to_string(string.size());
-    for (int item : string) db += " " + std::to_string(item);
-    db += "\n";
-  }
+  std::string db = tavrel::formats::databaseText(strings);
   std::string dbPath = writeWorkFile("db.txt", db);
   std::string specPath =
       writeSpecFile(dbPath, 8, longest,
@@ -128,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<ClosedPattern> got;
   std::vector<std::vector<Edge>> edgeOrders;
-  if (!parseOutput(output, &got, &edgeOrders)) fail("malformed output", db, output);
+  std::string error;
+  if (!parseOutput(output, &got, &edgeOrders, &error))
+    fail("malformed output: " + error, db, output);
   tavrel::testing::BruteForceResult expected =
       tavrel::testing::bruteForceClosedPatterns(strings, minSup);
   std::vector<ClosedPattern> sorted = got;

@@ -29,11 +29,12 @@ using namespace tavrel::fuzz;
 // True when the spec file at `path` keeps to the bounds above, judged on the
 // lines as the miner's own reader splits them.
 bool withinBounds(const std::string& path) {
-  tavrel::InputFile* file = tavrel::openInputFile(path, "r");
-  if (file == nullptr) std::abort();
+  tavrel::InputFile file;
+  tavrel::Report report;
+  if (!file.open(path, "r", false, report)) std::abort();
   bool ok = true;
   tavrel::LineView line;
-  for (int k = 0; k < 4 && ok && tavrel::readLine(file, &line) > 0; ++k) {
+  for (int k = 0; k < 4 && ok && file.readLine(&line, report) > 0; ++k) {
     if (k == 0) {
       ok = std::memchr(line.text, '/', line.length) == nullptr;
     } else {
@@ -41,7 +42,6 @@ bool withinBounds(const std::string& path) {
       ok = value <= 100000;
     }
   }
-  tavrel::closeInputFile(file);
   return ok;
 }
 

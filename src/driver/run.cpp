@@ -3,9 +3,9 @@
 #include <chrono>
 #include <string>
 
-#include "driver/closing_lines.h"
 #include "driver/command_line.h"
 #include "driver/text_sink.h"
+#include "formats/miner_output.h"
 #include "output/block_writer.h"
 #include "output/signal_stop.h"
 #include "output/write_fully.h"
@@ -62,7 +62,7 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
   if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
-    writeText(out, closingLines(elapsed, sink.written()));
+    writeText(out, formats::closingLines(elapsed, sink.written()));
     if (!out.flush()) return cannotWrite(streams);
     if (status.code() == Status::Code::kPatternLimit && streams.err >= 0) {
       std::string note = "Tavrel.exe: stopped after " + std::to_string(sink.written()) +

@@ -3,9 +3,13 @@
 // Leading white space is skipped, an optional '+' or '-' is taken, then the
 // decimal digits up to the first character that is not a digit. Text that
 // starts with no digit converts to 0.
+//
+// The companion programs and the reader of the miner's output take numbers
+// by a strict rule instead (parseWholeInt): the whole token must be a number.
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace tavrel {
 
@@ -26,5 +30,10 @@ DecimalValue convertDecimal(const char* text);
 
 // True when the value fits in an int.
 inline bool fitsInInt(long long value) { return value >= -2147483648LL && value <= 2147483647LL; }
+
+// Converts `token` into `value` when the whole token is an optional '-'
+// followed by decimal digits, within the int range. Returns false
+// otherwise; `value` is then unchanged.
+bool parseWholeInt(std::string_view token, int* value);
 
 }  // namespace tavrel

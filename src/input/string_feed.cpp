@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
+#include "formats/spec_file.h"
+#include "formats/string_database.h"
 #include "input/input_file.h"
-#include "input/spec_file.h"
-#include "input/string_line.h"
 
 namespace tavrel {
 
@@ -63,9 +63,10 @@ class FileFeed : public StringFeed {
     if (status < 0) return -1;
     ++row_;
     int count = 0;
-    LineDefect defect = parseStringLine(line, row_, rules_, items_.data(), &count);
-    if (defect != kLineOk) {
-      reportDefectiveLine(run.report, row_, defect, line);
+    formats::LineDefect defect =
+        formats::parseStringLine(line, row_, rules_, items_.data(), &count);
+    if (defect != formats::kLineOk) {
+      formats::reportDefectiveLine(run.report, row_, defect, line);
       return -1;
     }
     if (!cache_.add(items_.data(), count)) return run.report.outOfMemory();
@@ -84,7 +85,7 @@ class FileFeed : public StringFeed {
   int pass_ = 0;
   int row_ = 0;
   InputFile file_;
-  StringRules rules_;
+  formats::StringRules rules_;
   Buffer<int> items_;
   Buffer<int> seenInRow_;
   StringCache cache_;
@@ -130,10 +131,10 @@ class MemoryFeed : public StringFeed {
     *string = at(next_++);
     if (pass_ > 1) return 1;
     int row = static_cast<int>(next_);
-    LineDefect defect =
-        checkString(string->items, static_cast<std::size_t>(string->count), row, rules_);
-    if (defect == kLineOk) return 1;
-    reportDefectiveLine(run.report, row, defect, asLine(*string));
+    formats::LineDefect defect =
+        formats::checkString(string->items, static_cast<std::size_t>(string->count), row, rules_);
+    if (defect == formats::kLineOk) return 1;
+    formats::reportDefectiveLine(run.report, row, defect, asLine(*string));
     return -1;
   }
 
@@ -150,12 +151,7 @@ class MemoryFeed : public StringFeed {
   // A defective string shown as the database line that would hold it.
   LineView asLine(const StringView& string) {
     try {
-      shown_ = std::to_string(string.count);
-      for (int i = 0; i < string.count; ++i) {
-        shown_.push_back(' ');
-        shown_.append(std::to_string(string.items[i]));
-      }
-      shown_.push_back('\n');
+      shown_ = formats::stringLine({string.items, static_cast<std::size_t>(string.count)});
     } catch (const std::bad_alloc&) {
       shown_.clear();
     }
@@ -165,16 +161,28 @@ class MemoryFeed : public StringFeed {
   const StringSource& source_;
   int pass_ = 0;
   std::size_t next_ = 0;
-  StringRules rules_;
+  formats::StringRules rules_;
   Buffer<int> seenInRow_;
   std::string shown_;
 };
+
+// Sets the run's database name and sizes from the spec file at `path`.
+// Returns 0, or -1 after the reader's messages.
+int takeSpecFile(RunState& run, const std::string& path) {
+  formats::SpecFile spec;
+  if (formats::readSpecFile(path.c_str(), &spec, run.report) < 0) return -1;
+  run.stringDbFilename = std::move(spec.databaseName);
+  run.totalItems = static_cast<int>(spec.totalItems);
+  run.maxItemLength = static_cast<int>(spec.maxItemLength);
+  run.stringCount = static_cast<int>(spec.stringCount);
+  return 0;
+}
 
 }  // namespace
 
 std::unique_ptr<StringFeed> openStringFeed(const StringSource& source, RunState& run) {
   if (source.kind() == StringSource::Kind::kSpecFile) {
-    if (readSpecFile(run, source.specPath().c_str()) < 0) return nullptr;
+    if (takeSpecFile(run, source.specPath()) < 0) return nullptr;
     std::unique_ptr<StringFeed> feed(new (std::nothrow) FileFeed);
     if (feed == nullptr) run.report.outOfMemory();
     return feed;

@@ -30,8 +30,8 @@
 //
 // Example:
 //   BlockWriter out;  // standard output, lines wait at most 100 ms
-//   char* room = out.reserve(maxPatternBlockBytes(edges.size()));
-//   if (room) out.commit(formatPatternBlock(room, number, support, edges));
+//   char* room = out.reserve(formats::patternBlockBound(pattern.edges.size()));
+//   if (room) out.commit(formats::writePatternBlock(room, number, pattern) - room);
 //   ...
 //   if (!out.flush()) reportOutputFailure();
 #pragma once

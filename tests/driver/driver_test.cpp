@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/decimal_text.h"
-#include "driver/closing_lines.h"
 #include "driver/text_sink.h"
+#include "formats/miner_output.h"
 #include "output/block_writer.h"
 #include "support/test_support.h"
 
@@ -75,7 +75,7 @@ TEST(DriverTest, ExitStatusAsTheShellSeesIt) {
 TEST(DriverTest, RuntimeIsWrittenAsADefaultDouble) {
   std::string lines;
   for (long long milliseconds : {1500LL, 0LL, 12345LL, 1LL, 123456789LL, 1234567000LL}) {
-    lines += runtimeLine(milliseconds);
+    lines += formats::runtimeLine(milliseconds);
   }
   EXPECT_EQ(lines,
             "Total Runtime: 1.5 sec.\nTotal Runtime: 0 sec.\nTotal Runtime: 12.345 sec.\n"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/string_database.h"
 #include "hardening/child_run.h"
 #include "support/test_support.h"
 
@@ -77,9 +78,7 @@ std::string randomDatabase(unsigned seed, int strings, int items) {
       std::swap(kept[k - 1], kept[(seed >> 16) % k]);
     }
     if (kept.empty()) kept.push_back(0);
-    db += std::to_string(kept.size());
-    for (int item : kept) db += " " + std::to_string(item);
-    db += "\n";
+    db += formats::stringLine(kept);
   }
   return db;
 }

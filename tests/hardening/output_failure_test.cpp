@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "formats/string_database.h"
 #include "hardening/child_run.h"
 #include "support/test_support.h"
 
@@ -205,9 +206,7 @@ std::string manyPatternsDatabase() {
       state = state * 1103515245u + 12345u;
       std::swap(items[k - 1], items[(state >> 16) % k]);
     }
-    db += std::to_string(items.size());
-    for (int item : items) db += " " + std::to_string(item);
-    db += "\n";
+    db += formats::stringLine(items);
   }
   return db;
 }

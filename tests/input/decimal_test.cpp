@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "input/string_line.h"
+#include "formats/string_database.h"
 
 namespace tavrel {
 namespace {
@@ -36,19 +36,19 @@ TEST(DecimalTest, HugeValuesSaturateOutsideTheIntRange) {
 }
 
 // Reads every token of `text` until the position stops moving.
-std::vector<NumberToken> tokens(const std::string& text, int count) {
+std::vector<formats::NumberToken> tokens(const std::string& text, int count) {
   LineView line{text.data(), text.size()};
   std::size_t position = 0;
-  std::vector<NumberToken> result;
+  std::vector<formats::NumberToken> result;
   for (int k = 0; k < count; ++k) {
-    result.push_back(nextNumber(line, position));
+    result.push_back(formats::nextNumber(line, position));
     EXPECT_LE(position, text.size());
   }
   return result;
 }
 
 TEST(NextNumberTest, ReadsBlankSeparatedTokens) {
-  std::vector<NumberToken> got = tokens("  3 5   0 1 \n", 5);
+  std::vector<formats::NumberToken> got = tokens("  3 5   0 1 \n", 5);
   EXPECT_EQ(got[0].value, 3);
   EXPECT_EQ(got[1].value, 5);
   EXPECT_EQ(got[2].value, 0);
@@ -58,7 +58,7 @@ TEST(NextNumberTest, ReadsBlankSeparatedTokens) {
 }
 
 TEST(NextNumberTest, SkipsWhatFollowsTheDigitsUpToTheNextBlank) {
-  std::vector<NumberToken> got = tokens("5abc 7\r\n", 3);
+  std::vector<formats::NumberToken> got = tokens("5abc 7\r\n", 3);
   EXPECT_EQ(got[0].value, 5);
   EXPECT_EQ(got[1].value, 7);
   EXPECT_FALSE(got[2].hasDigits);
@@ -78,16 +78,16 @@ TEST(NextNumberTest, NeverMovesPastTheEndOfTheText) {
   std::string text("2 1\0 3 4", 8);
   LineView line{text.data(), text.size()};
   std::size_t position = 0;
-  EXPECT_EQ(nextNumber(line, position).value, 2);
-  EXPECT_EQ(nextNumber(line, position).value, 1);
+  EXPECT_EQ(formats::nextNumber(line, position).value, 2);
+  EXPECT_EQ(formats::nextNumber(line, position).value, 1);
   EXPECT_EQ(position, 3u);  // stopped at the NUL, which ends the text
   for (int k = 0; k < 3; ++k) {
-    EXPECT_FALSE(nextNumber(line, position).hasDigits);
+    EXPECT_FALSE(formats::nextNumber(line, position).hasDigits);
     EXPECT_EQ(position, 3u);
   }
   std::size_t end = 0;
   LineView empty{"", 0};
-  EXPECT_FALSE(nextNumber(empty, end).hasDigits);
+  EXPECT_FALSE(formats::nextNumber(empty, end).hasDigits);
   EXPECT_EQ(end, 0u);
 }
 

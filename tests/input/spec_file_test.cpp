@@ -1,5 +1,5 @@
 // The spec file: values, every message and their order.
-#include "input/spec_file.h"
+#include "formats/spec_file.h"
 
 #include <gtest/gtest.h>
 
@@ -23,26 +23,28 @@ testing::RunResult runOnSpec(const std::string& specContent) {
 
 TEST(SpecFileTest, GoodFileSetsTheFourValuesAndPrintsNothing) {
   ScratchDir dir;
-  std::string spec = dir.write("s.spec", "my db.txt \n 25x\n+7\n3000000\nignored\n");
-  RunState run;
-  ASSERT_EQ(readSpecFile(run, spec.c_str()), 0);
-  EXPECT_EQ(run.stringDbFilename, "my db.txt ");  // blanks inside and at the end are kept
-  EXPECT_EQ(run.totalItems, 25);
-  EXPECT_EQ(run.maxItemLength, 7);
-  EXPECT_EQ(run.stringCount, 3000000);
-  EXPECT_TRUE(run.report.empty());
+  std::string path = dir.write("s.spec", "my db.txt \n 25x\n+7\n3000000\nignored\n");
+  formats::SpecFile spec;
+  Report report;
+  ASSERT_EQ(formats::readSpecFile(path.c_str(), &spec, report), 0);
+  EXPECT_EQ(spec.databaseName, "my db.txt ");  // blanks inside and at the end are kept
+  EXPECT_EQ(spec.totalItems, 25);
+  EXPECT_EQ(spec.maxItemLength, 7);
+  EXPECT_EQ(spec.stringCount, 3000000);
+  EXPECT_TRUE(report.empty());
 }
 
 TEST(SpecFileTest, LinesAreReadWhole) {
   ScratchDir dir;
   std::string longName(300, 'n');
-  std::string spec = dir.write("s.spec", longName + "\r\n1234567\r\n12345678\r\n2147483647");
-  RunState run;
-  ASSERT_EQ(readSpecFile(run, spec.c_str()), 0);
-  EXPECT_EQ(run.stringDbFilename, longName);  // no line end, no carriage return
-  EXPECT_EQ(run.totalItems, 1234567);         // seven digits do not spill into line 3
-  EXPECT_EQ(run.maxItemLength, 12345678);
-  EXPECT_EQ(run.stringCount, 2147483647);
+  std::string path = dir.write("s.spec", longName + "\r\n1234567\r\n12345678\r\n2147483647");
+  formats::SpecFile spec;
+  Report report;
+  ASSERT_EQ(formats::readSpecFile(path.c_str(), &spec, report), 0);
+  EXPECT_EQ(spec.databaseName, longName);  // no line end, no carriage return
+  EXPECT_EQ(spec.totalItems, 1234567);     // seven digits do not spill into line 3
+  EXPECT_EQ(spec.maxItemLength, 12345678);
+  EXPECT_EQ(spec.stringCount, 2147483647);
 }
 
 TEST(SpecFileTest, BadValuesGiveOneWrongParametersMessage) {

@@ -1,11 +1,10 @@
 // The line reader and the checked reader of database lines.
-#include "input/string_line.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "formats/string_database.h"
 #include "input/input_file.h"
 #include "input/string_feed.h"
 #include "support/test_support.h"

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/miner_output.h"
+#include "formats/string_database.h"
 #include "search/brute_force.h"
 #include "search/literal_search.h"
 #include "support/test_support.h"
@@ -61,57 +62,32 @@ Strings randomDatabase(int shape, std::mt19937& random) {
   return strings;
 }
 
-std::string databaseText(const Strings& strings) {
-  std::string text;
-  for (const auto& string : strings) {
-    text += std::to_string(string.size());
-    for (int item : string) text += " " + std::to_string(item);
-    text += "\n";
-  }
-  return text;
-}
-
-// Parses a complete run's output into its patterns, checking the framing:
-// consecutive numbers, the edge line's form and the final count.
+// Reads a complete run's output into its patterns, each with its edges in
+// the order written. The output's reader checks the framing: consecutive
+// numbers, the edge lines, no edge twice, the final count.
 std::vector<ClosedPattern> parsePatterns(const std::string& output,
                                          std::vector<std::vector<Edge>>* edgeOrder) {
   std::vector<ClosedPattern> patterns;
-  std::istringstream lines(normalizeRuntime(output));
-  std::string line;
-  EXPECT_TRUE(std::getline(lines, line));
-  EXPECT_EQ(line, " ");
-  while (std::getline(lines, line) && line.rfind("Pattern ", 0) == 0) {
-    int number = 0;
-    int support = 0;
-    char tail[4] = {};
-    EXPECT_EQ(std::sscanf(line.c_str(), "Pattern %d Support = %d%3c", &number, &support, tail), 3)
-        << line;
-    EXPECT_EQ(std::string(tail), ": ") << line;
-    EXPECT_EQ(number, static_cast<int>(patterns.size()) + 1);
-    std::string edgeLine;
-    std::string empty;
-    EXPECT_TRUE(std::getline(lines, edgeLine) && std::getline(lines, empty));
-    EXPECT_EQ(empty, "");
-    EXPECT_FALSE(edgeLine.empty());
-    EXPECT_EQ(edgeLine.back(), '\t');
-    ClosedPattern pattern{{}, support};
+  formats::MinerOutputReader reader;
+  reader.lines = formats::lineReaderOverText(output);
+  reader.name = "output";
+  formats::OutputPattern pattern;
+  std::string error;
+  int status;
+  while ((status = formats::nextPattern(&reader, &pattern, &error)) > 0) {
+    ClosedPattern closed{{}, pattern.support};
     std::vector<Edge> order;
-    std::istringstream edges(edgeLine);
-    std::string edge;
-    while (std::getline(edges, edge, '\t')) {
-      int from = -1;
-      int to = -1;
-      EXPECT_EQ(std::sscanf(edge.c_str(), "%d-%d", &from, &to), 2) << edge;
-      pattern.edges.insert({from, to});
-      order.push_back({from, to});
+    for (const formats::OutputEdge& edge : pattern.edges) {
+      closed.edges.insert({edge.from, edge.to});
+      order.push_back({edge.from, edge.to});
     }
-    EXPECT_EQ(pattern.edges.size(), order.size()) << "an edge written twice";
-    patterns.push_back(pattern);
+    patterns.push_back(closed);
     edgeOrder->push_back(order);
   }
-  EXPECT_EQ(line, "Total Runtime: <t> sec.");
-  EXPECT_TRUE(std::getline(lines, line));
-  EXPECT_EQ(line, "Total Number of patterns: " + std::to_string(patterns.size()));
+  EXPECT_EQ(status, 0) << error;
+  EXPECT_TRUE(reader.complete);
+  EXPECT_EQ(normalizeRuntime("Total Runtime: " + reader.runtime + " sec.\n"),
+            "Total Runtime: <t> sec.\n");
   return patterns;
 }
 
@@ -162,10 +138,10 @@ TEST(PropertyTest, MinerAgreesWithBruteForce) {
     for (const auto& string : strings) longest = std::max(longest, static_cast<int>(string.size()));
     ScratchDir dir;
     int stringCount = static_cast<int>(strings.size()) + (round % 5 == 0 ? 3 : 0);
-    std::string spec = dir.writeDatabase(databaseText(strings), 10, longest, stringCount);
+    std::string spec = dir.writeDatabase(formats::databaseText(strings), 10, longest, stringCount);
     for (int minSup : {1, 2, 3, 5}) {
       SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
-                   databaseText(strings));
+                   formats::databaseText(strings));
       RunResult run = runInProcess({"--threads", "1", spec, std::to_string(minSup)});
       ASSERT_EQ(run.status, 0);
       // The same bytes from 2, 3 and 8 threads, one of them per database.

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "driver/run.h"
+#include "formats/spec_file.h"
 
 namespace tavrel::testing {
 
@@ -38,9 +39,7 @@ std::string ScratchDir::write(const std::string& name, const std::string& conten
 std::string ScratchDir::writeDatabase(const std::string& dbContent, int totalItems,
                                       int maxItemLength, int stringCount) const {
   std::string db = write("db.txt", dbContent);
-  return write("db.spec", db + "\n" + std::to_string(totalItems) + "\n" +
-                              std::to_string(maxItemLength) + "\n" + std::to_string(stringCount) +
-                              "\n");
+  return write("db.spec", formats::specFileText({db, totalItems, maxItemLength, stringCount}));
 }
 
 bool PassRun::open(const std::string& specPath, int minSup) {

@@ -1,5 +1,5 @@
-// The pieces of tavrel-show in this process: reading the miner's output,
-// the Hasse reduction, the selection and the escapes of each format.
+// The pieces of tavrel-show in this process: the Hasse reduction, the
+// selection and the escapes of each format.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,24 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "common/line_reader.h"
 #include "show/hasse.h"
-#include "show/miner_output.h"
 #include "show/selection.h"
 #include "show/share_text.h"
 #include "show/text_escape.h"
 #include "show/value_ranges.h"
-#include "support/test_support.h"
 
 namespace tavrel::tools {
 namespace {
-
-const std::string kStars(47, '*');
-
-std::string footer(int count) {
-  return "Total Runtime: 0 sec.\nTotal Number of patterns: " + std::to_string(count) + "\n" +
-         kStars + "\n";
-}
 
 std::vector<std::pair<int, int>> pairs(const std::vector<Edge>& edges) {
   std::vector<std::pair<int, int>> result;
@@ -36,150 +26,6 @@ std::vector<Edge> edgesOf(const std::vector<std::pair<int, int>>& list) {
   std::vector<Edge> edges;
   for (const auto& [from, to] : list) edges.push_back({from, to});
   return edges;
-}
-
-// Reads every pattern of `text` as tavrel-show does; `complete` tells
-// whether the closing lines were there.
-int readAll(const std::string& text, std::vector<Pattern>* patterns, bool* complete,
-            std::string* error) {
-  MinerOutputReader reader;
-  reader.lines = lineReaderOverText(text);
-  reader.name = "out";
-  patterns->clear();
-  Pattern pattern;
-  int status;
-  while ((status = nextPattern(&reader, &pattern, error)) > 0) patterns->push_back(pattern);
-  *complete = reader.complete;
-  return status;
-}
-
-TEST(MinerOutputTest, ReadsPatternsWhateverTheRuntimeAndLineEnds) {
-  std::string body =
-      " \nPattern 1 Support = 3: \n1-4\t\n\nPattern 2 Support = 2: \n1-4\t2-4\t1-2\t\n\n";
-  bool complete = false;
-  for (const char* runtime : {"0", "0.015", "1.5e+06", "12"}) {
-    std::string text = body + "Total Runtime: " + std::string(runtime) +
-                       " sec.\nTotal Number of patterns: 2\n" + kStars + "\n";
-    std::vector<Pattern> patterns;
-    std::string error;
-    ASSERT_EQ(readAll(text, &patterns, &complete, &error), 0) << error;
-    EXPECT_TRUE(complete);
-    ASSERT_EQ(patterns.size(), 2u);
-    EXPECT_EQ(patterns[0].number, 1);
-    EXPECT_EQ(patterns[0].support, 3);
-    EXPECT_EQ(pairs(patterns[0].edges), (std::vector<std::pair<int, int>>{{1, 4}}));
-    EXPECT_EQ(patterns[1].support, 2);
-    EXPECT_EQ(pairs(patterns[1].edges), (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {1, 2}}));
-  }
-  // The same output with Windows line ends and without the last line end,
-  // and a run that found nothing.
-  std::string crlf;
-  for (char c : body + footer(2)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  std::vector<Pattern> patterns;
-  std::string error;
-  EXPECT_EQ(readAll(crlf, &patterns, &complete, &error), 0) << error;
-  EXPECT_EQ(patterns.size(), 2u);
-  EXPECT_TRUE(complete);
-  std::string unterminated = body + footer(2);
-  unterminated.pop_back();
-  EXPECT_EQ(readAll(unterminated, &patterns, &complete, &error), 0) << error;
-  EXPECT_TRUE(complete);
-  EXPECT_EQ(readAll(" \n" + footer(0), &patterns, &complete, &error), 0) << error;
-  EXPECT_TRUE(patterns.empty());
-  EXPECT_TRUE(complete);
-}
-
-TEST(MinerOutputTest, ACutOffOutputYieldsItsCompletePatterns) {
-  const std::string one = " \nPattern 1 Support = 3: \n1-2\t\n\n";
-  const std::string two = one + "Pattern 2 Support = 2: \n2-3\t\n\n";
-  struct Case {
-    std::string text;
-    std::size_t patterns;
-  };
-  for (const Case& c :
-       std::vector<Case>{{" ", 0},
-                         {" \n", 0},
-                         {" \nPattern 1 Support = 3: \n", 0},
-                         {" \nPattern 1 Support = 3: \n1-2\t2-", 0},  // the edge line is cut
-                         {" \nPattern 1 Support = 3: \n1-2\t\n", 1},  // as `head -n 3` leaves it
-                         {one, 1},
-                         {one + "Patt", 1},
-                         {two + "Total Runtime: 0 sec.\n", 2},
-                         {two + "Total Runtime: 0 sec.\nTotal Number of patterns: 2\n", 2},
-                         {two + "Total Runtime: 0 sec.\nTotal Number of patterns: 2\n*****", 2}}) {
-    std::vector<Pattern> patterns;
-    bool complete = true;
-    std::string error;
-    EXPECT_EQ(readAll(c.text, &patterns, &complete, &error), 0) << c.text << error;
-    EXPECT_FALSE(complete) << c.text;
-    EXPECT_EQ(patterns.size(), c.patterns) << c.text;
-  }
-}
-
-TEST(MinerOutputTest, MalformedOutputIsReportedWithItsLine) {
-  const std::string one = " \nPattern 1 Support = 3: \n1-2\t\n\n";
-  struct Case {
-    std::string text;
-    std::string error;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"", "out:1: empty input; expected the miner's output"},
-           {"Usage: Tavrel.exe spec_file min_sup\n",
-            "out:1: expected a line holding one blank, found 'Usage: Tavrel.exe spec_file "
-            "min_sup' (is this the miner's output of a complete run?)"},
-           {" \nPattern 1 Support = 3: \n\n" + footer(1), "out:2: pattern 1 has no edge line"},
-           {" \nPattern 1 Support = 3: \nPattern 2 Support = 3: \n1-2\t\n\n" + footer(2),
-            "out:2: pattern 1 has no edge line"},
-           {one + "Pattern 3 Support = 3: \n1-2\t\n\n" + footer(2),
-            "out:5: pattern 3 is out of sequence (expected pattern 2)"},
-           {" \nPattern 1 Support = 0: \n1-2\t\n\n" + footer(1), "out:2: pattern 1 has support 0"},
-           {" \nPattern 1 Support = 3:\n1-2\t\n\n" + footer(1),
-            "out:2: unexpected line 'Pattern 1 Support = 3:'"},
-           {" \nPattern 1 Support = 3: \n1-\t\n\n" + footer(1),
-            "out:3: malformed edge '1-' (expected <from>-<to> and a tab)"},
-           {" \nPattern 1 Support = 3: \n1-2\t3-4\n\n" + footer(1),
-            "out:3: malformed edge '3-4' (expected <from>-<to> and a tab)"},
-           {" \nPattern 1 Support = 3: \n1- 2\t\n\n" + footer(1),
-            "out:3: malformed edge '1- 2' (expected <from>-<to> and a tab)"},
-           {" \nPattern 1 Support = 3: \n3-3\t\n\n" + footer(1),
-            "out:3: edge '3-3' joins an item to itself"},
-           {" \nPattern 1 Support = 3: \n1-2\t2-3\t1-2\t\n\n" + footer(1),
-            "out:3: edge '1-2' is listed twice"},
-           {" \nPattern 1 Support = 3: \n1-2\t\nPattern 2 Support = 3: \n",
-            "out:4: expected an empty line after the edges of pattern 1"},
-           {one + "hello\n" + footer(1), "out:5: unexpected line 'hello'"},
-           {one + "Total Runtime:  sec.\n", "out:5: unexpected line 'Total Runtime:  sec.'"},
-           {one + footer(2), "out:6: the output counts 2 patterns, but holds 1"},
-           {one + "Total Runtime: 0 sec.\nTotal Number of patterns: one\n",
-            "out:6: expected \"Total Number of patterns: <count>\""},
-           {one + "Total Runtime: 0 sec.\nTotal Number of patterns: 1\n***\n",
-            "out:7: expected the closing line of 47 asterisks"},
-           {one + footer(1) + " \n", "out:8: text after the end of the miner's output"}}) {
-    std::vector<Pattern> patterns;
-    bool complete = false;
-    std::string error;
-    EXPECT_EQ(readAll(c.text, &patterns, &complete, &error), -1) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
-  }
-}
-
-TEST(LineReaderTest, LinesAcrossChunksAndAnUnterminatedLastLine) {
-  testing::ScratchDir dir;
-  std::string longLine(200000, 'x');
-  std::string path = dir.write("lines", "a\r\n" + longLine + "\n\nlast\r");
-  LineReader reader;
-  std::string error;
-  ASSERT_EQ(openLineReader(path, &reader, &error), 0) << error;
-  std::vector<std::pair<std::string, bool>> lines;
-  std::string_view line;
-  bool terminated = false;
-  while (readLine(&reader, "lines", &line, &terminated, &error) > 0) {
-    lines.emplace_back(line, terminated);
-  }
-  closeLineReader(&reader);
-  EXPECT_EQ(lines, (std::vector<std::pair<std::string, bool>>{
-                       {"a", true}, {longLine, true}, {"", true}, {"last", false}}));
-  EXPECT_EQ(reader.lineNumber, 4);
 }
 
 TEST(HasseTest, LeavesOutEdgesThatLongerPathsImply) {

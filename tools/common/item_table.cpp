@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "common/integer_text.h"
 #include "common/report.h"
 #include "common/text_input.h"
+#include "input/decimal.h"
 
 namespace tavrel::tools {
 

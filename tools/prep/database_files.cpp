@@ -12,6 +12,8 @@
 
 #include "common/item_table.h"
 #include "common/output_sink.h"
+#include "formats/spec_file.h"
+#include "formats/string_database.h"
 
 namespace tavrel::tools {
 
@@ -22,39 +24,24 @@ struct PendingFile {
   std::string temporaryPath;
 };
 
-// One line of the database file: the count, then the items.
-std::string databaseLine(const std::vector<int>& items) {
-  std::string line = std::to_string(items.size());
-  for (int item : items) {
-    line.push_back(' ');
-    line += std::to_string(item);
-  }
-  line.push_back('\n');
-  return line;
-}
-
 void putDatabase(OutputSink* sink, const Database& database) {
-  for (const std::vector<int>& items : database.strings) sinkPut(sink, databaseLine(items));
+  for (const std::vector<int>& items : database.strings) sinkPut(sink, formats::stringLine(items));
 }
 
 // The fingerprint of the database file that putDatabase() writes.
 DatabaseFingerprint fingerprintOf(const Database& database) {
   uLong crc = crc32(0L, Z_NULL, 0);
   for (const std::vector<int>& items : database.strings) {
-    std::string line = databaseLine(items);
+    std::string line = formats::stringLine(items);
     crc = crc32(crc, reinterpret_cast<const Bytef*>(line.data()), static_cast<uInt>(line.size()));
   }
   return {static_cast<long long>(database.strings.size()), static_cast<std::uint32_t>(crc)};
 }
 
 void putSpec(OutputSink* sink, const std::string& name, const Database& database) {
-  sinkPut(sink, name + ".db\n");
-  sinkPutInt(sink, static_cast<long long>(database.labels.size()));
-  sinkPutChar(sink, '\n');
-  sinkPutInt(sink, static_cast<long long>(database.longest));
-  sinkPutChar(sink, '\n');
-  sinkPutInt(sink, static_cast<long long>(database.strings.size()));
-  sinkPutChar(sink, '\n');
+  sinkPut(sink, formats::specFileText({name + ".db", static_cast<long long>(database.labels.size()),
+                                       static_cast<long long>(database.longest),
+                                       static_cast<long long>(database.strings.size())}));
 }
 
 void putItemTable(OutputSink* sink, const Database& database) {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/command_line.h"
-#include "common/integer_text.h"
 #include "common/report.h"
+#include "input/decimal.h"
 
 namespace tavrel::tools {
 

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "common/integer_text.h"
 #include "common/report.h"
 #include "common/text_input.h"
+#include "input/decimal.h"
 #include "prep/comment_lines.h"
 
 namespace tavrel::tools {

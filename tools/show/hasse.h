@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "show/miner_output.h"
+#include "show/pattern.h"
 
 namespace tavrel::tools {
 

@@ -7,7 +7,7 @@
 
 #include "common/item_table.h"
 #include "common/output_sink.h"
-#include "show/miner_output.h"
+#include "show/pattern.h"
 
 namespace tavrel::tools {
 

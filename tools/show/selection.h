@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "show/miner_output.h"
+#include "show/pattern.h"
 
 namespace tavrel::tools {
 

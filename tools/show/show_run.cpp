@@ -8,8 +8,9 @@
 #include "common/item_table.h"
 #include "common/output_sink.h"
 #include "common/report.h"
+#include "formats/miner_output.h"
 #include "show/html_report.h"
-#include "show/miner_output.h"
+#include "show/pattern.h"
 #include "show/pattern_writer.h"
 #include "show/picture_writers.h"
 #include "show/selection.h"
@@ -83,15 +84,15 @@ int checkLabels(const Pattern& pattern, const ItemTable& table, const std::strin
 // Reads every pattern of the output and hands the chosen ones to
 // `writer`, those of --top at the end in ranking order. Returns 0, or -1
 // with a message.
-int passPatterns(MinerOutputReader* reader, const ShowOptions& options, const ItemTable* table,
-                 PatternWriter* writer, std::string* error) {
+int passPatterns(formats::MinerOutputReader* reader, const ShowOptions& options,
+                 const ItemTable* table, PatternWriter* writer, std::string* error) {
   const Selection& selection = options.selection;
   TopPatterns top;
   top.limit = selection.top >= 0 ? static_cast<std::size_t>(selection.top) : 0;
   bool warned = false;
   Pattern pattern;
   int status;
-  while ((status = nextPattern(reader, &pattern, error)) > 0) {
+  while ((status = formats::nextPattern(reader, &pattern, error)) > 0) {
     if (!passesFilters(selection, pattern)) continue;
     if (table != nullptr && checkLabels(pattern, *table, options.itemsPath, &warned, error) != 0) {
       return -1;
@@ -110,7 +111,7 @@ int passPatterns(MinerOutputReader* reader, const ShowOptions& options, const It
 }
 
 // Says that the output was cut off; an error with --strict.
-void reportCutOff(const MinerOutputReader& reader) {
+void reportCutOff(const formats::MinerOutputReader& reader) {
   std::string where = reader.patternsRead == 0
                           ? "before its first pattern"
                           : "after pattern " + std::to_string(reader.patternsRead);
@@ -124,10 +125,10 @@ int show(const ShowOptions& options) {
   std::string error;
   ItemTable table;
   bool labelled = !options.itemsPath.empty();
-  MinerOutputReader reader;
+  formats::MinerOutputReader reader;
   reader.name = options.input == "-" ? "standard input" : options.input;
   if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
-      openLineReader(options.input, &reader.lines, &error) != 0) {
+      formats::openLineReader(options.input, &reader.lines, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
@@ -139,7 +140,7 @@ int show(const ShowOptions& options) {
   context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);
-  closeLineReader(&reader.lines);
+  formats::closeLineReader(&reader.lines);
   if (status == 0 && !reader.complete) reportCutOff(reader);
   if (status != 0 || checkRequestedNumbers(options.selection, reader.patternsRead, &error) != 0 ||
       writer->finish(reader.patternsRead, &error) != 0) {

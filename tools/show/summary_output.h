@@ -21,7 +21,7 @@
 #include <string>
 
 #include "common/item_table.h"
-#include "show/miner_output.h"
+#include "show/pattern.h"
 
 namespace tavrel::tools {
 

@@ -1,4 +1,4 @@
-#include "common/line_reader.h"
+#include "formats/line_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace tavrel::tools {
+namespace tavrel::formats {
 
 namespace {
 
@@ -90,4 +90,4 @@ int readLine(LineReader* reader, const std::string& name, std::string_view* line
   return 1;
 }
 
-}  // namespace tavrel::tools
+}  // namespace tavrel::formats

@@ -1,15 +1,15 @@
 // Line-by-line input of a file or of standard input in constant memory
-// (apart from the longest line), for outputs too large to hold. Lines end
-// at '\n'; one '\r' before it is not part of the line. The last line may
-// lack its '\n': the reader says so, since that is how a file that was cut
-// off mid-write ends.
+// (apart from the longest line), for outputs too large to hold: the input
+// of the miner's output reader. Lines end at '\n'; one '\r' before it is
+// not part of the line. The last line may lack its '\n': the reader says
+// so, since that is how a file that was cut off mid-write ends.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace tavrel::tools {
+namespace tavrel::formats {
 
 struct LineReader {
   int fd = -1;          // -1: the text is all in `buffer` already
@@ -37,4 +37,4 @@ void closeLineReader(LineReader* reader);
 int readLine(LineReader* reader, const std::string& name, std::string_view* line, bool* terminated,
              std::string* error);
 
-}  // namespace tavrel::tools
+}  // namespace tavrel::formats

@@ -1,13 +1,10 @@
-#include "show/miner_output.h"
-
-#include <algorithm>
 #include <set>
 #include <utility>
 
-#include "common/integer_text.h"
-#include "common/report.h"
+#include "formats/miner_output.h"
+#include "input/decimal.h"
 
-namespace tavrel::tools {
+namespace tavrel::formats {
 
 namespace {
 
@@ -31,7 +28,10 @@ bool takeCount(std::string_view* text, std::string_view end, int* value) {
 
 // The line as messages show it: quoted, cut after 60 bytes.
 std::string shown(std::string_view line) {
-  return line.size() > 60 ? inQuotes(line.substr(0, 60)) + "..." : inQuotes(line);
+  std::string text(1, '\'');
+  text.append(line.substr(0, 60));
+  text.append(line.size() > 60 ? "'..." : "'");
+  return text;
 }
 
 // Reads "Pattern <n> Support = <s>: ".
@@ -43,13 +43,13 @@ bool parseHeader(std::string_view line, int* number, int* support) {
 }
 
 // Reads an edge line into `edges`; -1 with a reason.
-int parseEdges(std::string_view line, std::vector<Edge>* edges, std::string* reason) {
+int parseEdges(std::string_view line, std::vector<OutputEdge>* edges, std::string* reason) {
   std::set<std::pair<int, int>> seen;
   while (!line.empty()) {
     std::size_t tab = line.find('\t');
     std::string_view token = line.substr(0, tab);
     std::size_t dash = token.find('-');
-    Edge edge;
+    OutputEdge edge;
     if (tab == std::string_view::npos || dash == 0 || dash == std::string_view::npos ||
         !parseWholeInt(token.substr(0, dash), &edge.from) ||
         !parseWholeInt(token.substr(dash + 1), &edge.to) || edge.from < 0 || edge.to < 0) {
@@ -120,6 +120,7 @@ int readClosingLines(MinerOutputReader* reader, std::string* error) {
                     std::to_string(reader->patternsRead),
                 error);
   }
+  reader->patternCount = count;
   if (takeLine(reader, &line, error) != 0) return -1;
   if (!line.present ||
       (!line.terminated && startsWith(kStars, line.text) && line.text.size() < kStars.size())) {
@@ -138,7 +139,7 @@ int readClosingLines(MinerOutputReader* reader, std::string* error) {
 // Reads the edge line and the empty line of the pattern whose header was
 // just read. Returns 1 with the pattern, 0 when the input ends before its
 // edge line is complete, -1 with a message.
-int readPatternBody(MinerOutputReader* reader, long headerLine, Pattern* pattern,
+int readPatternBody(MinerOutputReader* reader, long headerLine, OutputPattern* pattern,
                     std::string* error) {
   std::string at = "pattern " + std::to_string(pattern->number);
   Line line;
@@ -164,7 +165,7 @@ int readPatternBody(MinerOutputReader* reader, long headerLine, Pattern* pattern
 
 }  // namespace
 
-int nextPattern(MinerOutputReader* reader, Pattern* pattern, std::string* error) {
+int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* error) {
   using State = MinerOutputReader::State;
   if (reader->state == State::kDone) return 0;
   if (reader->state == State::kCutAfterPattern) return finish(reader, false);
@@ -183,7 +184,7 @@ int nextPattern(MinerOutputReader* reader, Pattern* pattern, std::string* error)
     if (takeLine(reader, &line, error) != 0) return -1;
   }
   if (cutOff(line)) return finish(reader, false);
-  *pattern = Pattern{};
+  *pattern = OutputPattern{};
   if (parseHeader(line.text, &pattern->number, &pattern->support)) {
     std::string at = "pattern " + std::to_string(pattern->number);
     int expected = reader->patternsRead + 1;
@@ -198,9 +199,11 @@ int nextPattern(MinerOutputReader* reader, Pattern* pattern, std::string* error)
   if (startsWith(line.text, kRuntimeStart) &&
       line.text.size() > kRuntimeStart.size() + kRuntimeEnd.size() &&
       line.text.substr(line.text.size() - kRuntimeEnd.size()) == kRuntimeEnd) {
+    reader->runtime = line.text.substr(
+        kRuntimeStart.size(), line.text.size() - kRuntimeStart.size() - kRuntimeEnd.size());
     return readClosingLines(reader, error);
   }
   return fail(*reader, line.number, "unexpected line " + shown(line.text), error);
 }
 
-}  // namespace tavrel::tools
+}  // namespace tavrel::formats

@@ -1,4 +1,4 @@
-#include "input/spec_file.h"
+#include "formats/spec_file.h"
 
 #include <cstring>
 #include <new>
@@ -6,7 +6,7 @@
 #include "input/decimal.h"
 #include "input/input_file.h"
 
-namespace tavrel {
+namespace tavrel::formats {
 
 namespace {
 
@@ -30,7 +30,7 @@ bool isValidSize(long long value) { return value > 0 && fitsInInt(value); }
 
 // The database name from line 1: without its line end and a CR before it,
 // and up to a NUL byte, which ends the name as it would for the file system.
-int takeDatabaseName(RunState& run, const LineView& line) {
+int takeDatabaseName(const LineView& line, std::string* name, Report& report) {
   std::size_t length = line.length;
   if (length > 0 && line.text[length - 1] == '\n') {
     --length;
@@ -39,17 +39,16 @@ int takeDatabaseName(RunState& run, const LineView& line) {
   const void* nul = std::memchr(line.text, '\0', length);
   if (nul != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(nul) - line.text);
   try {
-    run.stringDbFilename.assign(line.text, length);
+    name->assign(line.text, length);
   } catch (const std::bad_alloc&) {
-    return run.report.outOfMemory();
+    return report.outOfMemory();
   }
   return 0;
 }
 
 }  // namespace
 
-int readSpecFile(RunState& run, const char* path) {
-  Report& report = run.report;
+int readSpecFile(const char* path, SpecFile* spec, Report& report) {
   InputFile file;
   if (!file.open(path, "r", false, report)) return -1;
   bool error = false;
@@ -58,8 +57,8 @@ int readSpecFile(RunState& run, const char* path) {
   int status = readSpecLine(file, &line, "Error: string db filename in spec file", report);
   if (status < 0) return -1;
   if (status == 0) error = true;
-  run.stringDbFilename.clear();
-  if (status > 0 && takeDatabaseName(run, line) < 0) return -1;
+  spec->databaseName.clear();
+  if (status > 0 && takeDatabaseName(line, &spec->databaseName, report) < 0) return -1;
 
   static const char* const kMissing[3] = {
       "Error: can't get the number of total items",
@@ -79,10 +78,15 @@ int readSpecFile(RunState& run, const char* path) {
     error = true;
   }
   if (error) return -1;
-  run.totalItems = static_cast<int>(values[0]);
-  run.maxItemLength = static_cast<int>(values[1]);
-  run.stringCount = static_cast<int>(values[2]);
+  spec->totalItems = values[0];
+  spec->maxItemLength = values[1];
+  spec->stringCount = values[2];
   return 0;
 }
 
-}  // namespace tavrel
+std::string specFileText(const SpecFile& spec) {
+  return spec.databaseName + "\n" + std::to_string(spec.totalItems) + "\n" +
+         std::to_string(spec.maxItemLength) + "\n" + std::to_string(spec.stringCount) + "\n";
+}
+
+}  // namespace tavrel::formats

@@ -1,8 +1,8 @@
-#include "input/string_line.h"
+#include "formats/string_database.h"
 
 #include "input/decimal.h"
 
-namespace tavrel {
+namespace tavrel::formats {
 
 NumberToken nextNumber(const LineView& line, std::size_t& position) {
   const char* text = line.text;
@@ -82,4 +82,20 @@ void reportDefectiveLine(Report& report, int row, LineDefect defect, const LineV
   report.raw(std::string_view(line.text, line.length));
 }
 
-}  // namespace tavrel
+std::string stringLine(std::span<const int> items) {
+  std::string line = std::to_string(items.size());
+  for (int item : items) {
+    line.push_back(' ');
+    line.append(std::to_string(item));
+  }
+  line.push_back('\n');
+  return line;
+}
+
+std::string databaseText(const std::vector<std::vector<int>>& strings) {
+  std::string text;
+  for (const std::vector<int>& items : strings) text.append(stringLine(items));
+  return text;
+}
+
+}  // namespace tavrel::formats

@@ -1,15 +1,19 @@
-// The format of the string database: a line is a count n followed by n
-// item numbers, each separated from the next by one or more blanks (only
-// the blank separates: a tab is part of a token). Every line is checked the
-// same way, so a pass never sees a line that another would reject.
+// The string database: one string per line, a count n followed by n item
+// numbers, each separated from the next by one or more blanks (only the
+// blank separates: a tab is part of a token). Every line is checked the
+// same way, so a pass never sees a line that another would reject. The
+// writer gives the plain form: single blanks and a '\n' after each string.
 #pragma once
 
 #include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "base/report.h"
 #include "input/input_file.h"
 
-namespace tavrel {
+namespace tavrel::formats {
 
 // The result of nextNumber(): the converted value and whether it had digits.
 struct NumberToken {
@@ -53,4 +57,10 @@ LineDefect checkString(const int* items, std::size_t count, int row, const Strin
 // the line exactly as it was read, with its own line end if it had one.
 void reportDefectiveLine(Report& report, int row, LineDefect defect, const LineView& line);
 
-}  // namespace tavrel
+// The database line of a string: "<n> <item> <item> ...\n".
+std::string stringLine(std::span<const int> items);
+
+// The database of `strings`: their lines in order.
+std::string databaseText(const std::vector<std::vector<int>>& strings);
+
+}  // namespace tavrel::formats

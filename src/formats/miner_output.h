@@ -1,0 +1,87 @@
+// The miner's output, the one text form of a run's patterns:
+//
+//   " "                                  a line holding one blank
+//   "Pattern <n> Support = <s>: "        per pattern, numbered 1, 2, 3...:
+//   "<from>-<to>\t<from>-<to>\t..."        its edges, each followed by a tab
+//   ""                                     and an empty line
+//   "Total Runtime: <t> sec."            the closing lines of a complete run
+//   "Total Number of patterns: <count>"
+//   "*****...*****"                      (47 asterisks)
+//
+// Every line ends with '\n'. The writer formats by hand into the caller's
+// buffer, so that writing costs little next to the search. The reader takes
+// the output back one pattern at a time, in constant memory apart from the
+// longest line, and reads an output that was cut off as far as it goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/line_reader.h"
+#include "tavrel/tavrel.h"
+
+namespace tavrel::formats {
+
+// The line that opens the output, before the first pattern.
+inline constexpr std::string_view kOpeningLine = " \n";
+
+// The most bytes writePatternBlock() writes for a pattern of `edgeCount`
+// edges: 20 digits for the number and for the support, 23 per edge.
+constexpr std::size_t patternBlockBound(std::size_t edgeCount) { return 64 + 24 * edgeCount; }
+
+// Writes the block of pattern `number` at `out` and returns the position
+// after it: the header line, the edge line with the edges in the order
+// given, and the empty line. The support and the items must not be
+// negative; `out` must have room for patternBlockBound() bytes.
+char* writePatternBlock(char* out, std::uint64_t number, const Pattern& pattern);
+
+// "Total Runtime: <t> sec.\n": the run time in whole milliseconds, written
+// in seconds as a default-formatted double (at most six significant digits).
+std::string runtimeLine(long long milliseconds);
+
+// The closing lines of a complete run that wrote `patterns` patterns: the
+// run-time line, the count line and the line of asterisks.
+std::string closingLines(long long milliseconds, std::int64_t patterns);
+
+// An edge as the output shows it: item `from` stands before item `to`.
+struct OutputEdge {
+  int from = 0;
+  int to = 0;
+};
+
+// A pattern as the output shows it.
+struct OutputPattern {
+  int number = 0;
+  int support = 0;
+  std::vector<OutputEdge> edges;  // in the order the miner wrote them
+};
+
+// The reading of one output. Set `lines` (openLineReader() or
+// lineReaderOverText()) and `name`, then call nextPattern() until it
+// returns 0 or -1. The reader takes one '\r' before a line end, and a last
+// line without its '\n', as the line itself. An output that stops early (a
+// run stopped by hand, or cut by `head`) ends where the input ends: every
+// pattern whose edge line is complete is read, and `complete` stays false.
+struct MinerOutputReader {
+  LineReader lines;
+  std::string name;  // of the input, in messages
+  enum class State { kStart, kPatterns, kCutAfterPattern, kDone } state = State::kStart;
+  int patternsRead = 0;
+  // The closing lines, as far as they were read:
+  std::string runtime;    // the <t> of a complete run-time line (any text); empty before
+  int patternCount = -1;  // the <count> of the count line (it equals patternsRead); -1 before
+  bool complete = false;  // at the end: every closing line was there
+};
+
+// Reads the next pattern into `pattern`. Returns 1 with a pattern, 0 at
+// the end of the output (`reader->complete` tells whether it was the end
+// of a complete run), and -1 with "<name>:<line>: <reason>" in `error` for
+// an empty input, a header without an edge line, a malformed or repeated
+// edge, a number out of sequence, a count that disagrees with the patterns
+// read, text after the closing lines, or any other line out of place.
+int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* error);
+
+}  // namespace tavrel::formats
