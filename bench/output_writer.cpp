@@ -18,8 +18,8 @@
 #include <span>
 #include <vector>
 
-#include "output/block_writer.h"
 #include "formats/miner_output.h"
+#include "output/block_writer.h"
 
 namespace {
 
