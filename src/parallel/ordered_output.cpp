@@ -4,16 +4,12 @@
 
 namespace tavrel::parallel {
 
-bool Chunk::append(const int* edges, int length, int support) {
-  std::size_t size = 2 + static_cast<std::size_t>(length);
+bool Chunk::append(const int* records, std::size_t count) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!records_.reserve(records_.size() + size)) return false;
-    records_.push(support);
-    records_.push(length);
-    records_.append(edges, static_cast<std::size_t>(length));
+    if (!records_.append(records, count)) return false;
   }
-  pending_->fetch_add(size * sizeof(int), std::memory_order_relaxed);
+  pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
   output_->wakeIfWaiting();
   return true;
 }

@@ -21,8 +21,9 @@ class OrderedOutput;
 // Patterns as records: support, edge count, then the edges.
 class Chunk {
  public:
-  // Appends one pattern. False when memory ran out.
-  bool append(const int* edges, int length, int support);
+  // Appends patterns already in record form (support, edge count, edges,
+  // again and again). False when memory ran out.
+  bool append(const int* records, std::size_t count);
   // No more patterns will come; `cut` when the work stopped before its end.
   void close(bool cut);
 

@@ -1,6 +1,8 @@
 #include "parallel/parallel_search.h"
 
 #include <algorithm>
+#include <time.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -55,6 +57,10 @@ struct WorkItem {
   std::vector<int> prefix;  // the steps above the item's first level
   std::vector<Level> levels;
   Chunk* chunk = nullptr;
+  // Patterns found but not yet in the chunk, as records, and when they
+  // were last handed to it (coarse milliseconds).
+  Buffer<int> pending;
+  long long handedAt = 0;
   bool parked = false;
   double began = 0;
   long long patterns = 0;
@@ -75,6 +81,13 @@ struct WorkItem {
 namespace {
 
 bool later(WorkItem* a, WorkItem* b) { return b->key() < a->key(); }
+
+// A clock that is cheap to read, to a few milliseconds.
+long long coarseMilliseconds() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 // A worker's own memory: scratch, and frames and cursors to use again.
 struct Worker {
@@ -131,6 +144,11 @@ class Engine {
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
+  // Hands the item's pending patterns to its chunk (now, or soon: when
+  // enough have gathered or the chunk is first and they have waited a
+  // little). False when memory ran out.
+  bool handOver(WorkItem& item);
+  bool handOverSoon(WorkItem& item);
   void release(const FrameData* frame, Worker& worker);
   void finish(WorkItem& item, Worker& worker, bool cut);
   void trySplit(WorkItem& item, Worker& worker);
@@ -178,10 +196,28 @@ void Engine::release(const FrameData* frame, Worker& worker) {
   if (base != nullptr && base != frame) release(base, worker);
 }
 
+bool Engine::handOver(WorkItem& item) {
+  bool fits = item.pending.empty() || item.chunk->append(item.pending.data(), item.pending.size());
+  item.pending.clear();
+  item.handedAt = coarseMilliseconds();
+  return fits;
+}
+
+bool Engine::handOverSoon(WorkItem& item) {
+  constexpr std::size_t kBatch = 4096;  // ints: patterns are handed over in blocks of 16 KB
+  constexpr long long kHeadWait = 5;    // ms the first patterns of the output may wait
+  if (item.pending.size() >= kBatch ||
+      (output_.head() == item.chunk && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
+    return handOver(item);
+  }
+  return true;
+}
+
 void Engine::popLevel(WorkItem& item, Worker& worker) {
   Level level = item.levels.back();
   item.levels.pop_back();
   if (level.continuation != nullptr) {
+    if (!handOver(item)) fail();
     item.chunk->close(false);
     item.chunk = level.continuation;
   }
@@ -190,6 +226,10 @@ void Engine::popLevel(WorkItem& item, Worker& worker) {
 }
 
 void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
+  if (!handOver(item)) {
+    fail();
+    cut = true;
+  }
   item.chunk->close(cut);
   while (!item.levels.empty()) {
     Chunk* continuation = item.levels.back().continuation;
@@ -214,11 +254,13 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   finishStep(cursor, i);
   if (result == StepResult::kOutOfMemory) return false;
   if (result == StepResult::kRejected) return true;
-  if (!item.chunk->append(child->pattern.data(), static_cast<int>(child->pattern.size()),
-                          child->support)) {
-    return false;
-  }
+  std::size_t length = child->pattern.size();
+  if (!item.pending.reserve(item.pending.size() + 2 + length)) return false;
+  item.pending.push(child->support);
+  item.pending.push(static_cast<int>(length));
+  item.pending.append(child->pattern.data(), length);
   ++item.patterns;
+  if (!handOverSoon(item)) return false;
   if (result == StepResult::kLeaf) return true;
   Cursor* below = worker.takeCursor();
   if (below == nullptr) return false;
@@ -306,6 +348,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
 // wait. Otherwise it is put aside (parked) until they have caught up.
 bool Engine::mayWait(WorkItem& item) {
   if (output_.pendingBytes() <= options_.waitingCap) return true;
+  if (!handOver(item)) fail();
   std::lock_guard<std::mutex> guard(lock_);
   if (output_.head() == item.chunk || stopping_.load()) return true;
   item.parked = true;
@@ -446,7 +489,9 @@ SearchOutcome Engine::run(FrameData* top) {
   if (first == nullptr || item == nullptr || cursor == nullptr ||
       !openCursor(*cursor, *top, 0, top->candidateCount()) ||
       (!top->pattern.empty() &&
-       !first->append(top->pattern.data(), static_cast<int>(top->pattern.size()), top->support))) {
+       (!item->pending.push(top->support) ||
+        !item->pending.push(static_cast<int>(top->pattern.size())) ||
+        !item->pending.append(top->pattern.data(), top->pattern.size())))) {
     delete item;
     delete cursor;
     delete top;
