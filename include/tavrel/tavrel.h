@@ -158,6 +158,26 @@ class PatternSink {
   // Takes one pattern. Returning false stops the run: it frees everything
   // and returns Status::Code::kStopped.
   virtual bool take(const Pattern& pattern) = 0;
+
+  // A sink that turns patterns into text may have most of that work done
+  // on the run's threads. When textBound() is above 0, a run that searches
+  // on several threads calls writeText() for each pattern, from any of its
+  // threads and possibly several at once, into room for textBound() bytes,
+  // and then, one call at a time and in order, takeText() with those bytes
+  // instead of take(). writeText() must depend on the pattern alone.
+  virtual std::size_t textBound(std::size_t edgeCount) const {
+    (void)edgeCount;
+    return 0;
+  }
+  virtual std::size_t writeText(const Pattern& pattern, char* out) const {
+    (void)pattern;
+    (void)out;
+    return 0;
+  }
+  virtual bool takeText(std::string_view text) {
+    (void)text;
+    return true;
+  }
 };
 
 // Reads the strings, finds the frequent closed patterns and hands them to

@@ -1,9 +1,12 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "input/first_pass.h"
 #include "input/string_feed.h"
@@ -35,6 +38,27 @@ class PatternAdapter : public ClosedSetSink {
     pattern.edges = std::span<const Edge>(scratch_.data(), static_cast<std::size_t>(length));
     ++taken_;
     if (!sink_.take(pattern)) {
+      stoppedBySink_ = true;
+      return false;
+    }
+    return limit_ <= 0 || taken_ < limit_;
+  }
+
+  std::size_t textBound(int length) const override {
+    return sink_.textBound(static_cast<std::size_t>(length));
+  }
+
+  std::size_t writeText(const int* edges, int length, int support, char* out) const override {
+    // Called from several threads at once: each has its own pairs.
+    thread_local std::vector<Edge> pairs;
+    pairs.resize(static_cast<std::size_t>(length));
+    for (int k = 0; k < length; ++k) pairs[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
+    return sink_.writeText(Pattern{support, pairs}, out);
+  }
+
+  bool takeText(const char* text, std::size_t size) override {
+    ++taken_;
+    if (!sink_.takeText(std::string_view(text, size))) {
       stoppedBySink_ = true;
       return false;
     }
@@ -75,6 +99,7 @@ Status readStrings(const StringSource& source, RunState& run) {
 Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink) {
   RunState run;
   run.minSup = options.minSup;
+  run.threads = options.threads == 0 ? availableCores() : options.threads;
   Status read = readStrings(source, run);
   if (!read.ok()) return read;
   run.itemTable.release();
@@ -98,13 +123,19 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 
   PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
   SearchOutcome outcome;
-  int threads = options.threads == 0 ? availableCores() : options.threads;
+  int threads = run.threads;
   outcome = SearchOutcome::kNoThreads;
   if (threads > 1) {
     parallel::ParallelOptions parallelOptions;
     parallelOptions.threads = threads;
     parallelOptions.stop = options.stop;
+    parallel::ParallelStats stats;
+    if (std::getenv("TAVREL_PARALLEL_STATS") != nullptr) parallelOptions.stats = &stats;
     outcome = parallel::searchInParallel(run.edgeDatabase, run.minSup, adapter, parallelOptions);
+    if (parallelOptions.stats != nullptr) {
+      std::fprintf(stderr, "splits %lld parks %lld idle %.3f s search %.3f s\n", stats.splits,
+                   stats.parks, stats.idleSeconds, stats.searchSeconds);
+    }
   }
   if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
     SearchOptions searchOptions;
