@@ -57,20 +57,26 @@ class Status {
   std::string_view message() const {
     return literal_ != nullptr ? std::string_view(literal_) : std::string_view(message_);
   }
+  // Advice for a person beside the message, in whole lines (where the run
+  // looked for a missing database file, ...); mostly empty.
+  std::string_view hint() const { return hint_; }
+  void setHint(std::string hint) { hint_ = std::move(hint); }
 
  private:
   Code code_ = Code::kOk;
   std::string message_;
   const char* literal_ = nullptr;
+  std::string hint_;
 };
 
 // Where the strings of a run come from. A source only refers to its data:
 // files are opened and memory is read during mine().
 class StringSource {
  public:
-  // The database file named in line 1 of a spec file (relative names are
-  // taken from the working directory), read exactly as the command line
-  // reads it: every check, every message.
+  // The database file named in line 1 of a spec file, read exactly as the
+  // command line reads it: every check, every message. A relative name is
+  // taken from the working directory; when no such file is there but one
+  // is beside the spec file, that one is read.
   static StringSource specFile(std::string specPath);
 
   // Strings in memory: string k is items[offsets[k] .. offsets[k + 1]), for
@@ -105,8 +111,18 @@ class StringSource {
   int totalItems_ = 0;
 };
 
+// A share of the strings: numerator / denominator, above 0 and at most 1.
+struct SupportShare {
+  std::int64_t numerator = 0;  // 0: no share given
+  std::int64_t denominator = 1;
+};
+
 struct MineOptions {
-  int minSup = 1;                // the least support of a pattern, at least 1
+  int minSup = 1;  // the least support of a pattern, at least 1
+  // When given, the least support is this share of the strings rounded up
+  // to a whole count (at least 1), and minSup is not used. RunInfo::minSup
+  // says what it came to.
+  SupportShare minSupShare;
   int threads = 1;               // threads that search (0: every core the process may use)
   std::int64_t maxPatterns = 0;  // stop after this many patterns (0: no limit)
   // Polled while the run works: when it becomes true the run stops soon
@@ -131,6 +147,7 @@ struct EdgeSupport {
 // What a sink learns before the first pattern, once the strings are read.
 struct RunInfo {
   int stringCount = 0;        // the support of the empty pattern
+  int minSup = 0;             // the least support of a pattern in this run
   int frequentItemCount = 0;  // items that at least minSup strings hold
   // Every edge that may stand in a pattern, in the output's edge order:
   // descending support, ties by ascending (before, after).

@@ -99,6 +99,7 @@ Status readStrings(const StringSource& source, RunState& run) {
 Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink) {
   RunState run;
   run.minSup = options.minSup;
+  run.minSupShare = options.minSupShare;
   run.threads = options.threads == 0 ? availableCores() : options.threads;
   Status read = readStrings(source, run);
   if (!read.ok()) return read;
@@ -117,6 +118,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   }
   RunInfo info;
   info.stringCount = run.stringCount;
+  info.minSup = run.minSup;
   info.frequentItemCount = run.frequentItemCount;
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
@@ -159,9 +161,15 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 
 Status mine(const StringSource& source, const MineOptions& options, PatternSink& sink) {
   try {
-    if (options.minSup < 1 || options.threads < 0 || options.maxPatterns < 0) {
+    const SupportShare& share = options.minSupShare;
+    bool shareGiven = share.numerator != 0;
+    bool shareValid =
+        share.numerator > 0 && share.denominator > 0 && share.numerator <= share.denominator;
+    if ((shareGiven ? !shareValid : options.minSup < 1) || options.threads < 0 ||
+        options.maxPatterns < 0) {
       return Status(Status::Code::kInvalidOptions,
-                    "min_sup must be at least 1, threads and max_patterns at least 0\n");
+                    "min_sup must be at least 1 (or a share above 0 and at most 1), threads and "
+                    "max_patterns at least 0\n");
     }
     return runMining(source, options, sink);
   } catch (const std::bad_alloc&) {

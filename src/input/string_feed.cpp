@@ -178,7 +178,7 @@ class MemoryFeed : public StringFeed {
 int takeSpecFile(RunState& run, const std::string& path) {
   formats::SpecFile spec;
   if (formats::readSpecFile(path.c_str(), &spec, run.report) < 0) return -1;
-  run.stringDbFilename = std::move(spec.databaseName);
+  run.stringDbFilename = formats::locateDatabase(path, spec.databaseName, run.report);
   run.totalItems = static_cast<int>(spec.totalItems);
   run.maxItemLength = static_cast<int>(spec.maxItemLength);
   run.stringCount = static_cast<int>(spec.stringCount);

@@ -135,6 +135,10 @@ TEST(MineTest, ARunStopsWhenTheSinkTheLimitOrTheFlagSaysSo) {
 
   options.minSup = 0;
   EXPECT_EQ(mine(source, options, flagged).code(), Status::Code::kInvalidOptions);
+  options.minSupShare = SupportShare{3, 2};  // above the whole
+  EXPECT_EQ(mine(source, options, flagged).code(), Status::Code::kInvalidOptions);
+  options.minSupShare = SupportShare{1, -2};
+  EXPECT_EQ(mine(source, options, flagged).code(), Status::Code::kInvalidOptions);
 }
 
 TEST(MineTest, RunsAtTheSameTimeOnTwoThreadsGiveTheirOwnPatterns) {
