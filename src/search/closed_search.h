@@ -6,6 +6,7 @@
 
 #include "search/closed_set_sink.h"
 #include "search/frame_policy.h"
+#include "search/search_observer.h"
 #include "transactions/edge_database.h"
 
 namespace tavrel {
@@ -30,6 +31,9 @@ struct SearchOptions {
   // Polled between steps: when it becomes true the search stops with
   // kStopped.
   const std::atomic<bool>* stop = nullptr;
+  // Told of every step and of every cursor opened (for the benchmarks);
+  // when null the search runs a loop that has no calls to it at all.
+  SearchObserver* observer = nullptr;
 };
 
 SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,
