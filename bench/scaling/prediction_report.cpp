@@ -1,0 +1,91 @@
+#include "scaling/prediction_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tavrel::scaling {
+
+namespace {
+
+void reportTree(const CostTree& tree, const TreeLimits& limits) {
+  std::uint64_t patterns = tree.root.patterns;
+  std::printf("tree%s: %s\n", tree.partial ? " (PARTIAL: the search was stopped)" : "",
+              tree.label.c_str());
+  std::printf("  %llu steps, %llu patterns, %zu nodes, threshold %.1f us, %.1f bytes a pattern\n",
+              static_cast<unsigned long long>(tree.steps),
+              static_cast<unsigned long long>(patterns), tree.nodes.size() + 1,
+              static_cast<double>(tree.thresholdNs) * 1e-3, tree.recordBytes);
+  std::printf(
+      "  search %.3f s, of which set-up (top frame) %.3f s; a cursor over the top "
+      "frame (each split there) %.3f ms\n",
+      limits.totalNs * 1e-9, limits.setupNs * 1e-9, static_cast<double>(tree.root.openTime) * 1e-6);
+  std::printf(
+      "  critical path %.3f s (speed-up at most %.1f), largest step %.3f ms, "
+      "largest leaf %.3f ms\n",
+      limits.criticalPathNs * 1e-9, limits.totalNs / std::max(1.0, limits.criticalPathNs),
+      limits.largestStepNs * 1e-6, limits.largestLeafNs * 1e-6);
+}
+
+void reportMachine(const CostTree& tree, const ReportOptions& options, double total) {
+  std::printf("one machine (split %.1f us + opening the cursor, wake %.1f us):\n",
+              options.machine.splitNs * 1e-3, options.machine.wakeNs * 1e-3);
+  std::printf("  %6s %10s %9s %9s %8s %7s\n", "P", "time s", "speed-up", "of linear", "splits",
+              "idle");
+  for (int p : options.workers) {
+    MachineModel machine = options.machine;
+    machine.nodes = 1;
+    machine.coresPerNode = p;
+    Prediction predicted = simulate(tree, machine);
+    double speedUp = total / predicted.totalNs;
+    double idleShare = predicted.idleNs / (p * std::max(1.0, predicted.computeNs));
+    std::printf("  %6d %10.3f %9.2f %8.0f%% %8lld %6.1f%%\n", p, predicted.totalNs * 1e-9, speedUp,
+                100 * speedUp / p, predicted.splits, 100 * idleShare);
+  }
+}
+
+void reportCluster(const CostTree& tree, const ReportOptions& options, double total) {
+  if (options.nodes.empty()) return;
+  MachineModel machine = options.machine;
+  machine.coresPerNode = options.cores;
+  machine.recordBytes = options.recordBytes > 0 ? options.recordBytes : tree.recordBytes;
+  std::printf(
+      "cluster of %d-core nodes (latency %.1f us, %.3g bytes/s into node 0, "
+      "%.1f bytes a pattern):\n",
+      options.cores, machine.latencyNs * 1e-3, machine.bandwidth, machine.recordBytes);
+  std::printf("  %6s %8s %10s %9s %9s %8s %9s %11s %8s\n", "nodes", "workers", "time s", "speed-up",
+              "of linear", "sent", "refusals", "MB to 0", "link s");
+  for (int n : options.nodes) {
+    machine.nodes = n;
+    Prediction predicted = simulate(tree, machine);
+    int workers = n * options.cores;
+    double speedUp = total / predicted.totalNs;
+    double link = machine.bandwidth > 0 ? predicted.remoteBytes / machine.bandwidth : 0;
+    std::printf("  %6d %8d %10.3f %9.2f %8.0f%% %8lld %9lld %11.1f %8.3f\n", n, workers,
+                predicted.totalNs * 1e-9, speedUp, 100 * speedUp / workers, predicted.remotePieces,
+                predicted.refusals, predicted.remoteBytes * 1e-6, link);
+  }
+}
+
+}  // namespace
+
+void reportMeasured(const TimedSearch& sequential, const TimedSearch& one, const TimedSearch& two,
+                    int repetitions) {
+  std::printf("measured (fastest of %d; processor time in brackets):\n", repetitions);
+  std::printf("  sequential search %.3f s (%.3f s), %lld patterns\n", sequential.seconds,
+              sequential.cpuSeconds, sequential.patterns);
+  std::printf("  parallel engine, 1 thread: %.3f s (%.3f s), %lld splits\n", one.seconds,
+              one.cpuSeconds, one.splits);
+  std::printf("  parallel engine, 2 threads: %.3f s (%.3f s), %lld splits\n", two.seconds,
+              two.cpuSeconds, two.splits);
+  std::printf("  speed-up of 2 threads: %.2f over 1 thread, %.2f over the sequential search\n",
+              one.seconds / two.seconds, sequential.seconds / two.seconds);
+}
+
+void reportPredictions(const CostTree& tree, const ReportOptions& options) {
+  TreeLimits limits = limitsOf(tree);
+  reportTree(tree, limits);
+  reportMachine(tree, options, limits.totalNs);
+  reportCluster(tree, options, limits.totalNs);
+}
+
+}  // namespace tavrel::scaling

@@ -1,0 +1,30 @@
+// What tavrel-scaling prints: the measured searches, the tree's limits and
+// the predicted times on one machine and on clusters.
+#pragma once
+
+#include <vector>
+
+#include "scaling/cost_tree.h"
+#include "scaling/search_runs.h"
+#include "scaling/work_simulator.h"
+
+namespace tavrel::scaling {
+
+struct ReportOptions {
+  MachineModel machine{1, 1, 1000, 5000, 5000, 1e9, 0, 1};
+  std::vector<int> workers{1, 2, 4, 8, 16, 64};
+  std::vector<int> nodes{4, 16, 64};
+  int cores = 16;
+  double recordBytes = 0;  // 0: the tree's mean
+};
+
+// The sequential search as it is, and the parallel engine on 1 and 2
+// threads (each the fastest of its repetitions).
+void reportMeasured(const TimedSearch& sequential, const TimedSearch& one, const TimedSearch& two,
+                    int repetitions);
+
+// The tree's size and limits, then one line per worker count and one per
+// cluster size.
+void reportPredictions(const CostTree& tree, const ReportOptions& options);
+
+}  // namespace tavrel::scaling

@@ -1,0 +1,230 @@
+// tavrel-scaling: records the cost tree of one sequential search and
+// predicts, by replaying it, how the parallel search would scale on more
+// cores than this machine has, and on a cluster.
+//
+//   tavrel-scaling SPEC MIN_SUP [options]   record a search, then predict
+//   tavrel-scaling --replay FILE [options]  predict from a recorded tree
+//
+// Recording: --threshold-us X (keep a step's children when its subtree
+// took at least X µs; default: the search's time / --units, 100000),
+// --time-limit S (record the first S seconds only: a partial tree),
+// --tree FILE (write the tree), --measure (also time the search without
+// the recorder, and the parallel engine on 1 and 2 threads; --repeat N:
+// the fastest of N rounds).
+// Prediction: --workers 1,2,4,8,16,64; --split-us 1 and --wake-us 5 (see
+// work_simulator.h); the cluster: --nodes 4,16,64 (none: --nodes 0),
+// --cores 16, --latency S (one message, default 5e-6), --bandwidth B
+// (bytes/s into node 0, default 1e9), --record-bytes N (default: the
+// recorded mean).
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scaling/prediction_report.h"
+#include "scaling/search_runs.h"
+
+namespace {
+
+using tavrel::scaling::CostTree;
+using tavrel::scaling::TimedSearch;
+
+struct Arguments {
+  std::string spec;
+  int minSup = 0;
+  std::string replay;
+  std::string treeFile;
+  int measure = 0;  // repetitions of the measured searches
+  tavrel::scaling::RecorderOptions recorder;
+  tavrel::scaling::ReportOptions report;
+};
+
+bool parseList(const char* text, std::vector<int>& list) {
+  list.clear();
+  std::string s = text;
+  std::size_t at = 0;
+  while (at <= s.size()) {
+    std::size_t comma = s.find(',', at);
+    std::string item = s.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    char* end = nullptr;
+    long value = std::strtol(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || value < 0 || value > 1000000) return false;
+    if (value > 0) list.push_back(static_cast<int>(value));
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  return true;
+}
+
+// The path as seen from the folder the program started in (it moves to
+// the spec file's folder before it writes).
+std::string absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  std::vector<char> folder(4096);
+  if (getcwd(folder.data(), folder.size()) == nullptr) return path;
+  return std::string(folder.data()) + "/" + path;
+}
+
+bool parseNumber(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && value >= 0;
+}
+
+// Reads the command line; false (after saying why) when it is wrong.
+bool parseArguments(int argc, char** argv, Arguments& args) {
+  std::vector<std::string> positional;
+  for (int k = 1; k < argc; ++k) {
+    std::string option = argv[k];
+    const char* value = k + 1 < argc ? argv[k + 1] : nullptr;
+    bool ok = true;
+    double number = 0;
+    if (option == "--measure") {
+      args.measure = 1;
+      continue;
+    }
+    if (option.rfind("--", 0) != 0) {
+      positional.push_back(option);
+      continue;
+    }
+    if (value == nullptr) {
+      std::fprintf(stderr, "tavrel-scaling: %s needs a value\n", option.c_str());
+      return false;
+    }
+    ++k;
+    if (option == "--replay") {
+      args.replay = value;
+    } else if (option == "--tree") {
+      args.treeFile = absolute(value);
+    } else if (option == "--repeat") {
+      ok = parseNumber(value, number) && number >= 1;
+      args.measure = static_cast<int>(number);
+    } else if (option == "--workers") {
+      ok = parseList(value, args.report.workers);
+    } else if (option == "--nodes") {
+      ok = parseList(value, args.report.nodes);
+    } else if (option == "--cores") {
+      ok = parseNumber(value, number) && number >= 1;
+      args.report.cores = static_cast<int>(number);
+    } else if (option == "--threshold-us") {
+      ok = parseNumber(value, number) && number > 0;
+      args.recorder.thresholdSeconds = number * 1e-6;
+    } else if (option == "--units") {
+      ok = parseNumber(value, args.recorder.targetUnits) && args.recorder.targetUnits >= 1;
+    } else if (option == "--time-limit") {
+      ok = parseNumber(value, args.recorder.timeLimitSeconds);
+    } else if (option == "--split-us") {
+      ok = parseNumber(value, number);
+      args.report.machine.splitNs = number * 1e3;
+    } else if (option == "--wake-us") {
+      ok = parseNumber(value, number);
+      args.report.machine.wakeNs = number * 1e3;
+    } else if (option == "--latency") {
+      ok = parseNumber(value, number);
+      args.report.machine.latencyNs = number * 1e9;
+    } else if (option == "--bandwidth") {
+      ok = parseNumber(value, args.report.machine.bandwidth);
+    } else if (option == "--record-bytes") {
+      ok = parseNumber(value, args.report.recordBytes);
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "tavrel-scaling: bad option or value: %s %s\n", option.c_str(), value);
+      return false;
+    }
+  }
+  if (args.replay.empty() && positional.size() == 2) {
+    args.spec = positional[0];
+    args.minSup = std::atoi(positional[1].c_str());
+    if (args.minSup >= 1) return true;
+  }
+  if (!args.replay.empty() && positional.empty()) return true;
+  std::fprintf(stderr,
+               "usage: tavrel-scaling SPEC MIN_SUP [--threshold-us X] [--time-limit S] "
+               "[--tree FILE] [--measure] [--repeat N]\n"
+               "       tavrel-scaling --replay FILE\n"
+               "  and: [--workers 1,2,4] [--split-us X] [--wake-us X] [--nodes 4,16,64] "
+               "[--cores C] [--latency S] [--bandwidth B] [--record-bytes N]\n");
+  return false;
+}
+
+// Moves to the spec file's folder, where a bare database name is found;
+// returns the spec file's name there.
+std::string enterFolderOf(const std::string& spec) {
+  std::size_t slash = spec.rfind('/');
+  if (slash == std::string::npos) return spec;
+  if (chdir(spec.substr(0, slash + 1).c_str()) != 0) std::perror("chdir");
+  return spec.substr(slash + 1);
+}
+
+TimedSearch fastest(const TimedSearch& a, const TimedSearch& b) {
+  return a.seconds <= b.seconds ? a : b;
+}
+
+// Times the search as it is, repeated, taking the fastest of each kind:
+// sequential, and the parallel engine on 1 and on 2 threads, in turn.
+void measureSearches(const tavrel::scaling::PassesResult& passes, int repetitions) {
+  using namespace tavrel::scaling;
+  TimedSearch times[3];
+  for (int round = 0; round < repetitions; ++round) {
+    TimedSearch now[3] = {timeSequential(copyOf(passes.database), passes.minSup),
+                          timeParallel(copyOf(passes.database), passes.minSup, 1),
+                          timeParallel(copyOf(passes.database), passes.minSup, 2)};
+    for (int k = 0; k < 3; ++k) times[k] = round == 0 ? now[k] : fastest(times[k], now[k]);
+  }
+  reportMeasured(times[0], times[1], times[2], repetitions);
+}
+
+// The passes, the measured searches when asked, and the recorded one.
+bool recordTree(const Arguments& args, CostTree& tree) {
+  using namespace tavrel::scaling;
+  PassesResult passes = runPasses(enterFolderOf(args.spec), args.minSup);
+  if (!passes.ok) {
+    std::fprintf(stderr, "tavrel-scaling: the strings could not be read\n");
+    return false;
+  }
+  std::printf("%s, min_sup %d: %d edges, passes %.3f s\n", args.spec.c_str(), passes.minSup,
+              passes.edges, passes.seconds);
+  if (args.measure > 0) measureSearches(passes, args.measure);
+  double seconds = 0;
+  tree = recordSearch(std::move(passes.database), passes.minSup, args.recorder, seconds);
+  tree.label = args.spec + " " + std::to_string(passes.minSup);
+  std::printf("recorded search: %.3f s%s\n", seconds,
+              tree.partial ? " (stopped at the time limit: the tree is PARTIAL)" : "");
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  if (!parseArguments(argc, argv, args)) return 2;
+  CostTree tree;
+  if (!args.replay.empty()) {
+    std::ifstream in(args.replay);
+    std::string error;
+    if (!in || !tavrel::scaling::readCostTree(in, tree, error)) {
+      std::fprintf(stderr, "tavrel-scaling: %s: %s\n", args.replay.c_str(),
+                   in ? error.c_str() : "cannot be read");
+      return 1;
+    }
+  } else if (!recordTree(args, tree)) {
+    return 1;
+  }
+  if (!args.treeFile.empty()) {
+    std::ofstream out(args.treeFile);
+    tavrel::scaling::writeCostTree(tree, out);
+    if (!out.flush()) {
+      std::fprintf(stderr, "tavrel-scaling: %s cannot be written\n", args.treeFile.c_str());
+      return 1;
+    }
+  }
+  tavrel::scaling::reportPredictions(tree, args.report);
+  return 0;
+}
