@@ -72,6 +72,7 @@ void writeCostTree(const CostTree& tree, std::ostream& out) {
   out << kMagic << '\n'
       << "label " << tree.label << '\n'
       << "threshold_ns " << tree.thresholdNs << '\n'
+      << "pair_table_ns " << tree.pairTableNs << '\n'
       << "steps " << tree.steps << '\n'
       << "record_bytes " << tree.recordBytes << '\n'
       << "partial " << (tree.partial ? 1 : 0) << '\n'
@@ -88,23 +89,22 @@ bool readCostTree(std::istream& in, CostTree& tree, std::string& error) {
   }
   std::size_t nodes = 0;
   int partial = 0;
-  std::string key;
   bool labelled = std::getline(in, line) && line.rfind("label ", 0) == 0;
-  if (labelled) tree.label = line.substr(6);
-  for (const char* expected : {"threshold_ns", "steps", "record_bytes", "partial", "nodes"}) {
-    if (!labelled || !(in >> key) || key != expected) {
-      error = std::string("the header lacks its '") + expected + "' line";
-      return false;
-    }
-    bool read = key == "threshold_ns"   ? static_cast<bool>(in >> tree.thresholdNs)
-                : key == "steps"        ? static_cast<bool>(in >> tree.steps)
-                : key == "record_bytes" ? static_cast<bool>(in >> tree.recordBytes)
-                : key == "partial"      ? static_cast<bool>(in >> partial)
-                                        : static_cast<bool>(in >> nodes);
-    if (!read) {
-      error = "the header's '" + key + "' value is not a number";
-      return false;
-    }
+  if (!labelled) {
+    error = "the header lacks its 'label' line";
+    return false;
+  }
+  tree.label = line.substr(6);
+  auto field = [&in, &error](const char* name, auto& value) {
+    std::string key;
+    if (in >> key && key == name && in >> value) return true;
+    error = std::string("the header lacks its '") + name + "' line, or its value";
+    return false;
+  };
+  if (!field("threshold_ns", tree.thresholdNs) || !field("pair_table_ns", tree.pairTableNs) ||
+      !field("steps", tree.steps) || !field("record_bytes", tree.recordBytes) ||
+      !field("partial", partial) || !field("nodes", nodes)) {
+    return false;
   }
   tree.partial = partial != 0;
   tree.nodes.reserve(nodes);

@@ -33,6 +33,9 @@ struct CostTree {
   CostNode root;                // kept; its own time is the set-up before the first step
   std::vector<CostNode> nodes;  // every node but the root; siblings stand together
   std::uint64_t thresholdNs = 0;
+  // Of the set-up: counting the top frame's pair table, which the parallel
+  // search shares out among its threads.
+  std::uint64_t pairTableNs = 0;
   std::uint64_t steps = 0;  // steps the search took
   double recordBytes = 0;   // bytes a pattern takes on its way (mean)
   bool partial = false;     // the search was cut short: only the work done is here

@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -192,9 +193,11 @@ bool recordTree(const Arguments& args, CostTree& tree) {
   std::printf("%s, min_sup %d: %d edges, passes %.3f s\n", args.spec.c_str(), passes.minSup,
               passes.edges, passes.seconds);
   if (args.measure > 0) measureSearches(passes, args.measure);
+  double pairTable = timePairTable(passes.database, passes.minSup);
   double seconds = 0;
   tree = recordSearch(std::move(passes.database), passes.minSup, args.recorder, seconds);
   tree.label = args.spec + " " + std::to_string(passes.minSup);
+  tree.pairTableNs = static_cast<std::uint64_t>(pairTable * 1e9);
   std::printf("recorded search: %.3f s%s\n", seconds,
               tree.partial ? " (stopped at the time limit: the tree is PARTIAL)" : "");
   return true;

@@ -38,6 +38,11 @@ TimedSearch timeSequential(EdgeDatabase database, int minSup);
 // The parallel search on `threads` workers, patterns dropped.
 TimedSearch timeParallel(EdgeDatabase database, int minSup, int threads);
 
+// Counting the top frame's pair table on one thread (a part of the
+// search's set-up that the parallel search shares out), in seconds: the
+// fastest of three.
+double timePairTable(const EdgeDatabase& database, int minSup);
+
 // The sequential search recorded; `seconds` is set to its time.
 CostTree recordSearch(EdgeDatabase database, int minSup, const RecorderOptions& options,
                       double& seconds);

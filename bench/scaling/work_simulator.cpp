@@ -498,7 +498,7 @@ Prediction Simulation::run() {
     workers_[w].node = w / cores;
     nodes_[w / cores].workers.push_back(w);
   }
-  double setup = layout_.selfNs(tree.root);
+  double setup = setupOn(tree, cores);
   result_.computeNs = setup;
   auto root = std::make_unique<Item>();
   root->levels.push_back(Level{&tree.root, 0, layout_.candidates(tree.root), 0});
@@ -552,6 +552,12 @@ double criticalPath(const Layout& layout, const CostNode& node) {
 
 }  // namespace
 
+double setupOn(const CostTree& tree, int cores) {
+  double setup = static_cast<double>(tree.selfTime(tree.root));
+  double pairs = std::min(setup, static_cast<double>(tree.pairTableNs));
+  return setup - pairs + pairs / std::max(1, cores);
+}
+
 Prediction simulate(const CostTree& tree, const MachineModel& machine) {
   Simulation simulation(tree, machine);
   return simulation.run();
@@ -562,7 +568,8 @@ TreeLimits limitsOf(const CostTree& tree) {
   TreeLimits limits;
   limits.totalNs = static_cast<double>(tree.root.time);
   limits.setupNs = layout.selfNs(tree.root);
-  limits.criticalPathNs = criticalPath(layout, tree.root);
+  // With the pair table shared out among endless workers.
+  limits.criticalPathNs = criticalPath(layout, tree.root) - limits.setupNs + setupOn(tree, 1 << 30);
   for (const CostNode& node : tree.nodes) {
     if (node.kept) {
       limits.largestStepNs = std::max(limits.largestStepNs, layout.selfNs(node));

@@ -4,7 +4,9 @@
 // The model, on one machine (nodes = 1):
 // - A piece of work is a range of one frame's candidates with the subtree
 //   below each; the root's whole range is the first piece, taken when the
-//   set-up (the root's own time) is done. A worker takes its steps in
+//   set-up (the root's own time) is done; counting the top frame's pair
+//   table, a part of the set-up, is shared out evenly among a node's
+//   workers. A worker takes its steps in
 //   order: a kept step costs its own time and then opens a range over its
 //   children; a run's steps cost the run's time spread evenly over them.
 // - A worker checks between steps whether a piece is wanted. If it is and
@@ -65,12 +67,17 @@ struct Prediction {
 
 // What bounds the speed-up whatever the number of workers.
 struct TreeLimits {
-  double totalNs = 0;         // the recorded search
-  double setupNs = 0;         // the root's own time (not shared out)
-  double criticalPathNs = 0;  // set-up plus the longest chain of steps that follow one another
-  double largestStepNs = 0;   // the longest single step that cannot be cut (own time)
-  double largestLeafNs = 0;   // the longest subtree kept as one leaf
+  double totalNs = 0;  // the recorded search
+  double setupNs = 0;  // the root's own time, as recorded on one worker
+  // The set-up but for its pair table, then the longest chain of steps
+  // that follow one another.
+  double criticalPathNs = 0;
+  double largestStepNs = 0;  // the longest single step that cannot be cut (own time)
+  double largestLeafNs = 0;  // the longest subtree kept as one leaf
 };
+
+// The set-up on a node of `cores` workers.
+double setupOn(const CostTree& tree, int cores);
 
 // Simulates the search of `tree` on the machine; deterministic.
 Prediction simulate(const CostTree& tree, const MachineModel& machine);
