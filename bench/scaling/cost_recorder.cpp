@@ -56,10 +56,14 @@ void CostRecorder::start() {
 void CostRecorder::cursorOpens(int depth) {
   openingDepth_ = depth;
   openMark_ = ticks();
+  justEnded_ = false;
 }
 
 void CostRecorder::stepBegins(int depth) {
-  std::uint64_t now = ticks();
+  // Right after a sibling's end the clock is not read again: the few
+  // instructions between the two go to this step.
+  std::uint64_t now = justEnded_ ? endedAt_ : ticks();
+  justEnded_ = false;
   std::size_t at = static_cast<std::size_t>(depth) + 1;
   if (at >= open_.size()) open_.resize(at + 1);
   if (openingDepth_ == depth) {
@@ -89,7 +93,12 @@ void CostRecorder::stepEnds(int depth) {
   }
   step.children.clear();
   current_ = at - 1;
-  if (pool_.size() > options_.nodeBudget) coarsen(threshold_ * 2);
+  endedAt_ = now;
+  justEnded_ = true;
+  if (pool_.size() > options_.nodeBudget) {
+    coarsen(threshold_ * 2);
+    justEnded_ = false;  // the time it took is the parent's
+  }
 }
 
 bool CostRecorder::take(const int* edges, int length, int support) {

@@ -1,7 +1,8 @@
 // Records the coarse cost tree of one sequential search: it watches the
 // search's steps and takes its patterns (counting them, keeping none).
 //
-// Every step is timed with the processor's time-stamp counter. A step's
+// Every step is timed with the processor's time-stamp counter, read once
+// between two sibling steps. A step's
 // children are kept only when its subtree took at least the threshold;
 // a smaller step becomes a leaf, and small leaves side by side merge into
 // runs while the run stays under the threshold. When more nodes are kept
@@ -79,6 +80,8 @@ class CostRecorder final : public SearchObserver, public ClosedSetSink {
   std::size_t current_ = 0;  // the deepest open step's place in open_
   int openingDepth_ = -1;    // the frame whose cursor is being opened
   std::uint64_t openMark_ = 0;
+  std::uint64_t endedAt_ = 0;  // when the last step ended
+  bool justEnded_ = false;     // nothing came between that end and now
   std::uint64_t steps_ = 0;
   std::uint64_t patterns_ = 0;
   std::uint64_t edges_ = 0;

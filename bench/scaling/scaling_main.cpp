@@ -194,11 +194,11 @@ bool recordTree(const Arguments& args, CostTree& tree) {
               passes.edges, passes.seconds);
   if (args.measure > 0) measureSearches(passes, args.measure);
   double pairTable = timePairTable(passes.database, passes.minSup);
-  double seconds = 0;
-  tree = recordSearch(std::move(passes.database), passes.minSup, args.recorder, seconds);
+  TimedSearch recorded;
+  tree = recordSearch(std::move(passes.database), passes.minSup, args.recorder, recorded);
   tree.label = args.spec + " " + std::to_string(passes.minSup);
   tree.pairTableNs = static_cast<std::uint64_t>(pairTable * 1e9);
-  std::printf("recorded search: %.3f s%s\n", seconds,
+  std::printf("recorded search: %.3f s (%.3f s)%s\n", recorded.seconds, recorded.cpuSeconds,
               tree.partial ? " (stopped at the time limit: the tree is PARTIAL)" : "");
   return true;
 }

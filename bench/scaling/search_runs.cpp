@@ -130,15 +130,17 @@ double timePairTable(const EdgeDatabase& database, int minSup) {
 }
 
 CostTree recordSearch(EdgeDatabase database, int minSup, const RecorderOptions& options,
-                      double& seconds) {
+                      TimedSearch& timed) {
   CostRecorder recorder(options);
   SearchOptions search;
   search.observer = &recorder;
   search.stop = recorder.stopFlag();
   recorder.start();
   double start = now();
+  double cpu = cpuNow();
   searchClosed(std::move(database), minSup, recorder, search);
-  seconds = now() - start;
+  timed.seconds = now() - start;
+  timed.cpuSeconds = cpuNow() - cpu;
   return recorder.finish();
 }
 

@@ -43,8 +43,8 @@ TimedSearch timeParallel(EdgeDatabase database, int minSup, int threads);
 // fastest of three.
 double timePairTable(const EdgeDatabase& database, int minSup);
 
-// The sequential search recorded; `seconds` is set to its time.
+// The sequential search recorded; `timed` gets its times.
 CostTree recordSearch(EdgeDatabase database, int minSup, const RecorderOptions& options,
-                      double& seconds);
+                      TimedSearch& timed);
 
 }  // namespace tavrel::scaling
