@@ -1,5 +1,8 @@
 #include "scaling/cost_recorder.h"
 
+#include <time.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -25,6 +28,13 @@ std::uint64_t ticks() {
 #endif
 }
 
+// The calling thread's processor time.
+double threadCpuNs() {
+  struct timespec now {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
 // Nanoseconds per tick, measured over a few milliseconds.
 double measureTickRate() {
   double from = steadySeconds();
@@ -44,8 +54,13 @@ void CostRecorder::start() {
   threshold_ = static_cast<std::uint64_t>(std::max(1.0, threshold * 1e9 / nsPerTick_));
   open_.assign(2, Open{});
   current_ = 0;
+  syncTicks_ = static_cast<std::uint64_t>(20000 / nsPerTick_);  // 20 µs
   startSeconds_ = steadySeconds();
   startTicks_ = ticks();
+  syncedAt_ = startTicks_;
+  syncedCpuNs_ = threadCpuNs();
+  notRunning_ = 0;
+  lastNow_ = startTicks_;
   open_[0].begin = startTicks_;
   if (options_.timeLimitSeconds > 0) {
     deadline_ =
@@ -53,16 +68,32 @@ void CostRecorder::start() {
   }
 }
 
+std::uint64_t CostRecorder::now() {
+  std::uint64_t raw = ticks();
+  if (raw - syncedAt_ > syncTicks_) sync(raw);
+  // Never backwards, though the two clocks disagree by a little.
+  lastNow_ = std::max(lastNow_, raw - std::min(raw, notRunning_));
+  return lastNow_;
+}
+
+void CostRecorder::sync(std::uint64_t raw) {
+  double cpu = threadCpuNs();
+  double gained = static_cast<double>(raw - syncedAt_) * nsPerTick_ - (cpu - syncedCpuNs_);
+  if (gained > 0) notRunning_ += static_cast<std::uint64_t>(gained / nsPerTick_);
+  syncedAt_ = raw;
+  syncedCpuNs_ = cpu;
+}
+
 void CostRecorder::cursorOpens(int depth) {
   openingDepth_ = depth;
-  openMark_ = ticks();
+  openMark_ = now();
   justEnded_ = false;
 }
 
 void CostRecorder::stepBegins(int depth) {
   // Right after a sibling's end the clock is not read again: the few
   // instructions between the two go to this step.
-  std::uint64_t now = justEnded_ ? endedAt_ : ticks();
+  std::uint64_t now = justEnded_ ? endedAt_ : this->now();
   justEnded_ = false;
   std::size_t at = static_cast<std::size_t>(depth) + 1;
   if (at >= open_.size()) open_.resize(at + 1);
@@ -80,7 +111,7 @@ void CostRecorder::stepBegins(int depth) {
 }
 
 void CostRecorder::stepEnds(int depth) {
-  std::uint64_t now = ticks();
+  std::uint64_t now = this->now();
   std::size_t at = static_cast<std::size_t>(depth) + 1;
   Open& step = open_[at];
   Open& parent = open_[at - 1];
@@ -184,8 +215,10 @@ CostTree CostRecorder::finish() {
   while (current_ > 0) stepEnds(static_cast<int>(current_) - 1);
   std::uint64_t endTicks = ticks();
   double seconds = steadySeconds() - startSeconds_;
-  std::uint64_t total = endTicks - startTicks_;
-  if (total > 0) nsPerTick_ = seconds * 1e9 / static_cast<double>(total);
+  std::uint64_t wall = endTicks - startTicks_;
+  if (wall > 0) nsPerTick_ = seconds * 1e9 / static_cast<double>(wall);
+  sync(endTicks);
+  std::uint64_t total = wall - std::min(wall, notRunning_);
   if (options_.thresholdSeconds <= 0) {
     auto target = static_cast<std::uint64_t>(static_cast<double>(total) / options_.targetUnits);
     if (target > threshold_) coarsen(target);

@@ -2,7 +2,11 @@
 // search's steps and takes its patterns (counting them, keeping none).
 //
 // Every step is timed with the processor's time-stamp counter, read once
-// between two sibling steps. A step's
+// between two sibling steps, less the time the thread was not running: on
+// a busy machine another process may take the core for milliseconds in
+// the middle of a step. Whenever the counter has moved on by more than
+// kSyncTicks since the last look, the thread's processor clock is read
+// too, and what the counter gained beyond it is taken off from then on. A step's
 // children are kept only when its subtree took at least the threshold;
 // a smaller step becomes a leaf, and small leaves side by side merge into
 // runs while the run stays under the threshold. When more nodes are kept
@@ -46,6 +50,8 @@ class CostRecorder final : public SearchObserver, public ClosedSetSink {
   // Ends the record, closing the steps still open (when the search was
   // stopped), and returns the tree in nanoseconds.
   CostTree finish();
+  // The time the search's thread was not running while it was recorded.
+  double notRunningSeconds() const { return static_cast<double>(notRunning_) * nsPerTick_ * 1e-9; }
 
  private:
   // A step not yet done, and its children so far.
@@ -65,6 +71,9 @@ class CostRecorder final : public SearchObserver, public ClosedSetSink {
   void coarsen(std::uint64_t threshold);
   std::vector<CostNode> coarsened(const CostNode* list, std::size_t count,
                                   std::vector<CostNode>& pool) const;
+  // The counter less the time the thread was not running.
+  std::uint64_t now();
+  void sync(std::uint64_t raw);
   // Converts every time from ticks to nanoseconds.
   void toNanoseconds(CostTree& tree, double nsPerTick) const;
 
@@ -80,8 +89,13 @@ class CostRecorder final : public SearchObserver, public ClosedSetSink {
   std::size_t current_ = 0;  // the deepest open step's place in open_
   int openingDepth_ = -1;    // the frame whose cursor is being opened
   std::uint64_t openMark_ = 0;
-  std::uint64_t endedAt_ = 0;  // when the last step ended
-  bool justEnded_ = false;     // nothing came between that end and now
+  std::uint64_t endedAt_ = 0;     // when the last step ended
+  std::uint64_t syncTicks_ = 0;   // the counter's gain that calls for a look at the processor clock
+  std::uint64_t syncedAt_ = 0;    // the raw counter at the last look
+  double syncedCpuNs_ = 0;        // the processor clock then
+  std::uint64_t notRunning_ = 0;  // ticks the thread was not running, so far
+  std::uint64_t lastNow_ = 0;     // what now() said last
+  bool justEnded_ = false;        // nothing came between that end and now
   std::uint64_t steps_ = 0;
   std::uint64_t patterns_ = 0;
   std::uint64_t edges_ = 0;

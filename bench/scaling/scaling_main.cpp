@@ -198,7 +198,8 @@ bool recordTree(const Arguments& args, CostTree& tree) {
   tree = recordSearch(std::move(passes.database), passes.minSup, args.recorder, recorded);
   tree.label = args.spec + " " + std::to_string(passes.minSup);
   tree.pairTableNs = static_cast<std::uint64_t>(pairTable * 1e9);
-  std::printf("recorded search: %.3f s (%.3f s)%s\n", recorded.seconds, recorded.cpuSeconds,
+  std::printf("recorded search: %.3f s (%.3f s), not running %.3f s (left out of the tree)%s\n",
+              recorded.seconds, recorded.cpuSeconds, recorded.notRunningSeconds,
               tree.partial ? " (stopped at the time limit: the tree is PARTIAL)" : "");
   return true;
 }

@@ -141,7 +141,9 @@ CostTree recordSearch(EdgeDatabase database, int minSup, const RecorderOptions& 
   searchClosed(std::move(database), minSup, recorder, search);
   timed.seconds = now() - start;
   timed.cpuSeconds = cpuNow() - cpu;
-  return recorder.finish();
+  CostTree tree = recorder.finish();
+  timed.notRunningSeconds = recorder.notRunningSeconds();
+  return tree;
 }
 
 }  // namespace tavrel::scaling

@@ -26,9 +26,10 @@ PassesResult runPasses(const std::string& spec, int minSup);
 EdgeDatabase copyOf(const EdgeDatabase& database);
 
 struct TimedSearch {
-  double seconds = 0;        // the whole search, top frame included
-  double cpuSeconds = 0;     // the process's processor time meanwhile, all threads
-  double searchSeconds = 0;  // the parallel engine: from its first piece of work to the end
+  double seconds = 0;            // the whole search, top frame included
+  double cpuSeconds = 0;         // the process's processor time meanwhile, all threads
+  double notRunningSeconds = 0;  // the recorded search: its thread was not running
+  double searchSeconds = 0;      // the parallel engine: from its first piece of work to the end
   long long patterns = 0;
   long long splits = 0;
 };
