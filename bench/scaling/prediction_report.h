@@ -6,6 +6,7 @@
 
 #include "scaling/cost_tree.h"
 #include "scaling/search_runs.h"
+#include "scaling/tree_layout.h"
 #include "scaling/work_simulator.h"
 
 namespace tavrel::scaling {

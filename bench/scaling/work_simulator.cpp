@@ -7,64 +7,11 @@
 #include <queue>
 #include <vector>
 
+#include "scaling/tree_layout.h"
+
 namespace tavrel::scaling {
 
 namespace {
-
-// The tree with what the replay looks up: each node's own time and
-// patterns, and where each child's candidates begin in its parent's frame.
-class Layout {
- public:
-  explicit Layout(const CostTree& tree) : tree_(tree) {
-    std::size_t n = tree.nodes.size();
-    self_.resize(n);
-    selfPatterns_.resize(n);
-    firstCandidate_.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-      self_[k] = static_cast<double>(tree.selfTime(tree.nodes[k]));
-      selfPatterns_[k] = static_cast<double>(tree.selfPatterns(tree.nodes[k]));
-    }
-    number(tree.root);
-    for (const CostNode& node : tree.nodes) {
-      if (node.kept) number(node);
-    }
-  }
-  const CostTree& tree() const { return tree_; }
-  std::size_t indexOf(const CostNode& node) const {
-    return static_cast<std::size_t>(&node - tree_.nodes.data());
-  }
-  double selfNs(const CostNode& node) const {
-    return &node == &tree_.root ? static_cast<double>(tree_.selfTime(node)) : self_[indexOf(node)];
-  }
-  double selfPatterns(const CostNode& node) const { return selfPatterns_[indexOf(node)]; }
-  // The candidates of a kept node's frame.
-  std::uint64_t candidates(const CostNode& node) const {
-    if (node.childCount == 0) return 0;
-    std::size_t last = node.firstChild + node.childCount - 1;
-    return firstCandidate_[last] + tree_.nodes[last].steps;
-  }
-  // The child of a kept node that holds candidate c.
-  std::size_t childAt(const CostNode& node, std::uint64_t c) const {
-    auto begin = firstCandidate_.begin() + node.firstChild;
-    auto at = std::upper_bound(begin, begin + node.childCount, c);
-    return static_cast<std::size_t>(at - firstCandidate_.begin()) - 1;
-  }
-  std::uint64_t firstCandidate(std::size_t child) const { return firstCandidate_[child]; }
-
- private:
-  void number(const CostNode& node) {
-    std::uint64_t c = 0;
-    for (std::uint32_t k = 0; k < node.childCount; ++k) {
-      firstCandidate_[node.firstChild + k] = c;
-      c += tree_.nodes[node.firstChild + k].steps;
-    }
-  }
-
-  const CostTree& tree_;
-  std::vector<double> self_;
-  std::vector<double> selfPatterns_;
-  std::vector<std::uint64_t> firstCandidate_;
-};
 
 struct Level {
   const CostNode* node = nullptr;  // the kept step whose frame the range is of
@@ -177,7 +124,7 @@ class Simulation {
   void sendPatterns(int node, double patterns, double t);
   int pickVictim(int node);
 
-  Layout layout_;
+  TreeLayout layout_;
   MachineModel machine_;
   std::uint64_t random_;
   std::vector<Worker> workers_;
@@ -192,6 +139,7 @@ class Simulation {
   Prediction result_;
 };
 
+// Worker w does `action` from `start` for `duration`; its end is an event.
 void Simulation::busy(int w, Action action, double start, double duration) {
   Worker& worker = workers_[w];
   worker.action = action;
@@ -219,6 +167,8 @@ void Simulation::proceed(int w, double t) {
   startStep(w, t);
 }
 
+// Starts the deepest range's next candidate: a kept step alone, or as many
+// steps of a run as the range holds, in one go.
 void Simulation::startStep(int w, double t) {
   Worker& worker = workers_[w];
   Level& level = worker.item->levels.back();
@@ -268,6 +218,8 @@ void Simulation::startSplit(int w, double t) {
   busy(w, Action::kSplit, t, machine_.splitNs + static_cast<double>(level.node->openTime));
 }
 
+// Worker w is done with its action at t: its effect on the piece, then
+// the next action.
 void Simulation::workerDone(int w, double t) {
   Worker& worker = workers_[w];
   switch (worker.action) {
@@ -305,6 +257,8 @@ void Simulation::workerDone(int w, double t) {
   proceed(w, t);
 }
 
+// Worker w has finished its piece: it takes the next or idles; requests
+// waiting here are refused once nothing here can be split.
 void Simulation::finishItem(int w, double t) {
   Worker& worker = workers_[w];
   worker.item.reset();
@@ -315,6 +269,8 @@ void Simulation::finishItem(int w, double t) {
   if (!nodes_[node].askers.empty() && !nodeCanGive(node, t)) refuseWaiting(node, t);
 }
 
+// Worker w starts a piece, first redoing the path to its frame when it
+// came from another node.
 void Simulation::startItem(int w, ItemPtr item, double t) {
   Worker& worker = workers_[w];
   worker.item = std::move(item);
@@ -340,6 +296,8 @@ bool Simulation::takeQueued(int w, double t) {
   return true;
 }
 
+// Worker w has nothing to do: a piece is wanted, and a node with all of
+// its workers idle asks another node.
 void Simulation::goIdle(int w, double t) {
   Worker& worker = workers_[w];
   worker.action = Action::kIdle;
@@ -351,6 +309,8 @@ void Simulation::goIdle(int w, double t) {
   }
 }
 
+// Queues a piece on node n and wakes one idle worker for it; another
+// piece is wanted while more workers idle than pieces wait.
 void Simulation::queuePiece(int n, ItemPtr piece, double t) {
   NodeState& node = nodes_[n];
   piece->key = piece->position();
@@ -408,6 +368,7 @@ bool Simulation::splittableAtNextStep(const Worker& worker, double t, double* bo
   return item.splittable();
 }
 
+// Whether a worker of node n can split its piece at its next step.
 bool Simulation::nodeCanGive(int n, double t) const {
   for (int w : nodes_[n].workers) {
     const Worker& worker = workers_[w];
@@ -420,6 +381,8 @@ bool Simulation::nodeCanGive(int n, double t) const {
   return false;
 }
 
+// Node n asks a random other node for work (one request at a time, and
+// only while work is left anywhere).
 void Simulation::askForWork(int n, double t) {
   NodeState& node = nodes_[n];
   if (machine_.nodes < 2 || node.asking || liveItems_ == 0) return;
@@ -459,6 +422,7 @@ void Simulation::requestArrives(int n, int from, double t) {
   schedule(Event{t + machine_.latencyNs, 0, EventKind::kRefusal, from, 0, 0, 0});
 }
 
+// Refuses every request waiting on node n.
 void Simulation::refuseWaiting(int n, double t) {
   for (int from : nodes_[n].askers) {
     ++result_.refusals;
@@ -467,6 +431,8 @@ void Simulation::refuseWaiting(int n, double t) {
   nodes_[n].askers.clear();
 }
 
+// Patterns found on a node other than 0 travel to node 0 over its one
+// link, in the order they are found.
 void Simulation::sendPatterns(int node, double patterns, double t) {
   if (node == 0 || patterns <= 0) return;
   double bytes = patterns * machine_.recordBytes;
@@ -487,6 +453,8 @@ int Simulation::pickVictim(int node) {
   return other >= node ? other + 1 : other;
 }
 
+// Runs the events until none is left; the root's piece starts on node 0
+// when the set-up is done.
 Prediction Simulation::run() {
   const CostTree& tree = layout_.tree();
   int cores = std::max(1, machine_.coresPerNode);
@@ -539,46 +507,11 @@ Prediction Simulation::run() {
   return result_;
 }
 
-// The longest chain below a node: its own time, then its longest child's.
-double criticalPath(const Layout& layout, const CostNode& node) {
-  if (!node.kept) return static_cast<double>(node.time) / static_cast<double>(node.steps);
-  double longest = 0;
-  const CostNode* children = layout.tree().childrenOf(node);
-  for (std::uint32_t k = 0; k < node.childCount; ++k) {
-    longest = std::max(longest, criticalPath(layout, children[k]));
-  }
-  return layout.selfNs(node) + longest;
-}
-
 }  // namespace
-
-double setupOn(const CostTree& tree, int cores) {
-  double setup = static_cast<double>(tree.selfTime(tree.root));
-  double pairs = std::min(setup, static_cast<double>(tree.pairTableNs));
-  return setup - pairs + pairs / std::max(1, cores);
-}
 
 Prediction simulate(const CostTree& tree, const MachineModel& machine) {
   Simulation simulation(tree, machine);
   return simulation.run();
-}
-
-TreeLimits limitsOf(const CostTree& tree) {
-  Layout layout(tree);
-  TreeLimits limits;
-  limits.totalNs = static_cast<double>(tree.root.time);
-  limits.setupNs = layout.selfNs(tree.root);
-  // With the pair table shared out among endless workers.
-  limits.criticalPathNs = criticalPath(layout, tree.root) - limits.setupNs + setupOn(tree, 1 << 30);
-  for (const CostNode& node : tree.nodes) {
-    if (node.kept) {
-      limits.largestStepNs = std::max(limits.largestStepNs, layout.selfNs(node));
-    } else {
-      double each = static_cast<double>(node.time) / static_cast<double>(node.steps);
-      limits.largestLeafNs = std::max(limits.largestLeafNs, each);
-    }
-  }
-  return limits;
 }
 
 }  // namespace tavrel::scaling

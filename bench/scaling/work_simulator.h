@@ -65,24 +65,7 @@ struct Prediction {
   double remoteBytes = 0;  // patterns sent to node 0
 };
 
-// What bounds the speed-up whatever the number of workers.
-struct TreeLimits {
-  double totalNs = 0;  // the recorded search
-  double setupNs = 0;  // the root's own time, as recorded on one worker
-  // The set-up but for its pair table, then the longest chain of steps
-  // that follow one another.
-  double criticalPathNs = 0;
-  double largestStepNs = 0;  // the longest single step that cannot be cut (own time)
-  double largestLeafNs = 0;  // the longest subtree kept as one leaf
-};
-
-// The set-up on a node of `cores` workers.
-double setupOn(const CostTree& tree, int cores);
-
 // Simulates the search of `tree` on the machine; deterministic.
 Prediction simulate(const CostTree& tree, const MachineModel& machine);
-
-// The tree's own limits.
-TreeLimits limitsOf(const CostTree& tree);
 
 }  // namespace tavrel::scaling

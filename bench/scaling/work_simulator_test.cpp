@@ -9,6 +9,7 @@
 
 #include "scaling/cost_recorder.h"
 #include "scaling/cost_tree.h"
+#include "scaling/tree_layout.h"
 
 namespace tavrel::scaling {
 namespace {
