@@ -1,8 +1,6 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <thread>
 #include <utility>
@@ -28,8 +26,13 @@ constexpr const char* kOutOfMemory = "Error: out of memory\n";
 class PatternAdapter : public ClosedSetSink {
  public:
   PatternAdapter(const RunState& run, const Buffer<EdgeSupport>& edges, std::int64_t limit,
-                 PatternSink& sink, Buffer<Edge>& scratch)
-      : run_(run), edges_(edges), limit_(limit), sink_(sink), scratch_(scratch) {}
+                 PatternSink& sink, Buffer<Edge>& scratch, RunProgress* progress)
+      : run_(run),
+        edges_(edges),
+        limit_(limit),
+        sink_(sink),
+        scratch_(scratch),
+        progress_(progress) {}
 
   bool take(const int* edges, int length, int support) override {
     for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
@@ -37,6 +40,7 @@ class PatternAdapter : public ClosedSetSink {
     pattern.support = support;
     pattern.edges = std::span<const Edge>(scratch_.data(), static_cast<std::size_t>(length));
     ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
     if (!sink_.take(pattern)) {
       stoppedBySink_ = true;
       return false;
@@ -58,6 +62,7 @@ class PatternAdapter : public ClosedSetSink {
 
   bool takeText(const char* text, std::size_t size) override {
     ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
     if (!sink_.takeText(std::string_view(text, size))) {
       stoppedBySink_ = true;
       return false;
@@ -74,6 +79,7 @@ class PatternAdapter : public ClosedSetSink {
   std::int64_t limit_;
   PatternSink& sink_;
   Buffer<Edge>& scratch_;
+  RunProgress* progress_;
   std::int64_t taken_ = 0;
   bool stoppedBySink_ = false;
 };
@@ -123,7 +129,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
-  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
+  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch, options.progress);
   SearchOutcome outcome;
   int threads = run.threads;
   outcome = SearchOutcome::kNoThreads;
@@ -131,17 +137,13 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
     parallel::ParallelOptions parallelOptions;
     parallelOptions.threads = threads;
     parallelOptions.stop = options.stop;
-    parallel::ParallelStats stats;
-    if (std::getenv("TAVREL_PARALLEL_STATS") != nullptr) parallelOptions.stats = &stats;
+    parallelOptions.progress = options.progress;
     outcome = parallel::searchInParallel(run.edgeDatabase, run.minSup, adapter, parallelOptions);
-    if (parallelOptions.stats != nullptr) {
-      std::fprintf(stderr, "splits %lld parks %lld idle %.3f s search %.3f s\n", stats.splits,
-                   stats.parks, stats.idleSeconds, stats.searchSeconds);
-    }
   }
   if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
     SearchOptions searchOptions;
     searchOptions.stop = options.stop;
+    searchOptions.progress = options.progress;
     outcome = searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
   }
   switch (outcome) {

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -39,6 +40,10 @@ namespace tavrel::parallel {
 // is put aside until the output has caught up.
 
 namespace {
+
+// A record that is no pattern: the top-level edge whose subtree's patterns
+// follow (for the progress display).
+constexpr int kTopEdgeMark = INT_MIN;
 
 struct Level {
   FrameData* frame = nullptr;
@@ -279,6 +284,12 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   Level& level = item.levels.back();
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
+  if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
+    // Where the output stands, told when the drainer gets here.
+    if (!item.pending.reserve(item.pending.size() + 2)) return false;
+    item.pending.push(kTopEdgeMark);
+    item.pending.push(i + 1);
+  }
   FrameData* child = worker.takeFrame();
   if (child == nullptr) return false;
   StepResult result = extend(cursor, i, *child, worker.scratch);
@@ -542,6 +553,7 @@ SearchOutcome Engine::run(FrameData* top) {
     return SearchOutcome::kOutOfMemory;
   }
   top->references.store(1);
+  if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
   item->levels.push_back(Level{top, cursor, nullptr});
   item->chunk = first;
   first->owner = item;
@@ -555,6 +567,11 @@ SearchOutcome Engine::run(FrameData* top) {
   bool complete = output_.drain(
       [this, &stoppedBySink](const int* record, std::size_t* used) {
         bool going;
+        if (record[0] == kTopEdgeMark) {
+          options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
+          *used = 2;
+          return true;
+        }
         if (record[0] < 0) {
           std::size_t size = static_cast<std::size_t>(-record[0]);
           going = sink_.takeText(reinterpret_cast<const char*>(record + 1), size);

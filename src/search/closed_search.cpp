@@ -104,6 +104,9 @@ SearchOutcome searchFrom(Path& path, SearchScratch& scratch, ClosedSetSink& sink
     }
     int i = cursor.next++;
     if constexpr (kObserved) observer->stepBegins(depth);
+    if (depth == 0 && options.progress != nullptr) {
+      options.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
+    }
     if (!path.reach(depth + 1)) return SearchOutcome::kOutOfMemory;
     FrameData& child = path.frame(depth + 1);
     StepResult result = extend(cursor, i, child, scratch);
@@ -142,6 +145,7 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
     return SearchOutcome::kOutOfMemory;
   }
   const FrameData& top = path.frame(0);
+  if (options.progress != nullptr) options.progress->topEdges.store(top.candidateCount());
   if (!top.pattern.empty() &&
       !sink.take(top.pattern.data(), static_cast<int>(top.pattern.size()), top.support)) {
     return SearchOutcome::kStopped;
