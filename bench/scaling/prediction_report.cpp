@@ -27,11 +27,27 @@ void reportTree(const CostTree& tree, const TreeLimits& limits) {
       limits.largestStepNs * 1e-6, limits.largestLeafNs * 1e-6);
 }
 
+// The passes on P threads: the serial and the shared part that their times
+// on 1 and 2 threads imply (t1 = s + q, t2 = s + q / 2).
+double passesOn(const ReportOptions& options, int threads) {
+  double one = options.passesNs[0];
+  double shared = std::clamp(2 * (one - options.passesNs[1]), 0.0, one);
+  return one - shared + shared / std::max(1, threads);
+}
+
 void reportMachine(const CostTree& tree, const ReportOptions& options, double total) {
+  bool whole = options.passesNs[0] > 0;
   std::printf("one machine (split %.1f us + opening the cursor, wake %.1f us):\n",
               options.machine.splitNs * 1e-3, options.machine.wakeNs * 1e-3);
-  std::printf("  %6s %10s %9s %9s %8s %7s\n", "P", "time s", "speed-up", "of linear", "splits",
+  if (whole) {
+    std::printf("  passes %.3f s on 1 thread, %.3f s on 2: serial part %.3f s\n",
+                options.passesNs[0] * 1e-9, options.passesNs[1] * 1e-9,
+                passesOn(options, 1 << 30) * 1e-9);
+  }
+  std::printf("  %6s %10s %9s %9s %8s %7s", "P", "search s", "speed-up", "of linear", "splits",
               "idle");
+  std::printf(whole ? " %10s %9s %9s\n" : "\n", "run s", "speed-up", "of linear");
+  double runOnOne = passesOn(options, 1) + total;
   for (int p : options.workers) {
     MachineModel machine = options.machine;
     machine.nodes = 1;
@@ -39,8 +55,14 @@ void reportMachine(const CostTree& tree, const ReportOptions& options, double to
     Prediction predicted = simulate(tree, machine);
     double speedUp = total / predicted.totalNs;
     double idleShare = predicted.idleNs / (p * std::max(1.0, predicted.computeNs));
-    std::printf("  %6d %10.3f %9.2f %8.0f%% %8lld %6.1f%%\n", p, predicted.totalNs * 1e-9, speedUp,
+    std::printf("  %6d %10.3f %9.2f %8.0f%% %8lld %6.1f%%", p, predicted.totalNs * 1e-9, speedUp,
                 100 * speedUp / p, predicted.splits, 100 * idleShare);
+    if (!whole) {
+      std::printf("\n");
+      continue;
+    }
+    double run = passesOn(options, p) + predicted.totalNs;
+    std::printf(" %10.3f %9.2f %8.0f%%\n", run * 1e-9, runOnOne / run, 100 * runOnOne / run / p);
   }
 }
 
@@ -71,7 +93,7 @@ void reportCluster(const CostTree& tree, const ReportOptions& options, double to
 
 void reportMeasured(const TimedSearch& sequential, const TimedSearch& one, const TimedSearch& two,
                     int repetitions) {
-  std::printf("measured (fastest of %d; processor time in brackets):\n", repetitions);
+  std::printf("measured (median of %d; processor time in brackets):\n", repetitions);
   std::printf("  sequential search %.3f s (%.3f s), %lld patterns\n", sequential.seconds,
               sequential.cpuSeconds, sequential.patterns);
   std::printf("  parallel engine, 1 thread: %.3f s (%.3f s), %lld splits\n", one.seconds,

@@ -17,10 +17,14 @@ struct ReportOptions {
   std::vector<int> nodes{4, 16, 64};
   int cores = 16;
   double recordBytes = 0;  // 0: the tree's mean
+  // The three passes timed on 1 and 2 threads (0: not measured): with
+  // them the whole run is predicted too, its passes a serial part and a
+  // part shared out evenly.
+  double passesNs[2] = {0, 0};
 };
 
 // The sequential search as it is, and the parallel engine on 1 and 2
-// threads (each the fastest of its repetitions).
+// threads (each the median of its repetitions).
 void reportMeasured(const TimedSearch& sequential, const TimedSearch& one, const TimedSearch& two,
                     int repetitions);
 

@@ -50,10 +50,11 @@ double cpuNow() {
 
 }  // namespace
 
-PassesResult runPasses(const std::string& spec, int minSup) {
+PassesResult runPasses(const std::string& spec, int minSup, int threads) {
   PassesResult result;
   RunState run;
   run.minSup = minSup;
+  run.threads = threads;
   std::unique_ptr<StringFeed> feed = openStringFeed(StringSource::specFile(spec), run);
   if (feed == nullptr) return result;
   double start = now();

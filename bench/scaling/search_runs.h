@@ -19,8 +19,8 @@ struct PassesResult {
 };
 
 // Runs the three passes over the strings of `spec` (a bare database name
-// in it is found beside it).
-PassesResult runPasses(const std::string& spec, int minSup);
+// in it is found beside it), on `threads` threads.
+PassesResult runPasses(const std::string& spec, int minSup, int threads = 1);
 
 // A copy of the edge transactions, for one more search.
 EdgeDatabase copyOf(const EdgeDatabase& database);
