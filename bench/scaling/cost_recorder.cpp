@@ -54,7 +54,9 @@ void CostRecorder::start() {
   threshold_ = static_cast<std::uint64_t>(std::max(1.0, threshold * 1e9 / nsPerTick_));
   open_.assign(2, Open{});
   current_ = 0;
-  syncTicks_ = static_cast<std::uint64_t>(20000 / nsPerTick_);  // 20 µs
+  // 200 µs: reading the thread's processor clock is a system call of a
+  // microsecond or two on a virtual machine.
+  syncTicks_ = static_cast<std::uint64_t>(200000 / nsPerTick_);
   startSeconds_ = steadySeconds();
   startTicks_ = ticks();
   syncedAt_ = startTicks_;

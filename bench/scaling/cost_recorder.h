@@ -5,7 +5,7 @@
 // between two sibling steps, less the time the thread was not running: on
 // a busy machine another process may take the core for milliseconds in
 // the middle of a step. Whenever the counter has moved on by more than
-// kSyncTicks since the last look, the thread's processor clock is read
+// 200 µs since the last look, the thread's processor clock is read
 // too, and what the counter gained beyond it is taken off from then on. A step's
 // children are kept only when its subtree took at least the threshold;
 // a smaller step becomes a leaf, and small leaves side by side merge into

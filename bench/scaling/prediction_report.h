@@ -21,6 +21,10 @@ struct ReportOptions {
   // them the whole run is predicted too, its passes a serial part and a
   // part shared out evenly.
   double passesNs[2] = {0, 0};
+  // The ordered writer's time for one pattern (the search thread that
+  // writes the output, pattern after pattern): the search on any number of
+  // workers takes at least the set-up and then every pattern's turn.
+  double writerNs = 100;
 };
 
 // The sequential search as it is, and the parallel engine on 1 and 2

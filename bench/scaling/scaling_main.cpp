@@ -15,7 +15,11 @@
 // work_simulator.h); the cluster: --nodes 4,16,64 (none: --nodes 0),
 // --cores 16, --latency S (one message, default 5e-6), --bandwidth B
 // (bytes/s into node 0, default 1e9), --record-bytes N (default: the
-// recorded mean).
+// recorded mean); --writer-ns X: the ordered writer's time for one pattern
+// (default 100, the time per pattern that tavrel-output-bench measures for
+// writing formatted blocks to /dev/null, less formatting them); --passes
+// T1,T2: the passes' seconds on 1 and 2 threads, to predict the whole run
+// from a recorded tree (--measure times them).
 
 #include <unistd.h>
 
@@ -131,6 +135,16 @@ bool parseArguments(int argc, char** argv, Arguments& args) {
       args.report.machine.latencyNs = number * 1e9;
     } else if (option == "--bandwidth") {
       ok = parseNumber(value, args.report.machine.bandwidth);
+    } else if (option == "--passes") {
+      std::string text = value;
+      std::size_t comma = text.find(',');
+      ok = comma != std::string::npos &&
+           parseNumber(text.substr(0, comma).c_str(), args.report.passesNs[0]) &&
+           parseNumber(text.substr(comma + 1).c_str(), args.report.passesNs[1]);
+      args.report.passesNs[0] *= 1e9;
+      args.report.passesNs[1] *= 1e9;
+    } else if (option == "--writer-ns") {
+      ok = parseNumber(value, args.report.writerNs);
     } else if (option == "--record-bytes") {
       ok = parseNumber(value, args.report.recordBytes);
     } else {
@@ -152,7 +166,8 @@ bool parseArguments(int argc, char** argv, Arguments& args) {
                "[--tree FILE] [--measure] [--repeat N]\n"
                "       tavrel-scaling --replay FILE\n"
                "  and: [--workers 1,2,4] [--split-us X] [--wake-us X] [--nodes 4,16,64] "
-               "[--cores C] [--latency S] [--bandwidth B] [--record-bytes N]\n");
+               "[--cores C] [--latency S] [--bandwidth B] [--record-bytes N] [--writer-ns X]\n"
+               "       [--passes T1,T2]\n");
   return false;
 }
 
