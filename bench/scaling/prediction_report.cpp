@@ -88,17 +88,17 @@ void reportCluster(const CostTree& tree, const ReportOptions& options, double to
       "cluster of %d-core nodes (latency %.1f us, %.3g bytes/s into node 0, "
       "%.1f bytes a pattern):\n",
       options.cores, machine.latencyNs * 1e-3, machine.bandwidth, machine.recordBytes);
-  std::printf("  %6s %8s %10s %9s %9s %8s %9s %11s %8s\n", "nodes", "workers", "time s", "speed-up",
-              "of linear", "sent", "refusals", "MB to 0", "link s");
+  std::printf("  %6s %8s %10s %9s %9s %8s %9s %10s %11s %8s\n", "nodes", "workers", "time s",
+              "speed-up", "of linear", "sent", "refusals", "rebuilt s", "MB to 0", "link s");
   for (int n : options.nodes) {
     machine.nodes = n;
     Prediction predicted = simulate(tree, machine);
     int workers = n * options.cores;
     double speedUp = total / withWriter(tree, options, options.cores, predicted.totalNs);
     double link = machine.bandwidth > 0 ? predicted.remoteBytes / machine.bandwidth : 0;
-    std::printf("  %6d %8d %10.3f %9.2f %8.0f%% %8lld %9lld %11.1f %8.3f\n", n, workers,
+    std::printf("  %6d %8d %10.3f %9.2f %8.0f%% %8lld %9lld %10.3f %11.1f %8.3f\n", n, workers,
                 total / speedUp * 1e-9, speedUp, 100 * speedUp / workers, predicted.remotePieces,
-                predicted.refusals, predicted.remoteBytes * 1e-6, link);
+                predicted.refusals, predicted.rebuildNs * 1e-9, predicted.remoteBytes * 1e-6, link);
   }
 }
 

@@ -131,7 +131,7 @@ bool parseArguments(int argc, char** argv, Arguments& args) {
       ok = parseNumber(value, number);
       args.report.machine.wakeNs = number * 1e3;
     } else if (option == "--latency") {
-      ok = parseNumber(value, number);
+      ok = parseNumber(value, number) && number > 0;
       args.report.machine.latencyNs = number * 1e9;
     } else if (option == "--bandwidth") {
       ok = parseNumber(value, args.report.machine.bandwidth);

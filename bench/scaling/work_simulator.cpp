@@ -277,6 +277,7 @@ void Simulation::startItem(int w, ItemPtr item, double t) {
   if (worker.item->rebuildNs > 0) {
     double rebuild = worker.item->rebuildNs;
     worker.item->rebuildNs = 0;
+    result_.rebuildNs += rebuild;
     busy(w, Action::kRebuild, t, rebuild);
     return;
   }
@@ -460,6 +461,8 @@ Prediction Simulation::run() {
   int cores = std::max(1, machine_.coresPerNode);
   machine_.coresPerNode = cores;
   machine_.nodes = std::max(1, machine_.nodes);
+  // Requests and refusals at no cost would go round without time passing.
+  if (machine_.nodes > 1) machine_.latencyNs = std::max(1.0, machine_.latencyNs);
   nodes_.resize(static_cast<std::size_t>(machine_.nodes));
   workers_.resize(static_cast<std::size_t>(machine_.nodes * cores));
   for (int w = 0; w < static_cast<int>(workers_.size()); ++w) {

@@ -49,7 +49,7 @@ struct MachineModel {
   int coresPerNode = 1;
   double splitNs = 1000;   // giving a piece away, on top of opening its cursor
   double wakeNs = 5000;    // from a piece queued to an idle worker running it
-  double latencyNs = 0;    // one message between two nodes
+  double latencyNs = 0;    // one message between two nodes (above 0 when nodes > 1)
   double bandwidth = 0;    // bytes per second into node 0; 0: no limit
   double recordBytes = 0;  // bytes of one pattern sent to node 0
   std::uint64_t seed = 1;  // picks the nodes asked for work
@@ -63,6 +63,7 @@ struct Prediction {
   long long remotePieces = 0;
   long long refusals = 0;
   double remoteBytes = 0;  // patterns sent to node 0
+  double rebuildNs = 0;    // steps redone by nodes that received a piece, summed
 };
 
 // Simulates the search of `tree` on the machine; deterministic.
