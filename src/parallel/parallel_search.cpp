@@ -536,6 +536,7 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   SearchShared shared;
   shared.minSup = minSup;
   shared.policy = options.policy;
+  shared.stop = options.stop;
   Engine engine(options, shared, sink);
   if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
     return SearchOutcome::kNoThreads;

@@ -117,6 +117,7 @@ struct SearchShared {
   int minSup = 1;
   FramePolicy policy = FramePolicy::kCheapest;
   TopPairs topPairs;
+  const std::atomic<bool>* stop = nullptr;  // the run's stop flag, for the top frame's pairs
 };
 
 // A worker's working memory, sized by the top frame's candidates (no frame

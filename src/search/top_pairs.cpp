@@ -4,7 +4,8 @@
 
 namespace tavrel {
 
-bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup) {
+bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup,
+                     const std::atomic<bool>* stop) {
   available_ = false;
   candidates_ = candidates;
   std::size_t pairs = candidates * (candidates > 0 ? candidates - 1 : 0) / 2;
@@ -13,6 +14,7 @@ bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int min
   if (!counts_.assign(pairs, 0) || !frequent_.assign(candidates * rowWords_, 0)) return false;
   std::uint32_t* counts = counts_.data();
   for (std::size_t t = 0; t < top.transactionCount(); ++t) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return true;
     std::uint32_t weight = static_cast<std::uint32_t>(top.weights[t]);
     const std::uint32_t* end = top.items.data() + top.offsets[t + 1];
     for (const std::uint32_t* a = top.items.data() + top.offsets[t]; a < end; ++a) {

@@ -6,6 +6,7 @@
 // could only find what is too rare.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,8 +20,12 @@ class TopPairs {
  public:
   // Counts every pair of the top frame's `candidates` candidates in its
   // transactions, when the counters take at most kMostBytes; otherwise
-  // leaves the table unavailable. False when memory ran out.
-  bool build(const HorizontalLevel& top, std::size_t candidates, int minSup);
+  // leaves the table unavailable. Counting takes long on long strings, so
+  // it polls `stop` and, when it is raised, leaves the table unavailable
+  // too (the search, which then stops, does without it). False when memory
+  // ran out.
+  bool build(const HorizontalLevel& top, std::size_t candidates, int minSup,
+             const std::atomic<bool>* stop = nullptr);
 
   bool available() const { return available_; }
 
