@@ -8,13 +8,12 @@ that at least ``min_sup`` sequences hold and that no further edge joins
 without losing support::
 
     >>> import tavrel
-    >>> result = tavrel.mine([["a", "b", "c"], ["a", "c"], ["a", "b"], ["b", "c"]], 2)
+    >>> visits = [["home", "news", "sport"], ["home", "sport"], ["news", "home", "sport"]]
+    >>> result = tavrel.mine(visits, 2)
     >>> for pattern in result:
     ...     print(pattern.number, pattern.support, pattern.edges)
-    1 3 [('a', 'c')]
-    2 2 [('a', 'c'), ('a', 'b')]
-    3 3 [('b', 'c')]
-    4 2 [('b', 'c'), ('a', 'c')]
+    1 3 [('home', 'sport')]
+    2 2 [('home', 'sport'), ('news', 'sport')]
     >>> result.to_pandas()  # doctest: +SKIP
 
 :func:`mine_file` mines a spec file as the command line ``Tavrel.exe``

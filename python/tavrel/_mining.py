@@ -178,9 +178,9 @@ def _check_min_sup(min_sup: object) -> None:
     if isinstance(min_sup, bool) or not isinstance(min_sup, numbers.Real):
         raise TypeError(f"min_sup must be an int or a float, not {type(min_sup).__name__}")
     if isinstance(min_sup, numbers.Integral):
-        if min_sup < 1:
+        if int(min_sup) < 1:
             raise ValueError(f"min_sup must be at least 1, not {min_sup}")
-    elif not 0.0 < min_sup < 1.0:
+    elif not 0.0 < float(min_sup) < 1.0:
         raise ValueError(
             f"min_sup as a share must lie between 0 and 1 (exclusive), not {min_sup}; "
             "give a number of sequences as an int"
@@ -201,8 +201,8 @@ def _thread_count(threads: object) -> int:
         return 0  # every core
     if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
         raise TypeError(f"threads must be an int or None, not {type(threads).__name__}")
-    if not 1 <= threads <= _INT_MAX:
-        raise ValueError(f"threads must be at least 1, not {threads}")
+    if not 1 <= int(threads) <= _INT_MAX:
+        raise ValueError(f"threads must be between 1 and {_INT_MAX}, not {threads}")
     return int(threads)
 
 
@@ -211,7 +211,7 @@ def _pattern_limit(max_patterns: object) -> int:
         return 0  # no limit
     if isinstance(max_patterns, bool) or not isinstance(max_patterns, numbers.Integral):
         raise TypeError(f"max_patterns must be an int or None, not {type(max_patterns).__name__}")
-    if max_patterns < 1:
+    if int(max_patterns) < 1:
         raise ValueError(f"max_patterns must be at least 1, not {max_patterns}")
     return min(int(max_patterns), 2**63 - 1)
 
@@ -226,6 +226,7 @@ def _deliverer(
         return None
     if not callable(on_pattern):
         raise TypeError("on_pattern must be callable")
+    callback = on_pattern
 
     def deliver(
         first: int,
@@ -241,7 +242,7 @@ def _deliverer(
                 labelled = [(before, after) for before, after in batch]
             else:
                 labelled = [(labels[before], labels[after]) for before, after in batch]
-            answer = on_pattern(Pattern(first + k + 1, support, labelled))
+            answer = callback(Pattern(first + k + 1, support, labelled))
             if answer is not None and not answer:
                 return k + 1
         return None

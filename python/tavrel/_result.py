@@ -155,10 +155,12 @@ class Result(Sequence[Pattern]):
         return len(self._supports)
 
     @overload
-    def __getitem__(self, index: int) -> Pattern: ...
+    def __getitem__(self, index: int) -> Pattern:
+        ...
 
     @overload
-    def __getitem__(self, index: slice) -> list[Pattern]: ...
+    def __getitem__(self, index: slice) -> list[Pattern]:
+        ...
 
     def __getitem__(self, index: Union[int, slice]) -> Union[Pattern, list[Pattern]]:
         if isinstance(index, slice):

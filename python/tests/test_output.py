@@ -14,10 +14,8 @@ import tavrel
 from conftest import TAVREL_SHOW, random_strings, run_miner, write_database
 
 
-def show(*arguments: str | Path) -> str:
-    done = subprocess.run(
-        [str(TAVREL_SHOW), *map(str, arguments)], capture_output=True, check=True
-    )
+def show(*arguments: object) -> str:
+    done = subprocess.run([str(TAVREL_SHOW), *map(str, arguments)], capture_output=True, check=True)
     return done.stdout.decode()
 
 

@@ -4,9 +4,10 @@ definitions give, whatever the labels."""
 from __future__ import annotations
 
 from collections import Counter
-from collections.abc import Hashable, Sequence
+from collections.abc import Callable, Hashable, Sequence
 from itertools import combinations
 from pathlib import Path
+from typing import cast
 
 import numpy as np
 import pytest
@@ -50,19 +51,25 @@ def test_the_command_lines_patterns_on_examples_and_generated_databases(
 
         # Labels in the same order as the numbers give the same patterns in
         # the same order, with the same edge order.
-        spaced = [[7 * item - 100 for item in string] for string in strings]
-        named = [[f"item{item:04d}" for item in string] for string in strings]
-        for labelled, label_of in [(spaced, lambda i: 7 * i - 100), (named, lambda i: f"item{i:04d}")]:
-            other = tavrel.mine(labelled, min_sup)
-            assert [p.support for p in other] == [p.support for p in result]
-            assert [p.edges for p in other] == [
-                [(label_of(a), label_of(b)) for a, b in p.edges] for p in result
-            ]
+        label_ofs: list[Callable[[int], Hashable]] = [
+            lambda item: 7 * item - 100,
+            lambda item: f"item{item:04d}",
+        ]
+        for label_of in label_ofs:
+            other = tavrel.mine(
+                [[label_of(item) for item in string] for string in strings], min_sup
+            )
+            assert result.labels is not None
+            assert other.labels == [label_of(cast(int, label)) for label in result.labels]
+            for array in ("supports", "offsets", "edge_items"):
+                np.testing.assert_array_equal(getattr(other, array), getattr(result, array))
 
 
 def brute_force(
     strings: Sequence[Sequence[Hashable]], min_sup: int
-) -> tuple[dict[tuple[Hashable, Hashable], int], set[tuple[frozenset[tuple[Hashable, Hashable]], int]]]:
+) -> tuple[
+    dict[tuple[Hashable, Hashable], int], set[tuple[frozenset[tuple[Hashable, Hashable]], int]]
+]:
     """The edges with their supports, and the closed patterns with theirs,
     straight from the definitions."""
     counts = Counter(item for string in strings for item in set(string))
@@ -108,7 +115,9 @@ def test_patterns_as_defined_on_tiny_databases_with_labels_of_several_types() ->
     generator = np.random.default_rng(11)
     for _ in range(25):
         count = int(generator.integers(3, 9))
-        strings = random_strings(int(generator.integers(1 << 30)), count, int(generator.integers(2, 6)))
+        strings = random_strings(
+            int(generator.integers(1 << 30)), count, int(generator.integers(2, 6))
+        )
         assert_as_defined(strings, int(generator.integers(1, count + 1)))
 
     strings = [[3, 0, 1, 2], [0, 1, 2], [1, 3, 2, 0], [0, 3, 2], [2, 1, 3, 0], [0, 1, 3]]

@@ -6,6 +6,7 @@ import _thread
 import gc
 import threading
 import time
+from collections.abc import Callable
 from pathlib import Path
 
 import numpy as np
@@ -98,16 +99,17 @@ def test_defective_input_raises_the_command_lines_message(
         tavrel.mine_file("nowhere.spec", 0.5)
     assert str(raised.value) + "\n" == run_miner(tmp_path / "nowhere.spec", 1)
 
-    for call, error in [
+    calls: list[tuple[Callable[[], object], type[Exception]]] = [
         (lambda: tavrel.mine(["a b"], 1), TypeError),
-        (lambda: tavrel.mine([3], 1), TypeError),
-        (lambda: tavrel.mine([[["unhashable"]]], 1), TypeError),
+        (lambda: tavrel.mine([3], 1), TypeError),  # type: ignore[list-item]
+        (lambda: tavrel.mine([[["unhashable"]]], 1), TypeError),  # type: ignore[list-item]
         (lambda: tavrel.mine([[1]], 0), ValueError),
         (lambda: tavrel.mine([[1]], 1.0), ValueError),
-        (lambda: tavrel.mine([[1]], "2"), TypeError),
+        (lambda: tavrel.mine([[1]], "2"), TypeError),  # type: ignore[arg-type]
         (lambda: tavrel.mine([[1]], 1, threads=0), ValueError),
         (lambda: tavrel.mine([[1]], 1, max_patterns=0), ValueError),
-    ]:
+    ]
+    for call, error in calls:
         with pytest.raises(error):
             call()
 
@@ -122,6 +124,9 @@ def test_a_million_strings_are_kept_in_arrays_not_objects(monkeypatch: pytest.Mo
     assert len(gc.get_objects()) - objects_before < 100 < len(result)
     for array, kind in [(result.supports, np.int32), (result.offsets, np.int64)]:
         assert isinstance(array, np.ndarray) and array.dtype == kind
-    assert result.edge_items.dtype == np.int32 and result.edge_items.shape == (result.offsets[-1], 2)
+    assert result.edge_items.dtype == np.int32 and result.edge_items.shape == (
+        result.offsets[-1],
+        2,
+    )
     monkeypatch.chdir(MSNBC.parent)
     assert tavrel.mine_file("msnbc.spec", 990)[:] == result[:]
