@@ -19,6 +19,7 @@ import pytest
 SOURCE_DIR = Path(os.environ.get("TAVREL_SOURCE_DIR", Path(__file__).resolve().parents[2]))
 TAVREL_EXE = Path(os.environ.get("TAVREL_EXE", SOURCE_DIR / "build/src/Tavrel.exe"))
 TAVREL_SHOW = Path(os.environ.get("TAVREL_SHOW", SOURCE_DIR / "build/tools/tavrel-show"))
+TAVREL_PREP = Path(os.environ.get("TAVREL_PREP", SOURCE_DIR / "build/tools/tavrel-prep"))
 EXAMPLES = SOURCE_DIR / "examples"
 
 
@@ -78,6 +79,6 @@ def random_strings(seed: int, count: int, items: int) -> list[list[int]]:
 @pytest.fixture(scope="session")
 def programs() -> None:
     """Skips a test when the programs it compares with are not built."""
-    for program in (TAVREL_EXE, TAVREL_SHOW):
+    for program in (TAVREL_EXE, TAVREL_SHOW, TAVREL_PREP):
         if not program.is_file():
             pytest.skip(f"{program} is not built")
