@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -8,7 +9,6 @@
 #include <new>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "arrays.h"
 #include "base/buffer.h"

@@ -4,6 +4,8 @@
 #include <climits>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace py = pybind11;
 
@@ -20,36 +22,61 @@ constexpr std::uint64_t kDirectValues = std::uint64_t{1} << 22;
 // What all labels seen so far have in common: it decides their numbering.
 enum class LabelKind { kNone, kInt, kStr, kMixed };
 
-bool isIntLabel(PyObject* label) {
-  if (PyLong_Check(label)) return !PyBool_Check(label);
-  return PyIndex_Check(label) != 0;  // numpy's integers
-}
-
-LabelKind kindOf(PyObject* label) {
-  if (PyUnicode_Check(label)) return LabelKind::kStr;
-  return isIntLabel(label) ? LabelKind::kInt : LabelKind::kMixed;
-}
-
 LabelKind combine(LabelKind seen, LabelKind next) {
   return seen == LabelKind::kNone || seen == next ? next : LabelKind::kMixed;
 }
 
-// The value of an int label that fits in 64 bits.
-bool smallIntValue(PyObject* label, std::int64_t* value) {
-  int overflow = 0;
-  if (PyLong_CheckExact(label)) {
-    *value = PyLong_AsLongLongAndOverflow(label, &overflow);
+// Tells the int labels: Python's ints, but not bools, and the other
+// numbers.Integral, as numpy's integers (not numpy's bool_, which is no
+// Integral), taken as the int that __index__ gives. The answer for a type
+// is kept, so that numbers.Integral is asked once per type.
+class IntLabels {
+ public:
+  // The label as a Python int, or null.
+  py::object asInt(PyObject* label) {
+    if (PyLong_Check(label)) {
+      return PyBool_Check(label) ? py::object() : py::reinterpret_borrow<py::object>(label);
+    }
+    if (!integral(Py_TYPE(label))) return py::object();
+    auto number = py::reinterpret_steal<py::object>(PyNumber_Index(label));
+    if (!number) PyErr_Clear();  // an Integral whose __index__ refuses: not an int then
+    return number;
+  }
+
+  LabelKind kindOf(PyObject* label) {
+    if (PyUnicode_Check(label)) return LabelKind::kStr;
+    return asInt(label) ? LabelKind::kInt : LabelKind::kMixed;
+  }
+
+  // The value of an int label that fits in 64 bits.
+  bool smallValue(PyObject* label, std::int64_t* value) {
+    int overflow = 0;
+    if (PyLong_CheckExact(label)) {
+      *value = PyLong_AsLongLongAndOverflow(label, &overflow);
+      return overflow == 0;
+    }
+    py::object number = asInt(label);
+    if (!number) return false;
+    *value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
     return overflow == 0;
   }
-  if (!isIntLabel(label)) return false;
-  py::object number = py::reinterpret_steal<py::object>(PyNumber_Index(label));
-  if (!number) throw py::error_already_set();
-  long long read = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
-  if (overflow != 0) return false;
-  if (read == -1 && PyErr_Occurred() != nullptr) throw py::error_already_set();
-  *value = read;
-  return true;
-}
+
+ private:
+  bool integral(PyTypeObject* type) {
+    for (const auto& [known, answer] : types_) {
+      if (known.ptr() == reinterpret_cast<PyObject*>(type)) return answer;
+    }
+    if (integral_.is_none()) integral_ = py::module_::import("numbers").attr("Integral");
+    int answer = PyObject_IsSubclass(reinterpret_cast<PyObject*>(type), integral_.ptr());
+    if (answer < 0) throw py::error_already_set();
+    types_.emplace_back(py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(type)),
+                        answer == 1);
+    return answer == 1;
+  }
+
+  py::object integral_ = py::none();
+  std::vector<std::pair<py::object, bool>> types_;
+};
 
 // Reads the sequences one at a time. While every label is an int that
 // fits in 64 bits, labels are kept as values and numbered at the end by
@@ -115,7 +142,7 @@ class Encoder {
   void addLabel(PyObject* label) {
     if (byValue_) {
       std::int64_t value = 0;
-      if (smallIntValue(label, &value)) {
+      if (ints_.smallValue(label, &value)) {
         values_.push_back(value);
         if (static_cast<std::uint64_t>(value) < kDirectValues) {
           auto at = static_cast<std::size_t>(value);
@@ -145,7 +172,7 @@ class Encoder {
       throw py::error_already_set();
     }
     labels_.append(label);
-    kind_ = combine(kind_, kindOf(label));
+    kind_ = combine(kind_, ints_.kindOf(label));
     return id;
   }
 
@@ -236,8 +263,12 @@ class Encoder {
     // Ints beyond 64 bits, or numpy's integers among Python's: all as Python ints.
     out.labelsAreItemNumbers = true;
     for (py::handle label : sorted) {
-      auto number = py::reinterpret_steal<py::object>(PyNumber_Index(label.ptr()));
-      if (!number) throw py::error_already_set();
+      py::object number = ints_.asInt(label.ptr());
+      if (!number) {  // an __index__ that answered before and refuses now
+        out.labelsAreItemNumbers = false;
+        out.labels.append(label);
+        continue;
+      }
       int overflow = 0;
       long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
       if (overflow != 0 || value < 0 || value > INT_MAX) out.labelsAreItemNumbers = false;
@@ -282,6 +313,7 @@ class Encoder {
     out.sequences = static_cast<std::int64_t>(sequences);
   }
 
+  IntLabels ints_;
   bool byValue_ = true;
   std::vector<std::int64_t> values_;
   // While every value lies in 0 .. kDirectValues - 1 (`direct_`), the

@@ -29,11 +29,11 @@ struct EncodedStrings {
 };
 
 // Reads every sequence of the iterable `sequences`. Items are numbered in
-// the sorted order of their labels when every label is an int (or has
-// __index__, as numpy's integers) or every label is a str, and in the order
-// of their first appearance otherwise. Raises TypeError for a sequence that
-// is a str or bytes, is not iterable, or holds an unhashable label, and
-// KeyboardInterrupt when a signal arrives while reading.
+// the sorted order of their labels when every label is an int (a
+// numbers.Integral other than a bool, as numpy's integers) or every label
+// is a str, and in the order of their first appearance otherwise. Raises TypeError for a sequence
+// that is a str or bytes, is not iterable, or holds an unhashable label, and KeyboardInterrupt when
+// a signal arrives while reading.
 EncodedStrings encodeSequences(pybind11::handle sequences);
 
 }  // namespace tavrel::python

@@ -133,6 +133,8 @@ def test_patterns_as_defined_on_tiny_databases_with_labels_of_several_types() ->
     assert result.labels == [None, ("case", 1), "b", 2.5]  # by first appearance
     as_numpy = [np.array(string, dtype=np.int16) for string in strings]
     assert tavrel.mine(as_numpy, 2)[:] == tavrel.mine(strings, 2)[:]
+    flags = [np.array([True, False]), np.array([False, True])]  # bools are no ints
+    assert tavrel.mine(flags, 1).labels == [True, False]
 
 
 def test_repeats_and_empty_sequences_are_dropped_and_counted() -> None:
