@@ -57,20 +57,26 @@ class Status {
   std::string_view message() const {
     return literal_ != nullptr ? std::string_view(literal_) : std::string_view(message_);
   }
+  // Advice for a person beside the message, in whole lines (where the run
+  // looked for a missing database file, ...); mostly empty.
+  std::string_view hint() const { return hint_; }
+  void setHint(std::string hint) { hint_ = std::move(hint); }
 
  private:
   Code code_ = Code::kOk;
   std::string message_;
   const char* literal_ = nullptr;
+  std::string hint_;
 };
 
 // Where the strings of a run come from. A source only refers to its data:
 // files are opened and memory is read during mine().
 class StringSource {
  public:
-  // The database file named in line 1 of a spec file (relative names are
-  // taken from the working directory), read exactly as the command line
-  // reads it: every check, every message.
+  // The database file named in line 1 of a spec file, read exactly as the
+  // command line reads it: every check, every message. A relative name is
+  // taken from the working directory; when no such file is there but one
+  // is beside the spec file, that one is read.
   static StringSource specFile(std::string specPath);
 
   // Strings in memory: string k is items[offsets[k] .. offsets[k + 1]), for
@@ -105,14 +111,35 @@ class StringSource {
   int totalItems_ = 0;
 };
 
+// A share of the strings: numerator / denominator, above 0 and at most 1.
+struct SupportShare {
+  std::int64_t numerator = 0;  // 0: no share given
+  std::int64_t denominator = 1;
+};
+
+// How far a run has come, for a progress display: the run updates it, any
+// thread may read it at any time.
+struct RunProgress {
+  std::atomic<std::int64_t> patterns{0};  // patterns handed to the sink
+  std::atomic<int> topEdges{0};           // edges the search starts from, once it starts
+  // Of those, the one (counted from 1) whose subtree's patterns are being
+  // handed over: how far through the search the output is.
+  std::atomic<int> topEdgesReached{0};
+};
+
 struct MineOptions {
-  int minSup = 1;                // the least support of a pattern, at least 1
+  int minSup = 1;  // the least support of a pattern, at least 1
+  // When given, the least support is this share of the strings rounded up
+  // to a whole count (at least 1), and minSup is not used. RunInfo::minSup
+  // says what it came to.
+  SupportShare minSupShare;
   int threads = 1;               // threads that search (0: every core the process may use)
   std::int64_t maxPatterns = 0;  // stop after this many patterns (0: no limit)
   // Polled while the run works: when it becomes true the run stops soon
   // (within milliseconds) with Status::Code::kStopped. May be set from a
   // signal handler or another thread.
   const std::atomic<bool>* stop = nullptr;
+  RunProgress* progress = nullptr;  // updated while the run works, when given
 };
 
 // An edge: item `before` stands before item `after`.
@@ -131,6 +158,7 @@ struct EdgeSupport {
 // What a sink learns before the first pattern, once the strings are read.
 struct RunInfo {
   int stringCount = 0;        // the support of the empty pattern
+  int minSup = 0;             // the least support of a pattern in this run
   int frequentItemCount = 0;  // items that at least minSup strings hold
   // Every edge that may stand in a pattern, in the output's edge order:
   // descending support, ties by ascending (before, after).
@@ -158,6 +186,26 @@ class PatternSink {
   // Takes one pattern. Returning false stops the run: it frees everything
   // and returns Status::Code::kStopped.
   virtual bool take(const Pattern& pattern) = 0;
+
+  // A sink that turns patterns into text may have most of that work done
+  // on the run's threads. When textBound() is above 0, a run that searches
+  // on several threads calls writeText() for each pattern, from any of its
+  // threads and possibly several at once, into room for textBound() bytes,
+  // and then, one call at a time and in order, takeText() with those bytes
+  // instead of take(). writeText() must depend on the pattern alone.
+  virtual std::size_t textBound(std::size_t edgeCount) const {
+    (void)edgeCount;
+    return 0;
+  }
+  virtual std::size_t writeText(const Pattern& pattern, char* out) const {
+    (void)pattern;
+    (void)out;
+    return 0;
+  }
+  virtual bool takeText(std::string_view text) {
+    (void)text;
+    return true;
+  }
 };
 
 // Reads the strings, finds the frequent closed patterns and hands them to

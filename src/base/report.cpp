@@ -23,6 +23,14 @@ void Report::raw(std::string_view bytes) {
   }
 }
 
+void Report::hint(std::string_view text) {
+  try {
+    hint_.append(text);
+    hint_.push_back('\n');
+  } catch (const std::bad_alloc&) {
+  }
+}
+
 int Report::outOfMemory() {
   if (!outOfMemory_) {
     outOfMemory_ = true;
@@ -45,7 +53,9 @@ Status Report::toStatus() const {
     if (outOfMemory_ && text_.find(kOutOfMemory) == std::string::npos) {
       return Status(code, kOutOfMemoryLine);
     }
-    return Status(code, text_);
+    Status status(code, text_);
+    status.setHint(hint_);
+    return status;
   } catch (const std::bad_alloc&) {
     return Status(Status::Code::kOutOfMemory, kOutOfMemoryLine);
   }

@@ -20,6 +20,9 @@ class Report {
   // Adds "Error: out of memory" (once) and returns -1, so that callers can
   // `return report.outOfMemory();`.
   int outOfMemory();
+  // Adds one line of advice for a person, kept apart from the messages
+  // (Status::hint()); dropped when memory runs out.
+  void hint(std::string_view text);
 
   bool outOfMemoryReported() const { return outOfMemory_; }
   bool empty() const { return text_.empty() && !outOfMemory_; }
@@ -29,6 +32,7 @@ class Report {
 
  private:
   std::string text_;
+  std::string hint_;
   bool outOfMemory_ = false;
 };
 

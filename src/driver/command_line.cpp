@@ -14,7 +14,8 @@ const char kHelpText[] =
     "Mines the frequent closed patterns of order relations from the string\n"
     "database named in spec_file: every set of edges \"a before b\" that at\n"
     "least min_sup strings hold together and that no further edge joins\n"
-    "without losing support.\n"
+    "without losing support. min_sup is a count of strings (25) or a share of\n"
+    "them (5%, 2.5%, 0.05), which is rounded up to a count.\n"
     "\n"
     "Options (before spec_file; -- ends them):\n"
     "  --line-flush        write each output line as soon as it is complete\n"
@@ -24,9 +25,73 @@ const char kHelpText[] =
     "                      program may use); the output is the same for any N\n"
     "  --max-patterns N    stop after N patterns; the run still ends with its\n"
     "                      closing lines and status 0\n"
+    "  --progress          show the run's progress on standard error about once\n"
+    "                      a second (the default when standard error is a\n"
+    "                      terminal and standard output is not)\n"
     "  --help              print this text\n";
 
 namespace {
+
+constexpr int kMostShareDigits = 15;
+
+// Reads `text` as a share of the strings when it has the form of one: digits
+// with an optional point and fraction, then '%'; or an optional "0" run,
+// a point and a fraction. Returns false when it has neither form; otherwise
+// sets `share` (numerator 0 when the value is out of range) and `reason`.
+bool readShare(const std::string& text, SupportShare* share, std::string* reason) {
+  std::size_t end = text.size();
+  bool percent = end > 0 && text[end - 1] == '%';
+  if (percent) --end;
+  std::size_t point = text.find('.');
+  if (point == std::string::npos || point > end) point = end;
+  bool digitsOnly = text.find_first_not_of("0123456789.", 0) >= end &&
+                    text.find('.', point + 1) == std::string::npos;
+  std::string whole = text.substr(0, point);
+  std::string fraction = point < end ? text.substr(point + 1, end - point - 1) : "";
+  bool hasDigits = !whole.empty() || !fraction.empty();
+  bool isFraction = !percent && point < end && !fraction.empty() &&
+                    whole.find_first_not_of('0') == std::string::npos;
+  if (!digitsOnly || !hasDigits || (!percent && !isFraction)) return false;
+  if (fraction.size() > kMostShareDigits) {
+    *reason = "a share of the strings takes at most 15 digits after the point; got '" + text + "'";
+    return true;
+  }
+  std::size_t first = whole.find_first_not_of('0');
+  whole = first == std::string::npos ? "" : whole.substr(first);
+  if (whole.size() > 3) whole = "1000";  // above 100% in any case
+  std::int64_t numerator = 0;
+  for (char digit : whole + fraction) numerator = numerator * 10 + (digit - '0');
+  std::int64_t denominator = 1;
+  for (std::size_t k = 0; k < fraction.size() + (percent ? 2 : 0); ++k) denominator *= 10;
+  share->numerator = 0;
+  if (numerator > denominator) {
+    *reason = "a share of the strings must be at most 100%; got '" + text + "'";
+  } else if (numerator > 0) {
+    share->numerator = numerator;
+    share->denominator = denominator;
+  }
+  return true;
+}
+
+// Sets min_sup from its text, or the reason it is not valid.
+bool readMinSup(const char* text, CommandLine* line) {
+  line->minSupText = text;
+  if (readShare(line->minSupText, &line->minSupShare, &line->reason)) {
+    if (line->minSupShare.numerator > 0) return true;
+  } else {
+    DecimalValue support = convertDecimal(text);
+    if (support.value > 0 && fitsInInt(support.value)) {
+      line->minSup = static_cast<int>(support.value);
+      return true;
+    }
+  }
+  if (line->reason.empty()) {
+    line->reason =
+        "min_sup must be a whole number of 1 or more, or a share such as 5% or 0.05; got '" +
+        line->minSupText + "'";
+  }
+  return false;
+}
 
 // A whole positive decimal number, or -1.
 std::int64_t positiveCount(const char* text) {
@@ -51,29 +116,40 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       ++next;
       break;
     }
+    const char* value = next + 1 < argc ? argv[next + 1] : "";
     if (std::strcmp(option, "--help") == 0) {
       line.help = true;
     } else if (std::strcmp(option, "--line-flush") == 0) {
       line.lineFlush = true;
-    } else if (std::strcmp(option, "--max-patterns") == 0 && next + 1 < argc &&
-               positiveCount(argv[next + 1]) > 0) {
+    } else if (std::strcmp(option, "--progress") == 0) {
+      line.progress = true;
+    } else if (std::strcmp(option, "--max-patterns") == 0) {
+      if (positiveCount(value) <= 0) {
+        line.reason = "--max-patterns takes a whole number of 1 or more";
+        return line;
+      }
       line.maxPatterns = positiveCount(argv[++next]);
-    } else if (std::strcmp(option, "--threads") == 0 && next + 1 < argc &&
-               positiveCount(argv[next + 1]) > 0 && positiveCount(argv[next + 1]) <= 4096) {
+    } else if (std::strcmp(option, "--threads") == 0) {
+      if (positiveCount(value) <= 0 || positiveCount(value) > 4096) {
+        line.reason = "--threads takes a whole number from 1 to 4096";
+        return line;
+      }
       line.threads = static_cast<int>(positiveCount(argv[++next]));
     } else {
-      return line;  // an unknown option, or one without its value
+      line.reason = std::string("unknown option '") + option + "' (see Tavrel.exe --help)";
+      return line;
     }
   }
   if (line.help) {
     line.valid = true;
     return line;
   }
-  if (argc - next < 2) return line;
-  DecimalValue support = convertDecimal(argv[next + 1]);
-  if (support.value <= 0 || !fitsInInt(support.value)) return line;
+  if (argc - next < 2) {
+    line.reason = argc - next == 0 ? "expected spec_file and min_sup" : "expected min_sup";
+    return line;
+  }
+  if (!readMinSup(argv[next + 1], &line)) return line;
   line.specPath = argv[next];
-  line.minSup = static_cast<int>(support.value);
   line.valid = true;
   return line;
 }

@@ -6,21 +6,30 @@
 #include <cstdint>
 #include <string>
 
+#include "tavrel/tavrel.h"
+
 namespace tavrel {
 
 struct CommandLine {
   bool valid = false;            // false: print the usage line and fail
   bool help = false;             // --help: print the usage and the options
   bool lineFlush = false;        // --line-flush: write every line at once
+  bool progress = false;         // --progress: a progress line on standard error
   std::int64_t maxPatterns = 0;  // --max-patterns N (0: no limit)
   int threads = 0;               // --threads N (0: every core the process may use)
   std::string specPath;
   int minSup = 0;
+  SupportShare minSupShare;  // min_sup given as a share of the strings
+  std::string minSupText;    // min_sup as given
+  std::string reason;        // why the line is not valid, for standard error
 };
 
-// Reads the arguments. min_sup is a decimal number as every number the
-// miner reads (leading blanks, a sign, digits up to the first other
-// character); it must come out between 1 and the int maximum.
+// Reads the arguments. min_sup is a share of the strings when it is a
+// decimal number followed by '%' ("50%", "2.5%") or a decimal fraction
+// below 1 ("0.05", ".05"): above 0, at most 100%, at most 15 digits after
+// the point. Otherwise it is a decimal number as every number the miner
+// reads (leading blanks, a sign, digits up to the first other character,
+// so "25x" is 25) and must come out between 1 and the int maximum.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // The usage line, and the text of --help.

@@ -1,9 +1,12 @@
 #include "driver/run.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 
 #include "driver/command_line.h"
+#include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
 #include "output/block_writer.h"
@@ -31,6 +34,53 @@ int cannotWrite(const CommandLineStreams& streams) {
   return -1;
 }
 
+// Writes `text` on standard error, each line led by the program's name.
+void tellPerson(const CommandLineStreams& streams, std::string_view text) {
+  if (streams.err < 0) return;
+  std::string lines;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    lines.append("Tavrel.exe: ").append(line).append("\n");
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+  }
+  output::writeFully(streams.err, lines.data(), lines.size());
+}
+
+// Writes a failure's message on standard output, and on standard error too
+// when asked. Returns the failing status.
+int reportFailure(output::BlockWriter& out, const CommandLineStreams& streams,
+                  std::string_view message) {
+  writeText(out, message);
+  if (!out.flush()) return cannotWrite(streams);
+  if (streams.mirrorErrors && streams.err >= 0) {
+    output::writeFully(streams.err, message.data(), message.size());
+  }
+  return -1;
+}
+
+// The patterns as text, and on standard error the count a min_sup share
+// came to, once the strings are read.
+class CommandLineSink : public TextSink {
+ public:
+  CommandLineSink(output::BlockWriter& out, const CommandLine& line,
+                  const CommandLineStreams& streams)
+      : TextSink(out), line_(line), streams_(streams) {}
+
+  bool begin(const RunInfo& info) override {
+    if (line_.minSupShare.numerator > 0) {
+      tellPerson(streams_, "min_sup " + line_.minSupText + " of " +
+                               std::to_string(info.stringCount) + " strings is " +
+                               std::to_string(info.minSup));
+    }
+    return TextSink::begin(info);
+  }
+
+ private:
+  const CommandLine& line_;
+  const CommandLineStreams& streams_;
+};
+
 // Ends the process as the stop signal would, once everything complete is
 // written out. Returns only when no signal stopped the run.
 void endIfSignalled(output::BlockWriter& out, const CommandLineStreams& streams) {
@@ -46,19 +96,28 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
   writing.lineFlush = line.lineFlush;
   output::BlockWriter out(writing);
   if (!line.valid || line.help) {
+    if (!line.reason.empty()) tellPerson(streams, line.reason);
     writeText(out, line.valid ? kHelpText : kUsageLine);
     if (!out.flush()) return cannotWrite(streams);
     return line.valid ? 0 : -1;
   }
   MineOptions options;
   options.minSup = line.minSup;
+  options.minSupShare = line.minSupShare;
   options.maxPatterns = line.maxPatterns;
   options.threads = line.threads;
   if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
-  TextSink sink(out);
+  CommandLineSink sink(out, line, streams);
+  RunProgress progress;
+  ProgressLine progressLine(streams.err, progress, streams.errIsTerminal);
+  if ((line.progress || streams.progressOnTerminal) && streams.err >= 0) {
+    options.progress = &progress;
+    if (!progressLine.start()) options.progress = nullptr;
+  }
   long long start = readMillisecondClock();
   Status status = mine(StringSource::specFile(line.specPath), options, sink);
   long long elapsed = readMillisecondClock() - start;
+  progressLine.stop();
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
   if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
@@ -72,13 +131,10 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
     return 0;
   }
   if (out.failed()) return cannotWrite(streams);
-  if (sink.outOfMemory()) {
-    writeText(out, "Error: out of memory\n");
-  } else {
-    writeText(out, status.message());
-  }
-  if (!out.flush()) return cannotWrite(streams);
-  return -1;
+  if (sink.outOfMemory()) return reportFailure(out, streams, "Error: out of memory\n");
+  int failed = reportFailure(out, streams, status.message());
+  if (!out.failed() && !status.hint().empty()) tellPerson(streams, status.hint());
+  return failed;
 }
 
 }  // namespace
@@ -88,6 +144,9 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
     return runParsed(parseCommandLine(argc, argv), streams);
   } catch (const std::bad_alloc&) {
     static const char message[] = "Error: out of memory\n";
+    if (streams.mirrorErrors && streams.err >= 0) {
+      output::writeFully(streams.err, message, sizeof message - 1);
+    }
     if (streams.out < 0 || output::writeFully(streams.out, message, sizeof message - 1)) return -1;
     return cannotWrite(streams);
   }
@@ -96,6 +155,9 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
 int runTavrel(int argc, const char* const* argv) {
   CommandLineStreams streams;
   streams.stopOnSignals = true;
+  streams.mirrorErrors = isatty(1) == 0 && isatty(2) == 1;
+  streams.progressOnTerminal = streams.mirrorErrors;
+  streams.errIsTerminal = isatty(2) == 1;
   return runCommandLine(argc, argv, streams);
 }
 

@@ -12,18 +12,28 @@ struct CommandLineStreams {
   // then end the process as the signal would (the program's own process
   // only; in-process callers leave the signals alone).
   bool stopOnSignals = false;
+  // Write failure messages to `err` as well as to `out`: for a person
+  // watching a terminal while the output goes to a file or a pipe.
+  bool mirrorErrors = false;
+  // Show the progress line on `err` even without --progress, and rewrite
+  // it in place (standard error is a terminal, standard output is not).
+  bool progressOnTerminal = false;
+  bool errIsTerminal = false;  // --progress rewrites its line in place
 };
 
 // Runs the whole program on `Tavrel.exe [options] spec_file min_sup` and
 // returns its exit status: 0 after a complete run (or one stopped at
 // --max-patterns), -1 after a usage error, a defective input or a lack of
 // memory (whose message has been written to `streams.out`), or after a
-// failed write ("Error: cannot write output" on `streams.err`). Any number
+// failed write ("Error: cannot write output" on `streams.err`). Standard
+// error also gets why a command line is not valid, the count a min_sup
+// share came to, and advice that goes with a failure. Any number
 // of runs may follow each other, or run at the same time, in one process.
 int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams);
 
 // runCommandLine() on the process's standard output and standard error,
-// stopping on SIGINT and SIGTERM.
+// stopping on SIGINT and SIGTERM, mirroring failures to standard error when
+// it is a terminal and standard output is not.
 int runTavrel(int argc, const char* const* argv);
 
 }  // namespace tavrel

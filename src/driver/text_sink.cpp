@@ -1,5 +1,7 @@
 #include "driver/text_sink.h"
 
+#include <cstring>
+
 #include "formats/miner_output.h"
 
 namespace tavrel {
@@ -19,6 +21,27 @@ bool TextSink::take(const Pattern& pattern) {
   ++written_;
   char* end = formats::writePatternBlock(out, static_cast<std::uint64_t>(written_), pattern);
   out_.commit(static_cast<std::size_t>(end - out));
+  return !out_.failed();
+}
+
+std::size_t TextSink::textBound(std::size_t edgeCount) const {
+  return formats::patternBlockBound(edgeCount);
+}
+
+std::size_t TextSink::writeText(const Pattern& pattern, char* out) const {
+  return static_cast<std::size_t>(formats::writePatternAfterNumber(out, pattern) - out);
+}
+
+bool TextSink::takeText(std::string_view text) {
+  char* out = out_.reserve(28 + text.size());  // "Pattern " and 20 digits at most
+  if (out == nullptr) {
+    outOfMemory_ = true;
+    return false;
+  }
+  ++written_;
+  char* end = formats::writePatternNumber(out, static_cast<std::uint64_t>(written_));
+  std::memcpy(end, text.data(), text.size());
+  out_.commit(static_cast<std::size_t>(end - out) + text.size());
   return !out_.failed();
 }
 

@@ -18,6 +18,11 @@ class TextSink : public PatternSink {
   // Writes "Pattern <n> Support = <s>: ", the edge line ("<a>-<b>\t" per
   // edge) and an empty line. Asks the run to stop once the output failed.
   bool take(const Pattern& pattern) override;
+  // On a run's threads: everything of a block after its number.
+  std::size_t textBound(std::size_t edgeCount) const override;
+  std::size_t writeText(const Pattern& pattern, char* out) const override;
+  // In order: the number, then that text.
+  bool takeText(std::string_view text) override;
 
   std::int64_t written() const { return written_; }
   // True when a pattern could not be written for lack of memory.

@@ -4,6 +4,7 @@
 #include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "input/first_pass.h"
 #include "input/string_feed.h"
@@ -25,8 +26,13 @@ constexpr const char* kOutOfMemory = "Error: out of memory\n";
 class PatternAdapter : public ClosedSetSink {
  public:
   PatternAdapter(const RunState& run, const Buffer<EdgeSupport>& edges, std::int64_t limit,
-                 PatternSink& sink, Buffer<Edge>& scratch)
-      : run_(run), edges_(edges), limit_(limit), sink_(sink), scratch_(scratch) {}
+                 PatternSink& sink, Buffer<Edge>& scratch, RunProgress* progress)
+      : run_(run),
+        edges_(edges),
+        limit_(limit),
+        sink_(sink),
+        scratch_(scratch),
+        progress_(progress) {}
 
   bool take(const int* edges, int length, int support) override {
     for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
@@ -34,7 +40,30 @@ class PatternAdapter : public ClosedSetSink {
     pattern.support = support;
     pattern.edges = std::span<const Edge>(scratch_.data(), static_cast<std::size_t>(length));
     ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
     if (!sink_.take(pattern)) {
+      stoppedBySink_ = true;
+      return false;
+    }
+    return limit_ <= 0 || taken_ < limit_;
+  }
+
+  std::size_t textBound(int length) const override {
+    return sink_.textBound(static_cast<std::size_t>(length));
+  }
+
+  std::size_t writeText(const int* edges, int length, int support, char* out) const override {
+    // Called from several threads at once: each has its own pairs.
+    thread_local std::vector<Edge> pairs;
+    pairs.resize(static_cast<std::size_t>(length));
+    for (int k = 0; k < length; ++k) pairs[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
+    return sink_.writeText(Pattern{support, pairs}, out);
+  }
+
+  bool takeText(const char* text, std::size_t size) override {
+    ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
+    if (!sink_.takeText(std::string_view(text, size))) {
       stoppedBySink_ = true;
       return false;
     }
@@ -50,6 +79,7 @@ class PatternAdapter : public ClosedSetSink {
   std::int64_t limit_;
   PatternSink& sink_;
   Buffer<Edge>& scratch_;
+  RunProgress* progress_;
   std::int64_t taken_ = 0;
   bool stoppedBySink_ = false;
 };
@@ -75,6 +105,8 @@ Status readStrings(const StringSource& source, RunState& run) {
 Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink) {
   RunState run;
   run.minSup = options.minSup;
+  run.minSupShare = options.minSupShare;
+  run.threads = options.threads == 0 ? availableCores() : options.threads;
   Status read = readStrings(source, run);
   if (!read.ok()) return read;
   run.itemTable.release();
@@ -92,23 +124,26 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   }
   RunInfo info;
   info.stringCount = run.stringCount;
+  info.minSup = run.minSup;
   info.frequentItemCount = run.frequentItemCount;
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
-  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
+  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch, options.progress);
   SearchOutcome outcome;
-  int threads = options.threads == 0 ? availableCores() : options.threads;
+  int threads = run.threads;
   outcome = SearchOutcome::kNoThreads;
   if (threads > 1) {
     parallel::ParallelOptions parallelOptions;
     parallelOptions.threads = threads;
     parallelOptions.stop = options.stop;
+    parallelOptions.progress = options.progress;
     outcome = parallel::searchInParallel(run.edgeDatabase, run.minSup, adapter, parallelOptions);
   }
   if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
     SearchOptions searchOptions;
     searchOptions.stop = options.stop;
+    searchOptions.progress = options.progress;
     outcome = searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
   }
   switch (outcome) {
@@ -128,9 +163,15 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 
 Status mine(const StringSource& source, const MineOptions& options, PatternSink& sink) {
   try {
-    if (options.minSup < 1 || options.threads < 0 || options.maxPatterns < 0) {
+    const SupportShare& share = options.minSupShare;
+    bool shareGiven = share.numerator != 0;
+    bool shareValid =
+        share.numerator > 0 && share.denominator > 0 && share.numerator <= share.denominator;
+    if ((shareGiven ? !shareValid : options.minSup < 1) || options.threads < 0 ||
+        options.maxPatterns < 0) {
       return Status(Status::Code::kInvalidOptions,
-                    "min_sup must be at least 1, threads and max_patterns at least 0\n");
+                    "min_sup must be at least 1 (or a share above 0 and at most 1), threads and "
+                    "max_patterns at least 0\n");
     }
     return runMining(source, options, sink);
   } catch (const std::bad_alloc&) {

@@ -38,6 +38,12 @@ constexpr std::size_t patternBlockBound(std::size_t edgeCount) { return 64 + 24 
 // negative; `out` must have room for patternBlockBound() bytes.
 char* writePatternBlock(char* out, std::uint64_t number, const Pattern& pattern);
 
+// The two parts of a pattern's block, for writers that learn the number
+// last: "Pattern <number>", and the rest (" Support = ..." to the empty
+// line). Each returns the position after what it wrote.
+char* writePatternNumber(char* out, std::uint64_t number);
+char* writePatternAfterNumber(char* out, const Pattern& pattern);
+
 // "Total Runtime: <t> sec.\n": the run time in whole milliseconds, written
 // in seconds as a default-formatted double (at most six significant digits).
 std::string runtimeLine(long long milliseconds);

@@ -7,8 +7,15 @@
 namespace tavrel::formats {
 
 char* writePatternBlock(char* out, std::uint64_t number, const Pattern& pattern) {
+  return writePatternAfterNumber(writePatternNumber(out, number), pattern);
+}
+
+char* writePatternNumber(char* out, std::uint64_t number) {
   std::memcpy(out, "Pattern ", 8);
-  out = writeDecimal(out + 8, number);
+  return writeDecimal(out + 8, number);
+}
+
+char* writePatternAfterNumber(char* out, const Pattern& pattern) {
   std::memcpy(out, " Support = ", 11);
   out = writeDecimal(out + 11, static_cast<std::uint64_t>(pattern.support));
   std::memcpy(out, ": \n", 3);

@@ -1,5 +1,8 @@
 #include "formats/spec_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <new>
 
@@ -27,6 +30,17 @@ long long lineValue(const LineView& line) {
 }
 
 bool isValidSize(long long value) { return value > 0 && fitsInInt(value); }
+
+bool fileExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0;
+}
+
+// The working directory for a message, or "." when it cannot be had.
+std::string workingDirectory() {
+  char path[4096];
+  return getcwd(path, sizeof path) != nullptr ? std::string(path) : std::string(".");
+}
 
 // The database name from line 1: without its line end and a CR before it,
 // and up to a NUL byte, which ends the name as it would for the file system.
@@ -87,6 +101,23 @@ int readSpecFile(const char* path, SpecFile* spec, Report& report) {
 std::string specFileText(const SpecFile& spec) {
   return spec.databaseName + "\n" + std::to_string(spec.totalItems) + "\n" +
          std::to_string(spec.maxItemLength) + "\n" + std::to_string(spec.stringCount) + "\n";
+}
+
+std::string locateDatabase(const std::string& specPath, const std::string& databaseName,
+                           Report& report) {
+  if (databaseName.empty() || fileExists(databaseName)) return databaseName;
+  std::size_t slash = specPath.rfind('/');
+  bool relative = databaseName[0] != '/';
+  std::string beside;
+  if (relative && slash != std::string::npos) {
+    beside = specPath.substr(0, slash + 1) + databaseName;
+    if (fileExists(beside)) return beside;
+  }
+  std::string looked = relative ? " in the working directory " + workingDirectory() : "";
+  if (!beside.empty()) looked += " or beside the spec file as " + beside;
+  report.hint("found no database file " + databaseName + looked);
+  report.hint("the database's name is line 1 of the spec file " + specPath);
+  return databaseName;
 }
 
 }  // namespace tavrel::formats

@@ -33,6 +33,14 @@ struct SpecFile {
 // A spec file that cannot be opened gets InputFile's message.
 int readSpecFile(const char* path, SpecFile* spec, Report& report);
 
+// Where the database named in a spec file is read from: `databaseName` as
+// it stands when that file exists (relative names from the working
+// directory), otherwise the same name beside the spec file when that one
+// exists. When neither exists, gives databaseName and adds to `report` a
+// hint saying where it looked and that the name is line 1 of the spec file.
+std::string locateDatabase(const std::string& specPath, const std::string& databaseName,
+                           Report& report);
+
 // The text of a spec file with `spec`'s values: each on a line of its own,
 // the numbers in plain decimal. The values are written as they are, so a
 // test can write a spec file that readSpecFile() refuses.

@@ -2,6 +2,19 @@
 
 namespace tavrel {
 
+namespace {
+
+// numerator / denominator of `count`, rounded up, at least 1.
+int shareOf(const SupportShare& share, int count) {
+  __extension__ using Wide = unsigned __int128;
+  Wide product = static_cast<Wide>(count) * static_cast<Wide>(share.numerator);
+  Wide denominator = static_cast<Wide>(share.denominator);
+  Wide rounded = (product + denominator - 1) / denominator;
+  return rounded < 1 ? 1 : static_cast<int>(rounded);  // at most count, as share <= 1
+}
+
+}  // namespace
+
 int countItems(RunState& run, StringFeed& feed) {
   if (feed.startPass(run) < 0) return -1;
   if (!run.itemTable.assign(static_cast<std::size_t>(run.totalItems), ItemInfo{})) {
@@ -14,6 +27,7 @@ int countItems(RunState& run, StringFeed& feed) {
     for (int k = 0; k < string.count; ++k) ++itemTable[string.items[k]].occurrences;
   }
   if (status < 0) return -1;
+  if (run.minSupShare.numerator > 0) run.minSup = shareOf(run.minSupShare, run.stringCount);
 
   run.frequentItemCount = 0;
   for (int item = 0; item < run.totalItems; ++item) {

@@ -28,10 +28,12 @@ struct StringCache {
   }
   int take(StringView* string) {
     if (next + 1 >= offsets.size()) return 0;
-    string->items = items.data() + offsets[next];
-    string->count = static_cast<int>(offsets[next + 1] - offsets[next]);
-    ++next;
+    *string = at(next++);
     return 1;
+  }
+  std::size_t count() const { return offsets.empty() ? 0 : offsets.size() - 1; }
+  StringView at(std::size_t k) const {
+    return StringView{items.data() + offsets[k], static_cast<int>(offsets[k + 1] - offsets[k])};
   }
 };
 
@@ -53,6 +55,9 @@ class FileFeed : public StringFeed {
     rules_.seenInRow = seenInRow_.data();
     return 0;
   }
+
+  std::size_t stringCount() const override { return cache_.count(); }
+  StringView at(std::size_t k) const override { return cache_.at(k); }
 
   int next(RunState& run, StringView* string) override {
     if (pass_ > 1) return cache_.take(string);
@@ -138,8 +143,9 @@ class MemoryFeed : public StringFeed {
     return -1;
   }
 
- private:
-  StringView at(std::size_t k) const {
+  std::size_t stringCount() const override { return source_.count(); }
+
+  StringView at(std::size_t k) const override {
     if (source_.kind() == StringSource::Kind::kNestedStrings) {
       const std::vector<std::int32_t>& string = (*source_.nested())[k];
       return StringView{string.data(), static_cast<int>(string.size())};
@@ -148,6 +154,7 @@ class MemoryFeed : public StringFeed {
     return StringView{source_.items() + offsets[k], static_cast<int>(offsets[k + 1] - offsets[k])};
   }
 
+ private:
   // A defective string shown as the database line that would hold it.
   LineView asLine(const StringView& string) {
     try {
@@ -171,7 +178,7 @@ class MemoryFeed : public StringFeed {
 int takeSpecFile(RunState& run, const std::string& path) {
   formats::SpecFile spec;
   if (formats::readSpecFile(path.c_str(), &spec, run.report) < 0) return -1;
-  run.stringDbFilename = std::move(spec.databaseName);
+  run.stringDbFilename = formats::locateDatabase(path, spec.databaseName, run.report);
   run.totalItems = static_cast<int>(spec.totalItems);
   run.maxItemLength = static_cast<int>(spec.maxItemLength);
   run.stringCount = static_cast<int>(spec.stringCount);

@@ -26,6 +26,11 @@ class StringFeed {
   // next call), 0 at the end, -1 after a reported failure (a defective
   // string, a read error, a lack of memory).
   virtual int next(RunState& run, StringView* string) = 0;
+
+  // After a complete first pass: the number of strings, and string k, in
+  // any order and from any thread (the later passes share the work).
+  virtual std::size_t stringCount() const = 0;
+  virtual StringView at(std::size_t k) const = 0;
 };
 
 // The feed of `source`, with the run's sizes set: from the spec file for a

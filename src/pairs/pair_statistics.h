@@ -19,7 +19,9 @@ bool isFrequentEdge(const PairCell& cell, int minSup);
 // initialised before a string is read), fills it from the feed's strings,
 // then runs buildEdgeTable(). Infrequent items are dropped from each string
 // first, so frequent items with only infrequent ones between them count as
-// adjacent. Returns 0, or -1 after a reported failure (file, memory).
+// adjacent. With several threads (run.threads) blocks of strings are
+// counted at once and merged, when the matrices take little memory.
+// Returns 0, or -1 after a reported failure (file, memory).
 int buildPairStatistics(RunState& run, StringFeed& feed);
 
 // Creates the pair matrix for the run's frequent items. Returns 0, or -1
@@ -28,11 +30,13 @@ int createPairMatrix(RunState& run);
 
 // The pass's work on one string's frequent list (item numbers in string
 // order, m of them, all frequent): the adjacency step, then the pair step.
-// Returns 0, or -1 after reporting a lack of memory.
+// The between lists hold frequent indices. Returns 0, or -1 after
+// reporting a lack of memory.
 int addFrequentList(RunState& run, const int* list, int m);
 
-// The live items of a cell's between list, in the order kept.
-std::vector<int> liveBetween(const PairMatrix& matrix, const PairCell& cell);
+// The live items of a cell's between list (item numbers), in the order
+// kept.
+std::vector<int> liveBetween(const RunState& run, const PairCell& cell);
 
 // Frees the pair matrix.
 void releasePairMatrix(RunState& run);

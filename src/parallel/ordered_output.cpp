@@ -15,12 +15,15 @@ bool Chunk::append(const int* records, std::size_t count) {
 }
 
 void Chunk::close(bool cut) {
+  // Once closed, the chunk may be taken and freed by the drainer at any
+  // moment: nothing of it is read after the lock is let go.
+  OrderedOutput* output = output_;
   {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
     cut_ = cut;
   }
-  output_->wakeIfWaiting();
+  output->wakeIfWaiting();
 }
 
 OrderedOutput::OrderedOutput() {

@@ -18,7 +18,8 @@ namespace tavrel::parallel {
 struct WorkItem;
 class OrderedOutput;
 
-// Patterns as records: support, edge count, then the edges.
+// Patterns as records: support, edge count, then the edges; or, for a
+// sink that makes text, minus the text's length in bytes, then the text.
 class Chunk {
  public:
   // Appends patterns already in record form (support, edge count, edges,
@@ -56,8 +57,8 @@ class OrderedOutput {
   // Bytes of patterns written but not yet handed on.
   std::size_t pendingBytes() const { return pending_.load(std::memory_order_relaxed); }
 
-  // The drainer's side: hands every pattern on, in order, to `deliver`
-  // (edges, length, support; returns false to stop) until the last chunk is
+  // The drainer's side: hands every record on, in order, to `deliver`
+  // (the record; sets the ints it used; returns false to stop) until the last chunk is
   // closed, a cut chunk is reached, or `deliver` or `stopped()` says stop.
   // `headMoved` is told each time the front moves on to another chunk.
   // Returns true when every chunk was handed on whole.
@@ -99,10 +100,9 @@ bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved)
       const int* record = taken.data();
       const int* end = record + taken.size();
       while (record < end) {
-        int support = record[0];
-        int length = record[1];
-        if (!deliver(record + 2, length, support)) return false;
-        record += 2 + length;
+        std::size_t used = 0;
+        if (!deliver(record, &used)) return false;
+        record += used;
       }
       taken.clear();
       continue;

@@ -1,8 +1,9 @@
 #include "parallel/parallel_search.h"
 
-#include <algorithm>
 #include <time.h>
 
+#include <algorithm>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -39,6 +40,10 @@ namespace tavrel::parallel {
 // is put aside until the output has caught up.
 
 namespace {
+
+// A record that is no pattern: the top-level edge whose subtree's patterns
+// follow (for the progress display).
+constexpr int kTopEdgeMark = INT_MIN;
 
 struct Level {
   FrameData* frame = nullptr;
@@ -144,6 +149,10 @@ class Engine {
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
+  // Adds a pattern to the item's pending records: as the sink's text when
+  // the sink makes text, else as its support, edge count and edges. False
+  // when memory ran out.
+  bool recordPattern(WorkItem& item, const int* edges, int length, int support);
   // Hands the item's pending patterns to its chunk (now, or soon: when
   // enough have gathered or the chunk is first and they have waited a
   // little). False when memory ran out.
@@ -160,6 +169,7 @@ class Engine {
   void queueLocked(WorkItem* item) {
     queue_.push_back(item);
     std::push_heap(queue_.begin(), queue_.end(), later);
+    queued_.store(static_cast<int>(queue_.size()));
   }
   void headMoved();
   void catchUp();
@@ -179,11 +189,16 @@ class Engine {
   std::vector<WorkItem*> parked_;
   int running_ = 0;
   int idle_ = 0;
+  long long splits_ = 0;
+  long long parks_ = 0;
+  double idleSeconds_ = 0;
   bool begun_ = false;  // the first piece of work has been queued
   bool finished_ = false;
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<std::unique_ptr<SmallThread>> threads_;
   std::atomic<int> parkedCount_{0};
+  std::atomic<int> queued_{0};  // the queue's size, read without the lock
+  std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
@@ -194,6 +209,27 @@ void Engine::release(const FrameData* frame, Worker& worker) {
   const FrameData* base = frame->vertical ? frame->view.baseFrame : nullptr;
   worker.freeFrames.push_back(const_cast<FrameData*>(frame));
   if (base != nullptr && base != frame) release(base, worker);
+}
+
+bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int support) {
+  std::size_t bound = sink_.textBound(length);
+  if (bound == 0) {
+    std::size_t size = 2 + static_cast<std::size_t>(length);
+    if (!item.pending.reserve(item.pending.size() + size)) return false;
+    item.pending.push(support);
+    item.pending.push(length);
+    item.pending.append(edges, static_cast<std::size_t>(length));
+    return true;
+  }
+  // A text record: minus its length in bytes, then the bytes.
+  std::size_t at = item.pending.size();
+  std::size_t room = 1 + (bound + sizeof(int) - 1) / sizeof(int);
+  if (!item.pending.resize(at + room)) return false;
+  char* text = reinterpret_cast<char*>(item.pending.data() + at + 1);
+  std::size_t size = sink_.writeText(edges, length, support, text);
+  item.pending[at] = -static_cast<int>(size);
+  item.pending.resize(at + 1 + (size + sizeof(int) - 1) / sizeof(int));
+  return true;
 }
 
 bool Engine::handOver(WorkItem& item) {
@@ -248,17 +284,22 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   Level& level = item.levels.back();
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
+  if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
+    // Where the output stands, told when the drainer gets here.
+    if (!item.pending.reserve(item.pending.size() + 2)) return false;
+    item.pending.push(kTopEdgeMark);
+    item.pending.push(i + 1);
+  }
   FrameData* child = worker.takeFrame();
   if (child == nullptr) return false;
   StepResult result = extend(cursor, i, *child, worker.scratch);
   finishStep(cursor, i);
   if (result == StepResult::kOutOfMemory) return false;
   if (result == StepResult::kRejected) return true;
-  std::size_t length = child->pattern.size();
-  if (!item.pending.reserve(item.pending.size() + 2 + length)) return false;
-  item.pending.push(child->support);
-  item.pending.push(static_cast<int>(length));
-  item.pending.append(child->pattern.data(), length);
+  if (!recordPattern(item, child->pattern.data(), static_cast<int>(child->pattern.size()),
+                     child->support)) {
+    return false;
+  }
   ++item.patterns;
   if (!handOverSoon(item)) return false;
   if (result == StepResult::kLeaf) return true;
@@ -339,6 +380,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   thief->chunk->owner = thief;
   thief->began = now();
   std::lock_guard<std::mutex> guard(lock_);
+  ++splits_;
   queueLocked(thief);
   if (idle_ > static_cast<int>(queue_.size())) splitWanted_.store(true);
   wake_.notify_one();
@@ -352,6 +394,7 @@ bool Engine::mayWait(WorkItem& item) {
   std::lock_guard<std::mutex> guard(lock_);
   if (output_.head() == item.chunk || stopping_.load()) return true;
   item.parked = true;
+  ++parks_;
   parked_.push_back(&item);
   parkedCount_.fetch_add(1);
   --running_;
@@ -410,17 +453,30 @@ WorkItem* Engine::take(Worker& worker) {
         parkedCount_.fetch_sub(1);
       }
       ++running_;
+      queued_.store(static_cast<int>(queue_.size()));
+      // Keep a piece ready for the next worker that runs out.
+      if (queue_.empty()) splitWanted_.store(true);
       return item;
     }
     if (finished_ || (begun_ && running_ == 0 && parked_.empty())) {
       finished_ = true;
+      finished_flag_.store(true);
       wake_.notify_all();
       output_.wake();
       return nullptr;
     }
     ++idle_;
     splitWanted_.store(true);
-    wake_.wait(guard);
+    double idleFrom = now();
+    // A piece is usually given away within microseconds: wait for it
+    // awake a little before going to sleep.
+    guard.unlock();
+    for (int spin = 0; spin < 2000 && queued_.load() == 0 && !finished_flag_.load(); ++spin) {
+      __builtin_ia32_pause();
+    }
+    guard.lock();
+    if (queue_.empty() && !finished_) wake_.wait(guard);
+    idleSeconds_ += now() - idleFrom;
     --idle_;
   }
 }
@@ -489,15 +545,15 @@ SearchOutcome Engine::run(FrameData* top) {
   if (first == nullptr || item == nullptr || cursor == nullptr ||
       !openCursor(*cursor, *top, 0, top->candidateCount()) ||
       (!top->pattern.empty() &&
-       (!item->pending.push(top->support) ||
-        !item->pending.push(static_cast<int>(top->pattern.size())) ||
-        !item->pending.append(top->pattern.data(), top->pattern.size())))) {
+       !recordPattern(*item, top->pattern.data(), static_cast<int>(top->pattern.size()),
+                      top->support))) {
     delete item;
     delete cursor;
     delete top;
     return SearchOutcome::kOutOfMemory;
   }
   top->references.store(1);
+  if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
   item->levels.push_back(Level{top, cursor, nullptr});
   item->chunk = first;
   first->owner = item;
@@ -509,13 +565,27 @@ SearchOutcome Engine::run(FrameData* top) {
   }
   bool stoppedBySink = false;
   bool complete = output_.drain(
-      [this, &stoppedBySink](const int* edges, int length, int support) {
-        if (sink_.take(edges, length, support)) {
-          catchUp();
+      [this, &stoppedBySink](const int* record, std::size_t* used) {
+        bool going;
+        if (record[0] == kTopEdgeMark) {
+          options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
+          *used = 2;
           return true;
         }
-        stoppedBySink = true;
-        return false;
+        if (record[0] < 0) {
+          std::size_t size = static_cast<std::size_t>(-record[0]);
+          going = sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
+          *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
+        } else {
+          going = sink_.take(record + 2, record[1], record[0]);
+          *used = 2 + static_cast<std::size_t>(record[1]);
+        }
+        if (!going) {
+          stoppedBySink = true;
+          return false;
+        }
+        catchUp();
+        return true;
       },
       [this] {
         return (options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed)) ||
@@ -523,7 +593,14 @@ SearchOutcome Engine::run(FrameData* top) {
       },
       [this] { headMoved(); });
   if (!complete) stopping_.store(true);
+  double searched = now();
   stopWorkers();
+  if (options_.stats != nullptr) {
+    options_.stats->splits = splits_;
+    options_.stats->parks = parks_;
+    options_.stats->idleSeconds = idleSeconds_;
+    options_.stats->searchSeconds = searched;
+  }
   if (failed_.load()) return SearchOutcome::kOutOfMemory;
   if (!complete || stoppedBySink) return SearchOutcome::kStopped;
   return SearchOutcome::kComplete;
@@ -535,6 +612,7 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
                                const ParallelOptions& options) {
   SearchShared shared;
   shared.minSup = minSup;
+  shared.threads = std::max(1, options.threads);
   shared.policy = options.policy;
   shared.stop = options.stop;
   Engine engine(options, shared, sink);

@@ -115,6 +115,7 @@ struct Cursor {
 // What every worker of one search reads and nobody changes.
 struct SearchShared {
   int minSup = 1;
+  int threads = 1;  // threads that may share the preparation of the top frame
   FramePolicy policy = FramePolicy::kCheapest;
   TopPairs topPairs;
   const std::atomic<bool>* stop = nullptr;  // the run's stop flag, for the top frame's pairs

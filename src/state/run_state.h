@@ -42,7 +42,9 @@ struct RunState {
   int maxItemLength = 0;         // most items that one string may hold
   int stringCount = 0;           // strings read at most; the empty pattern's support
 
-  int minSup = 0;  // at least 1
+  int minSup = 0;            // at least 1
+  SupportShare minSupShare;  // when given, sets minSup once the strings are counted
+  int threads = 1;           // threads the passes may use
 
   // Set by the passes.
   int frequentItemCount = 0;

@@ -53,23 +53,31 @@ bool EdgeDatabaseBuilder::growTable() {
   return true;
 }
 
-bool EdgeDatabaseBuilder::add(const std::uint32_t* transaction, std::size_t length) {
-  for (std::size_t k = 0; k < length; ++k) ++database_.supports[transaction[k]];
+bool EdgeDatabaseBuilder::add(const std::uint32_t* transaction, std::size_t length, int weight) {
+  for (std::size_t k = 0; k < length; ++k) database_.supports[transaction[k]] += weight;
   if (length == 0) return true;
   std::uint64_t hash = hashTransaction(transaction, length);
   std::size_t slot = find(transaction, length, hash);
   if (table_[slot] != 0) {
-    ++database_.weights[table_[slot] - 1];
+    database_.weights[table_[slot] - 1] += weight;
     return true;
   }
   if (database_.weights.size() >= 0xfffffffeu) return false;  // beyond the table's reach
   if (!database_.items.append(transaction, length) ||
-      !database_.offsets.push(database_.items.size()) || !database_.weights.push(1) ||
+      !database_.offsets.push(database_.items.size()) || !database_.weights.push(weight) ||
       !hashes_.push(hash)) {
     return false;
   }
   table_[slot] = static_cast<std::uint32_t>(database_.weights.size());
   if (hashes_.size() * 2 > table_.size()) return growTable();
+  return true;
+}
+
+bool EdgeDatabaseBuilder::absorb(const EdgeDatabase& part) {
+  for (std::size_t t = 0; t < part.transactionCount(); ++t) {
+    std::size_t begin = part.offsets[t];
+    if (!add(part.items.data() + begin, part.offsets[t + 1] - begin, part.weights[t])) return false;
+  }
   return true;
 }
 

@@ -30,9 +30,12 @@ class EdgeDatabaseBuilder {
  public:
   // Starts an empty database over `edgeCount` edges.
   bool start(int edgeCount, int rootSupport);
-  // Adds one string's transaction (strictly ascending edgeIds, any length,
-  // empty included). False when memory ran out.
-  bool add(const std::uint32_t* transaction, std::size_t length);
+  // Adds a transaction (strictly ascending edgeIds, any length, empty
+  // included) that `weight` strings hold. False when memory ran out.
+  bool add(const std::uint32_t* transaction, std::size_t length, int weight = 1);
+  // Adds every transaction of a database built apart (on other strings).
+  // False when memory ran out.
+  bool absorb(const EdgeDatabase& part);
   // Hands over the finished database and empties the builder.
   EdgeDatabase finish();
 

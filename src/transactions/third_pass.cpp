@@ -1,7 +1,9 @@
 #include "transactions/third_pass.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "base/parallel_blocks.h"
 #include "pairs/pair_statistics.h"
 #include "transactions/edge_database.h"
 
@@ -55,6 +57,62 @@ std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, in
   return length;
 }
 
+namespace {
+
+// The scratch of one thread that turns strings into transactions.
+struct TransactionScratch {
+  Buffer<int> frequentList;
+  Buffer<std::uint32_t> transaction;
+  Buffer<std::uint64_t> held;
+
+  bool open(const RunState& run) {
+    return frequentList.resize(static_cast<std::size_t>(run.maxItemLength)) &&
+           transaction.resize(static_cast<std::size_t>(run.edgeCount) + 1) &&
+           held.assign(static_cast<std::size_t>(run.edgeCount) / 64 + 1, 0);
+  }
+  // Adds the string's edge transaction to `builder`. False when memory ran out.
+  bool add(const RunState& run, const StringView& string, const int* edgeIdOfPair,
+           EdgeDatabaseBuilder& builder) {
+    int m = 0;
+    for (int k = 0; k < string.count; ++k) {
+      const ItemInfo& item = run.itemTable[string.items[k]];
+      if (item.frequent) frequentList[m++] = item.frequentIndex;
+    }
+    std::size_t length = makeEdgeTransaction(run, frequentList.data(), m, edgeIdOfPair, held.data(),
+                                             transaction.data());
+    return builder.add(transaction.data(), length);
+  }
+};
+
+// Several blocks of strings at once, each into a database of its own,
+// merged at the end. False when memory ran out.
+bool gatherInBlocks(RunState& run, const StringFeed& feed, const int* edgeIdOfPair,
+                    EdgeDatabaseBuilder& builder) {
+  std::size_t blocks = static_cast<std::size_t>(run.threads);
+  std::size_t strings = feed.stringCount();
+  std::vector<EdgeDatabaseBuilder> builders(blocks - 1);
+  std::vector<EdgeDatabase> parts(blocks - 1);
+  std::vector<char> fine(blocks, 0);
+  forEachBlock(blocks, [&](std::size_t k) {
+    EdgeDatabaseBuilder& into = k == 0 ? builder : builders[k - 1];
+    TransactionScratch scratch;
+    if ((k > 0 && !into.start(run.edgeCount, run.stringCount)) || !scratch.open(run)) return;
+    std::size_t end = blockStart(strings, blocks, k + 1);
+    for (std::size_t s = blockStart(strings, blocks, k); s < end; ++s) {
+      if (!scratch.add(run, feed.at(s), edgeIdOfPair, into)) return;
+    }
+    if (k > 0) parts[k - 1] = into.finish();
+    fine[k] = 1;
+  });
+  if (std::find(fine.begin(), fine.end(), 0) != fine.end()) return false;
+  for (const EdgeDatabase& part : parts) {
+    if (!builder.absorb(part)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int buildEdgeDatabase(RunState& run, StringFeed& feed) {
   Buffer<int> edgeIdOfPair;
   if (!makeEdgeIdMatrix(run, edgeIdOfPair)) return -1;
@@ -62,29 +120,23 @@ int buildEdgeDatabase(RunState& run, StringFeed& feed) {
   // edge numbers.
   releasePairMatrix(run);
   EdgeDatabaseBuilder builder;
-  Buffer<int> frequentList;
-  Buffer<std::uint32_t> transaction;
-  Buffer<std::uint64_t> held;
-  if (!builder.start(run.edgeCount, run.stringCount) ||
-      !frequentList.resize(static_cast<std::size_t>(run.maxItemLength)) ||
-      !transaction.resize(static_cast<std::size_t>(run.edgeCount) + 1) ||
-      !held.assign(static_cast<std::size_t>(run.edgeCount) / 64 + 1, 0)) {
+  if (!builder.start(run.edgeCount, run.stringCount) || feed.startPass(run) < 0) {
     return run.report.outOfMemory();
   }
-  if (feed.startPass(run) < 0) return -1;
-  StringView string;
-  int status;
-  while ((status = feed.next(run, &string)) > 0) {
-    int m = 0;
-    for (int k = 0; k < string.count; ++k) {
-      const ItemInfo& item = run.itemTable[string.items[k]];
-      if (item.frequent) frequentList[m++] = item.frequentIndex;
+  if (run.threads > 1 && feed.stringCount() > static_cast<std::size_t>(run.threads)) {
+    if (!gatherInBlocks(run, feed, edgeIdOfPair.data(), builder)) return run.report.outOfMemory();
+  } else {
+    TransactionScratch scratch;
+    if (!scratch.open(run)) return run.report.outOfMemory();
+    StringView string;
+    int status;
+    while ((status = feed.next(run, &string)) > 0) {
+      if (!scratch.add(run, string, edgeIdOfPair.data(), builder)) {
+        return run.report.outOfMemory();
+      }
     }
-    std::size_t length = makeEdgeTransaction(run, frequentList.data(), m, edgeIdOfPair.data(),
-                                             held.data(), transaction.data());
-    if (!builder.add(transaction.data(), length)) return run.report.outOfMemory();
+    if (status < 0) return -1;
   }
-  if (status < 0) return -1;
   run.edgeDatabase = builder.finish();
   return 0;
 }

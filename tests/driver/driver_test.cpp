@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/decimal_text.h"
+#include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
 #include "output/block_writer.h"
@@ -22,20 +23,38 @@ using testing::ScratchDir;
 
 const char kUsage[] = "Usage: Tavrel.exe spec_file min_sup\n";
 
-TEST(DriverTest, BadCommandLinesGetTheUsageLine) {
+TEST(DriverTest, BadCommandLinesGetTheUsageLineAndTheReason) {
   ScratchDir dir;
   std::string spec = dir.writeDatabase("1 1\n", 2, 1, 1);
-  for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                {spec},
-                                                                {spec, "0"},
-                                                                {spec, "-3"},
-                                                                {spec, "many"},
-                                                                {spec, ""},
-                                                                {spec, "2147483648"},
-                                                                {spec, "99999999999999999999"}}) {
+  const std::string minSupRule =
+      "Tavrel.exe: min_sup must be a whole number of 1 or more, or a share such as 5% or 0.05; "
+      "got '";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{}, "Tavrel.exe: expected spec_file and min_sup\n"},
+      {{spec}, "Tavrel.exe: expected min_sup\n"},
+      {{spec, "0"}, minSupRule + "0'\n"},
+      {{spec, "-3"}, minSupRule + "-3'\n"},
+      {{spec, "many"}, minSupRule + "many'\n"},
+      {{spec, ""}, minSupRule + "'\n"},
+      {{spec, "2147483648"}, minSupRule + "2147483648'\n"},
+      {{spec, "99999999999999999999"}, minSupRule + "99999999999999999999'\n"},
+      {{spec, "0%"}, minSupRule + "0%'\n"},
+      {{spec, "0.000"}, minSupRule + "0.000'\n"},
+      {{spec, "-5%"}, minSupRule + "-5%'\n"},
+      {{spec, "100.01%"},
+       "Tavrel.exe: a share of the strings must be at most 100%; got '100.01%'\n"},
+      {{spec, "0.1234567890123456"},
+       "Tavrel.exe: a share of the strings takes at most 15 digits after the point; got "
+       "'0.1234567890123456'\n"},
+      {{"--frob", spec, "1"}, "Tavrel.exe: unknown option '--frob' (see Tavrel.exe --help)\n"},
+      {{"--threads", "0", spec, "1"},
+       "Tavrel.exe: --threads takes a whole number from 1 to 4096\n"},
+      {{"--max-patterns"}, "Tavrel.exe: --max-patterns takes a whole number of 1 or more\n"}};
+  for (const auto& [args, reason] : cases) {
     testing::RunResult result = runInProcess(args);
     EXPECT_EQ(result.status, -1) << ::testing::PrintToString(args);
     EXPECT_EQ(result.out, kUsage) << ::testing::PrintToString(args);
+    EXPECT_EQ(result.err, reason) << ::testing::PrintToString(args);
   }
   // The usage check opens no file, so a missing spec file is not reported.
   testing::RunResult result = runInProcess({dir.path() + "/missing", "0"});
@@ -46,15 +65,116 @@ TEST(DriverTest, MinSupIsReadAsALeadingDecimalNumber) {
   ScratchDir dir;
   std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
   std::string expected = completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1);
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {spec, "2"}, {spec, "2x"}, {spec, " 2"}, {spec, "+2"}, {spec, "2", "ignored"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{spec, "2"},
+                                                                {spec, "2x"},
+                                                                {spec, " 2"},
+                                                                {spec, "+2"},
+                                                                {spec, "2.5"},
+                                                                {spec, "2", "ignored"}}) {
     testing::RunResult result = runInProcess(args);
     EXPECT_EQ(result.status, 0) << args[1];
     EXPECT_EQ(normalizeRuntime(result.out), expected) << args[1];
+    EXPECT_EQ(result.err, "") << args[1];
   }
   testing::RunResult tooHigh = runInProcess({spec, "3"});
   EXPECT_EQ(tooHigh.status, 0);
   EXPECT_EQ(normalizeRuntime(tooHigh.out), completeRunOutput("", 0));
+}
+
+TEST(DriverTest, MinSupAsAShareOfTheStringsIsRoundedUp) {
+  ScratchDir dir;
+  // Seven strings: 0 before 1 in six of them, 2 before 3 in three.
+  std::string spec =
+      dir.writeDatabase("2 0 1\n2 0 1\n2 0 1\n4 0 1 2 3\n4 0 1 2 3\n4 2 3 0 1\n2 1 0\n", 4, 4, 7);
+  struct Case {
+    std::string minSup;
+    int count;
+  };
+  for (const Case& c : std::vector<Case>{{"50%", 4},
+                                         {"0.5", 4},
+                                         {".5", 4},
+                                         {"42.86%", 4},
+                                         {"42.85%", 3},
+                                         {"2.5%", 1},
+                                         {"0.000000000000001", 1},
+                                         {"100%", 7},
+                                         {"0.43", 4},
+                                         {"3e-1", 3}}) {
+    testing::RunResult share = runInProcess({spec, c.minSup});
+    testing::RunResult count = runInProcess({spec, std::to_string(c.count)});
+    EXPECT_EQ(share.status, 0) << c.minSup;
+    EXPECT_EQ(normalizeRuntime(share.out), normalizeRuntime(count.out)) << c.minSup;
+    std::string note = c.minSup == "3e-1"
+                           ? ""
+                           : "Tavrel.exe: min_sup " + c.minSup + " of 7 strings is " +
+                                 std::to_string(c.count) + "\n";
+    EXPECT_EQ(share.err, note) << c.minSup;
+  }
+}
+
+TEST(DriverTest, FailuresAreMirroredOnStandardErrorForAPersonWatching) {
+  ScratchDir dir;
+  std::string missing = dir.path() + "/missing.spec";
+  std::string message = "Error: cannot open file " + missing + " with mode r\n";
+  testing::RunResult watched = runInProcess({missing, "1"}, true);
+  EXPECT_EQ(watched.status, -1);
+  EXPECT_EQ(watched.out, message);
+  EXPECT_EQ(watched.err, message);
+  testing::RunResult unwatched = runInProcess({missing, "1"});
+  EXPECT_EQ(unwatched.out, message);
+  EXPECT_EQ(unwatched.err, "");
+  std::string spec = dir.writeDatabase("1 1\n", 2, 1, 1);
+  EXPECT_EQ(runInProcess({spec, "1"}, true).err, "");
+}
+
+TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {
+  EXPECT_EQ(ProgressLine::text(42.9, 0, 0, 0, 0), "42s  0 patterns  0/s  top-level edge 0 of 0");
+  EXPECT_EQ(ProgressLine::text(185, 999, 1000.5, 12, 345),
+            "3m05s  999 patterns  1,001/s  top-level edge 12 of 345");
+  EXPECT_EQ(ProgressLine::text(3725.4, 1234567, 98765.4, 3, 2990),
+            "1h02m05s  1,234,567 patterns  98,765/s  top-level edge 3 of 2,990");
+  // The first update comes after a second: a short run shows none, and its
+  // output is as ever.
+  ScratchDir dir;
+  std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
+  testing::RunResult run = runInProcess({"--progress", "--threads", "2", spec, "2"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(normalizeRuntime(run.out),
+            completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(DriverTest, TheDatabaseIsFoundBesideTheSpecFile) {
+  ScratchDir dir;
+  dir.write("d.db", "2 0 1\n2 0 1\n");
+  std::string spec = dir.write("d.spec", "d.db\n2\n2\n2\n");
+  // Started elsewhere: the name does not resolve from there, so the file
+  // beside the spec file is read.
+  testing::ChildOptions elsewhere;
+  elsewhere.workingDir = "/";
+  testing::RunResult found = runChild({spec, "2"}, elsewhere);
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(normalizeRuntime(found.out),
+            completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
+  // A file of that name in the working directory comes first.
+  ScratchDir cwd;
+  cwd.write("d.db", "2 1 0\n2 1 0\n");
+  testing::ChildOptions inCwd;
+  inCwd.workingDir = cwd.path();
+  EXPECT_EQ(normalizeRuntime(runChild({spec, "2"}, inCwd).out),
+            completeRunOutput("Pattern 1 Support = 2: \n1-0\t\n\n", 1));
+  // Neither: the message as ever, and where the miner looked.
+  std::string lost = dir.write("lost.spec", "nothere.db\n2\n2\n2\n");
+  testing::RunResult missing = runChild({lost, "2"}, elsewhere);
+  EXPECT_EQ(missing.status, 255);
+  EXPECT_EQ(missing.out, "Error: cannot open file nothere.db with mode r\n");
+  EXPECT_EQ(missing.err,
+            "Tavrel.exe: found no database file nothere.db in the working directory / or beside "
+            "the spec file as " +
+                dir.path() +
+                "/nothere.db\nTavrel.exe: the database's name is "
+                "line 1 of the spec file " +
+                lost + "\n");
 }
 
 TEST(DriverTest, ExitStatusAsTheShellSeesIt) {

@@ -58,19 +58,24 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
-RunResult runInProcess(const std::vector<std::string>& args) {
+RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors) {
   ScratchDir dir;
   std::string outPath = dir.path() + "/stdout";
+  std::string errPath = dir.path() + "/stderr";
   int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) throw std::runtime_error("cannot create " + outPath);
+  int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0 || errFd < 0) throw std::runtime_error("cannot create files in " + dir.path());
   std::vector<const char*> argv{"Tavrel.exe"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
+  CommandLineStreams streams{fd, errFd};
+  streams.mirrorErrors = mirrorErrors;
   RunResult result;
-  result.status =
-      runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), CommandLineStreams{fd, -1});
+  result.status = runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), streams);
   ::close(fd);
+  ::close(errFd);
   result.out = readFile(outPath);
+  result.err = readFile(errPath);
   return result;
 }
 

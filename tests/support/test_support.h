@@ -48,12 +48,13 @@ struct PassRun {
 struct RunResult {
   int status = 0;   // exit status as the shell sees it (0..255), or -1 for a signal
   std::string out;  // everything written to standard output
-  std::string err;  // everything written to standard error (child runs only)
+  std::string err;  // everything written to standard error
 };
 
-// Runs the miner in this process through runCommandLine(), its output
-// sent to a temporary file; `status` is its result (0 or -1).
-RunResult runInProcess(const std::vector<std::string>& args);
+// Runs the miner in this process through runCommandLine(), its output and
+// error streams sent to temporary files; `status` is its result (0 or -1).
+// `mirrorErrors` runs it as it runs with a person watching standard error.
+RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors = false);
 
 // Options for a child-process run of Tavrel.exe.
 struct ChildOptions {
