@@ -15,10 +15,8 @@
 #include <vector>
 
 #include "arrays.h"
-#include "base/report.h"
 #include "common/item_table.h"
 #include "formats/miner_output.h"
-#include "formats/spec_file.h"
 #include "run.h"
 #include "sequences.h"
 #include "show/dot_output.h"
@@ -33,38 +31,31 @@ namespace {
 // Patterns read between two looks for a pending signal (Ctrl-C).
 constexpr int kSignalInterval = 1 << 14;
 
-MineOptions mineOptions(int minSup, int threads, std::int64_t maxPatterns) {
+// `minSup` strings, or the share numerator / denominator of the strings
+// when `share` is not (0, 1).
+using Share = std::pair<std::int64_t, std::int64_t>;
+
+MineOptions mineOptions(int minSup, Share share, int threads, std::int64_t maxPatterns) {
   MineOptions options;
   options.minSup = minSup;
+  options.minSupShare = {share.first, share.second};
   options.threads = threads;
   options.maxPatterns = maxPatterns;
   return options;
 }
 
-py::dict mineStrings(const EncodedStrings& strings, int minSup, int threads,
+py::dict mineStrings(const EncodedStrings& strings, int minSup, Share share, int threads,
                      std::int64_t maxPatterns, py::object deliver) {
   StringSource source =
       StringSource::strings(strings.items.data(), strings.offsets.data(), strings.count(),
                             static_cast<int>(strings.labels.size()));
-  return runMining(source, mineOptions(minSup, threads, maxPatterns), std::move(deliver));
+  return runMining(source, mineOptions(minSup, share, threads, maxPatterns), std::move(deliver));
 }
 
-py::dict mineSpec(const std::string& specPath, int minSup, int threads, std::int64_t maxPatterns,
-                  py::object deliver) {
-  return runMining(StringSource::specFile(specPath), mineOptions(minSup, threads, maxPatterns),
-                   std::move(deliver));
-}
-
-// The number of strings that the spec file at `path` announces.
-long long specStringCount(const std::string& path) {
-  formats::SpecFile spec;
-  Report report;
-  if (formats::readSpecFile(path.c_str(), &spec, report) < 0) {
-    std::string message(report.toStatus().message());
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    throw py::value_error(message);
-  }
-  return spec.stringCount;
+py::dict mineSpec(const std::string& specPath, int minSup, Share share, int threads,
+                  std::int64_t maxPatterns, py::object deliver) {
+  return runMining(StringSource::specFile(specPath),
+                   mineOptions(minSup, share, threads, maxPatterns), std::move(deliver));
 }
 
 // Reads the miner's output from the open file `fd` or from the bytes
@@ -139,11 +130,10 @@ PYBIND11_MODULE(_tavrel, module) {
       .def_property_readonly("string_count", &EncodedStrings::count);
 
   module.def("encode", &encodeSequences, py::arg("sequences"));
-  module.def("mine_strings", &mineStrings, py::arg("strings"), py::arg("min_sup"),
+  module.def("mine_strings", &mineStrings, py::arg("strings"), py::arg("min_sup"), py::arg("share"),
              py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"));
-  module.def("mine_spec", &mineSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("threads"),
-             py::arg("max_patterns"), py::arg("deliver"));
-  module.def("spec_string_count", &specStringCount, py::arg("spec_path"));
+  module.def("mine_spec", &mineSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
+             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"));
   module.def("read_output", &readOutput, py::arg("fd"), py::arg("text"), py::arg("name"));
   module.def("dot_graph", &dotGraph, py::arg("number"), py::arg("support"), py::arg("edges"),
              py::arg("labels"), py::arg("all_edges"));

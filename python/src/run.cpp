@@ -35,6 +35,7 @@ struct SharedRun {
   PatternArrays patterns;
   Buffer<std::int32_t> edgeTable;
   int stringCount = 0;
+  int minSup = 0;
   int frequentItemCount = 0;
   bool outOfMemory = false;
 };
@@ -47,6 +48,7 @@ class KeepingSink : public PatternSink {
   bool begin(const RunInfo& info) override {
     std::lock_guard<std::mutex> lock(run_.mutex);
     run_.stringCount = info.stringCount;
+    run_.minSup = info.minSup;
     run_.frequentItemCount = info.frequentItemCount;
     if (!run_.edgeTable.reserve(info.edges.size() * 3)) return outOfMemory();
     for (const EdgeSupport& edge : info.edges) {
@@ -187,6 +189,7 @@ py::dict runMining(const StringSource& source, const MineOptions& options, py::o
   putPatternArrays(run.patterns, out);
   out["edge_table"] = toNumpy(std::move(run.edgeTable), {edgeCount, 3});
   out["string_count"] = run.stringCount;
+  out["min_sup"] = run.minSup;
   out["frequent_item_count"] = run.frequentItemCount;
   const char* ending = "stopped";
   if (!stoppedByCallback && run.status.ok()) ending = "complete";

@@ -16,7 +16,8 @@ namespace tavrel::python {
 //   "offsets"      int64[n+1]  pattern k's edges are rows offsets[k] .. offsets[k+1]
 //   "edges"        int32[m,2]  (before, after) item numbers, in the output's edge order
 //   "edge_table"   int32[e,3]  (before, after, support) of every edge of the run
-//   "string_count", "frequent_item_count"
+//   "string_count", "min_sup" (the least support the run used, a share
+//   turned into a count), "frequent_item_count"
 //   "ending"       "complete", "pattern_limit" or "stopped"
 // `deliver`, unless None, is called on the calling thread as
 // deliver(first, supports, offsets, edges) with each batch of new patterns

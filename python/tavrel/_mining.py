@@ -75,21 +75,20 @@ def mine(
         ValueError: an argument is out of range.
         MemoryError: memory ran out.
     """
-    _check_min_sup(min_sup)
+    count, share = _min_sup_arguments(min_sup)
     thread_count = _thread_count(threads)
     limit = _pattern_limit(max_patterns)
     strings = _tavrel.encode(sequences)
-    absolute = _absolute_min_sup(min_sup, strings.string_count)
     labels: list[Label] = list(strings.labels)
     arrays = _tavrel.mine_strings(
-        strings, absolute, thread_count, limit, _deliverer(on_pattern, labels)
+        strings, count, share, thread_count, limit, _deliverer(on_pattern, labels)
     )
     return Result(
         arrays,
         labels=labels,
         labels_are_numbers=strings.labels_are_item_numbers,
         ending=arrays["ending"],
-        min_sup=absolute,
+        min_sup=arrays["min_sup"],
         string_count=arrays["string_count"],
         frequent_item_count=arrays["frequent_item_count"],
         dropped_repeats=strings.dropped_repeats,
@@ -110,11 +109,12 @@ def mine_file(
     same patterns in the same order.
 
     As for the command line, a relative database name in the spec file's
-    first line is taken from the working directory, not from the spec
-    file's folder. The items are their own labels (:attr:`Result.labels`
-    is None). A share as `min_sup` is taken of the number of strings that
-    the spec file's fourth line gives. The other arguments are those of
-    :func:`mine`.
+    first line is taken from the working directory, or, when no such file
+    is there, from the spec file's folder. The items are their own labels
+    (:attr:`Result.labels` is None). A share as `min_sup` is taken of the
+    number of strings that the spec file's fourth line gives, rounded up
+    exactly as the command line rounds ``0.05`` or ``5%``. The other
+    arguments are those of :func:`mine`.
 
     Raises:
         ValueError: the spec file or the database is defective or cannot be
@@ -123,19 +123,18 @@ def mine_file(
         MemoryError: memory ran out.
     """
     path = os.fspath(spec_path)
-    _check_min_sup(min_sup)
+    count, share = _min_sup_arguments(min_sup)
     thread_count = _thread_count(threads)
     limit = _pattern_limit(max_patterns)
-    is_share = not isinstance(min_sup, numbers.Integral)
-    count = _tavrel.spec_string_count(path) if is_share else 0
-    absolute = _absolute_min_sup(min_sup, count)
-    arrays = _tavrel.mine_spec(path, absolute, thread_count, limit, _deliverer(on_pattern, None))
+    arrays = _tavrel.mine_spec(
+        path, count, share, thread_count, limit, _deliverer(on_pattern, None)
+    )
     return Result(
         arrays,
         labels=None,
         labels_are_numbers=True,
         ending=arrays["ending"],
-        min_sup=absolute,
+        min_sup=arrays["min_sup"],
         string_count=arrays["string_count"],
         frequent_item_count=arrays["frequent_item_count"],
     )
@@ -174,26 +173,28 @@ def read_output(path_or_file: Union[str, os.PathLike[str], IO[bytes], IO[str]]) 
     )
 
 
-def _check_min_sup(min_sup: object) -> None:
+def _min_sup_arguments(min_sup: object) -> tuple[int, tuple[int, int]]:
+    """`min_sup` as the run takes it: a count, or a share as (numerator,
+    denominator) that the run rounds up to a count as the command line does
+    (the share (0, 1) is none). A float is the decimal fraction that its
+    shortest text writes (0.1 is 1/10, as the command line reads "0.1");
+    one whose exact decimal needs more than 18 places is rounded up to 18."""
     if isinstance(min_sup, bool) or not isinstance(min_sup, numbers.Real):
         raise TypeError(f"min_sup must be an int or a float, not {type(min_sup).__name__}")
     if isinstance(min_sup, numbers.Integral):
         if int(min_sup) < 1:
             raise ValueError(f"min_sup must be at least 1, not {min_sup}")
-    elif not 0.0 < float(min_sup) < 1.0:
+        return min(int(min_sup), _INT_MAX), (0, 1)
+    if not 0.0 < float(min_sup) < 1.0:
         raise ValueError(
             f"min_sup as a share must lie between 0 and 1 (exclusive), not {min_sup}; "
             "give a number of sequences as an int"
         )
-
-
-def _absolute_min_sup(min_sup: Union[int, float], string_count: int) -> int:
-    """`min_sup` as a number of sequences, at least 1."""
-    if isinstance(min_sup, numbers.Integral):
-        absolute = int(min_sup)
-    else:
-        absolute = math.ceil(Fraction(repr(float(min_sup))) * string_count)
-    return min(max(absolute, 1), _INT_MAX)
+    share = Fraction(repr(float(min_sup)))
+    places = 10**18
+    if share.denominator > places:
+        share = Fraction(math.ceil(share * places), places)
+    return 1, (share.numerator, share.denominator)
 
 
 def _thread_count(threads: object) -> int:

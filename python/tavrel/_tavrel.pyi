@@ -31,6 +31,7 @@ def encode(sequences: Iterable[Iterable[Hashable]]) -> EncodedStrings: ...
 def mine_strings(
     strings: EncodedStrings,
     min_sup: int,
+    share: tuple[int, int],
     threads: int,
     max_patterns: int,
     deliver: Optional[Deliver],
@@ -38,11 +39,11 @@ def mine_strings(
 def mine_spec(
     spec_path: str,
     min_sup: int,
+    share: tuple[int, int],
     threads: int,
     max_patterns: int,
     deliver: Optional[Deliver],
 ) -> dict[str, Any]: ...
-def spec_string_count(spec_path: str) -> int: ...
 def read_output(fd: Optional[int], text: Optional[bytes], name: str) -> dict[str, Any]: ...
 def dot_graph(
     number: int,

@@ -46,7 +46,7 @@ def write_database(folder: Path, name: str, strings: Sequence[Sequence[int]]) ->
     return folder / f"{name}.spec"
 
 
-def run_miner(spec: Path, min_sup: int, *options: str) -> str:
+def run_miner(spec: Path, min_sup: int | str, *options: str) -> str:
     """The command line's standard output, run from the spec file's folder."""
     done = subprocess.run(
         [str(TAVREL_EXE), *options, spec.name, str(min_sup)],

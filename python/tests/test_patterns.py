@@ -25,7 +25,7 @@ def output_text(result: tavrel.Result) -> str:
     return "".join(parts)
 
 
-def assert_same_as_command_line(spec: Path, min_sup: int, result: tavrel.Result) -> None:
+def assert_same_as_command_line(spec: Path, min_sup: int | str, result: tavrel.Result) -> None:
     text = run_miner(spec, min_sup)
     patterns, _, closing = text.partition("Total Runtime: ")
     assert closing, text
@@ -153,9 +153,17 @@ def test_repeats_and_empty_sequences_are_dropped_and_counted() -> None:
     assert result[:] == tavrel.mine(first_only, 2)[:]
 
 
-def test_a_share_as_min_sup_is_rounded_up() -> None:
+def test_a_share_as_min_sup_is_rounded_up_as_the_command_line_rounds_it(
+    programs: None, tmp_path: Path, monkeypatch: pytest.MonkeyPatch
+) -> None:
     strings = random_strings(5, 30, 6)
-    for share, absolute in [(0.1, 3), (0.5, 15), (0.51, 16), (1e-9, 1)]:
+    spec = write_database(tmp_path, "shares", strings)
+    monkeypatch.chdir(tmp_path)
+    # 0.1 * 30 is 3.0000000000000004 in floats; the share is one tenth.
+    for share, text, absolute in [(0.1, "10%", 3), (0.5, "0.5", 15), (0.51, "51%", 16)]:
         result = tavrel.mine(strings + [[]], share)
         assert result.min_sup == absolute  # of the 30 non-empty sequences
-        assert result[:] == tavrel.mine(strings, absolute)[:]
+        from_file = tavrel.mine_file(spec.name, share)
+        assert from_file.min_sup == absolute
+        assert_same_as_command_line(spec, text, from_file)
+    assert tavrel.mine(strings, 1e-30).min_sup == 1
