@@ -10,8 +10,10 @@ interleave the contenders, it times
   * with --lists, tavrel.mine() on the strings already in Python lists
     (turning the lists into the library's strings, search, arrays);
 
-and prints each time, the medians and the ratios of the module's medians
-to the command line's.
+and prints each wall-clock time, the medians of wall-clock and processor
+time (user and system, all threads) and their ratios to the command
+line's medians; on a machine shared with other work the processor times
+vary less.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py \\
         [--exe build/src/Tavrel.exe] [--data /work/shared/data] [--runs 3] \\
@@ -25,6 +27,7 @@ from __future__ import annotations
 
 import argparse
 import os
+import resource
 import statistics
 import subprocess
 import time
@@ -40,11 +43,20 @@ def read_database(path: Path) -> list[list[int]]:
         return [[int(item) for item in line.split()[1:]] for line in lines]
 
 
-def timed(run: Callable[[], object]) -> tuple[float, object]:
-    """The wall-clock seconds that `run` takes, and what it returned."""
-    start = time.perf_counter()
+def cpu_seconds() -> float:
+    """The processor time (user and system) of this process and its ended
+    children so far: the module's threads and the command line's runs."""
+    own = resource.getrusage(resource.RUSAGE_SELF)
+    children = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return own.ru_utime + own.ru_stime + children.ru_utime + children.ru_stime
+
+
+def timed(run: Callable[[], object]) -> tuple[float, float, object]:
+    """The wall-clock and processor seconds that `run` takes, and what it
+    returned."""
+    start, start_cpu = time.perf_counter(), cpu_seconds()
     value = run()
-    return time.perf_counter() - start, value
+    return time.perf_counter() - start, cpu_seconds() - start_cpu, value
 
 
 def main() -> None:
@@ -78,21 +90,25 @@ def main() -> None:
                 tavrel.mine(lists, int(min_sup), threads=arguments.threads)
             )
         times: dict[str, list[float]] = {contender: [] for contender in contenders}
+        cpu: dict[str, list[float]] = {contender: [] for contender in contenders}
         patterns = 0
         for _ in range(arguments.runs):
             for contender, run in contenders.items():
-                seconds, value = timed(run)
+                seconds, cpu_used, value = timed(run)
                 times[contender].append(seconds)
+                cpu[contender].append(cpu_used)
                 if isinstance(value, int):
                     patterns = value
-        command_line = statistics.median(times["Tavrel.exe"])
-        print(f"{name} {min_sup}: {patterns} patterns")
+        wall_base = statistics.median(times["Tavrel.exe"])
+        cpu_base = statistics.median(cpu["Tavrel.exe"])
+        print(f"{name} {min_sup}: {patterns} patterns; wall-clock s, then processor s")
         for contender, values in times.items():
-            median = statistics.median(values)
+            wall, used = statistics.median(values), statistics.median(cpu[contender])
             print(
                 f"  {contender:12} "
-                + " ".join(f"{t:7.3f}" for t in values)
-                + f"   median {median:.3f} s, {median / command_line:.2f} x Tavrel.exe"
+                + " ".join(f"{t:6.3f}" for t in values)
+                + f"  median {wall:.3f} ({wall / wall_base:.2f} x)   "
+                + f"cpu median {used:.3f} ({used / cpu_base:.2f} x)"
             )
 
 
