@@ -134,6 +134,7 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
   SearchShared shared;
   shared.minSup = minSup;
   shared.policy = options.policy;
+  shared.stop = options.stop;
   Path path;
   SearchScratch scratch;
   if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
