@@ -13,8 +13,8 @@
 // the median of N rounds).
 // Prediction: --workers 1,2,4,8,16,64; --split-us 1 and --wake-us 5 (see
 // work_simulator.h); the cluster: --nodes 4,16,64 (none: --nodes 0),
-// --cores 16, --latency S (one message, default 5e-6), --bandwidth B
-// (bytes/s into node 0, default 1e9), --record-bytes N (default: the
+// --cores 16, --latency S (one message, default 2e-6), --bandwidth B
+// (bytes/s into node 0, default 5e9), --record-bytes N (default: the
 // recorded mean); --writer-ns X: the ordered writer's time for one pattern
 // (default 100, the time per pattern that tavrel-output-bench measures for
 // writing formatted blocks to /dev/null, less formatting them); --passes

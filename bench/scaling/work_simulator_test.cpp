@@ -158,6 +158,7 @@ TEST(WorkSimulatorTest, APieceSentToAnotherNodeRedoesThePathToItsFrame) {
   // arrives at 600, node 1 redoes the two steps (500) and runs its leaf.
   EXPECT_EQ(predicted.computeNs, 600 + 500 + 1000);
   EXPECT_EQ(predicted.remotePieces, 1);
+  EXPECT_EQ(predicted.rebuildNs, 500);
 }
 
 TEST(CostTreeTest, TextFormRoundTrips) {
