@@ -109,10 +109,12 @@ void reportMeasured(const TimedSearch& sequential, const TimedSearch& one, const
   std::printf("measured (median of %d; processor time in brackets):\n", repetitions);
   std::printf("  sequential search %.3f s (%.3f s), %lld patterns\n", sequential.seconds,
               sequential.cpuSeconds, sequential.patterns);
-  std::printf("  parallel engine, 1 thread: %.3f s (%.3f s), %lld splits\n", one.seconds,
-              one.cpuSeconds, one.splits);
-  std::printf("  parallel engine, 2 threads: %.3f s (%.3f s), %lld splits\n", two.seconds,
-              two.cpuSeconds, two.splits);
+  // The engine's workers idle while others work, or off their cores while
+  // the machine is busy: the idle time tells the two apart.
+  std::printf("  parallel engine, 1 thread: %.3f s (%.3f s), %lld splits, idle %.3f s\n",
+              one.seconds, one.cpuSeconds, one.splits, one.idleSeconds);
+  std::printf("  parallel engine, 2 threads: %.3f s (%.3f s), %lld splits, idle %.3f s\n",
+              two.seconds, two.cpuSeconds, two.splits, two.idleSeconds);
   std::printf("  speed-up of 2 threads: %.2f over 1 thread, %.2f over the sequential search\n",
               one.seconds / two.seconds, sequential.seconds / two.seconds);
 }

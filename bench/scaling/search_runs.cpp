@@ -108,6 +108,7 @@ TimedSearch timeParallel(EdgeDatabase database, int minSup, int threads) {
   timed.seconds = now() - start;
   timed.cpuSeconds = cpuNow() - cpu;
   timed.searchSeconds = stats.searchSeconds;
+  timed.idleSeconds = stats.idleSeconds;
   timed.patterns = sink.patterns;
   timed.splits = stats.splits;
   return timed;

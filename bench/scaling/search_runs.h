@@ -30,6 +30,7 @@ struct TimedSearch {
   double cpuSeconds = 0;         // the process's processor time meanwhile, all threads
   double notRunningSeconds = 0;  // the recorded search: its thread was not running
   double searchSeconds = 0;      // the parallel engine: from its first piece of work to the end
+  double idleSeconds = 0;        // the parallel engine: its workers' time without work, summed
   long long patterns = 0;
   long long splits = 0;
 };
