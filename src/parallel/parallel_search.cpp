@@ -173,6 +173,10 @@ class Engine {
   }
   void headMoved();
   void catchUp();
+  // Whether a piece split off now could run: not too many patterns wait.
+  // Otherwise idle workers ask for no work until the output has caught up,
+  // since every piece they got would only be put aside again.
+  bool helpMayRun() const { return output_.pendingBytes() <= options_.waitingCap; }
   double now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
@@ -200,6 +204,7 @@ class Engine {
   std::atomic<int> queued_{0};  // the queue's size, read without the lock
   std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
+  std::atomic<bool> starved_{false};  // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
 };
@@ -240,8 +245,8 @@ bool Engine::handOver(WorkItem& item) {
 }
 
 bool Engine::handOverSoon(WorkItem& item) {
-  constexpr std::size_t kBatch = 4096;  // ints: patterns are handed over in blocks of 16 KB
-  constexpr long long kHeadWait = 5;    // ms the first patterns of the output may wait
+  constexpr std::size_t kBatch = 32768;  // ints: patterns are handed over in blocks of 128 KB
+  constexpr long long kHeadWait = 5;     // ms the first patterns of the output may wait
   if (item.pending.size() >= kBatch ||
       (output_.head() == item.chunk && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
     return handOver(item);
@@ -321,6 +326,10 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   // Under output pressure the deepest range goes, whose patterns come
   // soonest; otherwise the shallowest, which holds the most work.
   bool pressed = output_.pendingBytes() > options_.waitingCap / 2;
+  if (!helpMayRun()) {
+    starved_.store(true);
+    return;
+  }
   std::size_t depth = item.levels.size();
   std::size_t chosen = depth;
   for (std::size_t k = 0; k < depth; ++k) {
@@ -398,7 +407,7 @@ bool Engine::mayWait(WorkItem& item) {
   parked_.push_back(&item);
   parkedCount_.fetch_add(1);
   --running_;
-  splitWanted_.store(true);  // the earliest work wants help
+  starved_.store(true);  // asks for work again once the output has caught up
   wake_.notify_all();
   return false;
 }
@@ -466,7 +475,11 @@ WorkItem* Engine::take(Worker& worker) {
       return nullptr;
     }
     ++idle_;
-    splitWanted_.store(true);
+    if (helpMayRun()) {
+      splitWanted_.store(true);
+    } else {
+      starved_.store(true);
+    }
     double idleFrom = now();
     // A piece is usually given away within microseconds: wait for it
     // awake a little before going to sleep.
@@ -475,7 +488,12 @@ WorkItem* Engine::take(Worker& worker) {
       __builtin_ia32_pause();
     }
     guard.lock();
-    if (queue_.empty() && !finished_) wake_.wait(guard);
+    // Whatever came while the lock was let go (work, the end, a stop) was
+    // told to no one: look again before sleeping.
+    if (queue_.empty() && !finished_ && !stopping_.load() &&
+        !(begun_ && running_ == 0 && parked_.empty())) {
+      wake_.wait(guard);
+    }
     idleSeconds_ += now() - idleFrom;
     --idle_;
   }
@@ -498,9 +516,14 @@ void Engine::headMoved() {
   wake_.notify_one();
 }
 
-// Once the waiting patterns are down to half the cap, everything put aside
-// may run again.
+// Once the waiting patterns are down to half the cap, idle workers may ask
+// for work again and everything put aside may run again.
 void Engine::catchUp() {
+  if (starved_.load(std::memory_order_relaxed) &&
+      output_.pendingBytes() <= options_.waitingCap / 2) {
+    starved_.store(false);
+    splitWanted_.store(true);
+  }
   if (parkedCount_.load() == 0 || output_.pendingBytes() > options_.waitingCap / 2) return;
   std::lock_guard<std::mutex> guard(lock_);
   for (WorkItem* item : parked_) queueLocked(item);

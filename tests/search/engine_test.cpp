@@ -133,6 +133,9 @@ TEST(EngineTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
           options.threads = threads;
           options.policy = policy;
           options.splitAlways = threads != 2;
+          // Odd rounds leave almost no room for patterns that wait, so
+          // that work is put aside and idle workers wait for the output.
+          if (round % 2 == 1) options.waitingCap = 64;
           ASSERT_EQ(mineInParallel(strings, edges, count, minSup, options), expected)
               << "policy " << static_cast<int>(policy) << ", " << threads << " threads";
         }
@@ -150,6 +153,19 @@ TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
     EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, {policy, nullptr}),
               SearchOutcome::kStopped);
     EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + 3));
+  }
+  // On several threads, with work put aside and workers idle when the
+  // sink stops: the run still ends, with the same first patterns.
+  for (int threads : {2, 8}) {
+    for (int limit = 1; limit < static_cast<int>(all.size()); ++limit) {
+      CollectingSink sink(static_cast<std::size_t>(limit));
+      parallel::ParallelOptions options;
+      options.threads = threads;
+      options.waitingCap = 16;
+      EdgeDatabase database = databaseOf(strings, 4, 6);
+      EXPECT_EQ(parallel::searchInParallel(database, 1, sink, options), SearchOutcome::kStopped);
+      EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + limit));
+    }
   }
 }
 
