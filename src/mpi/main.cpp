@@ -1,0 +1,60 @@
+// Entry point of tavrel-mpi: Tavrel.exe's command line on rank 0, with
+// the search spread over every rank of the MPI job.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "driver/run.h"
+#include "mpi/rank_zero.h"
+#include "mpi/worker_rank.h"
+#include "output/signal_stop.h"
+
+namespace {
+
+// Seconds of silence after which a rank counts as failed
+// (TAVREL_MPI_SILENCE, default 30).
+double silenceLimit() {
+  const char* text = std::getenv("TAVREL_MPI_SILENCE");
+  double seconds = text != nullptr ? std::atof(text) : 0;
+  return seconds > 0 ? seconds : 30;
+}
+
+// With TAVREL_MPI_STATS set: what the transport cost, on standard error.
+void reportStats(const tavrel::mpi::TransportStats& stats) {
+  if (std::getenv("TAVREL_MPI_STATS") == nullptr) return;
+  std::fprintf(stderr,
+               "mpi: broadcast %.3f s, %lld messages, %lld bytes to rank 0, rank 0 receiving "
+               "%.3f s, workers sending %.3f s, %lld units, %lld pieces given away\n",
+               stats.broadcastSeconds, stats.messages, stats.bytes, stats.receiveSeconds,
+               stats.workerSendSeconds, stats.units, stats.pieces);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tavrel::mpi::Session session;
+  if (!tavrel::mpi::startMpi(&argc, &argv, &session)) {
+    std::fputs("tavrel-mpi: MPI could not start\n", stderr);
+    return 1;
+  }
+  double silence = silenceLimit();
+  if (session.rank == 0) {
+    tavrel::mpi::CoordinatorOptions options;
+    options.silenceLimit = silence;
+    tavrel::mpi::RankZeroResult result =
+        tavrel::mpi::runRankZero(session, options, [argc, argv](const tavrel::MineFunction& mine) {
+          return tavrel::runTavrel(argc, argv, mine);
+        });
+    reportStats(result.stats);
+    if (result.broken) tavrel::mpi::abortMpi(result.status & 0xff);
+    tavrel::mpi::endMpi();
+    return result.status;
+  }
+  tavrel::output::installStopHandlers();
+  tavrel::mpi::WorkerOptions options;
+  options.silenceLimit = silence;
+  int status = tavrel::mpi::serveRun(session, options);
+  if (status == 255) tavrel::mpi::abortMpi(status);  // rank 0 is gone
+  tavrel::mpi::endMpi();
+  return status;
+}
