@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# tavrel-mpi on real databases under mpirun.
+#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
+# Exits 77 (skipped) when the shared databases are not there.
+set -u
+check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
+[ -d "$data/leviathan" ] && [ -d "$data/bms1" ] && [ -d "$data/sign" ] || {
+  echo "no databases in $data: skipped"
+  exit 77
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+
+# The output with the run-time figure taken out.
+steady() { sed -E 's/^Total Runtime: [0-9.e+-]+ sec\.$/Total Runtime: <t> sec./' "$1"; }
+
+# Runs one command line in one process and on 1 to 4 ranks (from the
+# database's folder): the same output and status.
+same_bytes() {
+  local folder=$1
+  shift
+  (cd "$data/$folder" && "$exe" "$@" >"$work/alone" 2>"$work/alone.err")
+  local expected=$?
+  for ranks in 1 2 3 4; do
+    (cd "$data/$folder" && "$mpirun" --oversubscribe -n "$ranks" "$mpi" "$@" >"$work/spread" \
+      2>"$work/spread.err")
+    local status=$?
+    if [ "$status" != "$expected" ] || ! cmp -s <(steady "$work/alone") <(steady "$work/spread"); then
+      echo "FAILED: $folder $* on $ranks ranks: status $status, expected $expected"
+      diff <(steady "$work/alone") <(steady "$work/spread") | head -5
+      failed=1
+    fi
+  done
+}
+
+if [ "$check" = SameBytesAsOneProcess ]; then
+  same_bytes leviathan --threads 1 leviathan.spec 150
+  same_bytes bms1 --threads 2 bms1.spec 60
+  same_bytes bms1 --threads 1 --max-patterns 1000 bms1.spec 60
+  same_bytes bms1 no-such.spec 60
+  lines=$(wc -l <"$work/alone")
+  echo "compared; last run wrote $lines lines"
+  exit $failed
+fi
+
+# A rank killed while the search runs: rank 0 writes one message instead of
+# the closing lines, and the job ends with a failing status.
+cd "$data/sign"
+TAVREL_MPI_SILENCE=2 "$mpirun" --oversubscribe --enable-recovery -n 3 "$mpi" --threads 1 \
+  sign.spec 150 >"$work/out" 2>"$work/err" &
+job=$!
+victim=
+for _ in $(seq 100); do
+  sleep 0.1
+  for pid in $(pgrep -f "$mpi --threads 1 sign.spec 150"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx OMPI_COMM_WORLD_RANK=2; then
+      victim=$pid
+    fi
+  done
+  [ -n "$victim" ] && break
+done
+[ -n "$victim" ] || { echo "FAILED: rank 2 never started"; kill "$job"; exit 1; }
+sleep 1.5
+kill -9 "$victim"
+wait "$job"
+status=$?
+tail_line=$(tail -n 1 "$work/out")
+if [ "$status" = 0 ] || [ "$tail_line" != "Error: a search process failed" ] ||
+  grep -q "^Total Number of patterns" "$work/out"; then
+  echo "FAILED: status $status, last line '$tail_line'"
+  tail -n 3 "$work/err"
+  exit 1
+fi
+grep -c "^Pattern " "$work/out" | sed 's/$/ patterns before the failure/'
+grep "tavrel-mpi: rank 2" "$work/err"
+exit 0
