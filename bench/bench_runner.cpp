@@ -12,6 +12,12 @@
 //
 //   tavrel-bench [--exe PATH] [--cases FILE] [--shared DIR] [--runs N]
 //                [--only NAME[:MIN_SUP]]... [--hash FILE] [--skip-slow]
+//                [--threads N[,N]...]
+//
+// --threads runs each case with each of the thread counts given (the runs
+// take turns, so that a slow spell of the machine falls on all of them)
+// and prints per count the median seconds and the peak memory, and the
+// ratio of the last count's median to the first's.
 //
 // --hash FILE prints the hash and pattern count of a saved output and exits.
 
@@ -53,6 +59,7 @@ struct Options {
   int runs = 3;
   std::vector<std::string> only;
   bool skipSlow = false;
+  std::vector<int> threads;  // empty: the miner's default
 };
 
 struct Measure {
@@ -86,7 +93,9 @@ void hashOutput(const std::string& path, std::string* hash, long* patterns) {
   *patterns = count;
 }
 
-Measure runOnce(const Options& options, const Case& c, const std::string& outPath) {
+// Runs the miner once on the case; `threads` 0 leaves --threads out.
+Measure runOnce(const Options& options, const Case& c, const std::string& outPath,
+                int threads = 0) {
   Measure m;
   std::string folder = options.shared + "/" + c.folder;
   std::string exe = options.exe;
@@ -103,7 +112,13 @@ Measure runOnce(const Options& options, const Case& c, const std::string& outPat
     dup2(out, 1);
     close(out);
     std::string support = std::to_string(c.minSup);
-    execl(exe.c_str(), exe.c_str(), c.spec.c_str(), support.c_str(), static_cast<char*>(nullptr));
+    std::string count = std::to_string(threads);
+    if (threads > 0) {
+      execl(exe.c_str(), exe.c_str(), "--threads", count.c_str(), c.spec.c_str(), support.c_str(),
+            static_cast<char*>(nullptr));
+    } else {
+      execl(exe.c_str(), exe.c_str(), c.spec.c_str(), support.c_str(), static_cast<char*>(nullptr));
+    }
     _exit(121);
   }
   int status = 0;
@@ -147,10 +162,57 @@ bool selected(const Options& options, const Case& c) {
   return false;
 }
 
+// The verdict on a saved output: identical, changed or not recorded.
+std::string verdictOn(const Case& c, const std::string& outPath, long* patterns) {
+  std::string hash;
+  hashOutput(outPath, &hash, patterns);
+  if (c.hash == "-") return "hash " + hash + " (not recorded)";
+  return hash == c.hash ? "identical" : "CHANGED (" + hash + ")";
+}
+
+// One case with each thread count: a table row of medians, peaks and the
+// ratio of the last count's median to the first's. False when a run failed
+// or an output changed.
+bool compareThreads(const Options& options, const Case& c, const std::string& outPath) {
+  std::size_t counts = options.threads.size();
+  std::vector<std::vector<double>> seconds(counts);
+  std::vector<double> peaks(counts, 0);
+  std::string verdict = "identical";
+  long patterns = -1;
+  for (int run = 0; run <= options.runs; ++run) {  // run 0 warms up and checks
+    for (std::size_t t = 0; t < counts; ++t) {
+      Measure m = runOnce(options, c, outPath, options.threads[t]);
+      if (!m.ok) {
+        std::printf("| %s | %d | FAILED (exit %d) with %d threads |\n", c.name.c_str(), c.minSup,
+                    m.status, options.threads[t]);
+        return false;
+      }
+      if (run == 0) {
+        std::string v = verdictOn(c, outPath, &patterns);
+        if (v != "identical") verdict = v + " with " + std::to_string(options.threads[t]);
+      } else {
+        seconds[t].push_back(m.seconds);
+      }
+      peaks[t] = std::max(peaks[t], m.megabytes);
+    }
+  }
+  std::printf("| %s | %d | %ld |", c.name.c_str(), c.minSup, patterns);
+  std::vector<double> medians;
+  for (std::size_t t = 0; t < counts; ++t) {
+    std::sort(seconds[t].begin(), seconds[t].end());
+    medians.push_back(seconds[t][seconds[t].size() / 2]);
+    std::printf(" %.2f | %.0f |", medians.back(), peaks[t]);
+  }
+  std::printf(" %.2f | %s |\n", medians.back() / medians.front(), verdict.c_str());
+  std::fflush(stdout);
+  return verdict.rfind("CHANGED", 0) != 0;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: tavrel-bench [--exe PATH] [--cases FILE] [--shared DIR] [--runs N]\n"
-               "                    [--only NAME[:MIN_SUP]]... [--skip-slow] [--hash FILE]\n");
+               "                    [--only NAME[:MIN_SUP]]... [--skip-slow] [--hash FILE]\n"
+               "                    [--threads N[,N]...]\n");
   return 2;
 }
 
@@ -171,6 +233,14 @@ int main(int argc, char** argv) {
       options.runs = std::max(1, std::atoi(argv[++k]));
     } else if (arg == "--only" && hasValue) {
       options.only.push_back(argv[++k]);
+    } else if (arg == "--threads" && hasValue) {
+      std::istringstream list(argv[++k]);
+      std::string count;
+      while (std::getline(list, count, ',')) options.threads.push_back(std::atoi(count.c_str()));
+      if (options.threads.empty() ||
+          *std::min_element(options.threads.begin(), options.threads.end()) < 1) {
+        return usage();
+      }
     } else if (arg == "--skip-slow") {
       options.skipSlow = true;
     } else if (arg == "--hash" && hasValue) {
@@ -194,6 +264,20 @@ int main(int argc, char** argv) {
   close(fd);
   std::string outPath = scratch;
 
+  if (!options.threads.empty()) {
+    std::printf("| case | min_sup | patterns |");
+    for (int count : options.threads) std::printf(" %d thr. s | %d thr. MB |", count, count);
+    std::printf(" ratio | output |\n|---|---:|---:|");
+    for (std::size_t t = 0; t < options.threads.size(); ++t) std::printf("---:|---:|");
+    std::printf("---:|---|\n");
+    int failed = 0;
+    for (const Case& c : cases) {
+      if (selected(options, c) && !compareThreads(options, c, outPath)) ++failed;
+    }
+    unlink(outPath.c_str());
+    if (failed > 0) std::fprintf(stderr, "tavrel-bench: %d case(s) failed\n", failed);
+    return failed > 0 ? 1 : 0;
+  }
   std::printf(
       "| case | min_sup | edges | patterns | median s | min s | max s | peak MB | reference s | "
       "reference MB | output |\n");

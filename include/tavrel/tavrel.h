@@ -118,6 +118,16 @@ struct SupportShare {
   std::int64_t denominator = 1;
 };
 
+// How far a run has come, for a progress display: the run updates it, any
+// thread may read it at any time.
+struct RunProgress {
+  std::atomic<std::int64_t> patterns{0};  // patterns handed to the sink
+  std::atomic<int> topEdges{0};           // edges the search starts from, once it starts
+  // Of those, the one (counted from 1) whose subtree's patterns are being
+  // handed over: how far through the search the output is.
+  std::atomic<int> topEdgesReached{0};
+};
+
 struct MineOptions {
   int minSup = 1;  // the least support of a pattern, at least 1
   // When given, the least support is this share of the strings rounded up
@@ -130,6 +140,7 @@ struct MineOptions {
   // (within milliseconds) with Status::Code::kStopped. May be set from a
   // signal handler or another thread.
   const std::atomic<bool>* stop = nullptr;
+  RunProgress* progress = nullptr;  // updated while the run works, when given
 };
 
 // An edge: item `before` stands before item `after`.

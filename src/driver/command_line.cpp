@@ -25,6 +25,9 @@ const char kHelpText[] =
     "                      program may use); the output is the same for any N\n"
     "  --max-patterns N    stop after N patterns; the run still ends with its\n"
     "                      closing lines and status 0\n"
+    "  --progress          show the run's progress on standard error about once\n"
+    "                      a second (the default when standard error is a\n"
+    "                      terminal and standard output is not)\n"
     "  --help              print this text\n";
 
 namespace {
@@ -118,6 +121,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       line.help = true;
     } else if (std::strcmp(option, "--line-flush") == 0) {
       line.lineFlush = true;
+    } else if (std::strcmp(option, "--progress") == 0) {
+      line.progress = true;
     } else if (std::strcmp(option, "--max-patterns") == 0) {
       if (positiveCount(value) <= 0) {
         line.reason = "--max-patterns takes a whole number of 1 or more";

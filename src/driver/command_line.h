@@ -14,6 +14,7 @@ struct CommandLine {
   bool valid = false;            // false: print the usage line and fail
   bool help = false;             // --help: print the usage and the options
   bool lineFlush = false;        // --line-flush: write every line at once
+  bool progress = false;         // --progress: a progress line on standard error
   std::int64_t maxPatterns = 0;  // --max-patterns N (0: no limit)
   int threads = 0;               // --threads N (0: every core the process may use)
   std::string specPath;

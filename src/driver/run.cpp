@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/command_line.h"
+#include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
 #include "output/block_writer.h"
@@ -108,9 +109,16 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   options.threads = line.threads;
   if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
   CommandLineSink sink(out, line, streams);
+  RunProgress progress;
+  ProgressLine progressLine(streams.err, progress, streams.errIsTerminal);
+  if ((line.progress || streams.progressOnTerminal) && streams.err >= 0) {
+    options.progress = &progress;
+    if (!progressLine.start()) options.progress = nullptr;
+  }
   long long start = readMillisecondClock();
   Status status = mineWith(StringSource::specFile(line.specPath), options, sink);
   long long elapsed = readMillisecondClock() - start;
+  progressLine.stop();
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
   if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
@@ -150,6 +158,8 @@ int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith) {
   CommandLineStreams streams;
   streams.stopOnSignals = true;
   streams.mirrorErrors = isatty(1) == 0 && isatty(2) == 1;
+  streams.progressOnTerminal = streams.mirrorErrors;
+  streams.errIsTerminal = isatty(2) == 1;
   return runCommandLine(argc, argv, streams, mineWith);
 }
 

@@ -24,6 +24,10 @@ struct CommandLineStreams {
   // Write failure messages to `err` as well as to `out`: for a person
   // watching a terminal while the output goes to a file or a pipe.
   bool mirrorErrors = false;
+  // Show the progress line on `err` even without --progress, and rewrite
+  // it in place (standard error is a terminal, standard output is not).
+  bool progressOnTerminal = false;
+  bool errIsTerminal = false;  // --progress rewrites its line in place
 };
 
 // Runs the whole program on `Tavrel.exe [options] spec_file min_sup` and

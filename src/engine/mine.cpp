@@ -1,8 +1,6 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <thread>
 #include <utility>
@@ -30,8 +28,13 @@ constexpr const char* kSearchFailed = "Error: a search process failed\n";
 class PatternAdapter : public ClosedSetSink {
  public:
   PatternAdapter(const RunState& run, const Buffer<EdgeSupport>& edges, std::int64_t limit,
-                 PatternSink& sink, Buffer<Edge>& scratch)
-      : run_(run), edges_(edges), limit_(limit), sink_(sink), scratch_(scratch) {}
+                 PatternSink& sink, Buffer<Edge>& scratch, RunProgress* progress)
+      : run_(run),
+        edges_(edges),
+        limit_(limit),
+        sink_(sink),
+        scratch_(scratch),
+        progress_(progress) {}
 
   bool take(const int* edges, int length, int support) override {
     for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
@@ -39,6 +42,7 @@ class PatternAdapter : public ClosedSetSink {
     pattern.support = support;
     pattern.edges = std::span<const Edge>(scratch_.data(), static_cast<std::size_t>(length));
     ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
     if (!sink_.take(pattern)) {
       stoppedBySink_ = true;
       return false;
@@ -60,6 +64,7 @@ class PatternAdapter : public ClosedSetSink {
 
   bool takeText(const char* text, std::size_t size) override {
     ++taken_;
+    if (progress_ != nullptr) progress_->patterns.fetch_add(1, std::memory_order_relaxed);
     if (!sink_.takeText(std::string_view(text, size))) {
       stoppedBySink_ = true;
       return false;
@@ -76,6 +81,7 @@ class PatternAdapter : public ClosedSetSink {
   std::int64_t limit_;
   PatternSink& sink_;
   Buffer<Edge>& scratch_;
+  RunProgress* progress_;
   std::int64_t taken_ = 0;
   bool stoppedBySink_ = false;
 };
@@ -126,8 +132,9 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
-  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch);
-  SearchOutcome outcome = search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop);
+  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch, options.progress);
+  SearchOutcome outcome =
+      search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop, options.progress);
   switch (outcome) {
     case SearchOutcome::kComplete:
       return Status();
@@ -146,23 +153,19 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 }  // namespace
 
 SearchOutcome searchHere(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                         const std::atomic<bool>* stop) {
+                         const std::atomic<bool>* stop, RunProgress* progress) {
   SearchOutcome outcome = SearchOutcome::kNoThreads;
   if (threads > 1) {
     parallel::ParallelOptions parallelOptions;
     parallelOptions.threads = threads;
     parallelOptions.stop = stop;
-    parallel::ParallelStats stats;
-    if (std::getenv("TAVREL_PARALLEL_STATS") != nullptr) parallelOptions.stats = &stats;
+    parallelOptions.progress = progress;
     outcome = parallel::searchInParallel(database, minSup, sink, parallelOptions);
-    if (parallelOptions.stats != nullptr) {
-      std::fprintf(stderr, "splits %lld parks %lld idle %.3f s search %.3f s\n", stats.splits,
-                   stats.parks, stats.idleSeconds, stats.searchSeconds);
-    }
   }
   if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
     SearchOptions searchOptions;
     searchOptions.stop = stop;
+    searchOptions.progress = progress;
     outcome = searchClosed(std::move(database), minSup, sink, searchOptions);
   }
   return outcome;

@@ -14,7 +14,8 @@ RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& opt
   Coordinator coordinator(session, options);
   bool ended = false;
   SearchRunner search = [&](EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                            const std::atomic<bool>* stop) {
+                            const std::atomic<bool>* stop, RunProgress* progress) {
+    (void)progress;  // the patterns' count is kept by the run; the search's place is not known here
     SearchOutcome outcome = coordinator.run(database, minSup, threads, sink, stop);
     int signal = output::stopSignal();
     if (outcome == SearchOutcome::kStopped && (signal != 0 || coordinator.workerSignal() != 0)) {

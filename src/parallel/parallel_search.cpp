@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -46,6 +47,10 @@ namespace tavrel::parallel {
 // step taken there.
 
 namespace {
+
+// A record that is no pattern: the top-level edge whose subtree's patterns
+// follow (for the progress display).
+constexpr int kTopEdgeMark = INT_MIN;
 
 struct Level {
   FrameData* frame = nullptr;
@@ -303,6 +308,12 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   Level& level = item.levels.back();
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
+  if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
+    // Where the output stands, told when the drainer gets here.
+    if (!item.pending.reserve(item.pending.size() + 2)) return false;
+    item.pending.push(kTopEdgeMark);
+    item.pending.push(i + 1);
+  }
   FrameData* child = worker.takeFrame();
   if (child == nullptr) return false;
   StepResult result = extend(cursor, i, *child, worker.scratch);
@@ -595,6 +606,7 @@ SearchOutcome Engine::run(FrameData* top) {
     return SearchOutcome::kOutOfMemory;
   }
   top->references.store(1);
+  if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
   item->levels.push_back(Level{top, cursor, nullptr});
   return searchFrom(item);
 }
@@ -679,6 +691,11 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
   bool complete = output_.drain(
       [this, &stoppedBySink](const int* record, std::size_t* used) {
         bool going;
+        if (record[0] == kTopEdgeMark) {
+          options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
+          *used = 2;
+          return true;
+        }
         if (record[0] < 0) {
           std::size_t size = static_cast<std::size_t>(-record[0]);
           going = sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
@@ -724,6 +741,7 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   shared.minSup = minSup;
   shared.threads = std::max(1, options.threads);
   shared.policy = options.policy;
+  shared.stop = options.stop;
   Engine engine(options, shared, sink);
   if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
     return SearchOutcome::kNoThreads;

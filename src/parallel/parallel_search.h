@@ -55,6 +55,7 @@ struct ParallelOptions {
   int threads = 2;  // workers that search (at least 1)
   FramePolicy policy = FramePolicy::kCheapest;
   const std::atomic<bool>* stop = nullptr;  // polled: stop soon when it becomes true
+  RunProgress* progress = nullptr;          // topEdges and topEdgesReached, when given
   // The most bytes of patterns that may wait for the ones before them; a
   // worker past it leaves its work for later and takes earlier work.
   std::size_t waitingCap = std::size_t{256} << 20;

@@ -88,6 +88,7 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
   SearchShared shared;
   shared.minSup = minSup;
   shared.policy = options.policy;
+  shared.stop = options.stop;
   Path path;
   SearchScratch scratch;
   if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
@@ -96,6 +97,7 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
     return SearchOutcome::kOutOfMemory;
   }
   const FrameData& top = path.frame(0);
+  if (options.progress != nullptr) options.progress->topEdges.store(top.candidateCount());
   if (!top.pattern.empty() &&
       !sink.take(top.pattern.data(), static_cast<int>(top.pattern.size()), top.support)) {
     return SearchOutcome::kStopped;
@@ -111,6 +113,9 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
       continue;
     }
     int i = cursor.next++;
+    if (depth == 0 && options.progress != nullptr) {
+      options.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
+    }
     if (!path.reach(depth + 1)) return SearchOutcome::kOutOfMemory;
     FrameData& child = path.frame(depth + 1);
     StepResult result = extend(cursor, i, child, scratch);

@@ -6,6 +6,7 @@
 
 #include "search/closed_set_sink.h"
 #include "search/frame_policy.h"
+#include "tavrel/tavrel.h"
 #include "transactions/edge_database.h"
 
 namespace tavrel {
@@ -31,6 +32,8 @@ struct SearchOptions {
   // Polled between steps: when it becomes true the search stops with
   // kStopped.
   const std::atomic<bool>* stop = nullptr;
+  // When given: topEdges and topEdgesReached are kept up to date.
+  RunProgress* progress = nullptr;
 };
 
 SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,

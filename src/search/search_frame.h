@@ -118,6 +118,7 @@ struct SearchShared {
   int threads = 1;  // threads that may share the preparation of the top frame
   FramePolicy policy = FramePolicy::kCheapest;
   TopPairs topPairs;
+  const std::atomic<bool>* stop = nullptr;  // the run's stop flag, for the top frame's pairs
 };
 
 // A worker's working memory, sized by the top frame's candidates (no frame

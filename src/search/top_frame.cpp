@@ -57,7 +57,7 @@ bool openTopFrame(EdgeDatabase& database, FrameData& top, SearchShared& shared) 
   top.top = true;
   if (!top.topIndex.resize(candidates)) return false;
   for (std::size_t c = 0; c < candidates; ++c) top.topIndex[c] = static_cast<std::uint32_t>(c);
-  return shared.topPairs.build(level, candidates, shared.minSup, shared.threads) &&
+  return shared.topPairs.build(level, candidates, shared.minSup, shared.threads, shared.stop) &&
          prepareFrame(top, shared);
 }
 

@@ -8,9 +8,10 @@
 
 namespace tavrel {
 
-void TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::size_t last,
-                          std::uint32_t* counts) const {
+bool TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::size_t last,
+                          std::uint32_t* counts, const std::atomic<bool>* stop) const {
   for (std::size_t t = first; t < last; ++t) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
     std::uint32_t weight = static_cast<std::uint32_t>(top.weights[t]);
     const std::uint32_t* end = top.items.data() + top.offsets[t + 1];
     for (const std::uint32_t* a = top.items.data() + top.offsets[t]; a < end; ++a) {
@@ -19,9 +20,11 @@ void TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::si
       for (const std::uint32_t* b = a + 1; b < end; ++b) row[*b] += weight;
     }
   }
+  return true;
 }
 
-bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads) {
+bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads,
+                     const std::atomic<bool>* stop) {
   available_ = false;
   candidates_ = candidates;
   std::size_t pairs = candidates * (candidates > 0 ? candidates - 1 : 0) / 2;
@@ -32,17 +35,21 @@ bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int min
   std::size_t blocks = threads > 1 && transactions >= 1024 ? static_cast<std::size_t>(threads) : 1;
   std::vector<Buffer<std::uint32_t>> parts(blocks - 1);
   std::vector<char> fine(blocks, 0);
+  std::atomic<bool> stopped{false};
   forEachBlock(blocks, [&](std::size_t k) {
     std::uint32_t* counts = counts_.data();
     if (k > 0) {
       if (!parts[k - 1].assign(pairs, 0)) return;
       counts = parts[k - 1].data();
     }
-    countPairs(top, blockStart(transactions, blocks, k), blockStart(transactions, blocks, k + 1),
-               counts);
+    if (!countPairs(top, blockStart(transactions, blocks, k),
+                    blockStart(transactions, blocks, k + 1), counts, stop)) {
+      stopped.store(true, std::memory_order_relaxed);
+    }
     fine[k] = 1;
   });
   if (std::find(fine.begin(), fine.end(), 0) != fine.end()) return false;
+  if (stopped.load(std::memory_order_relaxed)) return true;
   for (const Buffer<std::uint32_t>& part : parts) {
     for (std::size_t p = 0; p < pairs; ++p) counts_[p] += part[p];
   }

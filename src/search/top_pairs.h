@@ -6,6 +6,7 @@
 // could only find what is too rare.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,9 +21,12 @@ class TopPairs {
   // Counts every pair of the top frame's `candidates` candidates in its
   // transactions (on up to `threads` threads, blocks of transactions into
   // counters of their own, added up), when the counters take at most
-  // kMostBytes; otherwise leaves the table unavailable. False when memory
-  // ran out.
-  bool build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads = 1);
+  // kMostBytes; otherwise leaves the table unavailable. Counting takes long
+  // on long strings, so it polls `stop` and, when it is raised, leaves the
+  // table unavailable too (the search, which then stops, does without it).
+  // False when memory ran out.
+  bool build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads = 1,
+             const std::atomic<bool>* stop = nullptr);
 
   bool available() const { return available_; }
 
@@ -41,9 +45,10 @@ class TopPairs {
   static constexpr std::size_t kMostBytes = std::size_t{8} << 20;
 
  private:
-  // Adds the pairs of transactions [first, last) to `counts`.
-  void countPairs(const HorizontalLevel& top, std::size_t first, std::size_t last,
-                  std::uint32_t* counts) const;
+  // Adds the pairs of transactions [first, last) to `counts`; false when
+  // `stop` was raised before the last one.
+  bool countPairs(const HorizontalLevel& top, std::size_t first, std::size_t last,
+                  std::uint32_t* counts, const std::atomic<bool>* stop) const;
   std::size_t rowStart(std::uint32_t a) const {
     std::size_t k = a;
     return k * candidates_ - k * (k + 1) / 2;

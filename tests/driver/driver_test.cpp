@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/decimal_text.h"
+#include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
 #include "output/block_writer.h"
@@ -124,6 +125,23 @@ TEST(DriverTest, FailuresAreMirroredOnStandardErrorForAPersonWatching) {
   EXPECT_EQ(unwatched.err, "");
   std::string spec = dir.writeDatabase("1 1\n", 2, 1, 1);
   EXPECT_EQ(runInProcess({spec, "1"}, true).err, "");
+}
+
+TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {
+  EXPECT_EQ(ProgressLine::text(42.9, 0, 0, 0, 0), "42s  0 patterns  0/s  top-level edge 0 of 0");
+  EXPECT_EQ(ProgressLine::text(185, 999, 1000.5, 12, 345),
+            "3m05s  999 patterns  1,001/s  top-level edge 12 of 345");
+  EXPECT_EQ(ProgressLine::text(3725.4, 1234567, 98765.4, 3, 2990),
+            "1h02m05s  1,234,567 patterns  98,765/s  top-level edge 3 of 2,990");
+  // The first update comes after a second: a short run shows none, and its
+  // output is as ever.
+  ScratchDir dir;
+  std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
+  testing::RunResult run = runInProcess({"--progress", "--threads", "2", spec, "2"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(normalizeRuntime(run.out),
+            completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(DriverTest, TheDatabaseIsFoundBesideTheSpecFile) {

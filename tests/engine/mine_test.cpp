@@ -172,10 +172,22 @@ TEST(MineTest, ManyThreadsOnSmallDatabasesAgreeWithOne) {
     KeepingSink many;
     MineOptions options;
     options.minSup = minSup;
+    RunProgress oneProgress;
+    options.progress = &oneProgress;
     ASSERT_TRUE(mine(StringSource::strings(strings), options, one).ok());
     options.threads = 8;
+    RunProgress manyProgress;
+    options.progress = &manyProgress;
     ASSERT_TRUE(mine(StringSource::strings(strings), options, many).ok());
     ASSERT_EQ(many.found, one.found) << "round " << round;
+    // A complete run's progress: every pattern, the output past the last
+    // top-level edge.
+    for (const RunProgress* progress : {&oneProgress, &manyProgress}) {
+      EXPECT_EQ(progress->patterns.load(), static_cast<std::int64_t>(one.found.size()));
+      EXPECT_EQ(progress->topEdgesReached.load(), progress->topEdges.load());
+    }
+    EXPECT_EQ(manyProgress.topEdges.load(), oneProgress.topEdges.load());
+    options.progress = nullptr;
     // Stopped part-way, the patterns before the stop are all there.
     KeepingSink stopped;
     stopped.limit = one.found.size() / 2 + 1;

@@ -50,8 +50,8 @@ class Child {
 // Starts the child and waits for it.
 ChildResult runChildProcess(const ChildSpec& spec);
 
-// True when Tavrel.exe is built with AddressSanitizer, which cannot run
-// under an address-space limit.
+// True when Tavrel.exe is built with a sanitizer (address or thread): it
+// cannot run under an address-space limit, and it runs several times slower.
 constexpr bool kSanitizedBuild =
 #ifdef TAVREL_SANITIZED_BUILD
     true;

@@ -18,7 +18,7 @@ const char kOutOfMemory[] = "Error: out of memory\n";
 constexpr long long kMiB = 1024 * 1024;
 
 #define SKIP_IN_SANITIZED_BUILD() \
-  if (kSanitizedBuild) GTEST_SKIP() << "AddressSanitizer cannot run under RLIMIT_AS"
+  if (kSanitizedBuild) GTEST_SKIP() << "a sanitizer cannot run under RLIMIT_AS"
 
 RunResult runLimited(const std::vector<std::string>& args, long long limit) {
   ChildOptions options;

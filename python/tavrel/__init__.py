@@ -1,0 +1,28 @@
+"""Frequent closed patterns of order relations, mined from sequences.
+
+Each sequence (a visit's pages, a case's events, a sentence's words) is a
+list of labels. An edge ``(a, b)`` says that label ``a`` stands before
+label ``b``; a pattern is a set of edges, and its support is the number of
+sequences that hold all of its edges. :func:`mine` finds every pattern
+that at least ``min_sup`` sequences hold and that no further edge joins
+without losing support::
+
+    >>> import tavrel
+    >>> visits = [["home", "news", "sport"], ["home", "sport"], ["news", "home", "sport"]]
+    >>> result = tavrel.mine(visits, 2)
+    >>> for pattern in result:
+    ...     print(pattern.number, pattern.support, pattern.edges)
+    1 3 [('home', 'sport')]
+    2 2 [('home', 'sport'), ('news', 'sport')]
+    >>> result.to_pandas()  # doctest: +SKIP
+
+:func:`mine_file` mines a spec file as the command line ``Tavrel.exe``
+does, and :func:`read_output` reads the command line's output back into
+the same :class:`Result`.
+"""
+
+from ._mining import mine, mine_file, read_output
+from ._result import Label, Pattern, Result
+
+__all__ = ["Label", "Pattern", "Result", "mine", "mine_file", "read_output"]
+__version__ = "1.0.0"

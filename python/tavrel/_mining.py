@@ -1,0 +1,251 @@
+"""Mining sequences and spec files, and reading the command line's output."""
+
+from __future__ import annotations
+
+import math
+import numbers
+import os
+from collections.abc import Callable, Iterable
+from fractions import Fraction
+from typing import IO, Any, Optional, Union
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _tavrel
+from ._result import Label, Pattern, Result
+
+#: Called with each pattern as the run finds it; returning False (or any
+#: false value other than None) stops the run after that pattern.
+PatternCallback = Callable[[Pattern], Any]
+
+_INT_MAX = 2**31 - 1
+
+
+def mine(
+    sequences: Iterable[Iterable[Label]],
+    min_sup: Union[int, float],
+    *,
+    threads: Optional[int] = None,
+    max_patterns: Optional[int] = None,
+    on_pattern: Optional[PatternCallback] = None,
+) -> Result:
+    """Mines the frequent closed patterns of order relations of `sequences`.
+
+    Args:
+        sequences: any iterable of sequences (lists, tuples, numpy arrays,
+            a pandas Series of lists, ...), each an iterable of hashable
+            labels: strs, ints, tuples, ... A label that occurs again later
+            in the same sequence is kept at its first occurrence only, and
+            empty sequences are left out (both are counted in the result,
+            as :attr:`Result.dropped_repeats` and
+            :attr:`Result.dropped_empty`). A str or bytes is not taken as a
+            sequence of characters: it raises TypeError.
+        min_sup: the least support of a pattern: a number of sequences (an
+            int of at least 1), or a share of the (non-empty) sequences as a
+            float between 0 and 1, rounded up: 0.5 of 40 sequences is 20,
+            0.1 of 25 is 3. The share is taken as written (0.1 is one
+            tenth, not the float's binary value).
+        threads: the number of threads that search; None for every core
+            the process may use.
+        max_patterns: stop after this many patterns (:attr:`Result.ending`
+            is then ``"pattern_limit"``); None for no limit.
+        on_pattern: called with each :class:`Pattern` as the run finds it,
+            in order, on the calling thread. Returning False (or any false
+            value other than None) stops the run: the result then ends with
+            that pattern. An exception it raises stops the run and is
+            raised again by :func:`mine`.
+
+    Labels become item numbers 0, 1, 2, ... (:attr:`Result.labels` holds
+    them by number): in the sorted order of the labels when they are all
+    ints (numpy's integers count as ints) or all strs, and in the order of
+    their first appearance otherwise. With int labels the patterns are
+    thus exactly those of the command line on a database of the same
+    numbers, in the same order and with their edges in the same order.
+
+    The run does not hold the GIL. Ctrl-C (KeyboardInterrupt) stops it
+    within a fraction of a second, freeing everything it holds.
+
+    Returns:
+        The patterns, in the order of the command line's output.
+
+    Raises:
+        TypeError: a sequence is not iterable, is a str, or holds an
+            unhashable label; or an argument has the wrong type.
+        ValueError: an argument is out of range.
+        MemoryError: memory ran out.
+    """
+    count, share = _min_sup_arguments(min_sup)
+    thread_count = _thread_count(threads)
+    limit = _pattern_limit(max_patterns)
+    strings = _tavrel.encode(sequences)
+    labels: list[Label] = list(strings.labels)
+    arrays = _tavrel.mine_strings(
+        strings, count, share, thread_count, limit, _deliverer(on_pattern, labels)
+    )
+    return Result(
+        arrays,
+        labels=labels,
+        labels_are_numbers=strings.labels_are_item_numbers,
+        ending=arrays["ending"],
+        min_sup=arrays["min_sup"],
+        string_count=arrays["string_count"],
+        frequent_item_count=arrays["frequent_item_count"],
+        dropped_repeats=strings.dropped_repeats,
+        dropped_empty=strings.dropped_empty,
+    )
+
+
+def mine_file(
+    spec_path: Union[str, os.PathLike[str]],
+    min_sup: Union[int, float],
+    *,
+    threads: Optional[int] = None,
+    max_patterns: Optional[int] = None,
+    on_pattern: Optional[PatternCallback] = None,
+) -> Result:
+    """Mines the string database that a spec file names, exactly as the
+    command line ``Tavrel.exe spec_path min_sup`` does: the same checks, the
+    same patterns in the same order.
+
+    As for the command line, a relative database name in the spec file's
+    first line is taken from the working directory, or, when no such file
+    is there, from the spec file's folder. The items are their own labels
+    (:attr:`Result.labels` is None). A share as `min_sup` is taken of the
+    number of strings that the spec file's fourth line gives, rounded up
+    exactly as the command line rounds ``0.05`` or ``5%``. The other
+    arguments are those of :func:`mine`.
+
+    Raises:
+        ValueError: the spec file or the database is defective or cannot be
+            read, with the command line's message (without its last line
+            end), e.g. ``"row #3: error repeated item\\n3 1 2 1"``.
+        MemoryError: memory ran out.
+    """
+    path = os.fspath(spec_path)
+    count, share = _min_sup_arguments(min_sup)
+    thread_count = _thread_count(threads)
+    limit = _pattern_limit(max_patterns)
+    arrays = _tavrel.mine_spec(
+        path, count, share, thread_count, limit, _deliverer(on_pattern, None)
+    )
+    return Result(
+        arrays,
+        labels=None,
+        labels_are_numbers=True,
+        ending=arrays["ending"],
+        min_sup=arrays["min_sup"],
+        string_count=arrays["string_count"],
+        frequent_item_count=arrays["frequent_item_count"],
+    )
+
+
+def read_output(path_or_file: Union[str, os.PathLike[str], IO[bytes], IO[str]]) -> Result:
+    """Reads the output of the command line (``Tavrel.exe spec min_sup >
+    out.txt``) into a :class:`Result`, through the same reader as
+    tavrel-show.
+
+    `path_or_file` is a path, or a file opened for reading (in binary or
+    text mode). The items are their own labels (:attr:`Result.labels` is
+    None), and there is no edge table. An output that stops early, as one
+    of a run stopped by hand, is read as far as its last complete pattern,
+    and :attr:`Result.ending` is then ``"cut_off"``.
+
+    Raises:
+        OSError: the file cannot be opened or read.
+        ValueError: the text is not the miner's output, with the line at
+            fault: ``"out.txt:7: <reason>"``.
+    """
+    if isinstance(path_or_file, (str, os.PathLike)):
+        path = os.fspath(path_or_file)
+        with open(path, "rb") as file:
+            arrays = _tavrel.read_output(file.fileno(), None, path)
+    else:
+        text = path_or_file.read()
+        data = text.encode("utf-8") if isinstance(text, str) else bytes(text)
+        name = str(getattr(path_or_file, "name", "the output"))
+        arrays = _tavrel.read_output(None, data, name)
+    return Result(
+        arrays,
+        labels=None,
+        labels_are_numbers=True,
+        ending="complete" if arrays["complete"] else "cut_off",
+    )
+
+
+def _min_sup_arguments(min_sup: object) -> tuple[int, tuple[int, int]]:
+    """`min_sup` as the run takes it: a count, or a share as (numerator,
+    denominator) that the run rounds up to a count as the command line does
+    (the share (0, 1) is none). A float is the decimal fraction that its
+    shortest text writes (0.1 is 1/10, as the command line reads "0.1");
+    one whose exact decimal needs more than 18 places is rounded up to 18."""
+    if isinstance(min_sup, bool) or not isinstance(min_sup, numbers.Real):
+        raise TypeError(f"min_sup must be an int or a float, not {type(min_sup).__name__}")
+    if isinstance(min_sup, numbers.Integral):
+        if int(min_sup) < 1:
+            raise ValueError(f"min_sup must be at least 1, not {min_sup}")
+        return min(int(min_sup), _INT_MAX), (0, 1)
+    if not 0.0 < float(min_sup) < 1.0:
+        raise ValueError(
+            f"min_sup as a share must lie between 0 and 1 (exclusive), not {min_sup}; "
+            "give a number of sequences as an int"
+        )
+    share = Fraction(repr(float(min_sup)))
+    places = 10**18
+    if share.denominator > places:
+        share = Fraction(math.ceil(share * places), places)
+    return 1, (share.numerator, share.denominator)
+
+
+def _thread_count(threads: object) -> int:
+    if threads is None:
+        return 0  # every core
+    if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads must be an int or None, not {type(threads).__name__}")
+    if not 1 <= int(threads) <= _INT_MAX:
+        raise ValueError(f"threads must be between 1 and {_INT_MAX}, not {threads}")
+    return int(threads)
+
+
+def _pattern_limit(max_patterns: object) -> int:
+    if max_patterns is None:
+        return 0  # no limit
+    if isinstance(max_patterns, bool) or not isinstance(max_patterns, numbers.Integral):
+        raise TypeError(f"max_patterns must be an int or None, not {type(max_patterns).__name__}")
+    if int(max_patterns) < 1:
+        raise ValueError(f"max_patterns must be at least 1, not {max_patterns}")
+    return min(int(max_patterns), 2**63 - 1)
+
+
+def _deliverer(
+    on_pattern: Optional[PatternCallback], labels: Optional[list[Label]]
+) -> Optional[Callable[..., Optional[int]]]:
+    """The function that the run calls with each batch of new patterns:
+    it hands them to `on_pattern` one by one, and returns how many of the
+    batch to keep when `on_pattern` asked to stop."""
+    if on_pattern is None:
+        return None
+    if not callable(on_pattern):
+        raise TypeError("on_pattern must be callable")
+    callback = on_pattern
+
+    def deliver(
+        first: int,
+        supports: npt.NDArray[np.int32],
+        offsets: npt.NDArray[np.int64],
+        edges: npt.NDArray[np.int32],
+    ) -> Optional[int]:
+        pairs = edges.tolist()
+        bounds = offsets.tolist()
+        for k, support in enumerate(supports.tolist()):
+            batch = pairs[bounds[k] : bounds[k + 1]]
+            if labels is None:
+                labelled = [(before, after) for before, after in batch]
+            else:
+                labelled = [(labels[before], labels[after]) for before, after in batch]
+            answer = callback(Pattern(first + k + 1, support, labelled))
+            if answer is not None and not answer:
+                return k + 1
+        return None
+
+    return deliver

@@ -1,0 +1,316 @@
+"""The patterns of a run, kept in flat numpy arrays."""
+
+from __future__ import annotations
+
+from collections.abc import Hashable, Iterator, Sequence
+from dataclasses import dataclass
+from typing import TYPE_CHECKING, Any, Optional, Union, overload
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _tavrel
+
+if TYPE_CHECKING:  # pandas is needed only for the tables
+    import pandas as pd
+
+#: A label of the sequences: any hashable value (a str, an int, a tuple, ...).
+Label = Hashable
+
+
+@dataclass(frozen=True, slots=True)
+class Pattern:
+    """One frequent closed pattern.
+
+    Attributes:
+        number: the pattern's number in the run, from 1, as the command
+            line's output numbers it.
+        support: the number of sequences that hold all of its edges.
+        edges: the edges as ``(before, after)`` pairs of labels, in the
+            output's edge order (descending support of the edge, ties by
+            ascending item numbers).
+    """
+
+    number: int
+    support: int
+    edges: list[tuple[Label, Label]]
+
+
+def _read_only(array: npt.NDArray[Any]) -> npt.NDArray[Any]:
+    array.flags.writeable = False
+    return array
+
+
+class Result(Sequence[Pattern]):
+    """The patterns of a run, in the search's order (the order of the
+    command line's output), stored compactly in numpy arrays.
+
+    A result is a sequence of :class:`Pattern`: ``len(result)``,
+    ``result[0]`` (the pattern numbered 1), ``result[-1]``, slices and
+    iteration make the pattern objects as they are asked for. The tables
+    :meth:`to_pandas`, :meth:`edges_frame` and :meth:`edge_table` need
+    pandas; nothing else does.
+
+    Results come from :func:`tavrel.mine`, :func:`tavrel.mine_file` and
+    :func:`tavrel.read_output`.
+
+    Attributes:
+        complete: True when the result holds every pattern; False when the
+            run stopped at ``max_patterns`` or when ``on_pattern`` stopped it,
+            and for an output read back that was cut off before its closing
+            lines.
+        ending: how the run ended: ``"complete"``, ``"pattern_limit"``
+            (``max_patterns`` patterns were found) or ``"stopped"``
+            (``on_pattern`` returned False); for an output read back,
+            ``"complete"`` or ``"cut_off"``.
+        min_sup: the least support of a pattern, as a number of sequences
+            (a share given to :func:`tavrel.mine` is turned into one); None
+            for an output read back.
+        string_count: the number of sequences mined, empty ones left out;
+            None for an output read back.
+        frequent_item_count: the number of labels that at least ``min_sup``
+            sequences hold; None for an output read back.
+        dropped_repeats: later occurrences of a label in a sequence, left
+            out (only the first occurrence counts).
+        dropped_empty: empty sequences, left out.
+        labels: the label of each item number, the numbering the arrays
+            use; None when the items are their own labels (the item numbers
+            of a spec file or an output).
+    """
+
+    __slots__ = (
+        "_supports",
+        "_offsets",
+        "_edges",
+        "_edge_table",
+        "labels",
+        "_labels_are_numbers",
+        "_label_values",
+        "complete",
+        "ending",
+        "min_sup",
+        "string_count",
+        "frequent_item_count",
+        "dropped_repeats",
+        "dropped_empty",
+    )
+
+    def __init__(
+        self,
+        arrays: dict[str, Any],
+        *,
+        labels: Optional[list[Label]],
+        labels_are_numbers: bool,
+        ending: str,
+        min_sup: Optional[int] = None,
+        string_count: Optional[int] = None,
+        frequent_item_count: Optional[int] = None,
+        dropped_repeats: int = 0,
+        dropped_empty: int = 0,
+    ) -> None:
+        """Takes the arrays of a run or of an output read back; results are
+        made by :func:`tavrel.mine`, :func:`tavrel.mine_file` and
+        :func:`tavrel.read_output`, not by hand."""
+        self._supports: npt.NDArray[np.int32] = _read_only(arrays["supports"])
+        self._offsets: npt.NDArray[np.int64] = _read_only(arrays["offsets"])
+        self._edges: npt.NDArray[np.int32] = _read_only(arrays["edges"])
+        table = arrays.get("edge_table")
+        self._edge_table: Optional[npt.NDArray[np.int32]] = (
+            None if table is None else _read_only(table)
+        )
+        self.labels = labels
+        self._labels_are_numbers = labels_are_numbers
+        self._label_values: Optional[npt.NDArray[Any]] = None
+        self.ending = ending
+        self.complete = ending == "complete"
+        self.min_sup = min_sup
+        self.string_count = string_count
+        self.frequent_item_count = frequent_item_count
+        self.dropped_repeats = dropped_repeats
+        self.dropped_empty = dropped_empty
+
+    # The arrays -----------------------------------------------------------
+
+    @property
+    def supports(self) -> npt.NDArray[np.int32]:
+        """The support of each pattern (read-only; index k is pattern k + 1)."""
+        return self._supports
+
+    @property
+    def offsets(self) -> npt.NDArray[np.int64]:
+        """Where each pattern's edges are in :attr:`edge_items`: pattern
+        k + 1 has the rows ``offsets[k]`` to ``offsets[k + 1]`` (read-only)."""
+        return self._offsets
+
+    @property
+    def edge_items(self) -> npt.NDArray[np.int32]:
+        """The edges of all patterns, one ``(before, after)`` row of item
+        numbers each (see :attr:`labels`), in the output's edge order
+        (read-only)."""
+        return self._edges
+
+    # The sequence of patterns ---------------------------------------------
+
+    def __len__(self) -> int:
+        return len(self._supports)
+
+    @overload
+    def __getitem__(self, index: int) -> Pattern:
+        ...
+
+    @overload
+    def __getitem__(self, index: slice) -> list[Pattern]:
+        ...
+
+    def __getitem__(self, index: Union[int, slice]) -> Union[Pattern, list[Pattern]]:
+        if isinstance(index, slice):
+            return [self._pattern(k) for k in range(*index.indices(len(self)))]
+        count = len(self)
+        position = int(index)
+        if position < 0:
+            position += count
+        if not 0 <= position < count:
+            raise IndexError(f"pattern index {index} out of range for {count} patterns")
+        return self._pattern(position)
+
+    def __iter__(self) -> Iterator[Pattern]:
+        offsets = self._offsets.tolist()
+        supports = self._supports.tolist()
+        for start in range(0, len(supports), 4096):  # a block of edges at a time
+            stop = min(start + 4096, len(supports))
+            pairs = self._edges[offsets[start] : offsets[stop]].tolist()
+            base = offsets[start]
+            for k in range(start, stop):
+                edges = self._label_pairs(pairs[offsets[k] - base : offsets[k + 1] - base])
+                yield Pattern(k + 1, supports[k], edges)
+
+    def __repr__(self) -> str:
+        parts = [f"{len(self)} patterns"]
+        if self.min_sup is not None:
+            parts.append(f"min_sup {self.min_sup}")
+        if self.string_count is not None:
+            parts.append(f"{self.string_count} strings")
+        if not self.complete:
+            parts.append(self.ending.replace("_", " "))
+        return f"<tavrel.Result: {', '.join(parts)}>"
+
+    def _pattern(self, index: int) -> Pattern:
+        start, stop = int(self._offsets[index]), int(self._offsets[index + 1])
+        edges = self._label_pairs(self._edges[start:stop].tolist())
+        return Pattern(index + 1, int(self._supports[index]), edges)
+
+    def _label_pairs(self, pairs: list[list[int]]) -> list[tuple[Label, Label]]:
+        labels = self.labels
+        if labels is None:
+            return [(before, after) for before, after in pairs]
+        return [(labels[before], labels[after]) for before, after in pairs]
+
+    def _label_column(self, items: npt.NDArray[np.int32]) -> npt.NDArray[Any]:
+        """The labels of the item numbers `items`: int labels as int64,
+        others as Python objects."""
+        if self.labels is None:
+            return items.astype(np.int64)
+        if self._label_values is None:
+            labels = self.labels
+            values: Optional[npt.NDArray[Any]] = None
+            if all(type(label) is int for label in labels):
+                try:
+                    values = np.array(labels, dtype=np.int64)
+                except OverflowError:
+                    pass
+            if values is None:
+                values = np.empty(len(labels), dtype=object)
+                for item, label in enumerate(labels):
+                    values[item] = label
+            self._label_values = values
+        return self._label_values[items]
+
+    # Tables ------------------------------------------------------------------
+
+    def to_pandas(self) -> pd.DataFrame:
+        """One row per pattern: ``pattern`` (its number), ``support``,
+        ``size`` (its number of edges) and ``edges`` (its list of
+        ``(before, after)`` label pairs), as tavrel-show's CSV and JSON Lines
+        records have them."""
+        import pandas as pd
+
+        sizes = np.diff(self._offsets)
+        pairs = self._label_pairs(self._edges.tolist())
+        offsets = self._offsets.tolist()
+        return pd.DataFrame(
+            {
+                "pattern": np.arange(1, len(self) + 1, dtype=np.int64),
+                "support": self._supports.astype(np.int64),
+                "size": sizes,
+                "edges": [pairs[offsets[k] : offsets[k + 1]] for k in range(len(self))],
+            }
+        )
+
+    def edges_frame(self) -> pd.DataFrame:
+        """One row per edge of each pattern: ``pattern`` (its number),
+        ``before`` and ``after`` (the labels), in the order of the patterns
+        and of their edges."""
+        import pandas as pd
+
+        numbers = np.repeat(np.arange(1, len(self) + 1, dtype=np.int64), np.diff(self._offsets))
+        return pd.DataFrame(
+            {
+                "pattern": numbers,
+                "before": self._label_column(self._edges[:, 0]),
+                "after": self._label_column(self._edges[:, 1]),
+            }
+        )
+
+    def edge_table(self) -> pd.DataFrame:
+        """Every edge of the run that a pattern may hold, with the number of
+        sequences that hold it: columns ``before``, ``after`` and
+        ``support``, in the output's edge order (descending support, ties by
+        ascending item numbers).
+
+        Raises:
+            ValueError: for an output read back, which holds no edge table.
+        """
+        import pandas as pd
+
+        if self._edge_table is None:
+            raise ValueError("an output read back holds no edge table; mine the strings instead")
+        table = self._edge_table
+        return pd.DataFrame(
+            {
+                "before": self._label_column(table[:, 0]),
+                "after": self._label_column(table[:, 1]),
+                "support": table[:, 2].astype(np.int64),
+            }
+        )
+
+    # Pictures ----------------------------------------------------------------
+
+    def to_dot(self, number: int, *, all_edges: bool = False) -> str:
+        """The Graphviz DOT text of pattern `number` (counted from 1, as
+        :attr:`Pattern.number`) as ``tavrel-show --format dot --pattern
+        NUMBER`` draws it: its Hasse diagram, an edge that follows from
+        others left out (every edge with `all_edges`), items as boxes
+        labelled with their labels.
+
+        Int labels from 0 up stand for themselves, as the command line's
+        item numbers do, so the text is that of tavrel-show on the command
+        line's output of the same sequences; other labels are drawn as
+        ``str(label)`` on the item numbers of :attr:`labels`, as tavrel-show
+        draws them with ``--items`` and a table of those labels.
+
+        Raises:
+            IndexError: when the result holds no pattern `number`.
+        """
+        count = len(self)
+        if not 1 <= number <= count:
+            raise IndexError(f"no pattern {number}: the patterns are numbered 1 to {count}")
+        start, stop = int(self._offsets[number - 1]), int(self._offsets[number])
+        items = self._edges[start:stop]
+        names: Optional[dict[int, str]] = None
+        if self.labels is not None:
+            if self._labels_are_numbers:
+                items = self._label_column(items).astype(np.int32)
+            else:
+                names = {int(item): str(self.labels[item]) for item in np.unique(items)}
+        support = int(self._supports[number - 1])
+        return _tavrel.dot_graph(number, support, items, names, all_edges)

@@ -1,0 +1,54 @@
+"""The compiled part of tavrel (python/src/); use the package tavrel."""
+
+from collections.abc import Callable, Hashable, Iterable
+from typing import Any, Optional
+
+import numpy as np
+import numpy.typing as npt
+
+class EncodedStrings:
+    """Sequences as the library's strings: item numbers, repeats and empty
+    sequences left out."""
+
+    @property
+    def labels(self) -> list[Hashable]: ...
+    @property
+    def labels_are_item_numbers(self) -> bool: ...
+    @property
+    def sequences(self) -> int: ...
+    @property
+    def dropped_repeats(self) -> int: ...
+    @property
+    def dropped_empty(self) -> int: ...
+    @property
+    def string_count(self) -> int: ...
+
+Deliver = Callable[
+    [int, npt.NDArray[np.int32], npt.NDArray[np.int64], npt.NDArray[np.int32]], Optional[int]
+]
+
+def encode(sequences: Iterable[Iterable[Hashable]]) -> EncodedStrings: ...
+def mine_strings(
+    strings: EncodedStrings,
+    min_sup: int,
+    share: tuple[int, int],
+    threads: int,
+    max_patterns: int,
+    deliver: Optional[Deliver],
+) -> dict[str, Any]: ...
+def mine_spec(
+    spec_path: str,
+    min_sup: int,
+    share: tuple[int, int],
+    threads: int,
+    max_patterns: int,
+    deliver: Optional[Deliver],
+) -> dict[str, Any]: ...
+def read_output(fd: Optional[int], text: Optional[bytes], name: str) -> dict[str, Any]: ...
+def dot_graph(
+    number: int,
+    support: int,
+    edges: npt.NDArray[np.int32],
+    labels: Optional[dict[int, str]],
+    all_edges: bool,
+) -> str: ...
