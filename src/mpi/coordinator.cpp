@@ -28,6 +28,7 @@ Coordinator::Coordinator(const Session& session, const CoordinatorOptions& optio
 SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
                                const std::atomic<bool>* stop) {
   sink_ = &sink;
+  stop_ = stop;
   ranks_.assign(static_cast<std::size_t>(session_.ranks), RankState{});
   double begin = secondsNow();
   std::vector<int> header = databaseHeader(database, minSup, threads, options_.splitAlways);
@@ -111,8 +112,12 @@ bool Coordinator::receive(double now, bool* active) {
   for (int taken = 0; taken < 64; ++taken) {
     int source = -1;
     double before = secondsNow();
-    int got = pollMessage(-1, kToCoordinator, options_.silenceLimit, &source, &message);
+    int got = pollMessage(-1, kToCoordinator, options_.silenceLimit, &source, &message, stop_);
     stats_.receiveSeconds += secondsNow() - before;
+    if (got == -2) {
+      outcome_ = SearchOutcome::kStopped;
+      return false;
+    }
     if (got < 0) {
       failedRank_ = source;
       outcome_ = SearchOutcome::kFailed;
@@ -279,8 +284,8 @@ void Coordinator::stopWorkers() {
   }
 }
 
-void Coordinator::endWorkers(int status, int signal) {
-  if (session_.ranks <= 1) return;
+bool Coordinator::endWorkers(int status, int signal, double waitLimit) {
+  if (session_.ranks <= 1) return true;
   ranks_.resize(static_cast<std::size_t>(session_.ranks));
   double now = secondsNow();
   int waiting = 0;
@@ -289,6 +294,7 @@ void Coordinator::endWorkers(int status, int signal) {
     ranks_[r].heard = now;
     if (r == failedRank_) continue;
     if (!sendMessage({kEnd, status, signal}, r, kToWorker)) {
+      if (failedRank_ < 0) failedRank_ = r;
       broken_ = true;
       continue;
     }
@@ -298,16 +304,19 @@ void Coordinator::endWorkers(int status, int signal) {
   std::vector<int> message;
   while (waiting > 0) {
     int source = -1;
-    int got = pollMessage(-1, kToCoordinator, options_.silenceLimit, &source, &message);
+    int got = pollMessage(-1, kToCoordinator, waitLimit, &source, &message);
     if (got < 0) {
       if (failedRank_ < 0) failedRank_ = source;
       broken_ = true;
-      return;
+      return false;
     }
     if (got == 0) {
-      if (secondsNow() - now > options_.silenceLimit) {
+      if (secondsNow() - now > waitLimit) {
+        for (int r = 1; r < session_.ranks && failedRank_ < 0; ++r) {
+          if (!ranks_[r].bye) failedRank_ = r;
+        }
         broken_ = true;
-        return;
+        return false;
       }
       pause(100000);
       continue;
@@ -317,6 +326,7 @@ void Coordinator::endWorkers(int status, int signal) {
       --waiting;
     }
   }
+  return !broken_;
 }
 
 }  // namespace tavrel::mpi

@@ -47,8 +47,10 @@ class Coordinator {
                     const std::atomic<bool>* stop);
 
   // Ends the workers' part of the run: each ends with `status`, or by
-  // `signal` when it is not 0. Waits for every live worker's last word.
-  void endWorkers(int status, int signal);
+  // `signal` when it is not 0. Waits for every live worker's last word, at
+  // most `waitLimit` seconds of silence; false when one did not come (or
+  // MPI failed): failedRank() tells which rank.
+  bool endWorkers(int status, int signal, double waitLimit);
 
   int workerSignal() const { return workerSignal_; }
   int failedRank() const { return failedRank_; }
@@ -85,6 +87,7 @@ class Coordinator {
   CoordinatorOptions options_;
   UnitSearcher searcher_;
   ClosedSetSink* sink_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
   std::unordered_map<int, UnitState> units_;
   std::map<std::vector<int>, int> pending_;  // order key -> unit id
   std::vector<int> writing_;                 // units being written, the innermost last

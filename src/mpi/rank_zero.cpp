@@ -9,6 +9,13 @@
 
 namespace tavrel::mpi {
 
+namespace {
+
+// Seconds the ranks have to answer rank 0 once a signal stopped the run.
+constexpr double kSignalledWait = 0.3;
+
+}  // namespace
+
 RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& options,
                            const std::function<int(const MineFunction& mine)>& commandLine) {
   Coordinator coordinator(session, options);
@@ -23,8 +30,13 @@ RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& opt
         signal = coordinator.workerSignal();
         std::raise(signal);  // recorded by the stop handlers: the run ends by it
       }
-      coordinator.endWorkers(128 + signal, signal);
+      // mpirun ends a job whose rank died with SIGTERM, and with SIGKILL a
+      // second later: a rank that does not answer at once is the one
+      // that died, and the run failed rather than being stopped.
       ended = true;
+      if (!coordinator.endWorkers(128 + signal, signal, kSignalledWait)) {
+        outcome = SearchOutcome::kFailed;
+      }
     }
     if (outcome == SearchOutcome::kFailed) {
       std::string note =
@@ -40,7 +52,7 @@ RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& opt
   };
   RankZeroResult result;
   result.status = commandLine(mine);
-  if (!ended) coordinator.endWorkers(result.status, 0);
+  if (!ended) coordinator.endWorkers(result.status, 0, options.silenceLimit);
   result.broken = coordinator.broken();
   result.stats = coordinator.stats();
   return result;

@@ -35,7 +35,8 @@ bool sendMessage(const std::vector<int>& message, int to, int tag) {
                   MPI_COMM_WORLD) == MPI_SUCCESS;
 }
 
-int pollMessage(int from, int tag, double waitLimit, int* source, std::vector<int>* message) {
+int pollMessage(int from, int tag, double waitLimit, int* source, std::vector<int>* message,
+                const std::atomic<bool>* stop) {
   int flag = 0;
   MPI_Message handle;
   MPI_Status status;
@@ -57,6 +58,7 @@ int pollMessage(int from, int tag, double waitLimit, int* source, std::vector<in
     if (MPI_Test(&request, &done, MPI_STATUS_IGNORE) != MPI_SUCCESS) return -1;
     if (done != 0) return 1;
     if (secondsNow() > deadline) return -1;
+    if (stop != nullptr && stop->load()) return -2;
   }
 }
 

@@ -3,6 +3,7 @@
 // reports failure instead of ending the process (MPI_ERRORS_RETURN).
 #pragma once
 
+#include <atomic>
 #include <vector>
 
 #include "transactions/edge_database.h"
@@ -28,8 +29,10 @@ bool sendMessage(const std::vector<int>& message, int to, int tag);
 // Takes a message with `tag` from `from` (or any rank: -1) if one has come:
 // sets `source` and `message`. Returns 1 when one was taken, 0 when none
 // waits, -1 when MPI failed or the message did not come whole within
-// `waitLimit` seconds (`source` is set then when it is known).
-int pollMessage(int from, int tag, double waitLimit, int* source, std::vector<int>* message);
+// `waitLimit` seconds (`source` is set then when it is known), -2 when
+// `stop` (when given) became true while the message was still coming.
+int pollMessage(int from, int tag, double waitLimit, int* source, std::vector<int>* message,
+                const std::atomic<bool>* stop = nullptr);
 
 // Rank 0 sends the database to every rank that calls receiveDatabase()
 // (all others). False on every rank when one of them lacks the memory for it,
