@@ -154,10 +154,11 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
   }
 }
 
-int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith) {
+int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith, int out) {
   CommandLineStreams streams;
+  streams.out = out;
   streams.stopOnSignals = true;
-  streams.mirrorErrors = isatty(1) == 0 && isatty(2) == 1;
+  streams.mirrorErrors = isatty(out) == 0 && isatty(2) == 1;
   streams.progressOnTerminal = streams.mirrorErrors;
   streams.errIsTerminal = isatty(2) == 1;
   return runCommandLine(argc, argv, streams, mineWith);

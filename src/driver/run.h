@@ -41,9 +41,9 @@ struct CommandLineStreams {
 int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams,
                    const MineFunction& mineWith = mine);
 
-// runCommandLine() on the process's standard output and standard error,
-// stopping on SIGINT and SIGTERM, mirroring failures to standard error when
-// it is a terminal and standard output is not.
-int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith = mine);
+// runCommandLine() on the process's standard output (or on `out`) and
+// standard error, stopping on SIGINT and SIGTERM, mirroring failures to
+// standard error when it is a terminal and the output is not.
+int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith = mine, int out = 1);
 
 }  // namespace tavrel

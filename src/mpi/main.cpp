@@ -1,8 +1,14 @@
 // Entry point of tavrel-mpi: Tavrel.exe's command line on rank 0, with
 // the search spread over every rank of the MPI job.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver/run.h"
 #include "mpi/rank_zero.h"
@@ -29,6 +35,27 @@ void reportStats(const tavrel::mpi::TransportStats& stats) {
                stats.workerSendSeconds, stats.units, stats.pieces);
 }
 
+// Tavrel.exe's command line on rank 0. `--output FILE` as the first two
+// arguments writes what would go to standard output into FILE instead
+// (made or emptied): mpirun forwards a rank's standard output through
+// itself, which is slow for output of many megabytes.
+int runWithOutput(int argc, char** argv, const tavrel::MineFunction& mine) {
+  if (argc < 3 || std::strcmp(argv[1], "--output") != 0) return tavrel::runTavrel(argc, argv, mine);
+  int out = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    std::string note = std::string("tavrel-mpi: cannot open ") + argv[2] +
+                       " for --output: " + std::strerror(errno) + "\n";
+    std::fputs(note.c_str(), stderr);
+    return -1;
+  }
+  std::vector<const char*> rest{argv[0]};
+  rest.insert(rest.end(), argv + 3, argv + argc);
+  rest.push_back(nullptr);
+  int status = tavrel::runTavrel(argc - 2, rest.data(), mine, out);
+  ::close(out);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,10 +68,9 @@ int main(int argc, char** argv) {
   if (session.rank == 0) {
     tavrel::mpi::CoordinatorOptions options;
     options.silenceLimit = silence;
-    tavrel::mpi::RankZeroResult result =
-        tavrel::mpi::runRankZero(session, options, [argc, argv](const tavrel::MineFunction& mine) {
-          return tavrel::runTavrel(argc, argv, mine);
-        });
+    tavrel::mpi::RankZeroResult result = tavrel::mpi::runRankZero(
+        session, options,
+        [argc, argv](const tavrel::MineFunction& mine) { return runWithOutput(argc, argv, mine); });
     reportStats(result.stats);
     if (result.broken) tavrel::mpi::abortMpi(result.status & 0xff);
     tavrel::mpi::endMpi();

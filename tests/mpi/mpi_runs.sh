@@ -39,6 +39,14 @@ if [ "$check" = SameBytesAsOneProcess ]; then
   same_bytes bms1 --threads 2 bms1.spec 60
   same_bytes bms1 --threads 1 --max-patterns 1000 bms1.spec 60
   same_bytes bms1 no-such.spec 60
+  # --output FILE: the same bytes in the file, nothing on standard output.
+  (cd "$data/bms1" && "$mpirun" --oversubscribe -n 2 "$mpi" --output "$work/file" --threads 1 \
+    bms1.spec 60 >"$work/spread") &&
+    (cd "$data/bms1" && "$exe" --threads 1 bms1.spec 60 >"$work/alone")
+  if [ -s "$work/spread" ] || ! cmp -s <(steady "$work/alone") <(steady "$work/file"); then
+    echo "FAILED: bms1 at 60 with --output"
+    failed=1
+  fi
   lines=$(wc -l <"$work/alone")
   echo "compared; last run wrote $lines lines"
   exit $failed
