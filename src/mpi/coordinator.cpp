@@ -31,7 +31,8 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
   stop_ = stop;
   ranks_.assign(static_cast<std::size_t>(session_.ranks), RankState{});
   double begin = secondsNow();
-  std::vector<int> header = databaseHeader(database, minSup, threads, options_.splitAlways);
+  std::vector<int> header =
+      databaseHeader(database, minSup, threads, options_.splitAlways, options_.blockInts);
   for (int r = 1; r < session_.ranks; ++r) {
     if (!sendMessage(header, r, kToWorker)) {
       failedRank_ = r;
@@ -45,7 +46,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     return SearchOutcome::kOutOfMemory;
   }
   stats_.broadcastSeconds = secondsNow() - begin;
-  if (!searcher_.open(database, minSup, threads, options_.splitAlways)) {
+  if (!searcher_.open(database, minSup, threads, options_.splitAlways, options_.blockInts)) {
     stopWorkers();
     return SearchOutcome::kOutOfMemory;
   }
@@ -73,7 +74,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
       if (!handle(0, message)) break;
     }
     if (outcome_ != SearchOutcome::kComplete) break;
-    if (!receive(now, &active) || !write(&active) || !schedule()) break;
+    if (!receive(now, &active) || !write(&active) || !schedule() || !pace()) break;
     if (writing_.empty()) break;  // every pattern is written
     if (now - told >= kAliveSeconds) {
       told = now;
@@ -259,10 +260,37 @@ bool Coordinator::schedule() {
   return true;
 }
 
+bool Coordinator::pace() {
+  int next = writing_.empty() ? -1 : writing_.back();
+  auto found = units_.find(next);
+  // The unit whose patterns come next waits for a rank while every rank is
+  // busy: holding them would wait forever.
+  bool starving = found != units_.end() && found->second.rank < 0;
+  for (int r = 0; r < session_.ranks; ++r) {
+    RankState& rank = ranks_[r];
+    if (rank.unit < 0) continue;
+    std::size_t limit = rank.held ? options_.waitingCap / 2 : options_.waitingCap;
+    bool hold = !starving && rank.unit != next && waitingBytes_ > limit;
+    if (hold == rank.held) continue;
+    rank.held = hold;
+    stats_.holds += hold ? 1 : 0;
+    if (r == 0) {
+      searcher_.hold(hold);
+    } else if (!sendMessage({hold ? kHold : kRelease}, r, kToWorker)) {
+      failedRank_ = r;
+      outcome_ = SearchOutcome::kFailed;
+      broken_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
 bool Coordinator::assign(int rank, int id) {
   UnitState& unit = units_[id];
   unit.rank = rank;
   ranks_[rank].unit = id;
+  ranks_[rank].held = false;
   ++stats_.units;
   if (rank == 0) {
     if (searcher_.start(id, unit.unit)) return true;

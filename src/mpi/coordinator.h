@@ -1,7 +1,11 @@
 // Rank 0 of a search spread over several processes: it sends the database
 // to the other ranks, hands out units of work (and has them split when a
 // rank runs dry), searches units itself, and hands the patterns that come
-// back to the sink in the order of the search on one process.
+// back to the sink in the order of the search on one process. What waits
+// for the writer stays near options.waitingCap: past it no new unit is
+// handed out but the one whose patterns come next, and the ranks searching
+// later units are held (they keep their patterns) until the writer has
+// caught up.
 #pragma once
 
 #include <atomic>
@@ -21,6 +25,7 @@ struct CoordinatorOptions {
   double silenceLimit = 30;             // seconds without a word from a rank: it failed
   std::size_t waitingCap = 256u << 20;  // bytes of patterns that may wait for the writer
   bool splitAlways = false;  // every rank gives pieces away at every step it can (for tests)
+  int blockInts = 16384;     // ints in a block of patterns (64 KB)
 };
 
 // What the transport cost rank 0 (and the workers, from their kBye).
@@ -32,6 +37,7 @@ struct TransportStats {
   double broadcastSeconds = 0;   // sending the database
   long long units = 0;           // units handed out
   long long pieces = 0;          // pieces given away
+  long long holds = 0;           // times a rank was held
 };
 
 class Coordinator {
@@ -69,6 +75,7 @@ class Coordinator {
   struct RankState {
     int unit = -1;  // the unit being searched, -1 when idle
     bool asked = false;
+    bool held = false;  // told to send no further block
     double heard = 0;
     bool bye = false;
   };
@@ -81,6 +88,9 @@ class Coordinator {
   // Hands out pending units and asks busy ranks for pieces; false to end.
   bool schedule();
   bool assign(int rank, int id);
+  // Holds the ranks whose patterns do not come next while too many wait,
+  // and releases them; false to end.
+  bool pace();
   void stopWorkers();
 
   Session session_;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,14 +26,22 @@ double silenceLimit() {
   return seconds > 0 ? seconds : 30;
 }
 
+// Bytes of patterns that may wait for the writer on rank 0
+// (TAVREL_MPI_WAITING, default 256 MB).
+std::size_t waitingCap() {
+  const char* text = std::getenv("TAVREL_MPI_WAITING");
+  long long bytes = text != nullptr ? std::atoll(text) : 0;
+  return bytes > 0 ? static_cast<std::size_t>(bytes) : std::size_t{256} << 20;
+}
+
 // With TAVREL_MPI_STATS set: what the transport cost, on standard error.
 void reportStats(const tavrel::mpi::TransportStats& stats) {
   if (std::getenv("TAVREL_MPI_STATS") == nullptr) return;
   std::fprintf(stderr,
                "mpi: broadcast %.3f s, %lld messages, %lld bytes to rank 0, rank 0 receiving "
-               "%.3f s, workers sending %.3f s, %lld units, %lld pieces given away\n",
+               "%.3f s, workers sending %.3f s, %lld units, %lld pieces given away, %lld holds\n",
                stats.broadcastSeconds, stats.messages, stats.bytes, stats.receiveSeconds,
-               stats.workerSendSeconds, stats.units, stats.pieces);
+               stats.workerSendSeconds, stats.units, stats.pieces, stats.holds);
 }
 
 // Tavrel.exe's command line on rank 0. `--output FILE` as the first two
@@ -68,6 +77,7 @@ int main(int argc, char** argv) {
   if (session.rank == 0) {
     tavrel::mpi::CoordinatorOptions options;
     options.silenceLimit = silence;
+    options.waitingCap = waitingCap();
     tavrel::mpi::RankZeroResult result = tavrel::mpi::runRankZero(
         session, options,
         [argc, argv](const tavrel::MineFunction& mine) { return runWithOutput(argc, argv, mine); });

@@ -94,7 +94,7 @@ bool allReady(bool ready) {
 }  // namespace
 
 std::vector<int> databaseHeader(const EdgeDatabase& database, int minSup, int threads,
-                                bool splitAlways) {
+                                bool splitAlways, int blockInts) {
   std::uint64_t items = database.items.size();
   return {kDatabase,
           database.edgeCount,
@@ -104,7 +104,8 @@ std::vector<int> databaseHeader(const EdgeDatabase& database, int minSup, int th
           static_cast<int>(database.transactionCount()),
           static_cast<int>(static_cast<std::uint32_t>(items)),
           static_cast<int>(static_cast<std::uint32_t>(items >> 32)),
-          splitAlways ? 1 : 0};
+          splitAlways ? 1 : 0,
+          blockInts};
 }
 
 bool broadcastDatabase(const EdgeDatabase& database) {
@@ -124,7 +125,7 @@ bool broadcastDatabase(const EdgeDatabase& database) {
 }
 
 bool receiveDatabase(const std::vector<int>& header, EdgeDatabase* database) {
-  if (header.size() < 9) return false;
+  if (header.size() < 10) return false;
   std::size_t edges = 0;
   std::size_t transactions = 0;
   std::size_t items = 0;

@@ -41,9 +41,9 @@ bool broadcastDatabase(const EdgeDatabase& database);
 bool receiveDatabase(const std::vector<int>& header, EdgeDatabase* database);
 // The kDatabase message that goes before the broadcast.
 // `splitAlways`: the workers give pieces away at every step they can (for
-// tests).
+// tests); `blockInts`: the size of their blocks of patterns.
 std::vector<int> databaseHeader(const EdgeDatabase& database, int minSup, int threads,
-                                bool splitAlways);
+                                bool splitAlways, int blockInts);
 
 // Seconds on a steady clock.
 double secondsNow();

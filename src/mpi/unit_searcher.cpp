@@ -9,7 +9,9 @@ namespace tavrel::mpi {
 
 namespace {
 
-constexpr std::size_t kBlockInts = 16384;  // patterns travel in blocks of about 64 KB
+// The most bytes of patterns a unit's threads keep while their sink waits:
+// what a held rank holds besides its block.
+constexpr std::size_t kEngineWaitingCap = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -28,8 +30,10 @@ class UnitSearcher::Sink : public ClosedSetSink {
 
 UnitSearcher::~UnitSearcher() { stop(); }
 
-bool UnitSearcher::open(EdgeDatabase& database, int minSup, int threads, bool splitAlways) {
+bool UnitSearcher::open(EdgeDatabase& database, int minSup, int threads, bool splitAlways,
+                        int blockInts) {
   always = splitAlways;
+  blockInts_ = blockInts > 4 ? static_cast<std::size_t>(blockInts) : 4;
   threads_ = threads < 1 ? 1 : threads;
   shared_.minSup = minSup;
   shared_.threads = threads_;
@@ -46,6 +50,7 @@ bool UnitSearcher::start(int id, const parallel::WorkUnit& unit) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     block_ = {kPatterns, id};
+    held_ = false;
   }
   busy_.store(true);
   thread_ = std::make_unique<SmallThread>();
@@ -60,8 +65,20 @@ void UnitSearcher::askForPiece() {
   if (busy_.load()) wanted.store(true);
 }
 
+void UnitSearcher::hold(bool held) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_ = held;
+  }
+  released_.notify_all();
+}
+
 void UnitSearcher::stop() {
-  stop_.store(true);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stop_.store(true);
+  }
+  released_.notify_all();
   if (thread_ != nullptr) thread_->join();
   thread_.reset();
 }
@@ -73,6 +90,7 @@ void UnitSearcher::search(int id, parallel::WorkUnit unit) {
   options.threads = threads_;
   options.stop = &stop_;
   options.exchange = this;
+  options.waitingCap = kEngineWaitingCap;
   SearchOutcome outcome = SearchOutcome::kOutOfMemory;
   try {
     outcome = opened_ ? parallel::searchUnitInParallel(top_, shared_, unit, sink, options)
@@ -89,11 +107,13 @@ void UnitSearcher::search(int id, parallel::WorkUnit unit) {
 }
 
 void UnitSearcher::record(int support, int length, const int* edges) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::unique_lock<std::mutex> guard(lock_);
   block_.push_back(support);
   block_.push_back(length);
   block_.insert(block_.end(), edges, edges + length);
-  if (block_.size() >= kBlockInts) sendBlockLocked();
+  if (block_.size() < blockInts_) return;
+  released_.wait(guard, [this] { return !held_ || stop_.load(); });
+  sendBlockLocked();
 }
 
 void UnitSearcher::sendBlockLocked() {
@@ -118,7 +138,7 @@ bool UnitSearcher::reached(int id) {
 
 void UnitSearcher::collect(std::vector<std::vector<int>>& out, bool flush) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (flush) sendBlockLocked();
+  if (flush && !held_) sendBlockLocked();
   for (auto& message : outgoing_) out.push_back(std::move(message));
   outgoing_.clear();
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -27,8 +29,9 @@ class UnitSearcher : public parallel::WorkExchange {
 
   // Takes the database over and makes the top frame that every unit starts
   // from; with `splitAlways`, units give pieces away at every step they
-  // can. False when memory ran out.
-  bool open(EdgeDatabase& database, int minSup, int threads, bool splitAlways);
+  // can. Patterns go out in blocks of about `blockInts` ints. False when
+  // memory ran out.
+  bool open(EdgeDatabase& database, int minSup, int threads, bool splitAlways, int blockInts);
   // The top frame's candidates: the range of the unit that is the whole search.
   int topCandidates() const { return top_.candidateCount(); }
 
@@ -37,6 +40,10 @@ class UnitSearcher : public parallel::WorkExchange {
   bool start(int id, const parallel::WorkUnit& unit);
   // Asks the unit being searched to give a piece away (as kGiven).
   void askForPiece();
+  // While held, no further block of patterns goes out: the search waits
+  // once its block is full (and, with the engine's own bound, soon stops
+  // finding more). A new unit starts released.
+  void hold(bool held);
   // Ends the unit being searched soon; waits for its thread.
   void stop();
   // True while a unit is being searched.
@@ -69,6 +76,9 @@ class UnitSearcher : public parallel::WorkExchange {
   std::unique_ptr<SmallThread> thread_;
 
   std::mutex lock_;
+  std::condition_variable released_;
+  bool held_ = false;
+  std::size_t blockInts_ = 16384;
   std::vector<int> block_;  // kPatterns being filled
   std::vector<std::vector<int>> outgoing_;
 };

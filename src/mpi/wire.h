@@ -31,6 +31,8 @@ enum Kind : int {
   kWant = 13,      // give away a piece of the unit being searched
   kStop = 14,      // stop searching; send nothing but kBye
   kEnd = 15,       // the run is over: exit status, and the signal to end by (or 0)
+  kHold = 16,      // too many patterns wait at rank 0: send no further block for now
+  kRelease = 17,   // send blocks again
 };
 
 // The message that describes unit `id` of kind kGiven or kUnit.

@@ -64,7 +64,8 @@ bool Worker::handle(const std::vector<int>& message) {
       EdgeDatabase database;
       bool received = receiveDatabase(message, &database);
       sendSeconds_ = 0;  // what came before waited for rank 0 to read the database
-      if (received && !searcher_.open(database, message[3], message[4], message[8] != 0))
+      if (received &&
+          !searcher_.open(database, message[3], message[4], message[8] != 0, message[9]))
         received = false;
       if (!received) send({kDone, -1, static_cast<int>(SearchOutcome::kOutOfMemory)});
       return true;
@@ -79,6 +80,10 @@ bool Worker::handle(const std::vector<int>& message) {
     }
     case kWant:
       searcher_.askForPiece();
+      return true;
+    case kHold:
+    case kRelease:
+      searcher_.hold(message[0] == kHold);
       return true;
     case kStop:
       quit();
