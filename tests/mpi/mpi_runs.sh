@@ -4,7 +4,7 @@
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
-[ -d "$data/leviathan" ] && [ -d "$data/bms1" ] && [ -d "$data/sign" ] || {
+[ -d "$data/leviathan" ] && [ -d "$data/bms1" ] && [ -d "$data/sign" ] && [ -d "$data/fifa" ] || {
   echo "no databases in $data: skipped"
   exit 77
 }
@@ -65,15 +65,16 @@ if [ "$check" = SameBytesAsOneProcess ]; then
   exit $failed
 fi
 
-# Kills rank 2 of a run of sign at 150 on 3 ranks once it has searched for a
-# second; `mpirun OPTIONS` starts the job. Leaves the status in $status.
+# Kills rank 2 of a run of fifa at 3000 (which would take an hour) on 3
+# ranks once it has searched for a while; `mpirun OPTIONS` starts the job.
+# Leaves the status in $status.
 kill_rank_two() {
-  (cd "$data/sign" && exec "$mpirun" "$@" --oversubscribe -n 3 "$mpi" --threads 1 sign.spec 150 \
+  (cd "$data/fifa" && exec "$mpirun" "$@" --oversubscribe -n 3 "$mpi" --threads 1 fifa.spec 3000 \
     >"$work/out" 2>"$work/err") &
   local job=$! victim= pid
   for _ in $(seq 100); do
     sleep 0.1
-    for pid in $(pgrep -f "$mpi --threads 1 sign.spec 150"); do
+    for pid in $(pgrep -f "$mpi --threads 1 fifa.spec 3000"); do
       if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx OMPI_COMM_WORLD_RANK=2; then
         victim=$pid
       fi
@@ -81,7 +82,7 @@ kill_rank_two() {
     [ -n "$victim" ] && break
   done
   [ -n "$victim" ] || { echo "FAILED: rank 2 never started"; kill "$job"; exit 1; }
-  sleep 1
+  sleep 2
   kill -9 "$victim"
   wait "$job"
   status=$?
