@@ -321,7 +321,10 @@ bool Coordinator::endWorkers(int status, int signal, double waitLimit) {
     ranks_[r].bye = false;
     ranks_[r].heard = now;
     if (r == failedRank_) continue;
-    if (!sendMessage({kEnd, status, signal}, r, kToWorker)) {
+    // After a failure MPI cannot end normally (MPI_Finalize would wait for
+    // the rank that is gone): the failing status tells the workers to leave
+    // without it.
+    if (!sendMessage({kEnd, broken_ ? 255 : status, signal}, r, kToWorker)) {
       if (failedRank_ < 0) failedRank_ = r;
       broken_ = true;
       continue;

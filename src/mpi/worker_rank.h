@@ -11,7 +11,8 @@ struct WorkerOptions {
 
 // Serves one run of rank 0: receives the database, searches the units it
 // is handed, and returns the exit status rank 0 sends at the end (or the
-// failing status when rank 0 falls silent). When rank 0 ends the run by a
+// failing status, 255, when rank 0 falls silent; rank 0 sends 255 too
+// after another rank failed: the process must then end without ending MPI). When rank 0 ends the run by a
 // signal, ends the process by it. A SIGINT or SIGTERM that comes here
 // (with stop handlers installed) is passed on to rank 0.
 int serveRun(const Session& session, const WorkerOptions& options);
