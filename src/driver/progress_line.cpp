@@ -36,11 +36,11 @@ std::string elapsed(double seconds) {
 
 }  // namespace
 
-std::string ProgressLine::text(double seconds, long long patterns, double perSecond,
-                               int topReached, int topEdges) {
+std::string ProgressLine::text(double seconds, long long patterns, double perSecond, int topReached,
+                               int topEdges) {
   return elapsed(seconds) + "  " + grouped(patterns) + " patterns  " +
          grouped(static_cast<long long>(perSecond + 0.5)) + "/s  top-level edge " +
-          grouped(topReached) + " of " + grouped(topEdges);
+         grouped(topReached) + " of " + grouped(topEdges);
 }
 
 bool ProgressLine::start() {
@@ -73,8 +73,8 @@ void ProgressLine::show(bool last) {
   double perSecond = interval > 0 ? static_cast<double>(patterns - lastPatterns_) / interval : 0;
   lastAt_ = now;
   lastPatterns_ = patterns;
-  std::string line = text(std::chrono::duration<double>(now - start_).count(), patterns,
-                          perSecond, progress_.topEdgesReached.load(std::memory_order_relaxed),
+  std::string line = text(std::chrono::duration<double>(now - start_).count(), patterns, perSecond,
+                          progress_.topEdgesReached.load(std::memory_order_relaxed),
                           progress_.topEdges.load(std::memory_order_relaxed));
   // On a terminal: back to the line's start, the update, the rest of the
   // line cleared; a new line only after the last.

@@ -3,8 +3,8 @@
 #include <time.h>
 
 #include <algorithm>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <memory>
 #include <mutex>

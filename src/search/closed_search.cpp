@@ -83,6 +83,52 @@ class Path {
   Buffer<Cursor*> cursors_;
 };
 
+// The search from the opened top frame down. With kObserved the observer
+// is told of every step; without, the loop holds no trace of it.
+template <bool kObserved>
+SearchOutcome searchFrom(Path& path, SearchScratch& scratch, ClosedSetSink& sink,
+                         const SearchOptions& options) {
+  SearchObserver* observer = options.observer;
+  int depth = 0;
+  while (depth >= 0) {
+    if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+      return SearchOutcome::kStopped;
+    }
+    Cursor& cursor = path.cursor(depth);
+    if (cursor.next >= cursor.end) {
+      --depth;
+      if constexpr (kObserved) {
+        if (depth >= 0) observer->stepEnds(depth);
+      }
+      continue;
+    }
+    int i = cursor.next++;
+    if constexpr (kObserved) observer->stepBegins(depth);
+    if (depth == 0 && options.progress != nullptr) {
+      options.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
+    }
+    if (!path.reach(depth + 1)) return SearchOutcome::kOutOfMemory;
+    FrameData& child = path.frame(depth + 1);
+    StepResult result = extend(cursor, i, child, scratch);
+    finishStep(cursor, i);
+    if (result == StepResult::kOutOfMemory) return SearchOutcome::kOutOfMemory;
+    if (result != StepResult::kRejected &&
+        !sink.take(child.pattern.data(), static_cast<int>(child.pattern.size()), child.support)) {
+      return SearchOutcome::kStopped;
+    }
+    if (result != StepResult::kChild) {
+      if constexpr (kObserved) observer->stepEnds(depth);
+      continue;
+    }
+    if constexpr (kObserved) observer->cursorOpens(depth + 1);
+    if (!openCursor(path.cursor(depth + 1), child, 0, child.candidateCount())) {
+      return SearchOutcome::kOutOfMemory;
+    }
+    ++depth;
+  }
+  return SearchOutcome::kComplete;
+}
+
 SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                         const SearchOptions& options) {
   SearchShared shared;
@@ -92,8 +138,11 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
   Path path;
   SearchScratch scratch;
   if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
-      !scratch.open(shared, path.frame(0).edgeOf.size()) ||
-      !openCursor(path.cursor(0), path.frame(0), 0, path.frame(0).candidateCount())) {
+      !scratch.open(shared, path.frame(0).edgeOf.size())) {
+    return SearchOutcome::kOutOfMemory;
+  }
+  if (options.observer != nullptr) options.observer->cursorOpens(0);
+  if (!openCursor(path.cursor(0), path.frame(0), 0, path.frame(0).candidateCount())) {
     return SearchOutcome::kOutOfMemory;
   }
   const FrameData& top = path.frame(0);
@@ -102,37 +151,8 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
       !sink.take(top.pattern.data(), static_cast<int>(top.pattern.size()), top.support)) {
     return SearchOutcome::kStopped;
   }
-  int depth = 0;
-  while (depth >= 0) {
-    if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
-      return SearchOutcome::kStopped;
-    }
-    Cursor& cursor = path.cursor(depth);
-    if (cursor.next >= cursor.end) {
-      --depth;
-      continue;
-    }
-    int i = cursor.next++;
-    if (depth == 0 && options.progress != nullptr) {
-      options.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
-    }
-    if (!path.reach(depth + 1)) return SearchOutcome::kOutOfMemory;
-    FrameData& child = path.frame(depth + 1);
-    StepResult result = extend(cursor, i, child, scratch);
-    finishStep(cursor, i);
-    if (result == StepResult::kOutOfMemory) return SearchOutcome::kOutOfMemory;
-    if (result == StepResult::kRejected) continue;
-    if (!sink.take(child.pattern.data(), static_cast<int>(child.pattern.size()), child.support)) {
-      return SearchOutcome::kStopped;
-    }
-    if (result == StepResult::kChild) {
-      if (!openCursor(path.cursor(depth + 1), child, 0, child.candidateCount())) {
-        return SearchOutcome::kOutOfMemory;
-      }
-      ++depth;
-    }
-  }
-  return SearchOutcome::kComplete;
+  return options.observer != nullptr ? searchFrom<true>(path, scratch, sink, options)
+                                     : searchFrom<false>(path, scratch, sink, options);
 }
 
 }  // namespace

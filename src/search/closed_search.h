@@ -6,6 +6,7 @@
 
 #include "search/closed_set_sink.h"
 #include "search/frame_policy.h"
+#include "search/search_observer.h"
 #include "tavrel/tavrel.h"
 #include "transactions/edge_database.h"
 
@@ -32,6 +33,9 @@ struct SearchOptions {
   // Polled between steps: when it becomes true the search stops with
   // kStopped.
   const std::atomic<bool>* stop = nullptr;
+  // Told of every step and of every cursor opened (for the benchmarks);
+  // when null the search runs a loop that has no calls to it at all.
+  SearchObserver* observer = nullptr;
   // When given: topEdges and topEdgesReached are kept up to date.
   RunProgress* progress = nullptr;
 };

@@ -139,8 +139,7 @@ TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {
   std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
   testing::RunResult run = runInProcess({"--progress", "--threads", "2", spec, "2"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(normalizeRuntime(run.out),
-            completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
+  EXPECT_EQ(normalizeRuntime(run.out), completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
   EXPECT_EQ(run.err, "");
 }
 

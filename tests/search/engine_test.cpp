@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -257,6 +258,66 @@ TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
     EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, {policy, nullptr}),
               SearchOutcome::kStopped);
     EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + 3));
+  }
+}
+
+// Checks that the search's calls nest: a step at depth d begins with the
+// d steps above it open, and ends as the deepest open one.
+class NestingObserver : public SearchObserver, public CollectingSink {
+ public:
+  void cursorOpens(int depth) override {
+    EXPECT_EQ(depth, open_);
+    ++cursors;
+  }
+  void stepBegins(int depth) override {
+    EXPECT_EQ(depth, open_);
+    ++open_;
+    ++steps;
+    deepest = std::max(deepest, depth);
+  }
+  void stepEnds(int depth) override {
+    EXPECT_EQ(depth, open_ - 1);
+    --open_;
+    ++ends;
+  }
+  bool take(const int* edges, int length, int support) override {
+    EXPECT_TRUE(open_ > 0 || patterns.empty()) << "only the top pattern comes outside a step";
+    return CollectingSink::take(edges, length, support);
+  }
+  int open() const { return open_; }
+  int steps = 0;
+  int ends = 0;
+  int cursors = 0;
+  int deepest = -1;
+
+ private:
+  int open_ = 0;
+};
+
+TEST(EngineTest, AnObserverSeesEveryStepNestedAndChangesNothing) {
+  // String k holds edges 0 .. k of 6: edge 0 is the top pattern; the frame
+  // at depth d has 5 - d candidates, of which the first extends the chain
+  // and the others are absorbed by it. 5 + 4 + 3 + 2 + 1 steps.
+  Strings strings;
+  std::vector<int> chain;
+  for (int k = 0; k < 6; ++k) {
+    chain.push_back(k);
+    strings.push_back(chain);
+  }
+  for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+    NestingObserver observer;
+    SearchOptions options;
+    options.policy = policy;
+    options.observer = &observer;
+    EXPECT_EQ(searchClosed(databaseOf(strings, 6, 6), 1, observer, options),
+              SearchOutcome::kComplete);
+    EXPECT_EQ(observer.patterns, mine(strings, 6, 6, 1, policy));
+    EXPECT_EQ(observer.patterns.size(), 6u);
+    EXPECT_EQ(observer.steps, 15);
+    EXPECT_EQ(observer.ends, 15);
+    EXPECT_EQ(observer.open(), 0);
+    EXPECT_EQ(observer.cursors, 5);  // the top frame's and four child frames'
+    EXPECT_EQ(observer.deepest, 4);
   }
 }
 

@@ -1,33 +1,23 @@
 #include "common/text_input.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "formats/line_reader.h"
+
 namespace tavrel::tools {
 
 int readWholeFile(const std::string& path, std::string* content, std::string* error) {
-  bool fromStdin = path == "-";
-  std::string shown = fromStdin ? std::string("standard input") : path;
-  int fd = fromStdin ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot open " + shown + ": " + std::strerror(errno);
-    return -1;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    *error = "cannot read " + shown + ": " + std::strerror(EISDIR);
-    if (!fromStdin) ::close(fd);
-    return -1;
-  }
+  formats::LineReader reader;
+  if (formats::openLineReader(path, &reader, error) != 0) return -1;
+  const std::string shown = path == "-" ? std::string("standard input") : path;
   content->clear();
   char buffer[1 << 16];
   int status = 0;
   for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    ssize_t got = ::read(reader.fd, buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -37,7 +27,7 @@ int readWholeFile(const std::string& path, std::string* content, std::string* er
     }
     content->append(buffer, static_cast<std::size_t>(got));
   }
-  if (!fromStdin) ::close(fd);
+  formats::closeLineReader(&reader);
   return status;
 }
 

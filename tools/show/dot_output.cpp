@@ -32,13 +32,7 @@ std::string dotGraph(const Pattern& pattern, const ItemTable* table, bool allEdg
   dot += "  label=\"Pattern " + number + ", support " + std::to_string(pattern.support) + "\";\n";
   dot += "  labelloc=t;\n  rankdir=LR;\n  node [shape=box, style=rounded];\n";
   if (*cycle) dot += "  // the edges form a cycle: all of them are drawn\n";
-  std::vector<int> items;
-  for (const Edge& edge : pattern.edges) {
-    items.push_back(edge.from);
-    items.push_back(edge.to);
-  }
-  std::sort(items.begin(), items.end());
-  items.erase(std::unique(items.begin(), items.end()), items.end());
+  std::vector<int> items = itemsOf(pattern.edges);
   for (int item : items) {
     dot += "  " + nodeName(item) + " [label=" + dotString(labelOrNumber(table, item)) + "];\n";
   }

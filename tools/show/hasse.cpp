@@ -5,9 +5,7 @@
 
 namespace tavrel::tools {
 
-int transitiveReduction(const std::vector<Edge>& edges, std::vector<Edge>* reduced) {
-  *reduced = edges;
-  // Nodes are the items, renumbered 0..n-1.
+std::vector<int> itemsOf(const std::vector<Edge>& edges) {
   std::vector<int> items;
   for (const Edge& edge : edges) {
     items.push_back(edge.from);
@@ -15,6 +13,13 @@ int transitiveReduction(const std::vector<Edge>& edges, std::vector<Edge>* reduc
   }
   std::sort(items.begin(), items.end());
   items.erase(std::unique(items.begin(), items.end()), items.end());
+  return items;
+}
+
+int transitiveReduction(const std::vector<Edge>& edges, std::vector<Edge>* reduced) {
+  *reduced = edges;
+  // Nodes are the items, renumbered 0..n-1.
+  std::vector<int> items = itemsOf(edges);
   std::size_t n = items.size();
   auto node = [&](int item) {
     return static_cast<std::size_t>(std::lower_bound(items.begin(), items.end(), item) -

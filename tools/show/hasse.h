@@ -9,6 +9,9 @@
 
 namespace tavrel::tools {
 
+// The distinct items that the edges join, ascending.
+std::vector<int> itemsOf(const std::vector<Edge>& edges);
+
 // Puts the edges that no path of two or more edges implies into `reduced`,
 // in their order in `edges`. Returns 0, or -1 when the edges hold a cycle;
 // `reduced` then holds all the edges.

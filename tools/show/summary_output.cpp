@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "show/hasse.h"
 #include "show/share_text.h"
 #include "show/value_ranges.h"
 
@@ -75,13 +76,7 @@ void countPattern(SummaryCounts* counts, const Pattern& pattern) {
   ++counts->patterns;
   ++counts->bySupport[pattern.support];
   ++counts->bySize[static_cast<int>(pattern.edges.size())];
-  std::vector<int> items;
-  for (const Edge& edge : pattern.edges) {
-    items.push_back(edge.from);
-    items.push_back(edge.to);
-  }
-  std::sort(items.begin(), items.end());
-  items.erase(std::unique(items.begin(), items.end()), items.end());
+  std::vector<int> items = itemsOf(pattern.edges);
   for (int item : items) ++counts->patternsHolding[item];
 }
 
