@@ -38,6 +38,7 @@ class Status {
     kInvalidOptions,  // MineOptions out of range
     kInvalidInput,    // the spec file, the database or the strings are defective
     kOutOfMemory,     // memory ran out
+    kSearchFailed,    // a process that shared the search (on other machines) failed
   };
 
   Status() = default;

@@ -90,7 +90,8 @@ void endIfSignalled(output::BlockWriter& out, const CommandLineStreams& streams)
   output::endProcessBySignal(output::stopSignal());
 }
 
-int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
+int runParsed(const CommandLine& line, const CommandLineStreams& streams,
+              const MineFunction& mineWith) {
   output::BlockWriterOptions writing;
   writing.fd = streams.out;
   writing.lineFlush = line.lineFlush;
@@ -115,7 +116,7 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
     if (!progressLine.start()) options.progress = nullptr;
   }
   long long start = readMillisecondClock();
-  Status status = mine(StringSource::specFile(line.specPath), options, sink);
+  Status status = mineWith(StringSource::specFile(line.specPath), options, sink);
   long long elapsed = readMillisecondClock() - start;
   progressLine.stop();
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
@@ -139,9 +140,10 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams) {
 
 }  // namespace
 
-int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams) {
+int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams,
+                   const MineFunction& mineWith) {
   try {
-    return runParsed(parseCommandLine(argc, argv), streams);
+    return runParsed(parseCommandLine(argc, argv), streams, mineWith);
   } catch (const std::bad_alloc&) {
     static const char message[] = "Error: out of memory\n";
     if (streams.mirrorErrors && streams.err >= 0) {
@@ -152,13 +154,14 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
   }
 }
 
-int runTavrel(int argc, const char* const* argv) {
+int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith, int out) {
   CommandLineStreams streams;
+  streams.out = out;
   streams.stopOnSignals = true;
-  streams.mirrorErrors = isatty(1) == 0 && isatty(2) == 1;
+  streams.mirrorErrors = isatty(out) == 0 && isatty(2) == 1;
   streams.progressOnTerminal = streams.mirrorErrors;
   streams.errIsTerminal = isatty(2) == 1;
-  return runCommandLine(argc, argv, streams);
+  return runCommandLine(argc, argv, streams, mineWith);
 }
 
 }  // namespace tavrel

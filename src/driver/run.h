@@ -1,7 +1,16 @@
 // Tavrel.exe: the command line as a client of the library.
 #pragma once
 
+#include <functional>
+
+#include "tavrel/tavrel.h"
+
 namespace tavrel {
+
+// What a run of the command line mines with: tavrel::mine(), or another
+// function with its contract (one that searches on several processes).
+using MineFunction = std::function<Status(const StringSource& source, const MineOptions& options,
+                                          PatternSink& sink)>;
 
 // Where a run of the command line writes: its standard output and standard
 // error. A negative descriptor drops what would go there.
@@ -29,11 +38,12 @@ struct CommandLineStreams {
 // error also gets why a command line is not valid, the count a min_sup
 // share came to, and advice that goes with a failure. Any number
 // of runs may follow each other, or run at the same time, in one process.
-int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams);
+int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams,
+                   const MineFunction& mineWith = mine);
 
-// runCommandLine() on the process's standard output and standard error,
-// stopping on SIGINT and SIGTERM, mirroring failures to standard error when
-// it is a terminal and standard output is not.
-int runTavrel(int argc, const char* const* argv);
+// runCommandLine() on the process's standard output (or on `out`) and
+// standard error, stopping on SIGINT and SIGTERM, mirroring failures to
+// standard error when it is a terminal and the output is not.
+int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith = mine, int out = 1);
 
 }  // namespace tavrel

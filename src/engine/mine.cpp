@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/mine_with.h"
 #include "input/first_pass.h"
 #include "input/string_feed.h"
 #include "pairs/pair_statistics.h"
@@ -20,6 +21,7 @@ namespace tavrel {
 namespace {
 
 constexpr const char* kOutOfMemory = "Error: out of memory\n";
+constexpr const char* kSearchFailed = "Error: a search process failed\n";
 
 // Hands the search's patterns to the caller's sink as item pairs, and
 // stops the search at the pattern limit or when the sink asks.
@@ -102,7 +104,8 @@ Status readStrings(const StringSource& source, RunState& run) {
   return Status();
 }
 
-Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink) {
+Status runMining(const StringSource& source, const MineOptions& options, PatternSink& sink,
+                 const SearchRunner& search) {
   RunState run;
   run.minSup = options.minSup;
   run.minSupShare = options.minSupShare;
@@ -130,27 +133,15 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
   PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch, options.progress);
-  SearchOutcome outcome;
-  int threads = run.threads;
-  outcome = SearchOutcome::kNoThreads;
-  if (threads > 1) {
-    parallel::ParallelOptions parallelOptions;
-    parallelOptions.threads = threads;
-    parallelOptions.stop = options.stop;
-    parallelOptions.progress = options.progress;
-    outcome = parallel::searchInParallel(run.edgeDatabase, run.minSup, adapter, parallelOptions);
-  }
-  if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
-    SearchOptions searchOptions;
-    searchOptions.stop = options.stop;
-    searchOptions.progress = options.progress;
-    outcome = searchClosed(std::move(run.edgeDatabase), run.minSup, adapter, searchOptions);
-  }
+  SearchOutcome outcome =
+      search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop, options.progress);
   switch (outcome) {
     case SearchOutcome::kComplete:
       return Status();
     case SearchOutcome::kOutOfMemory:
       return Status(Status::Code::kOutOfMemory, kOutOfMemory);
+    case SearchOutcome::kFailed:
+      return Status(Status::Code::kSearchFailed, kSearchFailed);
     case SearchOutcome::kStopped:
     case SearchOutcome::kNoThreads:
       break;
@@ -161,7 +152,31 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 
 }  // namespace
 
+SearchOutcome searchHere(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
+                         const std::atomic<bool>* stop, RunProgress* progress) {
+  SearchOutcome outcome = SearchOutcome::kNoThreads;
+  if (threads > 1) {
+    parallel::ParallelOptions parallelOptions;
+    parallelOptions.threads = threads;
+    parallelOptions.stop = stop;
+    parallelOptions.progress = progress;
+    outcome = parallel::searchInParallel(database, minSup, sink, parallelOptions);
+  }
+  if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
+    SearchOptions searchOptions;
+    searchOptions.stop = stop;
+    searchOptions.progress = progress;
+    outcome = searchClosed(std::move(database), minSup, sink, searchOptions);
+  }
+  return outcome;
+}
+
 Status mine(const StringSource& source, const MineOptions& options, PatternSink& sink) {
+  return mineWith(source, options, sink, searchHere);
+}
+
+Status mineWith(const StringSource& source, const MineOptions& options, PatternSink& sink,
+                const SearchRunner& search) {
   try {
     const SupportShare& share = options.minSupShare;
     bool shareGiven = share.numerator != 0;
@@ -173,7 +188,7 @@ Status mine(const StringSource& source, const MineOptions& options, PatternSink&
                     "min_sup must be at least 1 (or a share above 0 and at most 1), threads and "
                     "max_patterns at least 0\n");
     }
-    return runMining(source, options, sink);
+    return runMining(source, options, sink, search);
   } catch (const std::bad_alloc&) {
     // A standard container that could not grow; everything the run made
     // has been freed on the way out.

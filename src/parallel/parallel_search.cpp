@@ -38,6 +38,13 @@ namespace tavrel::parallel {
 // output order first, so that the work whose patterns come next is done
 // next; an item whose patterns would only wait while too many already wait
 // is put aside until the output has caught up.
+//
+// A piece may also leave for another process (ParallelOptions::exchange):
+// it is cut off as for a worker, but described by the steps that lead to
+// its frame, and its chunk holds only a mark, {0, id}, where its patterns
+// belong. A search of such a unit makes the frames on its path again and
+// starts with one item whose levels are the path's, each over the one
+// step taken there.
 
 namespace {
 
@@ -86,6 +93,18 @@ struct WorkItem {
 namespace {
 
 bool later(WorkItem* a, WorkItem* b) { return b->key() < a->key(); }
+
+// The item's shallowest level (or deepest) whose untaken range holds two
+// candidates or more; levels.size() when there is none.
+std::size_t splittableLevel(const WorkItem& item, bool deepest) {
+  std::size_t depth = item.levels.size();
+  for (std::size_t k = 0; k < depth; ++k) {
+    std::size_t at = deepest ? depth - 1 - k : k;
+    const Cursor& cursor = *item.levels[at].cursor;
+    if (cursor.end - cursor.next >= 2) return at;
+  }
+  return depth;
+}
 
 // A clock that is cheap to read, to a few milliseconds.
 long long coarseMilliseconds() {
@@ -141,6 +160,8 @@ class Engine {
   // Searches from the top frame (which it takes over) and hands the
   // patterns on, in order.
   SearchOutcome run(FrameData* top);
+  // Searches one unit from the caller's top frame, as run() does.
+  SearchOutcome runUnit(FrameData& top, const WorkUnit& unit);
 
  private:
   void stopWorkers();
@@ -161,6 +182,9 @@ class Engine {
   void release(const FrameData* frame, Worker& worker);
   void finish(WorkItem& item, Worker& worker, bool cut);
   void trySplit(WorkItem& item, Worker& worker);
+  void giveAway(WorkItem& item);
+  Chunk* chunkForSplit(WorkItem& item, std::size_t chosen);
+  SearchOutcome searchFrom(WorkItem* item);
   bool mayWait(WorkItem& item);
   void fail() {
     failed_.store(true);
@@ -331,14 +355,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
     return;
   }
   std::size_t depth = item.levels.size();
-  std::size_t chosen = depth;
-  for (std::size_t k = 0; k < depth; ++k) {
-    const Cursor& cursor = *item.levels[pressed ? depth - 1 - k : k].cursor;
-    if (cursor.end - cursor.next >= 2) {
-      chosen = pressed ? depth - 1 - k : k;
-      break;
-    }
-  }
+  std::size_t chosen = splittableLevel(item, pressed);
   if (chosen == depth) {
     splitWanted_.store(true);  // someone else may have work to give
     return;
@@ -354,32 +371,12 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
     fail();
     return;
   }
-  // The chunk the item writes when it is back at this level: after the
-  // continuations of the levels below it.
-  Chunk* active = item.chunk;
-  for (std::size_t k = chosen + 1; k < depth; ++k) {
-    if (item.levels[k].continuation != nullptr) {
-      active = item.levels[k].continuation;
-      break;
-    }
-  }
-  thief->chunk = output_.insertAfter(active);
+  thief->chunk = chunkForSplit(item, chosen);
   if (thief->chunk == nullptr) {
     worker.freeCursors.push_back(range);
     delete thief;
     fail();
     return;
-  }
-  if (level.continuation == nullptr) {
-    level.continuation = output_.insertAfter(thief->chunk);
-    if (level.continuation == nullptr) {
-      thief->chunk->close(true);
-      worker.freeCursors.push_back(range);
-      delete thief;
-      fail();
-      return;
-    }
-    level.continuation->owner = &item;
   }
   cursor.end = mid;
   thief->prefix = item.prefix;
@@ -393,6 +390,58 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   queueLocked(thief);
   if (idle_ > static_cast<int>(queue_.size())) splitWanted_.store(true);
   wake_.notify_one();
+}
+
+// A chunk for the part of level `chosen`'s range that leaves the item,
+// right after everything the item will still write at that depth (after
+// the continuations of the levels below); the level gets a chunk to go on
+// in after it when it has none yet. nullptr when memory ran out.
+Chunk* Engine::chunkForSplit(WorkItem& item, std::size_t chosen) {
+  Chunk* active = item.chunk;
+  for (std::size_t k = chosen + 1; k < item.levels.size(); ++k) {
+    if (item.levels[k].continuation != nullptr) {
+      active = item.levels[k].continuation;
+      break;
+    }
+  }
+  Chunk* piece = output_.insertAfter(active);
+  if (piece == nullptr) return nullptr;
+  Level& level = item.levels[chosen];
+  if (level.continuation == nullptr) {
+    level.continuation = output_.insertAfter(piece);
+    if (level.continuation == nullptr) {
+      piece->close(true);
+      return nullptr;
+    }
+    level.continuation->owner = &item;
+  }
+  return piece;
+}
+
+// Hands the upper half of the untaken part of the item's shallowest range
+// that can be cut to the exchange, when it wants a piece (or always), and
+// leaves its mark in the output where the piece's patterns belong.
+void Engine::giveAway(WorkItem& item) {
+  WorkExchange& exchange = *options_.exchange;
+  std::size_t chosen = splittableLevel(item, false);
+  if (chosen == item.levels.size()) return;
+  bool asked = exchange.wanted.exchange(false);
+  if (!asked && !exchange.always) return;
+  Cursor& cursor = *item.levels[chosen].cursor;
+  Chunk* hole = chunkForSplit(item, chosen);
+  if (hole == nullptr) {
+    fail();
+    return;
+  }
+  WorkUnit unit;
+  unit.path = item.prefix;
+  for (std::size_t k = 0; k < chosen; ++k) unit.path.push_back(item.levels[k].cursor->next - 1);
+  unit.start = cursor.next + (cursor.end - cursor.next) / 2;
+  unit.end = cursor.end;
+  cursor.end = unit.start;
+  int mark[2] = {0, exchange.give(unit, asked)};
+  if (!hole->append(mark, 2)) fail();
+  hole->close(false);
 }
 
 // True when the item may go on: its patterns come next, or not too many
@@ -423,6 +472,10 @@ void Engine::runItem(WorkItem& item, Worker& worker) {
     if (splitWanted_.load(std::memory_order_relaxed) || options_.splitAlways) {
       if (options_.splitAlways) splitWanted_.store(true);
       trySplit(item, worker);
+    }
+    if (options_.exchange != nullptr &&
+        (options_.exchange->always || options_.exchange->wanted.load(std::memory_order_relaxed))) {
+      giveAway(item);
     }
     if (!mayWait(item)) return;
     Cursor& cursor = *item.levels.back().cursor;
@@ -578,6 +631,77 @@ SearchOutcome Engine::run(FrameData* top) {
   top->references.store(1);
   if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
   item->levels.push_back(Level{top, cursor, nullptr});
+  return searchFrom(item);
+}
+
+// Frees a frame made for a unit's path that never reached the workers,
+// with what it holds of the frames above it.
+void discardFrame(const FrameData* frame) {
+  if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  const FrameData* base = frame->vertical ? frame->view.baseFrame : nullptr;
+  delete frame;
+  if (base != nullptr && base != frame) discardFrame(base);
+}
+
+SearchOutcome Engine::runUnit(FrameData& top, const WorkUnit& unit) {
+  SearchScratch scratch;
+  WorkItem* item = new (std::nothrow) WorkItem;
+  bool room = item != nullptr && output_.first() != nullptr &&
+              scratch.open(shared_, static_cast<std::size_t>(top.candidateCount()));
+  bool valid = true;
+  FrameData* pending = &top;  // held, not yet on a level
+  acquire(pending);
+  // Each level of the path over its one step, then the unit's range.
+  for (std::size_t k = 0; room && valid; ++k) {
+    FrameData* frame = pending;
+    bool last = k == unit.path.size();
+    int from = last ? unit.start : unit.path[k];
+    int end = last ? unit.end : from + 1;
+    valid = from >= 0 && from <= end && end <= frame->candidateCount();
+    Cursor* cursor = valid ? new (std::nothrow) Cursor : nullptr;
+    room = !valid || (cursor != nullptr && openCursor(*cursor, *frame, from, end));
+    if (!valid || !room) {
+      delete cursor;
+      break;
+    }
+    item->levels.push_back(Level{frame, cursor, nullptr});
+    pending = nullptr;
+    if (last) break;
+    FrameData* child = new (std::nothrow) FrameData;
+    cursor->next = from + 1;
+    StepResult result =
+        child == nullptr ? StepResult::kOutOfMemory : extend(*cursor, from, *child, scratch);
+    finishStep(*cursor, from);
+    room = result != StepResult::kOutOfMemory;
+    valid = result == StepResult::kChild;
+    if (!room || !valid) {
+      delete child;
+      break;
+    }
+    child->references.store(1, std::memory_order_relaxed);
+    if (child->vertical && child->view.baseFrame != child) acquire(child->view.baseFrame);
+    pending = child;
+  }
+  if (pending != nullptr) discardFrame(pending);
+  bool whole = unit.path.empty() && unit.start == 0;
+  if (room && valid && whole && !top.pattern.empty()) {
+    room =
+        recordPattern(*item, top.pattern.data(), static_cast<int>(top.pattern.size()), top.support);
+  }
+  if (room && valid) return searchFrom(item);
+  if (item != nullptr) {
+    for (auto level = item->levels.rbegin(); level != item->levels.rend(); ++level) {
+      delete level->cursor;
+      discardFrame(level->frame);
+    }
+  }
+  delete item;
+  return room ? SearchOutcome::kFailed : SearchOutcome::kOutOfMemory;
+}
+
+// Queues the first piece of work and hands the patterns on, in order.
+SearchOutcome Engine::searchFrom(WorkItem* item) {
+  Chunk* first = output_.first();
   item->chunk = first;
   first->owner = item;
   {
@@ -599,6 +723,9 @@ SearchOutcome Engine::run(FrameData* top) {
           std::size_t size = static_cast<std::size_t>(-record[0]);
           going = sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
           *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
+        } else if (record[0] == 0) {  // the place of a piece given away
+          going = options_.exchange->reached(record[1]);
+          *used = 2;
         } else {
           going = sink_.take(record + 2, record[1], record[0]);
           *used = 2 + static_cast<std::size_t>(record[1]);
@@ -650,6 +777,15 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   }
   database = EdgeDatabase{};
   return engine.run(top);
+}
+
+SearchOutcome searchUnitInParallel(FrameData& top, const SearchShared& shared, const WorkUnit& unit,
+                                   ClosedSetSink& sink, const ParallelOptions& options) {
+  Engine engine(options, shared, sink);
+  if (!engine.startWorkers(static_cast<std::size_t>(top.candidateCount()))) {
+    return SearchOutcome::kNoThreads;
+  }
+  return engine.runUnit(top, unit);
 }
 
 }  // namespace tavrel::parallel

@@ -17,6 +17,7 @@ enum class SearchOutcome {
   kStopped,      // the sink or the stop flag asked to stop
   kOutOfMemory,  // memory ran out; the patterns handed over so far stand
   kNoThreads,    // (parallel search) no thread could be started; nothing was done
+  kFailed,       // a process that shared the search failed; the patterns handed over so far stand
 };
 
 // Hands every closed pattern of the database with support >= minSup (>= 1)

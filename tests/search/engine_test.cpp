@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "parallel/parallel_search.h"
 #include "search/closed_search.h"
 #include "search/literal_search.h"
+#include "search/top_frame.h"
 
 namespace tavrel::testing {
 namespace {
@@ -142,6 +146,110 @@ TEST(EngineTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
       }
     }
   }
+}
+
+// The output of one unit of work: patterns, and the marks of the pieces
+// it gave away (mark >= 0) where their patterns belong.
+struct UnitOutput {
+  std::vector<std::pair<int, LiteralPattern>> entries;
+};
+
+class UnitSink : public ClosedSetSink, public parallel::WorkExchange {
+ public:
+  UnitSink(std::vector<parallel::WorkUnit>& units, std::mutex& lock, UnitOutput& out)
+      : units_(units), lock_(lock), out_(out) {}
+  bool take(const int* edges, int length, int support) override {
+    out_.entries.push_back({-1, {std::vector<int>(edges, edges + length), support}});
+    return true;
+  }
+  int give(const parallel::WorkUnit& unit, bool asked) override {
+    std::lock_guard<std::mutex> guard(lock_);
+    EXPECT_TRUE(asked || always);
+    units_.push_back(unit);
+    return static_cast<int>(units_.size()) - 1;
+  }
+  bool reached(int id) override {
+    out_.entries.push_back({id, {}});
+    return true;
+  }
+
+ private:
+  std::vector<parallel::WorkUnit>& units_;
+  std::mutex& lock_;
+  UnitOutput& out_;
+};
+
+// Searches the whole top range as a unit, and every piece given away as a
+// unit of its own, each giving pieces away again (at every step, or once
+// when asked at its start); then puts the pieces' patterns in place of
+// their marks.
+std::vector<LiteralPattern> mineInUnits(const Strings& strings, int edgeCount, int minSup,
+                                        int threads, bool always, int* pieces) {
+  SearchShared shared;
+  shared.minSup = minSup;
+  FrameData top;
+  EdgeDatabase database = databaseOf(strings, edgeCount, static_cast<int>(strings.size()));
+  EXPECT_TRUE(openTopFrame(database, top, shared));
+  top.references.store(1);
+  std::vector<parallel::WorkUnit> units{{{}, 0, top.candidateCount()}};
+  std::deque<UnitOutput> outputs;
+  std::mutex lock;
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    parallel::WorkUnit unit = units[u];
+    outputs.emplace_back();
+    UnitSink sink(units, lock, outputs.back());
+    sink.always = always;
+    sink.wanted.store(!always);
+    parallel::ParallelOptions options;
+    options.threads = threads;
+    options.exchange = &sink;
+    EXPECT_EQ(parallel::searchUnitInParallel(top, shared, unit, sink, options),
+              SearchOutcome::kComplete);
+  }
+  EXPECT_EQ(top.references.load(), 1);
+  *pieces += static_cast<int>(units.size()) - 1;
+  std::vector<LiteralPattern> patterns;
+  std::function<void(std::size_t)> write = [&](std::size_t u) {
+    for (auto& [mark, pattern] : outputs[u].entries) {
+      if (mark >= 0) {
+        write(static_cast<std::size_t>(mark));
+      } else {
+        patterns.push_back(pattern);
+      }
+    }
+  };
+  write(0);
+  return patterns;
+}
+
+TEST(EngineTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
+  std::mt19937 random(20261211);
+  int pieces = 0;
+  for (int round = 0; round < 24; ++round) {
+    int edges = 2 + static_cast<int>(random() % 13);
+    int count = 2 + static_cast<int>(random() % 24);
+    std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
+    Strings strings;
+    for (int s = 0; s < count; ++s) {
+      std::vector<int> string;
+      for (int e = 0; e < edges; ++e) {
+        if (holds(random)) string.push_back(e);
+      }
+      strings.push_back(string);
+    }
+    for (int minSup : {1, 2, count / 3 + 1}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
+                   describe(strings));
+      std::vector<LiteralPattern> expected = literalClosedPatterns(strings, edges, count, minSup);
+      for (int threads : {1, 3}) {
+        for (bool always : {false, true}) {
+          ASSERT_EQ(mineInUnits(strings, edges, minSup, threads, always, &pieces), expected)
+              << threads << " threads" << (always ? ", giving at every step" : "");
+        }
+      }
+    }
+  }
+  EXPECT_GT(pieces, 1000);
 }
 
 TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {

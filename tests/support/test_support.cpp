@@ -58,7 +58,8 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
-RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors) {
+RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors,
+                       const MineFunction& mine) {
   ScratchDir dir;
   std::string outPath = dir.path() + "/stdout";
   std::string errPath = dir.path() + "/stderr";
@@ -71,7 +72,7 @@ RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors) 
   CommandLineStreams streams{fd, errFd};
   streams.mirrorErrors = mirrorErrors;
   RunResult result;
-  result.status = runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), streams);
+  result.status = runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), streams, mine);
   ::close(fd);
   ::close(errFd);
   result.out = readFile(outPath);

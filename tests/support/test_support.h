@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/run.h"
 #include "input/string_feed.h"
 #include "state/run_state.h"
 
@@ -53,8 +54,10 @@ struct RunResult {
 
 // Runs the miner in this process through runCommandLine(), its output and
 // error streams sent to temporary files; `status` is its result (0 or -1).
-// `mirrorErrors` runs it as it runs with a person watching standard error.
-RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors = false);
+// `mirrorErrors` runs it as it runs with a person watching standard error;
+// `mine` is what it mines with.
+RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors = false,
+                       const MineFunction& mine = tavrel::mine);
 
 // Options for a child-process run of Tavrel.exe.
 struct ChildOptions {

@@ -1,0 +1,146 @@
+#include "mpi/unit_searcher.h"
+
+#include <new>
+
+#include "mpi/wire.h"
+#include "search/top_frame.h"
+
+namespace tavrel::mpi {
+
+namespace {
+
+// The most bytes of patterns a unit's threads keep while their sink waits:
+// what a held rank holds besides its block.
+constexpr std::size_t kEngineWaitingCap = std::size_t{16} << 20;
+
+}  // namespace
+
+// The engine's patterns, as records of the unit's kPatterns blocks.
+class UnitSearcher::Sink : public ClosedSetSink {
+ public:
+  explicit Sink(UnitSearcher& owner) : owner_(owner) {}
+  bool take(const int* edges, int length, int support) override {
+    owner_.record(support, length, edges);
+    return !owner_.stop_.load(std::memory_order_relaxed);
+  }
+
+ private:
+  UnitSearcher& owner_;
+};
+
+UnitSearcher::~UnitSearcher() { stop(); }
+
+bool UnitSearcher::open(EdgeDatabase& database, int minSup, int threads, bool splitAlways,
+                        int blockInts) {
+  always = splitAlways;
+  blockInts_ = blockInts > 4 ? static_cast<std::size_t>(blockInts) : 4;
+  threads_ = threads < 1 ? 1 : threads;
+  shared_.minSup = minSup;
+  shared_.threads = threads_;
+  opened_ = openTopFrame(database, top_, shared_);
+  top_.references.store(1);
+  return opened_;
+}
+
+bool UnitSearcher::start(int id, const parallel::WorkUnit& unit) {
+  stop();
+  stop_.store(false);
+  wanted.store(false);
+  unitId_ = id;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    block_ = {kPatterns, id};
+    held_ = false;
+  }
+  busy_.store(true);
+  thread_ = std::make_unique<SmallThread>();
+  if (!thread_->start([this, id, unit] { search(id, unit); })) {
+    busy_.store(false);
+    return false;
+  }
+  return true;
+}
+
+void UnitSearcher::askForPiece() {
+  if (busy_.load()) wanted.store(true);
+}
+
+void UnitSearcher::hold(bool held) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_ = held;
+  }
+  released_.notify_all();
+}
+
+void UnitSearcher::stop() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stop_.store(true);
+  }
+  released_.notify_all();
+  if (thread_ != nullptr) thread_->join();
+  thread_.reset();
+}
+
+// Searches the unit with the engine and queues its end as kDone.
+void UnitSearcher::search(int id, parallel::WorkUnit unit) {
+  Sink sink(*this);
+  parallel::ParallelOptions options;
+  options.threads = threads_;
+  options.stop = &stop_;
+  options.exchange = this;
+  options.waitingCap = kEngineWaitingCap;
+  SearchOutcome outcome = SearchOutcome::kOutOfMemory;
+  try {
+    outcome = opened_ ? parallel::searchUnitInParallel(top_, shared_, unit, sink, options)
+                      : SearchOutcome::kOutOfMemory;
+    std::lock_guard<std::mutex> guard(lock_);
+    sendBlockLocked();
+    outgoing_.push_back({kDone, id, static_cast<int>(outcome)});
+  } catch (const std::bad_alloc&) {
+    std::lock_guard<std::mutex> guard(lock_);
+    outgoing_.clear();
+    outgoing_.push_back({kDone, id, static_cast<int>(SearchOutcome::kOutOfMemory)});
+  }
+  busy_.store(false);
+}
+
+void UnitSearcher::record(int support, int length, const int* edges) {
+  std::unique_lock<std::mutex> guard(lock_);
+  block_.push_back(support);
+  block_.push_back(length);
+  block_.insert(block_.end(), edges, edges + length);
+  if (block_.size() < blockInts_) return;
+  released_.wait(guard, [this] { return !held_ || stop_.load(); });
+  sendBlockLocked();
+}
+
+void UnitSearcher::sendBlockLocked() {
+  if (block_.size() <= 2) return;
+  outgoing_.push_back(std::move(block_));
+  block_ = {kPatterns, unitId_};
+}
+
+int UnitSearcher::give(const parallel::WorkUnit& unit, bool asked) {
+  (void)asked;
+  std::lock_guard<std::mutex> guard(lock_);
+  int id = nextPiece_++ * ranks_ + rank_;
+  outgoing_.push_back(unitMessage(kGiven, id, unit));
+  return id;
+}
+
+bool UnitSearcher::reached(int id) {
+  int mark[1] = {id};
+  record(0, 1, mark);  // a record of support 0: {0, 1, id}
+  return !stop_.load(std::memory_order_relaxed);
+}
+
+void UnitSearcher::collect(std::vector<std::vector<int>>& out, bool flush) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (flush && !held_) sendBlockLocked();
+  for (auto& message : outgoing_) out.push_back(std::move(message));
+  outgoing_.clear();
+}
+
+}  // namespace tavrel::mpi

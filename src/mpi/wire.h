@@ -1,0 +1,48 @@
+// The messages of a search spread over several processes. Every message is
+// an array of ints whose first int is its kind; a unit of work travels as
+// its id, its range and then its path.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "parallel/parallel_search.h"
+
+namespace tavrel::mpi {
+
+// Tags: workers speak to rank 0 on one tag and rank 0 to each worker on
+// another, so that each direction keeps its messages in the order sent.
+constexpr int kToCoordinator = 1;
+constexpr int kToWorker = 2;
+
+enum Kind : int {
+  // To rank 0.
+  // unit id, then records: support, edge count, edges; or where the patterns
+  // of a piece given away belong: 0, 1, the piece's id
+  kPatterns = 1,
+  kGiven = 2,   // a piece given away: id, start, end, path
+  kDone = 3,    // unit id, SearchOutcome as an int
+  kAlive = 4,   // nothing new; the sender is alive
+  kSignal = 5,  // a signal stopped the sender: its number
+  kBye = 6,     // the worker has stopped and sends nothing more in this run
+  // To the workers.
+  kDatabase = 11,  // the database follows by broadcast: see broadcastDatabase()
+  kUnit = 12,      // a unit to search: id, start, end, path
+  kWant = 13,      // give away a piece of the unit being searched
+  kStop = 14,      // stop searching; send nothing but kBye
+  kEnd = 15,       // the run is over: exit status, and the signal to end by (or 0)
+  kHold = 16,      // too many patterns wait at rank 0: send no further block for now
+  kRelease = 17,   // send blocks again
+};
+
+// The message that describes unit `id` of kind kGiven or kUnit.
+std::vector<int> unitMessage(int kind, int id, const parallel::WorkUnit& unit);
+
+// Reads a kGiven or kUnit message; false when it is malformed.
+bool readUnit(const std::vector<int>& message, int* id, parallel::WorkUnit* unit);
+
+// A unit's place in the output order: its path, then its first candidate.
+// Units of one search compare like their patterns.
+std::vector<int> orderKey(const parallel::WorkUnit& unit);
+
+}  // namespace tavrel::mpi
