@@ -101,6 +101,21 @@ TEST(EngineTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
   EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
 }
 
+// `count` random strings over `edges` edges, each holding each edge with a
+// chance that grows with the round: 0.3, 0.6, 0.9, 0.3, ...
+Strings randomStrings(std::mt19937& random, int edges, int count, int round) {
+  std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
+  Strings strings;
+  for (int s = 0; s < count; ++s) {
+    std::vector<int> string;
+    for (int e = 0; e < edges; ++e) {
+      if (holds(random)) string.push_back(e);
+    }
+    strings.push_back(string);
+  }
+  return strings;
+}
+
 std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount, int rootSupport,
                                            int minSup, const parallel::ParallelOptions& options) {
   CollectingSink sink;
@@ -117,15 +132,7 @@ TEST(EngineTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
   for (int round = 0; round < 60; ++round) {
     int edges = 2 + static_cast<int>(random() % 20);
     int count = 2 + static_cast<int>(random() % 30);
-    std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
-    Strings strings;
-    for (int s = 0; s < count; ++s) {
-      std::vector<int> string;
-      for (int e = 0; e < edges; ++e) {
-        if (holds(random)) string.push_back(e);
-      }
-      strings.push_back(string);
-    }
+    Strings strings = randomStrings(random, edges, count, round);
     for (int minSup : {1, 2, count / 3 + 1}) {
       SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
                    describe(strings));
@@ -228,15 +235,7 @@ TEST(EngineTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
   for (int round = 0; round < 24; ++round) {
     int edges = 2 + static_cast<int>(random() % 13);
     int count = 2 + static_cast<int>(random() % 24);
-    std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
-    Strings strings;
-    for (int s = 0; s < count; ++s) {
-      std::vector<int> string;
-      for (int e = 0; e < edges; ++e) {
-        if (holds(random)) string.push_back(e);
-      }
-      strings.push_back(string);
-    }
+    Strings strings = randomStrings(random, edges, count, round);
     for (int minSup : {1, 2, count / 3 + 1}) {
       SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
                    describe(strings));
