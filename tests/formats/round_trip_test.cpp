@@ -1,6 +1,6 @@
-// Each format written by its writer and read back by its reader: the spec
-// file, the string database, and the miner's output, whose reader must
-// also take every cut-off beginning of what the writer wrote.
+// Each format written by its writer and read back by its reader: the
+// spec file, the string database, and the miner's output, whose reader
+// must also take every cut-off beginning of what the writer wrote.
 #include <gtest/gtest.h>
 
 #include <climits>
