@@ -166,7 +166,7 @@ class Engine {
  private:
   void stopWorkers();
   void workerLoop(Worker& worker);
-  WorkItem* take(Worker& worker);
+  WorkItem* take();
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
@@ -498,8 +498,7 @@ void Engine::runItem(WorkItem& item, Worker& worker) {
   wake_.notify_all();
 }
 
-WorkItem* Engine::take(Worker& worker) {
-  (void)worker;
+WorkItem* Engine::take() {
   std::unique_lock<std::mutex> guard(lock_);
   for (;;) {
     if (stopping_.load()) {
@@ -553,7 +552,7 @@ WorkItem* Engine::take(Worker& worker) {
 }
 
 void Engine::workerLoop(Worker& worker) {
-  while (WorkItem* item = take(worker)) runItem(*item, worker);
+  while (WorkItem* item = take()) runItem(*item, worker);
 }
 
 // The output moved on: the item whose chunk is now first runs again if it
