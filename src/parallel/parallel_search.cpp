@@ -558,7 +558,8 @@ void Engine::workerLoop(Worker& worker) {
 // The output moved on: the item whose chunk is now first runs again if it
 // was put aside.
 void Engine::headMoved() {
-  if (parkedCount_.load() == 0) return;
+  // Always under the lock: an item that is being put aside while the head
+  // moves to its chunk is either seen here or sees the new head itself.
   std::lock_guard<std::mutex> guard(lock_);
   WorkItem* owner = output_.head()->owner;
   auto at = std::find(parked_.begin(), parked_.end(), owner);
