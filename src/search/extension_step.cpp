@@ -123,6 +123,41 @@ bool earlierCandidateInAll(const HorizontalLevel& level, long n, int limit,
   return true;
 }
 
+// Numbers the witness bits that the child of candidate i gets for the
+// accepted extensions of the range before i, from the `firstNew`-th on,
+// after the `inheritedBits` bits it inherits: scratch.ownWord and
+// scratch.ownMask give each one's word and bit (a mask of 0 for every
+// other candidate). An extension that the top frame's pairs prove shares
+// fewer than minSup strings with i gets none. Returns the number of bits.
+int numberOwnBits(const Cursor& cursor, int i, int firstNew, int inheritedBits,
+                  SearchScratch& scratch) {
+  if (firstNew < 0) return 0;
+  const FrameData& frame = *cursor.frame;
+  const TopPairs& pairs = scratch.shared->topPairs;
+  int bits = 0;
+  for (int a = firstNew; a < cursor.acceptedIndex[i]; ++a) {
+    int m = cursor.accepted[a];
+    if (rarePair(frame, pairs, m, i)) continue;
+    int bit = inheritedBits + bits++;
+    scratch.ownWord[m] = bit / 64;
+    scratch.ownMask[m] = std::uint64_t{1} << (bit % 64);
+  }
+  return bits;
+}
+
+// Sets in `head` the own witness bits (see numberOwnBits()) of the
+// candidates in [p, end); `oneWord` when they all stand in that word.
+inline void setOwnBits(const std::uint32_t* p, const std::uint32_t* end, const int* ownWord,
+                       const std::uint64_t* ownMask, int oneWord, std::uint64_t* head) {
+  if (oneWord >= 0) {
+    std::uint64_t bits = 0;
+    for (; p < end; ++p) bits |= ownMask[*p];
+    head[oneWord] |= bits;
+    return;
+  }
+  for (; p < end; ++p) head[ownWord[*p]] |= ownMask[*p];
+}
+
 // The transactions' items are visited far apart in memory: while one is
 // counted, the one this many places further down the list is fetched.
 constexpr long kPrefetchDistance = 8;
@@ -161,6 +196,7 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
     if (topCounts != nullptr) continue;
     if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
     int weight = weights[k];
+#pragma GCC unroll 4
     for (const std::uint32_t* p = begins[k]; p < end; ++p) countOf[*p] += weight;
   }
 
@@ -200,7 +236,7 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
   // strings), then every candidate before the range that it holds (which
   // of those were accepted is not known here; the others do no harm).
   int inheritedBits = level.headBits;
-  int ownBits = firstNew >= 0 ? cursor.acceptedIndex[i] - firstNew : 0;
+  int ownBits = numberOwnBits(cursor, i, firstNew, inheritedBits, scratch);
   int earlierBits = cursor.rangeStart;
   std::size_t inheritedWords = static_cast<std::size_t>(level.headWords);
   LevelWriter writer;
@@ -208,11 +244,16 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
                             static_cast<std::size_t>(n), suffixItems, scratch);
   const std::uint32_t* items = level.items.data();
   const std::uint32_t firstColumn = static_cast<std::uint32_t>(cursor.firstColumn[i]);
+  const int* ownWord = scratch.ownWord.data();
+  const std::uint64_t* ownMask = scratch.ownMask.data();
+  const int oneOwnWord =
+      inheritedBits / 64 == (inheritedBits + ownBits - 1) / 64 ? inheritedBits / 64 : -1;
   for (long k = 0; ready && k < n; ++k) {
     if (k + kPrefetchDistance < n) __builtin_prefetch(begins[k + kPrefetchDistance]);
     std::uint32_t* out = writer.items();
     std::size_t length = 0;
     const std::uint32_t* end = ends[k];
+#pragma GCC unroll 4
     for (const std::uint32_t* p = begins[k]; p < end; ++p) {
       int c = childIndex[*p];
       out[length] = static_cast<std::uint32_t>(c);
@@ -227,12 +268,7 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
     const std::uint32_t* begin = items + level.offsets[t];
     const std::uint32_t* at = begins[k] - 1;
     if (ownBits > 0) {
-      for (const std::uint32_t* p = std::lower_bound(begin, at, firstColumn); p < at; ++p) {
-        int a = cursor.acceptedIndex[*p];
-        if (a < firstNew) continue;
-        int bit = inheritedBits + a - firstNew;
-        head[bit / 64] |= std::uint64_t{1} << (bit % 64);
-      }
+      setOwnBits(std::lower_bound(begin, at, firstColumn), at, ownWord, ownMask, oneOwnWord, head);
     }
     for (const std::uint32_t* p = begin; p < at && *p < static_cast<std::uint32_t>(earlierBits);
          ++p) {
@@ -242,6 +278,10 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
     writer.commit(length, weights[k]);
   }
   for (int g = i + 1; g < candidates; ++g) childIndex[g] = -1;
+  if (ownBits > 0) {
+    for (int a = firstNew; a < cursor.acceptedIndex[i]; ++a)
+      scratch.ownMask[cursor.accepted[a]] = 0;
+  }
   if (!ready || !compactHeads(child.horizontal, scratch) || !prepareFrame(child, *scratch.shared)) {
     return StepResult::kOutOfMemory;
   }
@@ -256,6 +296,7 @@ inline int popcount(std::uint64_t word) { return __builtin_popcountll(word); }
 inline int countRows(const std::uint64_t* rows, const std::uint32_t* index,
                      const std::uint64_t* bits, std::size_t active) {
   int count = 0;
+#pragma GCC unroll 4
   for (std::size_t k = 0; k < active; ++k) count += popcount(bits[k] & rows[index[k]]);
   return count;
 }
@@ -463,7 +504,8 @@ void finishStep(Cursor& cursor, int i) {
 
 bool SearchScratch::open(const SearchShared& searchShared, std::size_t candidates) {
   shared = &searchShared;
-  return countOf.assign(candidates, 0) && childIndex.assign(candidates, -1);
+  return countOf.assign(candidates, 0) && childIndex.assign(candidates, -1) &&
+         ownWord.assign(candidates, 0) && ownMask.assign(candidates, 0);
 }
 
 }  // namespace tavrel

@@ -132,14 +132,16 @@ struct SearchScratch {
   Buffer<const std::uint32_t*> occurrenceEnd;
   Buffer<int> occurrenceWeight;
   Buffer<int> occurrence;
-  Buffer<int> childIndex;        // per candidate: its local number in the child being made, -1
-  Buffer<int> gathered;          // edgeIds that join the child's pattern
-  Buffer<std::uint64_t> words;   // a witness set being intersected or built
-  Buffer<std::uint32_t> common;  // earlier candidates all of an extension's strings hold
-  Buffer<std::uint32_t> table;   // the merge table of the level being written
-  Buffer<std::uint64_t> hashes;  // per transaction of that level
-  Buffer<int> bitCount;          // per witness bit: its strings in the level being written
-  Buffer<int> keptBit;           // per witness bit: its new number, -1 when dropped
+  Buffer<int> childIndex;         // per candidate: its local number in the child being made, -1
+  Buffer<int> ownWord;            // per candidate: the word of its witness bit in the child
+  Buffer<std::uint64_t> ownMask;  // being made, and the bit (0 when it has none)
+  Buffer<int> gathered;           // edgeIds that join the child's pattern
+  Buffer<std::uint64_t> words;    // a witness set being intersected or built
+  Buffer<std::uint32_t> common;   // earlier candidates all of an extension's strings hold
+  Buffer<std::uint32_t> table;    // the merge table of the level being written
+  Buffer<std::uint64_t> hashes;   // per transaction of that level
+  Buffer<int> bitCount;           // per witness bit: its strings in the level being written
+  Buffer<int> keptBit;            // per witness bit: its new number, -1 when dropped
 
   int minSup() const { return shared->minSup; }
   // Sizes the per-candidate arrays for a top frame of `candidates`.
