@@ -17,6 +17,7 @@ bool TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::si
     for (const std::uint32_t* a = top.items.data() + top.offsets[t]; a < end; ++a) {
       // Row a, shifted so that item b lands at its entry b - a - 1.
       std::uint32_t* row = counts + rowStart(*a) - *a - 1;
+#pragma GCC unroll 4
       for (const std::uint32_t* b = a + 1; b < end; ++b) row[*b] += weight;
     }
   }
