@@ -28,24 +28,49 @@ bool makeEdgeIdMatrix(RunState& run, Buffer<int>& matrix) {
   return true;
 }
 
-std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, int m,
-                                const int* edgeIdOfPair, std::uint64_t* held,
-                                std::uint32_t* transaction) {
-  // The edges are marked in the bit set and read back in ascending order,
-  // which sorts them in time linear in the words between the first and the
-  // last edge; the words are cleared on the way.
-  std::size_t f = static_cast<std::size_t>(run.frequentItemCount);
-  int firstWord = run.edgeCount;
-  int lastWord = -1;
+namespace {
+
+// Below this many words, reading every word of the bit set back costs less
+// than keeping the first and the last one on each edge.
+constexpr int kScannedWords = 32;
+
+// Marks the edges of the string's frequent list in `held`; with kBounded,
+// widens [firstWord, lastWord] to the words it marks.
+template <bool kBounded>
+void markEdges(std::size_t f, const int* frequentList, int m, const int* edgeIdOfPair,
+               std::uint64_t* held, int& firstWord, int& lastWord) {
   for (int i = 0; i + 1 < m; ++i) {
     const int* row = edgeIdOfPair + static_cast<std::size_t>(frequentList[i]) * f;
     for (int j = i + 1; j < m; ++j) {
       int edgeId = row[frequentList[j]];
       if (edgeId < 0) continue;
       held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
-      firstWord = std::min(firstWord, edgeId / 64);
-      lastWord = std::max(lastWord, edgeId / 64);
+      if constexpr (kBounded) {
+        firstWord = std::min(firstWord, edgeId / 64);
+        lastWord = std::max(lastWord, edgeId / 64);
+      }
     }
+  }
+}
+
+}  // namespace
+
+std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, int m,
+                                const int* edgeIdOfPair, std::uint64_t* held,
+                                std::uint32_t* transaction) {
+  // The edges are marked in the bit set and read back in ascending order,
+  // which sorts them in time linear in the words read; the words are
+  // cleared on the way.
+  std::size_t f = static_cast<std::size_t>(run.frequentItemCount);
+  int words = run.edgeCount / 64 + 1;
+  int firstWord = 0;
+  int lastWord = words - 1;
+  if (words > kScannedWords) {
+    firstWord = run.edgeCount;
+    lastWord = -1;
+    markEdges<true>(f, frequentList, m, edgeIdOfPair, held, firstWord, lastWord);
+  } else {
+    markEdges<false>(f, frequentList, m, edgeIdOfPair, held, firstWord, lastWord);
   }
   std::size_t length = 0;
   for (int w = firstWord; w <= lastWord; ++w) {
