@@ -1,5 +1,7 @@
 #include "formats/string_database.h"
 
+#include <algorithm>
+
 #include "input/decimal.h"
 
 namespace tavrel::formats {
@@ -9,13 +11,21 @@ NumberToken nextNumber(const LineView& line, std::size_t& position) {
   std::size_t length = line.length;
   while (position < length && text[position] == ' ') ++position;
   if (position < length && text[position] >= '0' && text[position] <= '9') {
-    // The common token, plain digits, read here; it converts as below.
+    // The common token, plain digits, read here; it converts as below. Up
+    // to 18 digits cannot overflow, so the limit is applied once at the end.
+    std::size_t start = position;
     long long value = 0;
     do {
       value = value * 10 + (text[position] - '0');
-      if (value > kDecimalLimit) value = kDecimalLimit;
       ++position;
     } while (position < length && text[position] >= '0' && text[position] <= '9');
+    if (position - start > 18) {
+      value = 0;
+      for (std::size_t k = start; k < position; ++k) {
+        value = std::min(value * 10 + (text[k] - '0'), kDecimalLimit);
+      }
+    }
+    value = std::min(value, kDecimalLimit);
     while (position < length && text[position] != ' ' && text[position] != '\0') ++position;
     return NumberToken{value, true};
   }
