@@ -60,42 +60,21 @@ bool rarePair(const FrameData& frame, const TopPairs& pairs, int a, int b) {
 
 // ---- Horizontal frames ----------------------------------------------------
 
-// True when no witness bit is set in every transaction of bucket i.
-bool witnessesPass(const HorizontalLevel& level, const Buckets& buckets, int i,
-                   SearchScratch& scratch) {
+// True when no witness bit is set in every one of the n listed
+// transactions.
+bool witnessesPass(const HorizontalLevel& level, long n, SearchScratch& scratch) {
   std::size_t words = static_cast<std::size_t>(level.headWords);
   if (!scratch.words.resize(words)) return true;  // the bits only ever reject
   std::uint64_t* common = scratch.words.data();
   for (std::size_t w = 0; w < words; ++w) common[w] = ~std::uint64_t{0};
-  for (int t = buckets.bucketHead[i]; t >= 0; t = buckets.nextInBucket[t]) {
-    const std::uint64_t* head = level.heads.data() + static_cast<std::size_t>(t) * words;
+  for (long k = 0; k < n; ++k) {
+    const std::uint64_t* head =
+        level.heads.data() + static_cast<std::size_t>(scratch.occurrence[k]) * words;
     std::uint64_t any = 0;
     for (std::size_t w = 0; w < words; ++w) any |= common[w] &= head[w];
     if (any == 0) return true;
   }
   return false;
-}
-
-// Lists the transactions of bucket i with where their items after i
-// begin and end. Returns their number, or -1 when memory ran out.
-long listOccurrences(const HorizontalLevel& level, const Buckets& buckets, int i,
-                     SearchScratch& scratch) {
-  std::size_t transactions = level.transactionCount();
-  if (!scratch.occurrenceBegin.resize(transactions) ||
-      !scratch.occurrenceEnd.resize(transactions) ||
-      !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
-    return -1;
-  }
-  const std::uint32_t* items = level.items.data();
-  long n = 0;
-  for (int t = buckets.bucketHead[i]; t >= 0; t = buckets.nextInBucket[t]) {
-    scratch.occurrence[n] = t;
-    scratch.occurrenceBegin[n] = items + buckets.position[t] + 1;
-    scratch.occurrenceEnd[n] = items + level.offsets[t + 1];
-    scratch.occurrenceWeight[n] = level.weights[t];
-    ++n;
-  }
-  return n;
 }
 
 // True when some candidate before `limit` stands in every one of the n
@@ -165,14 +144,11 @@ constexpr long kPrefetchDistance = 8;
 StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {
   FrameData& frame = *cursor.frame;
   const HorizontalLevel& level = frame.horizontal;
-  const Buckets& buckets = cursor.buckets;
   const int minSup = scratch.minSup();
   const int support = frame.count[i];
-  if (level.headWords > 0 && !witnessesPass(level, buckets, i, scratch)) {
-    return StepResult::kRejected;
-  }
-  long n = listOccurrences(level, buckets, i, scratch);
+  long n = takeBucket(level, cursor.buckets, i, scratch);
   if (n < 0) return StepResult::kOutOfMemory;
+  if (level.headWords > 0 && !witnessesPass(level, n, scratch)) return StepResult::kRejected;
   // Candidates before the cursor's range were tried elsewhere: whether one
   // of them holds all of i's strings is found out here.
   if (cursor.rangeStart > 0 && earlierCandidateInAll(level, n, cursor.rangeStart, scratch)) {
@@ -499,7 +475,9 @@ StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratc
 }
 
 void finishStep(Cursor& cursor, int i) {
-  if (!cursor.frame->vertical) advanceBucket(cursor.frame->horizontal, cursor.buckets, i);
+  if (cursor.frame->vertical) return;
+  if (cursor.buckets.taken != i) advanceBucket(cursor.frame->horizontal, cursor.buckets, i);
+  cursor.buckets.taken = -1;
 }
 
 bool SearchScratch::open(const SearchShared& searchShared, std::size_t candidates) {

@@ -141,36 +141,77 @@ bool compactHeads(HorizontalLevel& level, SearchScratch& scratch) {
 bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets) {
   std::size_t transactions = level.transactionCount();
   if (!buckets.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
-      !buckets.nextInBucket.resize(transactions) || !buckets.position.resize(transactions)) {
+      !buckets.slots.resize(transactions)) {
     return false;
   }
+  buckets.taken = -1;
   const std::uint32_t* items = level.items.data();
   for (std::size_t t = transactions; t-- > 0;) {
     const std::uint32_t* begin = items + level.offsets[t];
     const std::uint32_t* end = items + level.offsets[t + 1];
     const std::uint32_t* first =
         from == 0 ? begin : std::lower_bound(begin, end, static_cast<std::uint32_t>(from));
-    buckets.position[t] = static_cast<std::size_t>(first - items);
+    DeliverySlot& slot = buckets.slots[t];
+    slot.position = static_cast<std::size_t>(first - items);
+    slot.end = level.offsets[t + 1];
+    slot.weight = level.weights[t];
     if (first == end) continue;
-    buckets.nextInBucket[t] = buckets.bucketHead[*first];
+    slot.next = buckets.bucketHead[*first];
     buckets.bucketHead[*first] = static_cast<int>(t);
   }
   return true;
 }
 
 void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
-  int t = buckets.bucketHead[bucket];
-  buckets.bucketHead[bucket] = -1;
+  const std::uint32_t* items = level.items.data();
+  DeliverySlot* slots = buckets.slots.data();
+  int* heads = buckets.bucketHead.data();
+  int t = heads[bucket];
+  heads[bucket] = -1;
   while (t >= 0) {
-    int following = buckets.nextInBucket[t];
-    std::size_t position = ++buckets.position[t];
-    if (position < level.offsets[t + 1]) {
-      std::uint32_t item = level.items[position];
-      buckets.nextInBucket[t] = buckets.bucketHead[item];
-      buckets.bucketHead[item] = t;
+    DeliverySlot& slot = slots[t];
+    int following = slot.next;
+    if (++slot.position < slot.end) {
+      std::uint32_t item = items[slot.position];
+      slot.next = heads[item];
+      heads[item] = t;
     }
     t = following;
   }
+}
+
+long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
+                SearchScratch& scratch) {
+  std::size_t transactions = level.transactionCount();
+  if (!scratch.occurrenceBegin.resize(transactions) ||
+      !scratch.occurrenceEnd.resize(transactions) ||
+      !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
+    return -1;
+  }
+  const std::uint32_t* items = level.items.data();
+  DeliverySlot* slots = buckets.slots.data();
+  int* heads = buckets.bucketHead.data();
+  long n = 0;
+  int t = heads[bucket];
+  heads[bucket] = -1;
+  while (t >= 0) {
+    DeliverySlot& slot = slots[t];
+    int following = slot.next;
+    std::size_t position = ++slot.position;
+    scratch.occurrence[n] = t;
+    scratch.occurrenceBegin[n] = items + position;
+    scratch.occurrenceEnd[n] = items + slot.end;
+    scratch.occurrenceWeight[n] = slot.weight;
+    ++n;
+    if (position < slot.end) {
+      std::uint32_t item = items[position];
+      slot.next = heads[item];
+      heads[item] = t;
+    }
+    t = following;
+  }
+  buckets.taken = bucket;
+  return n;
 }
 
 bool prefersVertical(const HorizontalLevel& level, int candidateCount) {

@@ -51,6 +51,13 @@ bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, B
 // once the loop is done with that candidate.
 void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket);
 
+// Lists the transactions of `bucket` in scratch.occurrence, with where
+// their items after the bucket's candidate begin and end and their weights,
+// and moves them on as advanceBucket() does, in one walk of the bucket
+// (noted in buckets.taken). Returns their number, or -1 when memory ran out
+// (then nothing has moved).
+long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket, SearchScratch& scratch);
+
 // True when the level's strings are cheaper to search as row sets: the
 // candidates' row sets, intersected pairwise, cost fewer word operations
 // than delivering the transactions' items pairwise.

@@ -88,12 +88,19 @@ struct FrameData {
 };
 
 // Occurrence delivery for a horizontal frame: every transaction waits in
-// the bucket of its current item, linked through nextInBucket. When the
-// loop reaches candidate c, bucket c holds exactly the transactions with c.
+// the bucket of its current item, linked through its slot. When the loop
+// reaches candidate c, bucket c holds exactly the transactions with c.
+struct DeliverySlot {
+  std::size_t position = 0;  // where the transaction's current item stands in the items
+  std::size_t end = 0;       // where its items end
+  int next = -1;             // the next transaction of the same bucket, -1 when none
+  int weight = 0;            // its strings
+};
+
 struct Buckets {
-  Buffer<int> bucketHead;  // per candidate: first transaction, -1 when none
-  Buffer<int> nextInBucket;
-  Buffer<std::size_t> position;  // per transaction: where its current item stands
+  Buffer<int> bucketHead;      // per candidate: first transaction, -1 when none
+  Buffer<DeliverySlot> slots;  // per transaction, all it needs in one place
+  int taken = -1;              // the bucket that takeBucket() moved on in this step
 };
 
 // One worker's way through a range of a frame's candidates.
