@@ -35,20 +35,24 @@ namespace {
 constexpr int kScannedWords = 32;
 
 // Marks the edges of the string's frequent list in `held`; with kBounded,
-// widens [firstWord, lastWord] to the words it marks.
+// widens [firstWord, lastWord] to the words it marks. Without, a pair that
+// is no edge marks bit `spare` instead, which saves a branch that the
+// pairs of a string take at random.
 template <bool kBounded>
 void markEdges(std::size_t f, const int* frequentList, int m, const int* edgeIdOfPair,
-               std::uint64_t* held, int& firstWord, int& lastWord) {
+               std::uint64_t* held, int spare, int& firstWord, int& lastWord) {
   for (int i = 0; i + 1 < m; ++i) {
     const int* row = edgeIdOfPair + static_cast<std::size_t>(frequentList[i]) * f;
     for (int j = i + 1; j < m; ++j) {
       int edgeId = row[frequentList[j]];
-      if (edgeId < 0) continue;
-      held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
       if constexpr (kBounded) {
+        if (edgeId < 0) continue;
         firstWord = std::min(firstWord, edgeId / 64);
         lastWord = std::max(lastWord, edgeId / 64);
+      } else {
+        edgeId = edgeId < 0 ? spare : edgeId;
       }
+      held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
     }
   }
 }
@@ -68,9 +72,11 @@ std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, in
   if (words > kScannedWords) {
     firstWord = run.edgeCount;
     lastWord = -1;
-    markEdges<true>(f, frequentList, m, edgeIdOfPair, held, firstWord, lastWord);
+    markEdges<true>(f, frequentList, m, edgeIdOfPair, held, 0, firstWord, lastWord);
   } else {
-    markEdges<false>(f, frequentList, m, edgeIdOfPair, held, firstWord, lastWord);
+    // Bit edgeCount is the spare: `held` has room for it.
+    markEdges<false>(f, frequentList, m, edgeIdOfPair, held, run.edgeCount, firstWord, lastWord);
+    held[run.edgeCount / 64] &= ~(std::uint64_t{1} << (run.edgeCount % 64));
   }
   std::size_t length = 0;
   for (int w = firstWord; w <= lastWord; ++w) {

@@ -30,7 +30,7 @@ bool makeEdgeIdMatrix(RunState& run, Buffer<int>& matrix);
 // indices of its distinct frequent items in string order, m of them) into
 // `transaction` (room for edgeCount entries), sorted ascending, and returns
 // its length, using the matrix of makeEdgeIdMatrix() and `held`, a bit set
-// of edgeCount bits that is all clear before and after the call.
+// of edgeCount / 64 + 1 words that is all clear before and after the call.
 std::size_t makeEdgeTransaction(const RunState& run, const int* frequentList, int m,
                                 const int* edgeIdOfPair, std::uint64_t* held,
                                 std::uint32_t* transaction);
