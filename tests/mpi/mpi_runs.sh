@@ -99,18 +99,17 @@ if [ "$status" = 0 ] || grep -q "^Total Number of patterns" "$work/out" ||
   exit 1
 fi
 # With --enable-recovery the other ranks live on: rank 0 finds rank 2
-# silent, writes one message instead of the closing lines and fails (the
-# status mpirun 4.1 reports then is 0 whatever the ranks return). The
-# output goes to a file: through mpirun, rank 0 would first have to write
-# what waits at the pace mpirun forwards it.
+# silent, writes one message instead of the closing lines and has mpirun
+# end the job as failed. The output goes to a file: through mpirun, rank 0
+# would first have to write what waits at the pace mpirun forwards it.
 export TAVREL_MPI_SILENCE=2
 TAVREL_OPTIONS="--output $work/file" kill_rank_two --enable-recovery
 mv "$work/file" "$work/out"
 tail_line=$(tail -n 1 "$work/out")
-if [ "$tail_line" != "Error: a search process failed" ] ||
+if [ "$status" = 0 ] || [ "$tail_line" != "Error: a search process failed" ] ||
   grep -q "^Total Number of patterns" "$work/out" ||
   ! grep -q "tavrel-mpi: rank 2 stopped answering" "$work/err"; then
-  echo "FAILED: last line '$tail_line' with recovery"
+  echo "FAILED: status $status, last line '$tail_line' with recovery"
   grep -c "^Total" "$work/out"
   cat "$work/err"
   exit 1
