@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tavrel-mpi on real databases under mpirun.
-#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
+#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun|AWorkerOutOfMemory MPIRUN TAVREL_MPI
+#     TAVREL_EXE DATA_DIR
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
@@ -62,6 +63,33 @@ if [ "$check" = SameBytesAsOneProcess ]; then
   done
   lines=$(wc -l <"$work/alone")
   echo "compared; last run wrote $lines lines"
+  exit $failed
+fi
+
+if [ "$check" = AWorkerOutOfMemory ]; then
+  # 20,000 strings of 40 of 60 items: every pair is an edge at 3000, and the
+  # edge transactions take 62 MB on each rank. Rank 1 may have 100 MB of
+  # address space: enough for MPI (about 50 MB), too little for them.
+  awk 'BEGIN { srand(7); for (s = 0; s < 20000; s++) {
+      for (i = 0; i < 60; i++) p[i] = i
+      for (i = 59; i > 0; i--) { j = int(rand() * (i + 1)); t = p[i]; p[i] = p[j]; p[j] = t }
+      line = "40"; for (i = 0; i < 40; i++) line = line " " p[i]; print line } }' >"$work/big.db"
+  printf 'big.db\n60\n40\n20000\n' >"$work/big.spec"
+  printf '#!/bin/sh\n[ "$OMPI_COMM_WORLD_RANK" = 1 ] && ulimit -v 100000\nexec "$@"\n' >"$work/bounded"
+  chmod +x "$work/bounded"
+  # Rank 0 ends the output with one message, through mpirun's standard
+  # output, and the job fails, with or without recovery.
+  for recovery in "" --enable-recovery; do
+    (cd "$work" && timeout 60 "$mpirun" $recovery --oversubscribe -n 2 ./bounded "$mpi" \
+      --threads 1 big.spec 3000 >"$work/out" 2>"$work/err")
+    status=$?
+    if [ "$status" = 0 ] || [ "$status" = 124 ] ||
+      ! cmp -s "$work/out" <(printf ' \nError: out of memory\n'); then
+      echo "FAILED: status $status ${recovery:-without recovery}"
+      cat "$work/out" "$work/err"
+      failed=1
+    fi
+  done
   exit $failed
 fi
 
