@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "mpi/launcher.h"
 #include "mpi/rank_zero.h"
 #include "mpi/worker_rank.h"
 #include "output/signal_stop.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
         session, options,
         [argc, argv](const tavrel::MineFunction& mine) { return runWithOutput(argc, argv, mine); });
     reportStats(result.stats);
+    // mpirun --enable-recovery would report a failed run as a success.
+    if (result.status != 0) tavrel::mpi::failRecoveringJob(result.status & 0xff);
     if (result.broken) tavrel::mpi::abortMpi(result.status & 0xff);
     tavrel::mpi::endMpi();
     return result.status;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tavrel-mpi on real databases under mpirun.
-#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
+#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun|AWorkerOutOfMemory MPIRUN TAVREL_MPI
+#     TAVREL_EXE DATA_DIR
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
@@ -65,6 +66,33 @@ if [ "$check" = SameBytesAsOneProcess ]; then
   exit $failed
 fi
 
+if [ "$check" = AWorkerOutOfMemory ]; then
+  # 20,000 strings of 40 of 60 items: every pair is an edge at 3000, and the
+  # edge transactions take 62 MB on each rank. Rank 1 may have 100 MB of
+  # address space: enough for MPI (about 50 MB), too little for them.
+  awk 'BEGIN { srand(7); for (s = 0; s < 20000; s++) {
+      for (i = 0; i < 60; i++) p[i] = i
+      for (i = 59; i > 0; i--) { j = int(rand() * (i + 1)); t = p[i]; p[i] = p[j]; p[j] = t }
+      line = "40"; for (i = 0; i < 40; i++) line = line " " p[i]; print line } }' >"$work/big.db"
+  printf 'big.db\n60\n40\n20000\n' >"$work/big.spec"
+  printf '#!/bin/sh\n[ "$OMPI_COMM_WORLD_RANK" = 1 ] && ulimit -v 100000\nexec "$@"\n' >"$work/bounded"
+  chmod +x "$work/bounded"
+  # Rank 0 ends the output with one message, through mpirun's standard
+  # output, and the job fails, with or without recovery.
+  for recovery in "" --enable-recovery; do
+    (cd "$work" && timeout 60 "$mpirun" $recovery --oversubscribe -n 2 ./bounded "$mpi" \
+      --threads 1 big.spec 3000 >"$work/out" 2>"$work/err")
+    status=$?
+    if [ "$status" = 0 ] || [ "$status" = 124 ] ||
+      ! cmp -s "$work/out" <(printf ' \nError: out of memory\n'); then
+      echo "FAILED: status $status ${recovery:-without recovery}"
+      cat "$work/out" "$work/err"
+      failed=1
+    fi
+  done
+  exit $failed
+fi
+
 # Kills rank 2 of a run of fifa at 3000 (which would take an hour) on 3
 # ranks once it has searched for a while; `mpirun OPTIONS` starts the job,
 # TAVREL_OPTIONS go before tavrel-mpi's. Leaves the status in $status.
@@ -99,18 +127,17 @@ if [ "$status" = 0 ] || grep -q "^Total Number of patterns" "$work/out" ||
   exit 1
 fi
 # With --enable-recovery the other ranks live on: rank 0 finds rank 2
-# silent, writes one message instead of the closing lines and fails (the
-# status mpirun 4.1 reports then is 0 whatever the ranks return). The
-# output goes to a file: through mpirun, rank 0 would first have to write
-# what waits at the pace mpirun forwards it.
+# silent, writes one message instead of the closing lines and has mpirun
+# end the job as failed. The output goes to a file: through mpirun, rank 0
+# would first have to write what waits at the pace mpirun forwards it.
 export TAVREL_MPI_SILENCE=2
 TAVREL_OPTIONS="--output $work/file" kill_rank_two --enable-recovery
 mv "$work/file" "$work/out"
 tail_line=$(tail -n 1 "$work/out")
-if [ "$tail_line" != "Error: a search process failed" ] ||
+if [ "$status" = 0 ] || [ "$tail_line" != "Error: a search process failed" ] ||
   grep -q "^Total Number of patterns" "$work/out" ||
   ! grep -q "tavrel-mpi: rank 2 stopped answering" "$work/err"; then
-  echo "FAILED: last line '$tail_line' with recovery"
+  echo "FAILED: status $status, last line '$tail_line' with recovery"
   grep -c "^Total" "$work/out"
   cat "$work/err"
   exit 1
