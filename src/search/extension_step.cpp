@@ -464,8 +464,10 @@ bool openCursor(Cursor& cursor, FrameData& frame, int from, int end) {
       !cursor.accepted.reserve(candidates)) {
     return false;
   }
+  // Only the top frame, the largest level, lists its occurrences all at
+  // once: every depth's cursor keeps its buffers along the path.
   return frame.vertical ||
-         startDelivery(frame.horizontal, frame.candidateCount(), from, cursor.buckets);
+         startDelivery(frame.horizontal, frame.candidateCount(), from, frame.top, cursor.buckets);
 }
 
 StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {

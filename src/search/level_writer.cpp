@@ -138,19 +138,82 @@ bool compactHeads(HorizontalLevel& level, SearchScratch& scratch) {
   return true;
 }
 
-bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets) {
+namespace {
+
+// The first item of transaction t that is `from` or later.
+const std::uint32_t* firstFrom(const HorizontalLevel& level, std::size_t t, int from) {
+  const std::uint32_t* begin = level.items.data() + level.offsets[t];
+  const std::uint32_t* end = level.items.data() + level.offsets[t + 1];
+  return from == 0 ? begin : std::lower_bound(begin, end, static_cast<std::uint32_t>(from));
+}
+
+// Lists every candidate's occurrences from `from` on at once, when they
+// fit (see Buckets). False when they do not, or memory ran out.
+bool listAll(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets) {
+  std::size_t total = level.items.size();
+  if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > Buckets::kMostListedBytes) {
+    return false;
+  }
+  std::size_t candidates = static_cast<std::size_t>(candidateCount);
+  std::size_t transactions = level.transactionCount();
+  if (!buckets.listStart.assign(candidates + 1, 0)) return false;
+  std::uint32_t* start = buckets.listStart.data();
+  const std::uint32_t* items = level.items.data();
+  for (std::size_t t = 0; t < transactions; ++t) {
+    const std::uint32_t* end = items + level.offsets[t + 1];
+    for (const std::uint32_t* p = firstFrom(level, t, from); p < end; ++p) ++start[*p + 1];
+  }
+  for (std::size_t c = 0; c < candidates; ++c) start[c + 1] += start[c];
+  if (!buckets.listed.resize(start[candidates]) || !buckets.bucketHead.resize(candidates)) {
+    return false;
+  }
+  // bucketHead serves as each list's write position here.
+  int* next = buckets.bucketHead.data();
+  for (std::size_t c = 0; c < candidates; ++c) next[c] = static_cast<int>(start[c]);
+  ListedOccurrence* listed = buckets.listed.data();
+  for (std::size_t t = 0; t < transactions; ++t) {
+    const std::uint32_t* end = items + level.offsets[t + 1];
+    for (const std::uint32_t* p = firstFrom(level, t, from); p < end; ++p) {
+      listed[next[*p]++] =
+          ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(p - items)};
+    }
+  }
+  return true;
+}
+
+// Lists the occurrences of `bucket` from the lists made by listAll().
+long takeListed(const HorizontalLevel& level, const Buckets& buckets, int bucket,
+                SearchScratch& scratch) {
+  const std::uint32_t* items = level.items.data();
+  const ListedOccurrence* from = buckets.listed.data() + buckets.listStart[bucket];
+  const ListedOccurrence* to = buckets.listed.data() + buckets.listStart[bucket + 1];
+  long n = 0;
+  for (const ListedOccurrence* o = from; o < to; ++o, ++n) {
+    std::size_t t = o->transaction;
+    scratch.occurrence[n] = static_cast<int>(t);
+    scratch.occurrenceBegin[n] = items + o->position + 1;
+    scratch.occurrenceEnd[n] = items + level.offsets[t + 1];
+    scratch.occurrenceWeight[n] = level.weights[t];
+  }
+  return n;
+}
+
+}  // namespace
+
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, bool mayList,
+                   Buckets& buckets) {
+  buckets.taken = -1;
+  buckets.listedAll = mayList && listAll(level, candidateCount, from, buckets);
+  if (buckets.listedAll) return true;
   std::size_t transactions = level.transactionCount();
   if (!buckets.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
       !buckets.slots.resize(transactions)) {
     return false;
   }
-  buckets.taken = -1;
   const std::uint32_t* items = level.items.data();
   for (std::size_t t = transactions; t-- > 0;) {
-    const std::uint32_t* begin = items + level.offsets[t];
     const std::uint32_t* end = items + level.offsets[t + 1];
-    const std::uint32_t* first =
-        from == 0 ? begin : std::lower_bound(begin, end, static_cast<std::uint32_t>(from));
+    const std::uint32_t* first = firstFrom(level, t, from);
     DeliverySlot& slot = buckets.slots[t];
     slot.position = static_cast<std::size_t>(first - items);
     slot.end = level.offsets[t + 1];
@@ -163,6 +226,7 @@ bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, B
 }
 
 void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
+  if (buckets.listedAll) return;
   const std::uint32_t* items = level.items.data();
   DeliverySlot* slots = buckets.slots.data();
   int* heads = buckets.bucketHead.data();
@@ -188,6 +252,8 @@ long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
       !scratch.occurrenceWeight.resize(transactions) || !scratch.occurrence.resize(transactions)) {
     return -1;
   }
+  buckets.taken = bucket;
+  if (buckets.listedAll) return takeListed(level, buckets, bucket, scratch);
   const std::uint32_t* items = level.items.data();
   DeliverySlot* slots = buckets.slots.data();
   int* heads = buckets.bucketHead.data();
@@ -210,7 +276,6 @@ long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
     }
     t = following;
   }
-  buckets.taken = bucket;
   return n;
 }
 

@@ -44,8 +44,10 @@ class LevelWriter {
 bool compactHeads(HorizontalLevel& level, SearchScratch& scratch);
 
 // Puts every transaction in the bucket of its first item that is `from`
-// or later (none when it has no such item). False when memory ran out.
-bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets);
+// or later (none when it has no such item): all at once when `mayList` and
+// the lists fit, linked otherwise (see Buckets). False when memory ran out.
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, bool mayList,
+                   Buckets& buckets);
 
 // Moves every transaction of `bucket` on to the bucket of its next item,
 // once the loop is done with that candidate.

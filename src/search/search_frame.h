@@ -87,9 +87,17 @@ struct FrameData {
   }
 };
 
-// Occurrence delivery for a horizontal frame: every transaction waits in
-// the bucket of its current item, linked through its slot. When the loop
-// reaches candidate c, bucket c holds exactly the transactions with c.
+// Occurrence delivery for a horizontal frame, in one of two ways.
+// - All at once, when the lists fit in kMostListedBytes: candidate c's
+//   transactions, each with the position of c in it, stand at
+//   listed[listStart[c] .. listStart[c + 1]), in ascending transaction
+//   order. Taking a bucket reads them in a row.
+// - Linked: every transaction waits in the bucket of its current item,
+//   linked through its slot, and moves on to its next item's bucket when
+//   the loop is done with that one. When the loop reaches candidate c,
+//   bucket c holds exactly the transactions with c. This costs a word or
+//   two per transaction instead of two per item, but each bucket is a chain
+//   of dependent loads.
 struct DeliverySlot {
   std::size_t position = 0;  // where the transaction's current item stands in the items
   std::size_t end = 0;       // where its items end
@@ -97,10 +105,19 @@ struct DeliverySlot {
   int weight = 0;            // its strings
 };
 
+struct ListedOccurrence {
+  std::uint32_t transaction;
+  std::uint32_t position;  // where the candidate stands in the level's items
+};
+
 struct Buckets {
-  Buffer<int> bucketHead;      // per candidate: first transaction, -1 when none
-  Buffer<DeliverySlot> slots;  // per transaction, all it needs in one place
-  int taken = -1;              // the bucket that takeBucket() moved on in this step
+  static constexpr std::size_t kMostListedBytes = std::size_t{64} << 20;
+  bool listedAll = false;           // delivered all at once
+  Buffer<std::uint32_t> listStart;  // per candidate, and one past the last
+  Buffer<ListedOccurrence> listed;  //
+  Buffer<int> bucketHead;           // linked: per candidate, first transaction, -1 when none
+  Buffer<DeliverySlot> slots;       // linked: per transaction, all it needs in one place
+  int taken = -1;                   // the bucket that takeBucket() took in this step
 };
 
 // One worker's way through a range of a frame's candidates.
