@@ -111,7 +111,9 @@ struct ListedOccurrence {
 };
 
 struct Buckets {
-  static constexpr std::size_t kMostListedBytes = std::size_t{64} << 20;
+  // The lists take twice the level's own items; on large levels the
+  // linked delivery keeps a run's memory close to its transactions.
+  static constexpr std::size_t kMostListedBytes = std::size_t{16} << 20;
   bool listedAll = false;           // delivered all at once
   Buffer<std::uint32_t> listStart;  // per candidate, and one past the last
   Buffer<ListedOccurrence> listed;  //
