@@ -464,10 +464,9 @@ bool openCursor(Cursor& cursor, FrameData& frame, int from, int end) {
       !cursor.accepted.reserve(candidates)) {
     return false;
   }
-  // Only the top frame, the largest level, lists its occurrences all at
-  // once: every depth's cursor keeps its buffers along the path.
-  return frame.vertical ||
-         startDelivery(frame.horizontal, frame.candidateCount(), from, frame.top, cursor.buckets);
+  // Only the top frame has lists (a recycled frame may keep a top frame's).
+  return frame.vertical || startDelivery(frame.horizontal, frame.candidateCount(), from,
+                                         frame.top ? &frame.lists : nullptr, cursor.buckets);
 }
 
 StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {

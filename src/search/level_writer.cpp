@@ -147,46 +147,12 @@ const std::uint32_t* firstFrom(const HorizontalLevel& level, std::size_t t, int 
   return from == 0 ? begin : std::lower_bound(begin, end, static_cast<std::uint32_t>(from));
 }
 
-// Lists every candidate's occurrences from `from` on at once, when they
-// fit (see Buckets). False when they do not, or memory ran out.
-bool listAll(const HorizontalLevel& level, int candidateCount, int from, Buckets& buckets) {
-  std::size_t total = level.items.size();
-  if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > Buckets::kMostListedBytes) {
-    return false;
-  }
-  std::size_t candidates = static_cast<std::size_t>(candidateCount);
-  std::size_t transactions = level.transactionCount();
-  if (!buckets.listStart.assign(candidates + 1, 0)) return false;
-  std::uint32_t* start = buckets.listStart.data();
-  const std::uint32_t* items = level.items.data();
-  for (std::size_t t = 0; t < transactions; ++t) {
-    const std::uint32_t* end = items + level.offsets[t + 1];
-    for (const std::uint32_t* p = firstFrom(level, t, from); p < end; ++p) ++start[*p + 1];
-  }
-  for (std::size_t c = 0; c < candidates; ++c) start[c + 1] += start[c];
-  if (!buckets.listed.resize(start[candidates]) || !buckets.bucketHead.resize(candidates)) {
-    return false;
-  }
-  // bucketHead serves as each list's write position here.
-  int* next = buckets.bucketHead.data();
-  for (std::size_t c = 0; c < candidates; ++c) next[c] = static_cast<int>(start[c]);
-  ListedOccurrence* listed = buckets.listed.data();
-  for (std::size_t t = 0; t < transactions; ++t) {
-    const std::uint32_t* end = items + level.offsets[t + 1];
-    for (const std::uint32_t* p = firstFrom(level, t, from); p < end; ++p) {
-      listed[next[*p]++] =
-          ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(p - items)};
-    }
-  }
-  return true;
-}
-
-// Lists the occurrences of `bucket` from the lists made by listAll().
-long takeListed(const HorizontalLevel& level, const Buckets& buckets, int bucket,
+// Lists the occurrences of `bucket` from the frame's lists.
+long takeListed(const HorizontalLevel& level, const OccurrenceLists& lists, int bucket,
                 SearchScratch& scratch) {
   const std::uint32_t* items = level.items.data();
-  const ListedOccurrence* from = buckets.listed.data() + buckets.listStart[bucket];
-  const ListedOccurrence* to = buckets.listed.data() + buckets.listStart[bucket + 1];
+  const ListedOccurrence* from = lists.entries.data() + lists.start[bucket];
+  const ListedOccurrence* to = lists.entries.data() + lists.start[bucket + 1];
   long n = 0;
   for (const ListedOccurrence* o = from; o < to; ++o, ++n) {
     std::size_t t = o->transaction;
@@ -200,11 +166,41 @@ long takeListed(const HorizontalLevel& level, const Buckets& buckets, int bucket
 
 }  // namespace
 
-bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, bool mayList,
-                   Buckets& buckets) {
+bool listOccurrences(const HorizontalLevel& level, int candidateCount, OccurrenceLists& lists) {
+  lists.made = false;
+  std::size_t total = level.items.size();
+  if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > OccurrenceLists::kMostBytes) {
+    return true;
+  }
+  std::size_t candidates = static_cast<std::size_t>(candidateCount);
+  std::size_t transactions = level.transactionCount();
+  // start[c + 1] counts c's occurrences, then, summed, is where c's list
+  // ends; the list fills from its end back, which moves start[c + 1] to
+  // where c's list begins.
+  if (!lists.start.assign(candidates + 1, 0) || !lists.entries.resize(total)) return false;
+  std::uint32_t* start = lists.start.data();
+  const std::uint32_t* items = level.items.data();
+  for (std::size_t k = 0; k < total; ++k) ++start[items[k] + 1];
+  for (std::size_t c = 0; c < candidates; ++c) start[c + 1] += start[c];
+  ListedOccurrence* entries = lists.entries.data();
+  for (std::size_t t = transactions; t-- > 0;) {
+    for (std::size_t k = level.offsets[t + 1]; k-- > level.offsets[t];) {
+      std::uint32_t c = items[k];
+      entries[--start[c + 1]] =
+          ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(k)};
+    }
+  }
+  for (std::size_t c = 0; c < candidates; ++c) start[c] = start[c + 1];
+  start[candidates] = static_cast<std::uint32_t>(total);
+  lists.made = true;
+  return true;
+}
+
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from,
+                   const OccurrenceLists* lists, Buckets& buckets) {
   buckets.taken = -1;
-  buckets.listedAll = mayList && listAll(level, candidateCount, from, buckets);
-  if (buckets.listedAll) return true;
+  buckets.lists = lists != nullptr && lists->made ? lists : nullptr;
+  if (buckets.lists != nullptr) return true;
   std::size_t transactions = level.transactionCount();
   if (!buckets.bucketHead.assign(static_cast<std::size_t>(candidateCount), -1) ||
       !buckets.slots.resize(transactions)) {
@@ -226,7 +222,7 @@ bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, b
 }
 
 void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
-  if (buckets.listedAll) return;
+  if (buckets.lists != nullptr) return;
   const std::uint32_t* items = level.items.data();
   DeliverySlot* slots = buckets.slots.data();
   int* heads = buckets.bucketHead.data();
@@ -253,7 +249,7 @@ long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
     return -1;
   }
   buckets.taken = bucket;
-  if (buckets.listedAll) return takeListed(level, buckets, bucket, scratch);
+  if (buckets.lists != nullptr) return takeListed(level, *buckets.lists, bucket, scratch);
   const std::uint32_t* items = level.items.data();
   DeliverySlot* slots = buckets.slots.data();
   int* heads = buckets.bucketHead.data();

@@ -43,11 +43,16 @@ class LevelWriter {
 // the others densely. False when memory ran out.
 bool compactHeads(HorizontalLevel& level, SearchScratch& scratch);
 
-// Puts every transaction in the bucket of its first item that is `from`
-// or later (none when it has no such item): all at once when `mayList` and
-// the lists fit, linked otherwise (see Buckets). False when memory ran out.
-bool startDelivery(const HorizontalLevel& level, int candidateCount, int from, bool mayList,
-                   Buckets& buckets);
+// Makes `lists` (see OccurrenceLists) for the level when they fit; leaves
+// lists.made false otherwise. False when memory ran out.
+bool listOccurrences(const HorizontalLevel& level, int candidateCount, OccurrenceLists& lists);
+
+// Starts delivering the level's transactions to the candidates from `from`
+// on: from `lists` when given and made, otherwise by putting every
+// transaction in the bucket of its first item that is `from` or later
+// (none when it has no such item). False when memory ran out.
+bool startDelivery(const HorizontalLevel& level, int candidateCount, int from,
+                   const OccurrenceLists* lists, Buckets& buckets);
 
 // Moves every transaction of `bucket` on to the bucket of its next item,
 // once the loop is done with that candidate.

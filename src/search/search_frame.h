@@ -40,6 +40,23 @@ struct HorizontalLevel {
   std::size_t transactionCount() const { return weights.size(); }
 };
 
+// Every candidate's transactions at once, each with the position of the
+// candidate in it: candidate c's stand at entries[start[c] .. start[c + 1]),
+// in ascending transaction order. Made for the top frame when they fit in
+// kMostBytes (they take twice the level's own items; on large levels the
+// linked delivery below keeps a run's memory close to its transactions).
+struct ListedOccurrence {
+  std::uint32_t transaction;
+  std::uint32_t position;  // where the candidate stands in the level's items
+};
+
+struct OccurrenceLists {
+  static constexpr std::size_t kMostBytes = std::size_t{16} << 20;
+  bool made = false;
+  Buffer<std::uint32_t> start;  // per candidate, and one past the last
+  Buffer<ListedOccurrence> entries;
+};
+
 struct VerticalBase {
   int rowWords = 0;               // words per row set
   Buffer<std::uint64_t> rowSets;  // slot s at rowSets[s * rowWords]
@@ -74,8 +91,9 @@ struct FrameData {
   // std::atomic_ref when several threads share the frame.
   Buffer<unsigned char> absorbed;
   HorizontalLevel horizontal;
-  VerticalBase base;  // when the frame is the base of a vertical run
-  VerticalView view;  // when the frame is vertical
+  OccurrenceLists lists;  // the top frame's, when they fit
+  VerticalBase base;      // when the frame is the base of a vertical run
+  VerticalView view;      // when the frame is vertical
 
   int candidateCount() const { return static_cast<int>(edgeOf.size()); }
   bool isAbsorbed(int c) const {
@@ -88,16 +106,14 @@ struct FrameData {
 };
 
 // Occurrence delivery for a horizontal frame, in one of two ways.
-// - All at once, when the lists fit in kMostListedBytes: candidate c's
-//   transactions, each with the position of c in it, stand at
-//   listed[listStart[c] .. listStart[c + 1]), in ascending transaction
-//   order. Taking a bucket reads them in a row.
+// - From the frame's lists, when it has them: taking a bucket reads its
+//   list in a row, and nothing needs to move on.
 // - Linked: every transaction waits in the bucket of its current item,
 //   linked through its slot, and moves on to its next item's bucket when
 //   the loop is done with that one. When the loop reaches candidate c,
-//   bucket c holds exactly the transactions with c. This costs a word or
-//   two per transaction instead of two per item, but each bucket is a chain
-//   of dependent loads.
+//   bucket c holds exactly the transactions with c. This costs a few words
+//   per transaction instead of two per item, but each bucket is a chain of
+//   dependent loads.
 struct DeliverySlot {
   std::size_t position = 0;  // where the transaction's current item stands in the items
   std::size_t end = 0;       // where its items end
@@ -105,21 +121,11 @@ struct DeliverySlot {
   int weight = 0;            // its strings
 };
 
-struct ListedOccurrence {
-  std::uint32_t transaction;
-  std::uint32_t position;  // where the candidate stands in the level's items
-};
-
 struct Buckets {
-  // The lists take twice the level's own items; on large levels the
-  // linked delivery keeps a run's memory close to its transactions.
-  static constexpr std::size_t kMostListedBytes = std::size_t{16} << 20;
-  bool listedAll = false;           // delivered all at once
-  Buffer<std::uint32_t> listStart;  // per candidate, and one past the last
-  Buffer<ListedOccurrence> listed;  //
-  Buffer<int> bucketHead;           // linked: per candidate, first transaction, -1 when none
-  Buffer<DeliverySlot> slots;       // linked: per transaction, all it needs in one place
-  int taken = -1;                   // the bucket that takeBucket() took in this step
+  const OccurrenceLists* lists = nullptr;  // the frame's lists, when it has them
+  Buffer<int> bucketHead;                  // linked: per candidate, first transaction, -1 when none
+  Buffer<DeliverySlot> slots;              // linked: per transaction, all it needs in one place
+  int taken = -1;                          // the bucket that takeBucket() took in this step
 };
 
 // One worker's way through a range of a frame's candidates.
