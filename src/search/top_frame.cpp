@@ -58,19 +58,13 @@ bool openTopFrame(EdgeDatabase& database, FrameData& top, SearchShared& shared) 
   top.top = true;
   if (!top.topIndex.resize(candidates)) return false;
   for (std::size_t c = 0; c < candidates; ++c) top.topIndex[c] = static_cast<std::uint32_t>(c);
-  if (!listOccurrences(level, static_cast<int>(candidates), top.lists) ||
-      !shared.topPairs.build(level, top.lists, candidates, shared.minSup, shared.threads,
-                             shared.stop) ||
+  top.lists.made = false;
+  if (!shared.topPairs.build(level, candidates, shared.minSup, shared.threads, shared.stop) ||
       !prepareFrame(top, shared)) {
     return false;
   }
   // A vertical top frame delivers nothing.
-  if (top.vertical) {
-    top.lists.made = false;
-    top.lists.start.release();
-    top.lists.entries.release();
-  }
-  return true;
+  return top.vertical || listOccurrences(level, static_cast<int>(candidates), top.lists);
 }
 
 }  // namespace tavrel

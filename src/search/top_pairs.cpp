@@ -24,32 +24,19 @@ bool TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::si
   return true;
 }
 
-bool TopPairs::countRows(const HorizontalLevel& top, const OccurrenceLists& lists,
-                         std::uint32_t first, std::uint32_t last, const std::atomic<bool>* stop) {
-  const std::uint32_t* items = top.items.data();
-  for (std::uint32_t a = first; a < last; ++a) {
-    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
-    // Row a, shifted so that item b lands at its entry b - a - 1; it stays
-    // in the cache while a's transactions are read.
-    std::uint32_t* row = counts_.data() + rowStart(a) - a - 1;
-    const ListedOccurrence* end = lists.entries.data() + lists.start[a + 1];
-    for (const ListedOccurrence* o = lists.entries.data() + lists.start[a]; o < end; ++o) {
-      std::uint32_t weight = static_cast<std::uint32_t>(top.weights[o->transaction]);
-      const std::uint32_t* suffixEnd = items + top.offsets[o->transaction + 1];
-#pragma GCC unroll 4
-      for (const std::uint32_t* b = items + o->position + 1; b < suffixEnd; ++b) row[*b] += weight;
-    }
-  }
-  return true;
-}
-
-bool TopPairs::countByTransactions(const HorizontalLevel& top, std::size_t pairs, int threads,
-                                   const std::atomic<bool>* stop, bool& stopped) {
+bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads,
+                     const std::atomic<bool>* stop) {
+  available_ = false;
+  candidates_ = candidates;
+  std::size_t pairs = candidates * (candidates > 0 ? candidates - 1 : 0) / 2;
+  if (candidates < 2 || pairs * sizeof(std::uint32_t) > kMostBytes) return true;
+  rowWords_ = (candidates + 63) / 64;
+  if (!counts_.assign(pairs, 0) || !frequent_.assign(candidates * rowWords_, 0)) return false;
   std::size_t transactions = top.transactionCount();
   std::size_t blocks = threads > 1 && transactions >= 1024 ? static_cast<std::size_t>(threads) : 1;
   std::vector<Buffer<std::uint32_t>> parts(blocks - 1);
   std::vector<char> fine(blocks, 0);
-  std::atomic<bool> raised{false};
+  std::atomic<bool> stopped{false};
   forEachBlock(blocks, [&](std::size_t k) {
     std::uint32_t* counts = counts_.data();
     if (k > 0) {
@@ -58,54 +45,15 @@ bool TopPairs::countByTransactions(const HorizontalLevel& top, std::size_t pairs
     }
     if (!countPairs(top, blockStart(transactions, blocks, k),
                     blockStart(transactions, blocks, k + 1), counts, stop)) {
-      raised.store(true, std::memory_order_relaxed);
+      stopped.store(true, std::memory_order_relaxed);
     }
     fine[k] = 1;
   });
   if (std::find(fine.begin(), fine.end(), 0) != fine.end()) return false;
-  stopped = raised.load(std::memory_order_relaxed);
-  if (stopped) return true;
+  if (stopped.load(std::memory_order_relaxed)) return true;
   for (const Buffer<std::uint32_t>& part : parts) {
     for (std::size_t p = 0; p < pairs; ++p) counts_[p] += part[p];
   }
-  return true;
-}
-
-bool TopPairs::build(const HorizontalLevel& top, const OccurrenceLists& lists,
-                     std::size_t candidates, int minSup, int threads,
-                     const std::atomic<bool>* stop) {
-  available_ = false;
-  candidates_ = candidates;
-  std::size_t pairs = candidates * (candidates > 0 ? candidates - 1 : 0) / 2;
-  if (candidates < 2 || pairs * sizeof(std::uint32_t) > kMostBytes) return true;
-  rowWords_ = (candidates + 63) / 64;
-  if (!counts_.assign(pairs, 0) || !frequent_.assign(candidates * rowWords_, 0)) return false;
-  bool stopped = false;
-  if (lists.made) {
-    // Rows are taken a few at a time: the first rows have the longest
-    // suffixes to read.
-    constexpr std::uint32_t kRowsPerTake = 4;
-    std::size_t blocks =
-        threads > 1 && top.transactionCount() >= 1024 ? static_cast<std::size_t>(threads) : 1;
-    std::atomic<std::uint32_t> nextRow{0};
-    std::atomic<bool> raised{false};
-    std::uint32_t rows = static_cast<std::uint32_t>(candidates);
-    forEachBlock(blocks, [&](std::size_t) {
-      for (;;) {
-        std::uint32_t first = nextRow.fetch_add(kRowsPerTake, std::memory_order_relaxed);
-        if (first >= rows) return;
-        std::uint32_t last = std::min(first + kRowsPerTake, rows);
-        if (!countRows(top, lists, first, last, stop)) {
-          raised.store(true, std::memory_order_relaxed);
-          return;
-        }
-      }
-    });
-    stopped = raised.load(std::memory_order_relaxed);
-  } else if (!countByTransactions(top, pairs, threads, stop, stopped)) {
-    return false;
-  }
-  if (stopped) return true;
   std::uint32_t threshold = static_cast<std::uint32_t>(minSup);
   for (std::uint32_t a = 0; a < candidates; ++a) {
     const std::uint32_t* row = countsAfter(a);

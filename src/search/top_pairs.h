@@ -15,22 +15,18 @@
 namespace tavrel {
 
 struct HorizontalLevel;
-struct OccurrenceLists;
 
 class TopPairs {
  public:
   // Counts every pair of the top frame's `candidates` candidates in its
-  // transactions, when the counters take at most kMostBytes; otherwise
-  // leaves the table unavailable. With the level's occurrence lists made,
-  // the counts are summed row by row, each row from its candidate's list
-  // (threads take rows in turn); without, transaction by transaction
-  // (threads take blocks of transactions into counters of their own, added
-  // up). On up to `threads` threads. Counting takes long on long strings,
-  // so it polls `stop` and, when it is raised, leaves the table unavailable
-  // too (the search, which then stops, does without it). False when memory
-  // ran out.
-  bool build(const HorizontalLevel& top, const OccurrenceLists& lists, std::size_t candidates,
-             int minSup, int threads = 1, const std::atomic<bool>* stop = nullptr);
+  // transactions (on up to `threads` threads, blocks of transactions into
+  // counters of their own, added up), when the counters take at most
+  // kMostBytes; otherwise leaves the table unavailable. Counting takes long
+  // on long strings, so it polls `stop` and, when it is raised, leaves the
+  // table unavailable too (the search, which then stops, does without it).
+  // False when memory ran out.
+  bool build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads = 1,
+             const std::atomic<bool>* stop = nullptr);
 
   bool available() const { return available_; }
 
@@ -53,14 +49,6 @@ class TopPairs {
   // `stop` was raised before the last one.
   bool countPairs(const HorizontalLevel& top, std::size_t first, std::size_t last,
                   std::uint32_t* counts, const std::atomic<bool>* stop) const;
-  // Counts rows [first, last) from the lists into the table; false when
-  // `stop` was raised before the last one.
-  bool countRows(const HorizontalLevel& top, const OccurrenceLists& lists, std::uint32_t first,
-                 std::uint32_t last, const std::atomic<bool>* stop);
-  // Counts every pair through countPairs() into per-thread counters; false
-  // when memory ran out. Leaves `stopped` set when `stop` was raised.
-  bool countByTransactions(const HorizontalLevel& top, std::size_t pairs, int threads,
-                           const std::atomic<bool>* stop, bool& stopped);
   std::size_t rowStart(std::uint32_t a) const {
     std::size_t k = a;
     return k * candidates_ - k * (k + 1) / 2;
