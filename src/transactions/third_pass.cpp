@@ -50,7 +50,9 @@ void markEdges(std::size_t f, const int* frequentList, int m, const int* edgeIdO
         firstWord = std::min(firstWord, edgeId / 64);
         lastWord = std::max(lastWord, edgeId / 64);
       } else {
-        edgeId = edgeId < 0 ? spare : edgeId;
+        // Without a branch (a compiler turns the plain choice into one).
+        int none = edgeId >> 31;  // all ones when edgeId < 0
+        edgeId = (edgeId & ~none) | (spare & none);
       }
       held[edgeId / 64] |= std::uint64_t{1} << (edgeId % 64);
     }
