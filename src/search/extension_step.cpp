@@ -364,12 +364,12 @@ extendVertical(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) 
   std::uint32_t* index = into.activeIndex.data();
   std::uint64_t* bits = into.activeBits.data();
   std::size_t kept = 0;
+  // Without a branch: whether a word keeps rows is random.
   for (std::size_t k = 0; k < active; ++k) {
     std::uint64_t word = view.activeBits[k] & rowsOfI[view.activeIndex[k]];
-    if (word == 0) continue;
     index[kept] = view.activeIndex[k];
     bits[kept] = word;
-    ++kept;
+    kept += word != 0;
   }
   into.activeIndex.resize(kept);
   into.activeBits.resize(kept);
