@@ -114,17 +114,6 @@ bool addList(PairMatrix& matrix, const int* list, int m) {
   return true;
 }
 
-// The frequent list of a string: the frequent indices of its frequent
-// items, in order. Returns its length.
-int frequentList(const RunState& run, const StringView& string, int* list) {
-  int m = 0;
-  for (int k = 0; k < string.count; ++k) {
-    const ItemInfo& item = run.itemTable[string.items[k]];
-    if (item.frequent) list[m++] = item.frequentIndex;
-  }
-  return m;
-}
-
 // Adds the counts of `part` (strings of their own) to `into`: supports
 // add, a pair met in both keeps the items between it that both kept (an
 // adjacent sighting in either clears it for good), a pair met in one only
@@ -200,6 +189,17 @@ bool countInBlocks(RunState& run, const StringFeed& feed) {
 }
 
 }  // namespace
+
+int frequentList(const RunState& run, const StringView& string, int* list) {
+  // Without a branch: which items are frequent is random to the predictor.
+  int m = 0;
+  for (int k = 0; k < string.count; ++k) {
+    const ItemInfo& item = run.itemTable[string.items[k]];
+    list[m] = item.frequentIndex;
+    m += item.frequent;
+  }
+  return m;
+}
 
 int createPairMatrix(RunState& run) {
   return startMatrix(run.pairMatrix, run.frequentItemCount) ? 0 : run.report.outOfMemory();

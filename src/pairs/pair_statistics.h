@@ -24,6 +24,11 @@ bool isFrequentEdge(const PairCell& cell, int minSup);
 // Returns 0, or -1 after a reported failure (file, memory).
 int buildPairStatistics(RunState& run, StringFeed& feed);
 
+// The frequent list of a string: the frequent indices of its frequent
+// items, in string order, into `list` (room for string.count entries).
+// Returns its length.
+int frequentList(const RunState& run, const StringView& string, int* list);
+
 // Creates the pair matrix for the run's frequent items. Returns 0, or -1
 // after reporting a lack of memory.
 int createPairMatrix(RunState& run);

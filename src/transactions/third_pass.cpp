@@ -106,11 +106,7 @@ struct TransactionScratch {
   // Adds the string's edge transaction to `builder`. False when memory ran out.
   bool add(const RunState& run, const StringView& string, const int* edgeIdOfPair,
            EdgeDatabaseBuilder& builder) {
-    int m = 0;
-    for (int k = 0; k < string.count; ++k) {
-      const ItemInfo& item = run.itemTable[string.items[k]];
-      if (item.frequent) frequentList[m++] = item.frequentIndex;
-    }
+    int m = tavrel::frequentList(run, string, frequentList.data());
     std::size_t length = makeEdgeTransaction(run, frequentList.data(), m, edgeIdOfPair, held.data(),
                                              transaction.data());
     return builder.add(transaction.data(), length);
