@@ -17,7 +17,11 @@ namespace {
 
 constexpr double kFlushSeconds = 0.005;  // patterns found wait at most this long
 constexpr double kAliveSeconds = 1;      // a worker says it is alive this often
-constexpr int kFailed = 255;             // the status when rank 0 is gone
+// While its unit is searched, a worker with nothing to do looks for
+// messages from rank 0 this often (it wakes at once for its own): polling
+// MPI faster takes a good part of a core from the search.
+constexpr double kBusyWaitSeconds = 0.001;
+constexpr int kFailed = 255;  // the status when rank 0 is gone
 // Bytes of messages on their way to rank 0 past which no further ones are
 // taken from the search (which then keeps its blocks).
 constexpr std::size_t kOutboxCap = std::size_t{8} << 20;
@@ -143,7 +147,9 @@ int Worker::serve() {
       }
       if (now - said_ >= kAliveSeconds && !send({kAlive})) return kFailed;
     }
-    if (!active) {
+    if (!active && !ended_ && searcher_.busy() && outbox_.pendingBytes() == 0) {
+      searcher_.awaitNews(kBusyWaitSeconds);
+    } else if (!active) {
       struct timespec wait {
         0, 100000
       };
