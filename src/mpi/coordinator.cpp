@@ -11,7 +11,9 @@ namespace tavrel::mpi {
 namespace {
 
 constexpr double kFlushSeconds = 0.005;  // patterns found locally wait at most this long
-constexpr double kAliveSeconds = 1;      // rank 0 tells idle workers it is alive this often
+// Rank 0 tells every worker it is alive this often: a worker that hears
+// nothing for its silence limit gives rank 0 up, busy or not.
+constexpr double kAliveSeconds = 1;
 
 void pause(long nanoseconds) {
   struct timespec wait {
@@ -81,7 +83,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     if (now - told >= kAliveSeconds) {
       told = now;
       for (int r = 1; r < session_.ranks; ++r) {
-        if (ranks_[r].unit < 0 && !sendMessage({kAlive}, r, kToWorker)) {
+        if (!sendMessage({kAlive}, r, kToWorker)) {
           failedRank_ = r;
           outcome_ = SearchOutcome::kFailed;
           broken_ = true;

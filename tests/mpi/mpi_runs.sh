@@ -123,6 +123,23 @@ kill_rank_two() {
   status=$?
 }
 
+# A rank that searches one unit for longer than the silence limit still
+# hears from rank 0, and the other way round: the run goes on until Ctrl-C
+# stops it (status 1, the output cut after a whole pattern).
+(cd "$data/fifa" && TAVREL_MPI_SILENCE=2 exec "$mpirun" --oversubscribe -n 2 "$mpi" \
+  --output "$work/file" --threads 1 fifa.spec 3000 2>"$work/err") &
+job=$!
+sleep 5
+kill -INT "$job"
+wait "$job"
+status=$?
+if [ "$status" != 1 ] || grep -q "^Error" "$work/file" || ! grep -q "^Pattern " "$work/file"; then
+  echo "FAILED: status $status after 5 s of fifa at 3000 with a silence limit of 2 s"
+  tail -n 2 "$work/file"
+  cat "$work/err"
+  exit 1
+fi
+
 # As mpirun runs a job by default, it ends every rank once one dies (rank 0
 # cannot write anything then: mpirun no longer reads its output), names the
 # rank, and fails.
