@@ -11,7 +11,9 @@ namespace tavrel::mpi {
 namespace {
 
 constexpr double kFlushSeconds = 0.005;  // patterns found locally wait at most this long
-constexpr double kAliveSeconds = 1;      // rank 0 tells idle workers it is alive this often
+// Rank 0 tells every worker it is alive this often: a worker that hears
+// nothing for its silence limit gives rank 0 up, busy or not.
+constexpr double kAliveSeconds = 1;
 
 void pause(long nanoseconds) {
   struct timespec wait {
@@ -30,6 +32,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
   sink_ = &sink;
   stop_ = stop;
   ranks_.assign(static_cast<std::size_t>(session_.ranks), RankState{});
+  stats_.shares.assign(static_cast<std::size_t>(session_.ranks), RankShare{});
   double begin = secondsNow();
   std::vector<int> header =
       databaseHeader(database, minSup, threads, options_.splitAlways, options_.blockInts);
@@ -58,6 +61,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
   writing_.push_back(0);
   double flushed = secondsNow();
   double told = flushed;
+  double searchBegin = flushed;
   for (;;) {
     if (stop != nullptr && stop->load()) {
       outcome_ = SearchOutcome::kStopped;
@@ -79,7 +83,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     if (now - told >= kAliveSeconds) {
       told = now;
       for (int r = 1; r < session_.ranks; ++r) {
-        if (ranks_[r].unit < 0 && !sendMessage({kAlive}, r, kToWorker)) {
+        if (!sendMessage({kAlive}, r, kToWorker)) {
           failedRank_ = r;
           outcome_ = SearchOutcome::kFailed;
           broken_ = true;
@@ -89,6 +93,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     }
     if (!active) pause(100000);
   }
+  stats_.searchSeconds = secondsNow() - searchBegin;
   stopWorkers();
   return outcome_;
 }
@@ -143,6 +148,8 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
       if (message.size() <= 2) return true;
       UnitState& unit = units_[message[1]];
       waitingBytes_ += message.size() * sizeof(int);
+      stats_.shares[source].patternBytes +=
+          static_cast<long long>((message.size() - 2) * sizeof(int));
       unit.blocks.push_back(std::move(message));
       return true;
     }
@@ -160,6 +167,7 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
     case kDone: {
       if (message.size() < 3) return true;
       units_[message[1]].done = true;
+      if (rank.unit >= 0) stats_.shares[source].busySeconds += secondsNow() - rank.since;
       rank.unit = -1;
       rank.asked = false;
       auto outcome = static_cast<SearchOutcome>(message[2]);
@@ -291,7 +299,9 @@ bool Coordinator::assign(int rank, int id) {
   unit.rank = rank;
   ranks_[rank].unit = id;
   ranks_[rank].held = false;
+  ranks_[rank].since = secondsNow();
   ++stats_.units;
+  ++stats_.shares[rank].units;
   if (rank == 0) {
     if (searcher_.start(id, unit.unit)) return true;
     outcome_ = SearchOutcome::kOutOfMemory;

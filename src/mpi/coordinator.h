@@ -28,16 +28,25 @@ struct CoordinatorOptions {
   int blockInts = 16384;     // ints in a block of patterns (64 KB)
 };
 
+// One rank's share of the search, as rank 0 saw it.
+struct RankShare {
+  long long units = 0;         // units it searched (whole units and pieces)
+  double busySeconds = 0;      // from each unit's handing out to its kDone
+  long long patternBytes = 0;  // bytes of pattern records it sent
+};
+
 // What the transport cost rank 0 (and the workers, from their kBye).
 struct TransportStats {
-  long long messages = 0;        // received by rank 0
-  long long bytes = 0;           // received by rank 0
-  double receiveSeconds = 0;     // rank 0 in MPI_Iprobe and MPI_Recv
-  double workerSendSeconds = 0;  // all workers in MPI_Send
-  double broadcastSeconds = 0;   // sending the database
-  long long units = 0;           // units handed out
-  long long pieces = 0;          // pieces given away
-  long long holds = 0;           // times a rank was held
+  long long messages = 0;         // received by rank 0
+  long long bytes = 0;            // received by rank 0
+  double receiveSeconds = 0;      // rank 0 in MPI_Iprobe and MPI_Recv
+  double workerSendSeconds = 0;   // all workers in MPI_Send
+  double broadcastSeconds = 0;    // sending the database
+  long long units = 0;            // units handed out
+  long long pieces = 0;           // pieces given away
+  long long holds = 0;            // times a rank was held
+  double searchSeconds = 0;       // from the first unit to the last pattern written
+  std::vector<RankShare> shares;  // by rank
 };
 
 class Coordinator {
@@ -78,6 +87,7 @@ class Coordinator {
     bool held = false;  // told to send no further block
     double heard = 0;
     bool bye = false;
+    double since = 0;  // when its unit was handed out
   };
 
   // Takes the workers' and the local searcher's messages; false to end.

@@ -43,6 +43,13 @@ void reportStats(const tavrel::mpi::TransportStats& stats) {
                "%.3f s, workers sending %.3f s, %lld units, %lld pieces given away, %lld holds\n",
                stats.broadcastSeconds, stats.messages, stats.bytes, stats.receiveSeconds,
                stats.workerSendSeconds, stats.units, stats.pieces, stats.holds);
+  for (std::size_t r = 0; r < stats.shares.size(); ++r) {
+    const tavrel::mpi::RankShare& share = stats.shares[r];
+    std::fprintf(
+        stderr,
+        "mpi: rank %zu: %lld units, busy %.3f s of the search's %.3f s, %lld bytes of patterns\n",
+        r, share.units, share.busySeconds, stats.searchSeconds, share.patternBytes);
+  }
 }
 
 // Tavrel.exe's command line on rank 0. `--output FILE` as the first two

@@ -1,5 +1,6 @@
 #include "mpi/unit_searcher.h"
 
+#include <chrono>
 #include <new>
 
 #include "mpi/wire.h"
@@ -98,10 +99,12 @@ void UnitSearcher::search(int id, parallel::WorkUnit unit) {
     std::lock_guard<std::mutex> guard(lock_);
     sendBlockLocked();
     outgoing_.push_back({kDone, id, static_cast<int>(outcome)});
+    news_.notify_all();
   } catch (const std::bad_alloc&) {
     std::lock_guard<std::mutex> guard(lock_);
     outgoing_.clear();
     outgoing_.push_back({kDone, id, static_cast<int>(SearchOutcome::kOutOfMemory)});
+    news_.notify_all();
   }
   busy_.store(false);
 }
@@ -119,6 +122,7 @@ void UnitSearcher::record(int support, int length, const int* edges) {
 void UnitSearcher::sendBlockLocked() {
   if (block_.size() <= 2) return;
   outgoing_.push_back(std::move(block_));
+  news_.notify_all();
   block_ = {kPatterns, unitId_};
 }
 
@@ -127,6 +131,7 @@ int UnitSearcher::give(const parallel::WorkUnit& unit, bool asked) {
   std::lock_guard<std::mutex> guard(lock_);
   int id = nextPiece_++ * ranks_ + rank_;
   outgoing_.push_back(unitMessage(kGiven, id, unit));
+  news_.notify_all();
   return id;
 }
 
@@ -134,6 +139,12 @@ bool UnitSearcher::reached(int id) {
   int mark[1] = {id};
   record(0, 1, mark);  // a record of support 0: {0, 1, id}
   return !stop_.load(std::memory_order_relaxed);
+}
+
+void UnitSearcher::awaitNews(double seconds) {
+  std::unique_lock<std::mutex> guard(lock_);
+  news_.wait_for(guard, std::chrono::duration<double>(seconds),
+                 [this] { return !outgoing_.empty(); });
 }
 
 void UnitSearcher::collect(std::vector<std::vector<int>>& out, bool flush) {

@@ -52,6 +52,10 @@ class UnitSearcher : public parallel::WorkExchange {
   // Moves the messages ready to go into `out`, in the order they must be
   // sent; with `flush`, the patterns gathered so far go too.
   void collect(std::vector<std::vector<int>>& out, bool flush);
+  // Returns once a message is ready to go (a block, a piece given away or
+  // the unit's end), or after `seconds`: the caller sleeps while its unit
+  // is searched instead of asking again and again.
+  void awaitNews(double seconds);
 
  private:
   int give(const parallel::WorkUnit& unit, bool asked) override;
@@ -77,6 +81,7 @@ class UnitSearcher : public parallel::WorkExchange {
 
   std::mutex lock_;
   std::condition_variable released_;
+  std::condition_variable news_;  // a message was queued in outgoing_
   bool held_ = false;
   std::size_t blockInts_ = 16384;
   std::vector<int> block_;  // kPatterns being filled

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "mpi/outbox.h"
 #include "mpi/unit_searcher.h"
 #include "mpi/wire.h"
 #include "output/signal_stop.h"
@@ -16,7 +17,14 @@ namespace {
 
 constexpr double kFlushSeconds = 0.005;  // patterns found wait at most this long
 constexpr double kAliveSeconds = 1;      // a worker says it is alive this often
-constexpr int kFailed = 255;             // the status when rank 0 is gone
+// While its unit is searched, a worker with nothing to do looks for
+// messages from rank 0 this often (it wakes at once for its own): polling
+// MPI faster takes a good part of a core from the search.
+constexpr double kBusyWaitSeconds = 0.001;
+constexpr int kFailed = 255;  // the status when rank 0 is gone
+// Bytes of messages on their way to rank 0 past which no further ones are
+// taken from the search (which then keeps its blocks).
+constexpr std::size_t kOutboxCap = std::size_t{8} << 20;
 
 class Worker {
  public:
@@ -26,14 +34,21 @@ class Worker {
   int serve();
 
  private:
-  // Sends one message to rank 0, counting the time it took.
-  bool send(const std::vector<int>& message) {
+  // Starts sending one message to rank 0, counting the time it took.
+  bool send(std::vector<int> message) {
     double before = secondsNow();
-    bool sent = sendMessage(message, 0, kToCoordinator);
+    bool sent = outbox_.post(std::move(message), 0, kToCoordinator);
     double after = secondsNow();
     sendSeconds_ += after - before;
     said_ = after;
     return sent;
+  }
+  // Lets the messages on their way go on; false when MPI failed.
+  bool progress() {
+    double before = secondsNow();
+    bool fine = outbox_.progress();
+    sendSeconds_ += secondsNow() - before;
+    return fine;
   }
   // Acts on a message from rank 0. Returns false once the run is over.
   bool handle(const std::vector<int>& message);
@@ -49,6 +64,7 @@ class Worker {
   Session session_;
   WorkerOptions options_;
   UnitSearcher searcher_;
+  Outbox outbox_;
   double sendSeconds_ = 0;
   double said_ = 0;
   bool ended_ = false;
@@ -109,7 +125,7 @@ int Worker::serve() {
     int source = 0;
     int got = pollMessage(0, kToWorker, options_.silenceLimit, &source, &message);
     double now = secondsNow();
-    if (got < 0 || now - heard > options_.silenceLimit) return kFailed;
+    if (got < 0 || now - heard > options_.silenceLimit || !progress()) return kFailed;
     if (got > 0) {
       active = true;
       heard = now;
@@ -124,20 +140,24 @@ int Worker::serve() {
       bool flush = now - flushed >= kFlushSeconds;
       if (flush) flushed = now;
       outgoing.clear();
-      searcher_.collect(outgoing, flush);
-      for (const auto& piece : outgoing) {
+      if (outbox_.pendingBytes() <= kOutboxCap) searcher_.collect(outgoing, flush);
+      for (auto& piece : outgoing) {
         active = true;
-        if (!send(piece)) return kFailed;
+        if (!send(std::move(piece))) return kFailed;
       }
       if (now - said_ >= kAliveSeconds && !send({kAlive})) return kFailed;
     }
-    if (!active) {
+    if (!active && !ended_ && searcher_.busy() && outbox_.pendingBytes() == 0) {
+      searcher_.awaitNews(kBusyWaitSeconds);
+    } else if (!active) {
       struct timespec wait {
         0, 100000
       };
       nanosleep(&wait, nullptr);
     }
   }
+  // MPI must be done with every message before the process ends.
+  if (!outbox_.drain(options_.silenceLimit)) return kFailed;
   if (endSignal_ != 0) {
     output::restoreStopHandlers();
     output::endProcessBySignal(endSignal_);
