@@ -74,15 +74,16 @@ if [ "$check" = SameBytesAsOneProcess ]; then
 fi
 
 if [ "$check" = AWorkerOutOfMemory ]; then
-  # 20,000 strings of 40 of 60 items: every pair is an edge at 3000, and the
-  # edge transactions take 62 MB on each rank. Rank 1 may have 100 MB of
-  # address space: enough for MPI (about 50 MB), too little for them.
-  awk 'BEGIN { srand(7); for (s = 0; s < 20000; s++) {
+  # 80,000 strings of 40 of 60 items: every pair is an edge at 3000, and the
+  # edge transactions take 250 MB on each rank. Rank 1 may have 160 MB of
+  # address space: far more than MPI needs to start (40 to 60 MB; at 100 MB
+  # it sometimes failed to), far too little for them.
+  awk 'BEGIN { srand(7); for (s = 0; s < 80000; s++) {
       for (i = 0; i < 60; i++) p[i] = i
       for (i = 59; i > 0; i--) { j = int(rand() * (i + 1)); t = p[i]; p[i] = p[j]; p[j] = t }
       line = "40"; for (i = 0; i < 40; i++) line = line " " p[i]; print line } }' >"$work/big.db"
-  printf 'big.db\n60\n40\n20000\n' >"$work/big.spec"
-  printf '#!/bin/sh\n[ "$OMPI_COMM_WORLD_RANK" = 1 ] && ulimit -v 100000\nexec "$@"\n' >"$work/bounded"
+  printf 'big.db\n60\n40\n80000\n' >"$work/big.spec"
+  printf '#!/bin/sh\n[ "$OMPI_COMM_WORLD_RANK" = 1 ] && ulimit -v 160000\nexec "$@"\n' >"$work/bounded"
   chmod +x "$work/bounded"
   # Rank 0 ends the output with one message, through mpirun's standard
   # output, and the job fails, with or without recovery.
