@@ -74,6 +74,16 @@ void OrderedOutput::takeHead(Buffer<int>& into, bool* closed, bool* cut) {
   *cut = head->cut_;
 }
 
+std::size_t OrderedOutput::unhandedAtHead() {
+  Chunk* head = head_.load();
+  std::size_t inChunk;
+  {
+    std::lock_guard<std::mutex> guard(head->lock_);
+    inChunk = head->records_.size() * sizeof(int);
+  }
+  return inChunk + backlog_.load(std::memory_order_relaxed);
+}
+
 bool OrderedOutput::advance() {
   Chunk* head = head_.load();
   Chunk* next;

@@ -54,8 +54,14 @@ class OrderedOutput {
   Chunk* insertAfter(Chunk* after);
   // The chunk the drainer is at.
   const Chunk* head() const { return head_.load(std::memory_order_relaxed); }
+  // Ints handed on between two updates of the count of waiting bytes.
+  static constexpr std::ptrdiff_t kCountedInts = std::ptrdiff_t{1} << 18;
   // Bytes of patterns written but not yet handed on.
   std::size_t pendingBytes() const { return pending_.load(std::memory_order_relaxed); }
+  // Bytes of the head chunk's patterns not yet handed on: those the drainer
+  // holds and those still in the chunk. Only this shrinks while the work
+  // of the head chunk waits for the drainer.
+  std::size_t unhandedAtHead();
 
   // The drainer's side: hands every record on, in order, to `deliver`
   // (the record; sets the ints it used; returns false to stop) until the last chunk is
@@ -83,6 +89,7 @@ class OrderedOutput {
   std::atomic<Chunk*> head_{nullptr};
   std::mutex listLock_;
   std::atomic<std::size_t> pending_{0};
+  std::atomic<std::size_t> backlog_{0};  // taken by the drainer, not yet handed on
   std::mutex wakeLock_;
   std::condition_variable wake_;
   std::atomic<bool> drainerWaiting_{false};
@@ -96,13 +103,23 @@ bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved)
     bool cut = false;
     takeHead(taken, &closed, &cut);
     if (!taken.empty()) {
-      pending_.fetch_sub(taken.size() * sizeof(int), std::memory_order_relaxed);
+      // What is taken still waits until it is handed on: the count goes
+      // down as it is, a block at a time, so that a slow reader of the
+      // output holds back the producers instead of letting them run ahead.
       const int* record = taken.data();
       const int* end = record + taken.size();
+      const int* counted = record;
+      backlog_.fetch_add(taken.size() * sizeof(int), std::memory_order_relaxed);
       while (record < end) {
         std::size_t used = 0;
         if (!deliver(record, &used)) return false;
         record += used;
+        if (record - counted >= kCountedInts || record == end) {
+          std::size_t bytes = static_cast<std::size_t>(record - counted) * sizeof(int);
+          pending_.fetch_sub(bytes, std::memory_order_relaxed);
+          backlog_.fetch_sub(bytes, std::memory_order_relaxed);
+          counted = record;
+        }
       }
       taken.clear();
       continue;

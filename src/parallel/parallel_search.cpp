@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "base/small_thread.h"
@@ -186,6 +187,7 @@ class Engine {
   Chunk* chunkForSplit(WorkItem& item, std::size_t chosen);
   SearchOutcome searchFrom(WorkItem* item);
   bool mayWait(WorkItem& item);
+  void waitForOutput();
   void fail() {
     failed_.store(true);
     stopping_.store(true);
@@ -445,20 +447,41 @@ void Engine::giveAway(WorkItem& item) {
 }
 
 // True when the item may go on: its patterns come next, or not too many
-// wait. Otherwise it is put aside (parked) until they have caught up.
+// wait. Otherwise it is put aside (parked) until they have caught up. The
+// item whose patterns come next is never put aside, but when too many wait
+// even so it waits while half the cap of its own wait (the output is read
+// more slowly than it is made).
 bool Engine::mayWait(WorkItem& item) {
   if (output_.pendingBytes() <= options_.waitingCap) return true;
   if (!handOver(item)) fail();
-  std::lock_guard<std::mutex> guard(lock_);
-  if (output_.head() == item.chunk || stopping_.load()) return true;
-  item.parked = true;
-  ++parks_;
-  parked_.push_back(&item);
-  parkedCount_.fetch_add(1);
-  --running_;
-  starved_.store(true);  // asks for work again once the output has caught up
-  wake_.notify_all();
-  return false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (stopping_.load()) return true;
+    if (output_.head() != item.chunk) {
+      item.parked = true;
+      ++parks_;
+      parked_.push_back(&item);
+      parkedCount_.fetch_add(1);
+      --running_;
+      starved_.store(true);  // asks for work again once the output has caught up
+      wake_.notify_all();
+      return false;
+    }
+  }
+  waitForOutput();
+  return true;
+}
+
+// Waits, as the work of the head chunk, until the head's patterns not yet
+// handed on are down to half the cap, or the run stops. (Patterns of later
+// chunks only go once the head's work has ended: waiting for them would
+// never end.)
+void Engine::waitForOutput() {
+  while (output_.unhandedAtHead() > options_.waitingCap / 2 && !stopping_.load() &&
+         !(options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
+    output_.wake();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void Engine::runItem(WorkItem& item, Worker& worker) {
