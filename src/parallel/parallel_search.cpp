@@ -477,7 +477,7 @@ bool Engine::mayWait(WorkItem& item) {
 // chunks only go once the head's work has ended: waiting for them would
 // never end.)
 void Engine::waitForOutput() {
-  while (output_.unhandedAtHead() > options_.waitingCap / 2 && !stopping_.load() &&
+  while (output_.unhandedAtHead() > options_.waitingCap / 4 && !stopping_.load() &&
          !(options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
     output_.wake();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -58,7 +58,7 @@ struct ParallelOptions {
   RunProgress* progress = nullptr;          // topEdges and topEdgesReached, when given
   // The most bytes of patterns that may wait for the ones before them; a
   // worker past it leaves its work for later and takes earlier work.
-  std::size_t waitingCap = std::size_t{64} << 20;
+  std::size_t waitingCap = std::size_t{128} << 20;
   // Split every range that can be split, at once (for the tests: the
   // output must not change however the work is cut up).
   bool splitAlways = false;
