@@ -13,12 +13,15 @@ NumberToken nextNumber(const LineView& line, std::size_t& position) {
   if (position < length && text[position] >= '0' && text[position] <= '9') {
     // The common token, plain digits, read here; it converts as below. Up
     // to 18 digits cannot overflow, so the limit is applied once at the end.
+    // (Unsigned, so that a longer run of digits wraps harmlessly before it
+    // is converted again.)
     std::size_t start = position;
-    long long value = 0;
+    unsigned long long digits = 0;
     do {
-      value = value * 10 + (text[position] - '0');
+      digits = digits * 10 + static_cast<unsigned>(text[position] - '0');
       ++position;
     } while (position < length && text[position] >= '0' && text[position] <= '9');
+    long long value = static_cast<long long>(digits);
     if (position - start > 18) {
       value = 0;
       for (std::size_t k = start; k < position; ++k) {
