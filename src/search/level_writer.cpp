@@ -221,8 +221,13 @@ bool startDelivery(const HorizontalLevel& level, int candidateCount, int from,
   return true;
 }
 
-void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
-  if (buckets.lists != nullptr) return;
+namespace {
+
+// Moves every transaction of linked bucket `bucket` on to the bucket of its
+// next item, calling visit(t, slot) for each first, its position already
+// past the bucket's candidate.
+template <typename Visit>
+void moveBucketOn(const HorizontalLevel& level, Buckets& buckets, int bucket, Visit visit) {
   const std::uint32_t* items = level.items.data();
   DeliverySlot* slots = buckets.slots.data();
   int* heads = buckets.bucketHead.data();
@@ -231,13 +236,22 @@ void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
   while (t >= 0) {
     DeliverySlot& slot = slots[t];
     int following = slot.next;
-    if (++slot.position < slot.end) {
+    ++slot.position;
+    visit(t, slot);
+    if (slot.position < slot.end) {
       std::uint32_t item = items[slot.position];
       slot.next = heads[item];
       heads[item] = t;
     }
     t = following;
   }
+}
+
+}  // namespace
+
+void advanceBucket(const HorizontalLevel& level, Buckets& buckets, int bucket) {
+  if (buckets.lists != nullptr) return;
+  moveBucketOn(level, buckets, bucket, [](int, const DeliverySlot&) {});
 }
 
 long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
@@ -251,27 +265,14 @@ long takeBucket(const HorizontalLevel& level, Buckets& buckets, int bucket,
   buckets.taken = bucket;
   if (buckets.lists != nullptr) return takeListed(level, *buckets.lists, bucket, scratch);
   const std::uint32_t* items = level.items.data();
-  DeliverySlot* slots = buckets.slots.data();
-  int* heads = buckets.bucketHead.data();
   long n = 0;
-  int t = heads[bucket];
-  heads[bucket] = -1;
-  while (t >= 0) {
-    DeliverySlot& slot = slots[t];
-    int following = slot.next;
-    std::size_t position = ++slot.position;
+  moveBucketOn(level, buckets, bucket, [&](int t, const DeliverySlot& slot) {
     scratch.occurrence[n] = t;
-    scratch.occurrenceBegin[n] = items + position;
+    scratch.occurrenceBegin[n] = items + slot.position;
     scratch.occurrenceEnd[n] = items + slot.end;
     scratch.occurrenceWeight[n] = slot.weight;
     ++n;
-    if (position < slot.end) {
-      std::uint32_t item = items[position];
-      slot.next = heads[item];
-      heads[item] = t;
-    }
-    t = following;
-  }
+  });
   return n;
 }
 
