@@ -448,9 +448,9 @@ void Engine::giveAway(WorkItem& item) {
 
 // True when the item may go on: its patterns come next, or not too many
 // wait. Otherwise it is put aside (parked) until they have caught up. The
-// item whose patterns come next is never put aside, but when too many wait
-// even so it waits while half the cap of its own wait (the output is read
-// more slowly than it is made).
+// item whose patterns come next is never put aside; when too many wait
+// even so, the output is read more slowly than it is made, and it waits
+// for the reader (waitForOutput()).
 bool Engine::mayWait(WorkItem& item) {
   if (output_.pendingBytes() <= options_.waitingCap) return true;
   if (!handOver(item)) fail();
@@ -473,7 +473,7 @@ bool Engine::mayWait(WorkItem& item) {
 }
 
 // Waits, as the work of the head chunk, until the head's patterns not yet
-// handed on are down to half the cap, or the run stops. (Patterns of later
+// handed on are down to a quarter of the cap, or the run stops. (Patterns of later
 // chunks only go once the head's work has ended: waiting for them would
 // never end.)
 void Engine::waitForOutput() {
