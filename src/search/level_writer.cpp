@@ -166,10 +166,11 @@ long takeListed(const HorizontalLevel& level, const OccurrenceLists& lists, int 
 
 }  // namespace
 
-bool listOccurrences(const HorizontalLevel& level, int candidateCount, OccurrenceLists& lists) {
+bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size_t mostBytes,
+                     OccurrenceLists& lists) {
   lists.made = false;
   std::size_t total = level.items.size();
-  if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > OccurrenceLists::kMostBytes) {
+  if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > mostBytes) {
     return true;
   }
   std::size_t candidates = static_cast<std::size_t>(candidateCount);

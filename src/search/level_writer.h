@@ -43,9 +43,10 @@ class LevelWriter {
 // the others densely. False when memory ran out.
 bool compactHeads(HorizontalLevel& level, SearchScratch& scratch);
 
-// Makes `lists` (see OccurrenceLists) for the level when they fit; leaves
-// lists.made false otherwise. False when memory ran out.
-bool listOccurrences(const HorizontalLevel& level, int candidateCount, OccurrenceLists& lists);
+// Makes `lists` (see OccurrenceLists) for the level when they take at most
+// `mostBytes`; leaves lists.made false otherwise. False when memory ran out.
+bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size_t mostBytes,
+                     OccurrenceLists& lists);
 
 // Starts delivering the level's transactions to the candidates from `from`
 // on: from `lists` when given and made, otherwise by putting every
