@@ -213,8 +213,8 @@ TEST(DriverTest, RuntimeIsWrittenAsADefaultDouble) {
 TEST(DriverTest, PatternBlocksAndTheirNumbers) {
   // Numbers are 64-bit: a run can write more than 2^31 - 1 patterns.
   char text[24];
-  for (std::uint64_t value :
-       {0ULL, 7ULL, 10ULL, 99ULL, 100ULL, 2147483648ULL, 18446744073709551615ULL}) {
+  for (std::uint64_t value : {0ULL, 7ULL, 10ULL, 99ULL, 100ULL, 999ULL, 1000ULL, 9999ULL, 10000ULL,
+                              2147483648ULL, 18446744073709551615ULL}) {
     EXPECT_EQ(std::string(text, writeDecimal(text, value)), std::to_string(value));
   }
   ScratchDir dir;
