@@ -55,11 +55,19 @@ class PatternAdapter : public ClosedSetSink {
   }
 
   std::size_t writeText(const int* edges, int length, int support, char* out) const override {
-    // Called from several threads at once: each has its own pairs.
-    thread_local std::vector<Edge> pairs;
-    pairs.resize(static_cast<std::size_t>(length));
-    for (int k = 0; k < length; ++k) pairs[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
-    return sink_.writeText(Pattern{support, pairs}, out);
+    // Called from several threads at once: each has its own pairs, on the
+    // stack for the usual lengths.
+    constexpr int kOnStack = 64;
+    Edge onStack[kOnStack];
+    thread_local std::vector<Edge> many;
+    Edge* pairs = onStack;
+    if (length > kOnStack) {
+      many.resize(static_cast<std::size_t>(length));
+      pairs = many.data();
+    }
+    for (int k = 0; k < length; ++k) pairs[k] = edges_[edges[k]].edge;
+    return sink_.writeText(
+        Pattern{support, std::span<const Edge>(pairs, static_cast<std::size_t>(length))}, out);
   }
 
   bool takeText(const char* text, std::size_t size) override {

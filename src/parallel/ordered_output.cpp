@@ -14,6 +14,22 @@ bool Chunk::append(const int* records, std::size_t count) {
   return true;
 }
 
+bool Chunk::take(Buffer<int>& records) {
+  std::size_t count = records.size();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (records_.empty()) {
+      std::swap(records_, records);
+    } else if (!records_.append(records.data(), count)) {
+      return false;
+    }
+  }
+  records.clear();
+  pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
+  output_->wakeIfWaiting();
+  return true;
+}
+
 void Chunk::close(bool cut) {
   // Once closed, the chunk may be taken and freed by the drainer at any
   // moment: nothing of it is read after the lock is let go.

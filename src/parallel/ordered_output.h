@@ -25,6 +25,10 @@ class Chunk {
   // Appends patterns already in record form (support, edge count, edges,
   // again and again). False when memory ran out.
   bool append(const int* records, std::size_t count);
+  // Moves the records of `records` to the end of the chunk and leaves it
+  // empty (with memory to reuse: when the chunk held none, the buffers
+  // trade places instead of copying). False when memory ran out.
+  bool take(Buffer<int>& records);
   // No more patterns will come; `cut` when the work stopped before its end.
   void close(bool cut);
 

@@ -264,7 +264,7 @@ bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int sup
 }
 
 bool Engine::handOver(WorkItem& item) {
-  bool fits = item.pending.empty() || item.chunk->append(item.pending.data(), item.pending.size());
+  bool fits = item.pending.empty() || item.chunk->take(item.pending);
   item.pending.clear();
   item.handedAt = coarseMilliseconds();
   return fits;
