@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/parallel_blocks.h"
 #include "transactions/edge_database.h"
 
 namespace tavrel {
@@ -166,33 +167,75 @@ long takeListed(const HorizontalLevel& level, const OccurrenceLists& lists, int 
 
 }  // namespace
 
+namespace {
+
+// Below this many items the lists are made on one thread: starting another
+// costs more than it saves.
+constexpr std::size_t kFewestItemsToShare = std::size_t{1} << 18;
+
+// The transaction where block k of `blocks` begins, the blocks holding
+// about as many items each.
+std::size_t blockTransaction(const HorizontalLevel& level, std::size_t blocks, std::size_t k) {
+  std::size_t transactions = level.transactionCount();
+  if (k >= blocks) return transactions;
+  std::size_t item = level.items.size() / blocks * k;
+  const std::size_t* offsets = level.offsets.data();
+  return static_cast<std::size_t>(std::lower_bound(offsets, offsets + transactions, item) -
+                                  offsets);
+}
+
+}  // namespace
+
 bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size_t mostBytes,
-                     OccurrenceLists& lists) {
+                     int threads, OccurrenceLists& lists) {
   lists.made = false;
   std::size_t total = level.items.size();
   if (total >= 0xffffffffu || total * sizeof(ListedOccurrence) > mostBytes) {
     return true;
   }
   std::size_t candidates = static_cast<std::size_t>(candidateCount);
-  std::size_t transactions = level.transactionCount();
-  // start[c + 1] counts c's occurrences, then, summed, is where c's list
-  // ends; the list fills from its end back, which moves start[c + 1] to
-  // where c's list begins.
-  if (!lists.start.assign(candidates + 1, 0) || !lists.entries.resize(total)) return false;
-  std::uint32_t* start = lists.start.data();
+  std::size_t blocks =
+      threads > 1 && total >= kFewestItemsToShare ? static_cast<std::size_t>(threads) : 1;
+  // A counting sort, block by block of transactions: next[k * candidates
+  // + c] first counts c's occurrences in block k, then says where the next
+  // of them goes, after those of the blocks before, so that every list
+  // stands in ascending transaction order however many blocks there are.
+  Buffer<std::uint32_t> next;
+  if (!lists.start.resize(candidates + 1) || !lists.entries.resize(total) ||
+      !next.assign(blocks * candidates, 0)) {
+    return false;
+  }
   const std::uint32_t* items = level.items.data();
-  for (std::size_t k = 0; k < total; ++k) ++start[items[k] + 1];
-  for (std::size_t c = 0; c < candidates; ++c) start[c + 1] += start[c];
-  ListedOccurrence* entries = lists.entries.data();
-  for (std::size_t t = transactions; t-- > 0;) {
-    for (std::size_t k = level.offsets[t + 1]; k-- > level.offsets[t];) {
-      std::uint32_t c = items[k];
-      entries[--start[c + 1]] =
-          ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(k)};
+  const std::size_t* offsets = level.offsets.data();
+  forEachBlock(blocks, [&](std::size_t k) {
+    std::uint32_t* count = next.data() + k * candidates;
+    std::size_t end = offsets[blockTransaction(level, blocks, k + 1)];
+    for (std::size_t i = offsets[blockTransaction(level, blocks, k)]; i < end; ++i) {
+      ++count[items[i]];
+    }
+  });
+  std::uint32_t* start = lists.start.data();
+  std::uint32_t placed = 0;
+  for (std::size_t c = 0; c < candidates; ++c) {
+    start[c] = placed;
+    for (std::size_t k = 0; k < blocks; ++k) {
+      std::uint32_t count = next[k * candidates + c];
+      next[k * candidates + c] = placed;
+      placed += count;
     }
   }
-  for (std::size_t c = 0; c < candidates; ++c) start[c] = start[c + 1];
-  start[candidates] = static_cast<std::uint32_t>(total);
+  start[candidates] = placed;
+  ListedOccurrence* entries = lists.entries.data();
+  forEachBlock(blocks, [&](std::size_t k) {
+    std::uint32_t* at = next.data() + k * candidates;
+    std::size_t last = blockTransaction(level, blocks, k + 1);
+    for (std::size_t t = blockTransaction(level, blocks, k); t < last; ++t) {
+      for (std::size_t i = offsets[t]; i < offsets[t + 1]; ++i) {
+        entries[at[items[i]]++] =
+            ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(i)};
+      }
+    }
+  });
   lists.made = true;
   return true;
 }

@@ -44,9 +44,10 @@ class LevelWriter {
 bool compactHeads(HorizontalLevel& level, SearchScratch& scratch);
 
 // Makes `lists` (see OccurrenceLists) for the level when they take at most
-// `mostBytes`; leaves lists.made false otherwise. False when memory ran out.
+// `mostBytes`, on up to `threads` threads (the same lists on any number);
+// leaves lists.made false otherwise. False when memory ran out.
 bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size_t mostBytes,
-                     OccurrenceLists& lists);
+                     int threads, OccurrenceLists& lists);
 
 // Starts delivering the level's transactions to the candidates from `from`
 // on: from `lists` when given and made, otherwise by putting every

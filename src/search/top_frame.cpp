@@ -64,8 +64,9 @@ bool openTopFrame(EdgeDatabase& database, FrameData& top, SearchShared& shared) 
     return false;
   }
   // A vertical top frame delivers nothing.
-  return top.vertical || listOccurrences(level, static_cast<int>(candidates),
-                                         OccurrenceLists::mostBytes(shared.threads), top.lists);
+  return top.vertical ||
+         listOccurrences(level, static_cast<int>(candidates),
+                         OccurrenceLists::mostBytes(shared.threads), shared.threads, top.lists);
 }
 
 }  // namespace tavrel
