@@ -273,10 +273,15 @@ bool Engine::handOver(WorkItem& item) {
 bool Engine::handOverSoon(WorkItem& item) {
   constexpr std::size_t kBatch = 32768;  // ints: patterns are handed over in blocks of 128 KB
   constexpr long long kHeadWait = 5;     // ms the first patterns of the output may wait
-  if (item.pending.size() >= kBatch ||
-      (output_.head() == item.chunk && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
-    return handOver(item);
+  bool head = output_.head() == item.chunk;
+  if (item.pending.size() < kBatch &&
+      !(head && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
+    return true;
   }
+  if (!handOver(item)) return false;
+  // Only a hand-over adds to what the head's work has waiting: this is
+  // where it waits when too much does (see mayWait()).
+  if (head && output_.pendingBytes() > options_.waitingCap) waitForOutput();
   return true;
 }
 
@@ -450,9 +455,14 @@ void Engine::giveAway(WorkItem& item) {
 // wait. Otherwise it is put aside (parked) until they have caught up. The
 // item whose patterns come next is never put aside; when too many wait
 // even so, the output is read more slowly than it is made, and it waits
-// for the reader (waitForOutput()).
+// for the reader (waitForOutput()) each time it hands a batch over
+// (handOverSoon()), not at every step: handing over a pattern or two at
+// every step woke the thread that keeps the order for each of them.
 bool Engine::mayWait(WorkItem& item) {
   if (output_.pendingBytes() <= options_.waitingCap) return true;
+  // Once an item's chunk is the head it stays the head until the item
+  // closes it, so this needs no lock.
+  if (output_.head() == item.chunk) return true;
   if (!handOver(item)) fail();
   {
     std::lock_guard<std::mutex> guard(lock_);
