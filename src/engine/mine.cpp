@@ -59,10 +59,10 @@ class PatternAdapter : public ClosedSetSink {
     // stack for the usual lengths.
     constexpr int kOnStack = 64;
     Edge onStack[kOnStack];
-    thread_local std::vector<Edge> many;
+    thread_local Buffer<Edge> many;
     Edge* pairs = onStack;
     if (length > kOnStack) {
-      many.resize(static_cast<std::size_t>(length));
+      if (!many.resize(static_cast<std::size_t>(length))) return kTextFailed;
       pairs = many.data();
     }
     for (int k = 0; k < length; ++k) pairs[k] = edges_[edges[k]].edge;

@@ -258,6 +258,7 @@ bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int sup
   if (!item.pending.resize(at + room)) return false;
   char* text = reinterpret_cast<char*>(item.pending.data() + at + 1);
   std::size_t size = sink_.writeText(edges, length, support, text);
+  if (size == ClosedSetSink::kTextFailed) return false;
   item.pending[at] = -static_cast<int>(size);
   item.pending.resize(at + 1 + (size + sizeof(int) - 1) / sizeof(int));
   return true;

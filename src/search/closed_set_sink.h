@@ -16,8 +16,10 @@ class ClosedSetSink {
 
   // A sink may have its patterns made into text where they are found (see
   // PatternSink::textBound()): the most bytes a pattern of `length` edges
-  // takes (0: no text), the text (from any thread), and the text handed
-  // over in order in place of take().
+  // takes (0: no text), the text (from any thread; kTextFailed when memory
+  // ran out on the way), and the text handed over in order in place of
+  // take().
+  static constexpr std::size_t kTextFailed = static_cast<std::size_t>(-1);
   virtual std::size_t textBound(int length) const {
     (void)length;
     return 0;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "base/decimal_text.h"
 #include "driver/progress_line.h"
@@ -141,6 +144,40 @@ TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(normalizeRuntime(run.out), completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
   EXPECT_EQ(run.err, "");
+}
+
+TEST(DriverTest, LongPatternsReadTheSameOnAnyNumberOfThreads) {
+  // Five chains of six items, interleaved at random in every string: many
+  // closed patterns of far more than 64 edges, whose text the threads make.
+  std::mt19937 random(5);
+  std::string db;
+  for (int string = 0; string < 12; ++string) {
+    std::vector<int> order;
+    for (int chain = 0; chain < 5; ++chain) order.insert(order.end(), 6, chain);
+    std::shuffle(order.begin(), order.end(), random);
+    int next[5] = {0, 0, 0, 0, 0};
+    db += "30";
+    for (int chain : order) db += " " + std::to_string(chain * 6 + next[chain]++);
+    db += "\n";
+  }
+  ScratchDir dir;
+  std::string spec = dir.writeDatabase(db, 30, 30, 12);
+  testing::RunResult one = runInProcess({"--threads", "1", spec, "2"});
+  ASSERT_EQ(one.status, 0);
+  std::size_t longest = 0;
+  for (std::size_t at = one.out.find(": \n"); at != std::string::npos;
+       at = one.out.find(": \n", at + 1)) {
+    std::size_t end = one.out.find('\n', at + 3);
+    longest = std::max<std::size_t>(longest, static_cast<std::size_t>(std::count(
+                                                 one.out.begin() + static_cast<long>(at) + 3,
+                                                 one.out.begin() + static_cast<long>(end), '\t')));
+  }
+  EXPECT_GT(longest, 64u);
+  for (const char* threads : {"2", "3"}) {
+    testing::RunResult many = runInProcess({"--threads", threads, spec, "2"});
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(normalizeRuntime(many.out), normalizeRuntime(one.out)) << threads << " threads";
+  }
 }
 
 TEST(DriverTest, TheDatabaseIsFoundBesideTheSpecFile) {
