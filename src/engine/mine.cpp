@@ -4,7 +4,6 @@
 #include <new>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "engine/mine_with.h"
 #include "input/first_pass.h"

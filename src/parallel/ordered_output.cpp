@@ -9,8 +9,7 @@ bool Chunk::append(const int* records, std::size_t count) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!records_.append(records, count)) return false;
   }
-  pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
-  output_->wakeIfWaiting();
+  added(count);
   return true;
 }
 
@@ -25,9 +24,13 @@ bool Chunk::take(Buffer<int>& records) {
     }
   }
   records.clear();
+  added(count);
+  return true;
+}
+
+void Chunk::added(std::size_t count) {
   pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
   output_->wakeIfWaiting();
-  return true;
 }
 
 void Chunk::close(bool cut) {

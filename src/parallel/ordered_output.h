@@ -37,6 +37,9 @@ class Chunk {
 
  private:
   friend class OrderedOutput;
+  // Counts `count` more ints as waiting and wakes the drainer if it sleeps.
+  void added(std::size_t count);
+
   std::mutex lock_;
   Buffer<int> records_;
   bool closed_ = false;

@@ -173,15 +173,20 @@ namespace {
 // costs more than it saves.
 constexpr std::size_t kFewestItemsToShare = std::size_t{1} << 18;
 
-// The transaction where block k of `blocks` begins, the blocks holding
-// about as many items each.
-std::size_t blockTransaction(const HorizontalLevel& level, std::size_t blocks, std::size_t k) {
+// The transactions where each of `blocks` blocks begins, and one past the
+// last: the blocks hold about as many items each. False when memory ran out.
+bool blockTransactions(const HorizontalLevel& level, std::size_t blocks,
+                       Buffer<std::size_t>& first) {
   std::size_t transactions = level.transactionCount();
-  if (k >= blocks) return transactions;
-  std::size_t item = level.items.size() / blocks * k;
+  if (!first.resize(blocks + 1)) return false;
   const std::size_t* offsets = level.offsets.data();
-  return static_cast<std::size_t>(std::lower_bound(offsets, offsets + transactions, item) -
-                                  offsets);
+  for (std::size_t k = 0; k < blocks; ++k) {
+    std::size_t item = level.items.size() / blocks * k;
+    first[k] =
+        static_cast<std::size_t>(std::lower_bound(offsets, offsets + transactions, item) - offsets);
+  }
+  first[blocks] = transactions;
+  return true;
 }
 
 }  // namespace
@@ -201,16 +206,17 @@ bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size
   // of them goes, after those of the blocks before, so that every list
   // stands in ascending transaction order however many blocks there are.
   Buffer<std::uint32_t> next;
+  Buffer<std::size_t> first;
   if (!lists.start.resize(candidates + 1) || !lists.entries.resize(total) ||
-      !next.assign(blocks * candidates, 0)) {
+      !next.assign(blocks * candidates, 0) || !blockTransactions(level, blocks, first)) {
     return false;
   }
   const std::uint32_t* items = level.items.data();
   const std::size_t* offsets = level.offsets.data();
   forEachBlock(blocks, [&](std::size_t k) {
     std::uint32_t* count = next.data() + k * candidates;
-    std::size_t end = offsets[blockTransaction(level, blocks, k + 1)];
-    for (std::size_t i = offsets[blockTransaction(level, blocks, k)]; i < end; ++i) {
+    std::size_t end = offsets[first[k + 1]];
+    for (std::size_t i = offsets[first[k]]; i < end; ++i) {
       ++count[items[i]];
     }
   });
@@ -228,8 +234,7 @@ bool listOccurrences(const HorizontalLevel& level, int candidateCount, std::size
   ListedOccurrence* entries = lists.entries.data();
   forEachBlock(blocks, [&](std::size_t k) {
     std::uint32_t* at = next.data() + k * candidates;
-    std::size_t last = blockTransaction(level, blocks, k + 1);
-    for (std::size_t t = blockTransaction(level, blocks, k); t < last; ++t) {
+    for (std::size_t t = first[k]; t < first[k + 1]; ++t) {
       for (std::size_t i = offsets[t]; i < offsets[t + 1]; ++i) {
         entries[at[items[i]]++] =
             ListedOccurrence{static_cast<std::uint32_t>(t), static_cast<std::uint32_t>(i)};
