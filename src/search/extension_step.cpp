@@ -125,16 +125,21 @@ int numberOwnBits(const Cursor& cursor, int i, int firstNew, int inheritedBits,
 }
 
 // Sets in `head` the own witness bits (see numberOwnBits()) of the
-// candidates in [p, end); `oneWord` when they all stand in that word.
-inline void setOwnBits(const std::uint32_t* p, const std::uint32_t* end, const int* ownWord,
-                       const std::uint64_t* ownMask, int oneWord, std::uint64_t* head) {
+// candidates from `first` on among the ascending items [begin, end);
+// `oneWord` when they all stand in that word. The items are walked back
+// from `end`, whose cache line the caller has just read: a binary search
+// from `begin` would fetch the transaction's far lines for nothing.
+inline void setOwnBits(const std::uint32_t* begin, const std::uint32_t* end, std::uint32_t first,
+                       const int* ownWord, const std::uint64_t* ownMask, int oneWord,
+                       std::uint64_t* head) {
+  const std::uint32_t* p = end;
   if (oneWord >= 0) {
     std::uint64_t bits = 0;
-    for (; p < end; ++p) bits |= ownMask[*p];
+    while (p > begin && *--p >= first) bits |= ownMask[*p];
     head[oneWord] |= bits;
     return;
   }
-  for (; p < end; ++p) head[ownWord[*p]] |= ownMask[*p];
+  while (p > begin && *--p >= first) head[ownWord[*p]] |= ownMask[*p];
 }
 
 // The transactions' items are visited far apart in memory: while one is
@@ -244,7 +249,7 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
     const std::uint32_t* begin = items + level.offsets[t];
     const std::uint32_t* at = begins[k] - 1;
     if (ownBits > 0) {
-      setOwnBits(std::lower_bound(begin, at, firstColumn), at, ownWord, ownMask, oneOwnWord, head);
+      setOwnBits(begin, at, firstColumn, ownWord, ownMask, oneOwnWord, head);
     }
     for (const std::uint32_t* p = begin; p < at && *p < static_cast<std::uint32_t>(earlierBits);
          ++p) {
@@ -268,12 +273,44 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
 
 inline int popcount(std::uint64_t word) { return __builtin_popcountll(word); }
 
-// The number of rows of `rows` among the active rows (index, bits).
-inline int countRows(const std::uint64_t* rows, const std::uint32_t* index,
-                     const std::uint64_t* bits, std::size_t active) {
+// Active words are counted in blocks of this many; after each block a count
+// that can no longer reach its bound is given up.
+constexpr std::size_t kBlockWords = 16;
+
+// Fills rowsFrom[b] with the active rows in the words from block b on,
+// for every block of the `active` words `bits` (nothing when they make one
+// block, which is never given up). False when memory ran out.
+inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active, Buffer<int>& rowsFrom) {
+  if (active < kBlockWords) return true;  // one block: never given up
+  std::size_t blocks = (active + kBlockWords - 1) / kBlockWords;
+  if (!rowsFrom.resize(blocks + 1)) return false;
+  int rows = 0;
+  rowsFrom[blocks] = 0;
+  for (std::size_t b = blocks; b-- > 0;) {
+    std::size_t end = std::min(active, (b + 1) * kBlockWords);
+    for (std::size_t k = b * kBlockWords; k < end; ++k) rows += popcount(bits[k]);
+    rowsFrom[b] = rows;
+  }
+  return true;
+}
+
+// The number of rows of `rows` among the active rows (index, bits) when it
+// is at least `least`; otherwise some number below `least` (the count
+// stops once the rows left, rowsFrom per block, cannot make up for those
+// missed).
+inline int countRowsAtLeast(const std::uint64_t* rows, const std::uint32_t* index,
+                            const std::uint64_t* bits, const int* rowsFrom, std::size_t active,
+                            int least) {
   int count = 0;
+  std::size_t k = 0;
+  for (std::size_t b = 0; k + kBlockWords <= active; ++b, k += kBlockWords) {
+    if (count + rowsFrom[b] < least) return count;
+#pragma GCC unroll 16
+    for (std::size_t j = k; j < k + kBlockWords; ++j) count += popcount(bits[j] & rows[index[j]]);
+  }
+  if (k > 0 && count + rowsFrom[active / kBlockWords] < least) return count;
 #pragma GCC unroll 4
-  for (std::size_t k = 0; k < active; ++k) count += popcount(bits[k] & rows[index[k]]);
+  for (; k < active; ++k) count += popcount(bits[k] & rows[index[k]]);
   return count;
 }
 
@@ -386,6 +423,8 @@ extendVertical(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) 
     }
   }
 
+  if (!countRowsByBlock(bits, kept, scratch.rowsFrom)) return StepResult::kOutOfMemory;
+  const int* rowsFrom = scratch.rowsFrom.data();
   startChild(child, support);
   into.slotOf.clear();
   scratch.gathered.clear();
@@ -396,7 +435,7 @@ extendVertical(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) 
   for (int g = i + 1; g < candidates; ++g) {
     if (filtered && !TopPairs::holds(pairRow, frame.topIndex[g])) continue;
     std::uint32_t slot = view.slotOf[g];
-    int count = countRows(base.rowsOf(slot), index, bits, kept);
+    int count = countRowsAtLeast(base.rowsOf(slot), index, bits, rowsFrom, kept, minSup);
     if (count == frame.count[g]) frame.markAbsorbed(g);
     if (count < minSup) continue;
     if (count == support) {
@@ -420,12 +459,16 @@ extendVertical(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) 
     return StepResult::kOutOfMemory;
   }
   for (std::uint32_t slot : view.witnessSlots) {
-    if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
+    if (countRowsAtLeast(base.rowsOf(slot), index, bits, rowsFrom, kept, minSup) >= minSup) {
+      into.witnessSlots.push(slot);
+    }
   }
   auto addWitness = [&](int m) {
     if (filtered && rarePair(frame, pairs, m, i)) return;
     std::uint32_t slot = view.slotOf[m];
-    if (countRows(base.rowsOf(slot), index, bits, kept) >= minSup) into.witnessSlots.push(slot);
+    if (countRowsAtLeast(base.rowsOf(slot), index, bits, rowsFrom, kept, minSup) >= minSup) {
+      into.witnessSlots.push(slot);
+    }
   };
   for (int m = 0; m < cursor.rangeStart; ++m) addWitness(m);
   for (int a : cursor.accepted) {

@@ -182,6 +182,7 @@ struct SearchScratch {
   Buffer<std::uint64_t> hashes;   // per transaction of that level
   Buffer<int> bitCount;           // per witness bit: its strings in the level being written
   Buffer<int> keptBit;            // per witness bit: its new number, -1 when dropped
+  Buffer<int> rowsFrom;           // per block of an extension's row words: rows from it on
 
   int minSup() const { return shared->minSup; }
   // Sizes the per-candidate arrays for a top frame of `candidates`.

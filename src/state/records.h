@@ -18,13 +18,15 @@ struct ItemInfo {
 // The items that lay between a and b every time they met are kept in the
 // pair matrix's between arena: the first window's items from betweenStart
 // on, betweenLength of them, of which betweenCount are still live (the
-// others are -1).
+// others are -1). The fields read for every pair of every string come
+// first, and the flag fills the padding before the arena offset: 24 bytes
+// a cell, so that more of the matrix stays in cache.
 struct PairCell {
   int support = 0;       // position pairs at which a stands before b
   int betweenCount = 0;  // live entries of the between list
   std::uint32_t betweenLength = 0;
-  std::uint64_t betweenStart = 0;
   unsigned char unseen = 1;  // 1 until the pair is met for the first time
+  std::uint64_t betweenStart = 0;
 };
 
 // One record per frequent edge: edgeTable[e] describes edge e.
