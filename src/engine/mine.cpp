@@ -56,10 +56,11 @@ class PatternAdapter : public ClosedSetSink {
   std::size_t writeText(const int* edges, int length, int support, char* out) const override {
     // Called from several threads at once: each has its own pairs, on the
     // stack for the usual lengths.
+    // (Raw bytes: an array of Edge would be zeroed at every call.)
     constexpr int kOnStack = 64;
-    Edge onStack[kOnStack];
+    alignas(Edge) unsigned char onStack[kOnStack * sizeof(Edge)];
     thread_local Buffer<Edge> many;
-    Edge* pairs = onStack;
+    Edge* pairs = reinterpret_cast<Edge*>(onStack);
     if (length > kOnStack) {
       if (!many.resize(static_cast<std::size_t>(length))) return kTextFailed;
       pairs = many.data();

@@ -41,29 +41,39 @@ BlockWriter::~BlockWriter() {
 }
 
 char* BlockWriter::reserve(std::size_t maxBytes) {
-  if (capacity_ - committed_ < maxBytes && !makeRoom(maxBytes)) return nullptr;
+  std::size_t committed = committed_.load(std::memory_order_relaxed);
+  if (capacity_ - committed < maxBytes) {
+    if (!makeRoom(maxBytes)) return nullptr;
+    committed = 0;
+  }
   reserved_ = maxBytes;
-  return data_ + committed_;
+  return data_ + committed;
 }
 
+// Takes no lock unless the buffer was empty, when the flusher may sleep
+// without a deadline: the new end is published first, then the flusher's
+// place is read, and the flusher does the same the other way round, so at
+// least one of them sees the other (both sequentially consistent). When
+// the producer sees lines waiting, the flusher's deadline covers the new
+// ones too; when the flusher missed the new end, the producer sees the
+// buffer empty and wakes it.
 void BlockWriter::commit(std::size_t used) {
+  std::size_t before = committed_.load(std::memory_order_relaxed);
   assert(used <= reserved_);
-  assert(used == 0 || data_[committed_ + used - 1] == '\n');
+  assert(used == 0 || data_[before + used - 1] == '\n');
   reserved_ = 0;
   if (used == 0 || failed()) return;
   if (immediate_) {
-    emit(data_ + committed_, used);
+    emit(data_ + before, used);
     return;
   }
-  bool wasIdle;
+  committed_.store(before + used);
+  if (sent_.load() != before) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    wasIdle = sent_ == committed_;
-    committed_ += used;
-    if (wasIdle) oldestWaiting_ = Clock::now();
+    if (sent_.load() == before) oldestWaiting_ = Clock::now();
   }
-  // The flusher sleeps without a deadline while nothing waits.
-  if (wasIdle) changed_.notify_all();
+  changed_.notify_all();
 }
 
 void BlockWriter::write(const char* data, std::size_t length) {
@@ -105,7 +115,7 @@ bool BlockWriter::makeRoom(std::size_t bytes) {
 // Replaces the empty buffer with one of `capacity` bytes; false (and no
 // change) when the memory cannot be had.
 bool BlockWriter::resizeBuffer(std::size_t capacity) {
-  assert(committed_ == 0);
+  assert(committed_.load() == 0);
   char* block = static_cast<char*>(std::malloc(capacity));
   if (block == nullptr) return false;
   std::free(data_);
@@ -118,9 +128,11 @@ bool BlockWriter::resizeBuffer(std::size_t capacity) {
 // rest of the buffer and starts it afresh.
 void BlockWriter::writeOutBuffered(std::unique_lock<std::mutex>& lock) {
   changed_.wait(lock, [this] { return !writing_; });
-  if (sent_ < committed_) writeUnlocked(lock, data_ + sent_, committed_ - sent_);
-  sent_ = 0;
-  committed_ = 0;
+  std::size_t sent = sent_.load();
+  std::size_t committed = committed_.load();
+  if (sent < committed) writeUnlocked(lock, data_ + sent, committed - sent);
+  sent_.store(0);
+  committed_.store(0);
 }
 
 // Writes `length` bytes with the lock released, marked by `writing_` so
@@ -140,10 +152,11 @@ void BlockWriter::writeUnlocked(std::unique_lock<std::mutex>& lock, const char* 
 // appending after them meanwhile; those lines came after the write began,
 // so their wait is counted from then.
 void BlockWriter::writeOutWaiting(std::unique_lock<std::mutex>& lock) {
-  const std::size_t end = committed_;
+  const std::size_t end = committed_.load();
+  const std::size_t sent = sent_.load();
   const Clock::time_point start = Clock::now();
-  writeUnlocked(lock, data_ + sent_, end - sent_);
-  sent_ = end;
+  writeUnlocked(lock, data_ + sent, end - sent);
+  sent_.store(end);
   oldestWaiting_ = start;
 }
 
@@ -152,7 +165,7 @@ void BlockWriter::writeOutWaiting(std::unique_lock<std::mutex>& lock) {
 void BlockWriter::runFlusher() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    if (writing_ || sent_ == committed_) {
+    if (writing_ || sent_.load() == committed_.load()) {
       changed_.wait(lock);
     } else if (Clock::time_point due = oldestWaiting_ + maxLineWait_; Clock::now() < due) {
       changed_.wait_until(lock, due);

@@ -106,18 +106,19 @@ class BlockWriter {
   bool immediate_;
 
   // The buffer. Only the producer changes these; it does so under mutex_
-  // while the flusher may look at them.
+  // while the flusher may look at them, but for the end of the lines
+  // appended, which commit() moves on without the lock.
   char* data_ = nullptr;
   std::size_t capacity_ = 0;
-  std::size_t committed_ = 0;  // bytes of complete lines appended
-  std::size_t reserved_ = 0;   // room handed out by the last reserve()
+  std::atomic<std::size_t> committed_{0};  // bytes of complete lines appended
+  std::size_t reserved_ = 0;               // room handed out by the last reserve()
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  // Under mutex_: bytes of the buffer written out, whether a write runs
-  // outside the lock, since when the oldest unwritten line waits, and
-  // whether the flusher must end.
-  std::size_t sent_ = 0;
+  // Under mutex_: bytes of the buffer written out (read by commit()
+  // without the lock), whether a write runs outside the lock, since when
+  // the oldest unwritten line waits, and whether the flusher must end.
+  std::atomic<std::size_t> sent_{0};
   bool writing_ = false;
   Clock::time_point oldestWaiting_{};
   bool stopping_ = false;
