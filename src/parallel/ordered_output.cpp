@@ -28,21 +28,26 @@ bool Chunk::take(Buffer<int>& records) {
   return true;
 }
 
+// The drainer waits only for the head chunk: what a later chunk gets it
+// finds there when it moves on (the head changes on the drainer's thread
+// alone, before it looks at the new head), so only the head wakes it.
 void Chunk::added(std::size_t count) {
   pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
-  output_->wakeIfWaiting();
+  if (output_->head() == this) output_->wakeIfWaiting();
 }
 
 void Chunk::close(bool cut) {
   // Once closed, the chunk may be taken and freed by the drainer at any
   // moment: nothing of it is read after the lock is let go.
   OrderedOutput* output = output_;
+  bool head;
   {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;
     cut_ = cut;
+    head = output->head() == this;
   }
-  output->wakeIfWaiting();
+  if (head) output->wakeIfWaiting();
 }
 
 OrderedOutput::OrderedOutput() {
