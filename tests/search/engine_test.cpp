@@ -116,6 +116,31 @@ Strings randomStrings(std::mt19937& random, int edges, int count, int round) {
   return strings;
 }
 
+TEST(EngineTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
+  // Thousands of strings: the row sets of the vertical frames span many
+  // blocks of words, and most later candidates fall below min_sup part
+  // way through their count.
+  std::mt19937 random(20261209);
+  for (double chance : {0.5, 0.7}) {
+    std::bernoulli_distribution holds(chance);
+    Strings strings(5000);
+    for (auto& string : strings) {
+      for (int e = 0; e < 10; ++e) {
+        if (holds(random)) string.push_back(e);
+      }
+    }
+    for (int minSup : {600, 1250, 1700}) {
+      SCOPED_TRACE("chance " + std::to_string(chance) + ", min_sup " + std::to_string(minSup));
+      std::vector<LiteralPattern> expected = literalClosedPatterns(strings, 10, 5000, minSup);
+      ASSERT_GE(expected.size(), 10u);  // not trivially empty
+      for (FramePolicy policy : {FramePolicy::kVertical, FramePolicy::kCheapest}) {
+        EXPECT_EQ(mine(strings, 10, 5000, minSup, policy), expected)
+            << "policy " << static_cast<int>(policy);
+      }
+    }
+  }
+}
+
 std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount, int rootSupport,
                                            int minSup, const parallel::ParallelOptions& options) {
   CollectingSink sink;
