@@ -278,10 +278,10 @@ inline int popcount(std::uint64_t word) { return __builtin_popcountll(word); }
 constexpr std::size_t kBlockWords = 16;
 
 // Fills rowsFrom[b] with the active rows in the words from block b on,
-// for every block of the `active` words `bits` (nothing when they make one
-// block, which is never given up). False when memory ran out.
+// for every block of the `active` words `bits` (nothing when they fill no
+// whole block: such counts are never given up). False when memory ran out.
 inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active, Buffer<int>& rowsFrom) {
-  if (active < kBlockWords) return true;  // one block: never given up
+  if (active < kBlockWords) return true;
   std::size_t blocks = (active + kBlockWords - 1) / kBlockWords;
   if (!rowsFrom.resize(blocks + 1)) return false;
   int rows = 0;
@@ -295,20 +295,19 @@ inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active, Buff
 }
 
 // The number of rows of `rows` among the active rows (index, bits) when it
-// is at least `least`; otherwise some number below `least` (the count
-// stops once the rows left, rowsFrom per block, cannot make up for those
-// missed).
+// is at least `least`; otherwise some number below `least` (after each
+// whole block, the count stops once the rows left, rowsFrom, cannot make
+// up for those missed).
 inline int countRowsAtLeast(const std::uint64_t* rows, const std::uint32_t* index,
                             const std::uint64_t* bits, const int* rowsFrom, std::size_t active,
                             int least) {
   int count = 0;
   std::size_t k = 0;
   for (std::size_t b = 0; k + kBlockWords <= active; ++b, k += kBlockWords) {
-    if (count + rowsFrom[b] < least) return count;
 #pragma GCC unroll 16
     for (std::size_t j = k; j < k + kBlockWords; ++j) count += popcount(bits[j] & rows[index[j]]);
+    if (count + rowsFrom[b + 1] < least) return count;
   }
-  if (k > 0 && count + rowsFrom[active / kBlockWords] < least) return count;
 #pragma GCC unroll 4
   for (; k < active; ++k) count += popcount(bits[k] & rows[index[k]]);
   return count;

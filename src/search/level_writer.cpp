@@ -165,10 +165,6 @@ long takeListed(const HorizontalLevel& level, const OccurrenceLists& lists, int 
   return n;
 }
 
-}  // namespace
-
-namespace {
-
 // Below this many items the lists are made on one thread: starting another
 // costs more than it saves.
 constexpr std::size_t kFewestItemsToShare = std::size_t{1} << 18;
