@@ -125,7 +125,10 @@ int checkAll(const tavrel::mpi::Session& session) {
       "holds, %d runs with patterns from other ranks\n",
       session.ranks, checker.runs(), checker.failures(), patterns, checker.pieces(),
       checker.holds(), checker.remoteRuns());
-  bool spread = session.ranks == 1 || checker.remoteRuns() > 50;
+  // How many runs get patterns from another rank depends on timing (48 to
+  // 78 of 411 on two ranks of a busy two-core machine); a handful shows the
+  // search really was spread.
+  bool spread = session.ranks == 1 || checker.remoteRuns() >= 10;
   return checker.failures() == 0 && patterns > 1000 && checker.pieces() > 1000 && spread ? 0 : 1;
 }
 
