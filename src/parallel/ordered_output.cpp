@@ -13,19 +13,20 @@ bool Chunk::append(const int* records, std::size_t count) {
   return true;
 }
 
-bool Chunk::take(Buffer<int>& records) {
+Chunk::Taken Chunk::take(Buffer<int>& records) {
   std::size_t count = records.size();
   {
     std::lock_guard<std::mutex> guard(lock_);
+    if (direct_.load(std::memory_order_relaxed)) return Taken::kDirect;
     if (records_.empty()) {
       std::swap(records_, records);
     } else if (!records_.append(records.data(), count)) {
-      return false;
+      return Taken::kOutOfMemory;
     }
   }
   records.clear();
   added(count);
-  return true;
+  return Taken::kTaken;
 }
 
 // The drainer waits only for the head chunk: what a later chunk gets it
@@ -96,6 +97,7 @@ void OrderedOutput::takeHead(Buffer<int>& into, bool* closed, bool* cut) {
   std::swap(into, head->records_);
   *closed = head->closed_;
   *cut = head->cut_;
+  if (into.empty() && !head->closed_) head->direct_.store(true, std::memory_order_release);
 }
 
 std::size_t OrderedOutput::unhandedAtHead() {

@@ -4,6 +4,12 @@
 // drainer) hands them on from the front as they come. When work is split,
 // the new piece's chunk goes into the list right where its patterns
 // belong.
+//
+// Once the drainer has handed on everything of the head chunk that is
+// still open, it lets the chunk's writer hand its patterns on itself
+// (the chunk turns direct) and waits for the chunk to close: the patterns
+// that come next in the output then skip the chunk, the drainer and a
+// copy, as on one thread.
 #pragma once
 
 #include <atomic>
@@ -25,10 +31,17 @@ class Chunk {
   // Appends patterns already in record form (support, edge count, edges,
   // again and again). False when memory ran out.
   bool append(const int* records, std::size_t count);
+  enum class Taken { kTaken, kDirect, kOutOfMemory };
   // Moves the records of `records` to the end of the chunk and leaves it
   // empty (with memory to reuse: when the chunk held none, the buffers
-  // trade places instead of copying). False when memory ran out.
-  bool take(Buffer<int>& records);
+  // trade places instead of copying). kDirect, taking nothing, once the
+  // chunk is direct: the caller hands the records on itself.
+  Taken take(Buffer<int>& records);
+  // True once the drainer has handed on all the chunk held and left the
+  // rest to its writer: from then on the writer hands its patterns on
+  // itself (after those its take() got kDirect for), until it closes the
+  // chunk. Stays true.
+  bool direct() const { return direct_.load(std::memory_order_acquire); }
   // No more patterns will come; `cut` when the work stopped before its end.
   void close(bool cut);
 
@@ -44,6 +57,7 @@ class Chunk {
   Buffer<int> records_;
   bool closed_ = false;
   bool cut_ = false;
+  std::atomic<bool> direct_{false};              // set under lock_, read without it
   std::atomic<std::size_t>* pending_ = nullptr;  // the output's count of waiting bytes
   OrderedOutput* output_ = nullptr;
 };
@@ -88,7 +102,9 @@ class OrderedOutput {
  private:
   // True when the head chunk holds patterns or is closed.
   bool headHasNews();
-  // Takes what the head chunk holds now; sets `closed`, `cut`.
+  // Takes what the head chunk holds now; sets `closed`, `cut`. When it
+  // holds nothing and is open, turns it direct: everything it held before
+  // has been handed on by then.
   void takeHead(Buffer<int>& into, bool* closed, bool* cut);
   // Moves the head to the next chunk when the head is closed and has one.
   bool advance();

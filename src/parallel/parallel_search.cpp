@@ -171,15 +171,32 @@ class Engine {
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
+  // Hands a pattern on: straight to the sink when the item's chunk is
+  // direct and nothing of the item waits, else through its pending
+  // records (handOverSoon()). False when memory ran out.
+  bool takePattern(WorkItem& item, const int* edges, int length, int support);
   // Adds a pattern to the item's pending records: as the sink's text when
   // the sink makes text, else as its support, edge count and edges. False
   // when memory ran out.
   bool recordPattern(WorkItem& item, const int* edges, int length, int support);
-  // Hands the item's pending patterns to its chunk (now, or soon: when
-  // enough have gathered or the chunk is first and they have waited a
-  // little). False when memory ran out.
+  // Hands the item's pending patterns to its chunk, or on to the sink when
+  // the chunk is direct (now, or soon: when enough have gathered or the
+  // chunk is first and they have waited a little). False when memory ran
+  // out.
   bool handOver(WorkItem& item);
   bool handOverSoon(WorkItem& item);
+  // Hands the item's pending records on to the sink, in order; drops them
+  // once the sink has asked to stop.
+  void handOnDirectly(WorkItem& item);
+  // Hands one record on (a pattern, or a mark); sets the ints it used.
+  // False when the sink asks to stop.
+  bool deliver(const int* record, std::size_t* used);
+  // The sink asked to stop: nothing more reaches it, and the run ends.
+  void stopForSink() {
+    sinkStopped_.store(true);
+    stopping_.store(true);
+    output_.wake();
+  }
   void release(const FrameData* frame, Worker& worker);
   void finish(WorkItem& item, Worker& worker, bool cut);
   void trySplit(WorkItem& item, Worker& worker);
@@ -233,6 +250,7 @@ class Engine {
   std::atomic<bool> starved_{false};  // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
+  std::atomic<bool> sinkStopped_{false};
 };
 
 void Engine::release(const FrameData* frame, Worker& worker) {
@@ -264,16 +282,58 @@ bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int sup
   return true;
 }
 
+bool Engine::takePattern(WorkItem& item, const int* edges, int length, int support) {
+  if (item.pending.empty() && item.chunk->direct()) {
+    if (!sinkStopped_.load(std::memory_order_relaxed) && !sink_.take(edges, length, support)) {
+      stopForSink();
+    }
+    return true;
+  }
+  return recordPattern(item, edges, length, support) && handOverSoon(item);
+}
+
 bool Engine::handOver(WorkItem& item) {
-  bool fits = item.pending.empty() || item.chunk->take(item.pending);
-  item.pending.clear();
   item.handedAt = coarseMilliseconds();
-  return fits;
+  if (item.pending.empty()) return true;
+  Chunk::Taken taken = item.chunk->take(item.pending);
+  if (taken == Chunk::Taken::kDirect) handOnDirectly(item);
+  item.pending.clear();
+  return taken != Chunk::Taken::kOutOfMemory;
+}
+
+void Engine::handOnDirectly(WorkItem& item) {
+  const int* record = item.pending.data();
+  const int* end = record + item.pending.size();
+  while (record < end && !sinkStopped_.load(std::memory_order_relaxed)) {
+    std::size_t used = 0;
+    if (!deliver(record, &used)) stopForSink();
+    record += used;
+  }
+}
+
+bool Engine::deliver(const int* record, std::size_t* used) {
+  if (record[0] == kTopEdgeMark) {
+    options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
+    *used = 2;
+    return true;
+  }
+  if (record[0] < 0) {
+    std::size_t size = static_cast<std::size_t>(-record[0]);
+    *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
+    return sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
+  }
+  if (record[0] == 0) {  // the place of a piece given away
+    *used = 2;
+    return options_.exchange->reached(record[1]);
+  }
+  *used = 2 + static_cast<std::size_t>(record[1]);
+  return sink_.take(record + 2, record[1], record[0]);
 }
 
 bool Engine::handOverSoon(WorkItem& item) {
   constexpr std::size_t kBatch = 32768;  // ints: patterns are handed over in blocks of 128 KB
   constexpr long long kHeadWait = 5;     // ms the first patterns of the output may wait
+  if (item.chunk->direct()) return handOver(item);
   bool head = output_.head() == item.chunk;
   if (item.pending.size() < kBatch &&
       !(head && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
@@ -322,10 +382,14 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
   if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
-    // Where the output stands, told when the drainer gets here.
-    if (!item.pending.reserve(item.pending.size() + 2)) return false;
-    item.pending.push(kTopEdgeMark);
-    item.pending.push(i + 1);
+    // Where the output stands, told when the output gets here.
+    if (item.pending.empty() && item.chunk->direct()) {
+      options_.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
+    } else {
+      if (!item.pending.reserve(item.pending.size() + 2)) return false;
+      item.pending.push(kTopEdgeMark);
+      item.pending.push(i + 1);
+    }
   }
   FrameData* child = worker.takeFrame();
   if (child == nullptr) return false;
@@ -333,12 +397,11 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   finishStep(cursor, i);
   if (result == StepResult::kOutOfMemory) return false;
   if (result == StepResult::kRejected) return true;
-  if (!recordPattern(item, child->pattern.data(), static_cast<int>(child->pattern.size()),
-                     child->support)) {
+  if (!takePattern(item, child->pattern.data(), static_cast<int>(child->pattern.size()),
+                   child->support)) {
     return false;
   }
   ++item.patterns;
-  if (!handOverSoon(item)) return false;
   if (result == StepResult::kLeaf) return true;
   Cursor* below = worker.takeCursor();
   if (below == nullptr) return false;
@@ -744,28 +807,10 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
     begun_ = true;
     wake_.notify_all();
   }
-  bool stoppedBySink = false;
   bool complete = output_.drain(
-      [this, &stoppedBySink](const int* record, std::size_t* used) {
-        bool going;
-        if (record[0] == kTopEdgeMark) {
-          options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
-          *used = 2;
-          return true;
-        }
-        if (record[0] < 0) {
-          std::size_t size = static_cast<std::size_t>(-record[0]);
-          going = sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
-          *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
-        } else if (record[0] == 0) {  // the place of a piece given away
-          going = options_.exchange->reached(record[1]);
-          *used = 2;
-        } else {
-          going = sink_.take(record + 2, record[1], record[0]);
-          *used = 2 + static_cast<std::size_t>(record[1]);
-        }
-        if (!going) {
-          stoppedBySink = true;
+      [this](const int* record, std::size_t* used) {
+        if (!deliver(record, used)) {
+          sinkStopped_.store(true);
           return false;
         }
         catchUp();
@@ -786,7 +831,7 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
     options_.stats->searchSeconds = searched;
   }
   if (failed_.load()) return SearchOutcome::kOutOfMemory;
-  if (!complete || stoppedBySink) return SearchOutcome::kStopped;
+  if (!complete || sinkStopped_.load()) return SearchOutcome::kStopped;
   return SearchOutcome::kComplete;
 }
 
