@@ -38,6 +38,7 @@ BlockWriter::~BlockWriter() {
     flusher_.join();  // nothing when it never started
   }
   std::free(data_);
+  std::free(spare_);
 }
 
 char* BlockWriter::reserve(std::size_t maxBytes) {
@@ -84,10 +85,13 @@ void BlockWriter::write(const char* data, std::size_t length) {
     return;
   }
   if (length <= capacity_) {
-    char* room = reserve(length);  // cannot fail: the buffer holds that much
-    std::memcpy(room, data, length);
-    commit(length);
-    return;
+    // Fails only when the buffer it gets after a hand-off is smaller and
+    // cannot grow: then the bytes are written straight away below.
+    if (char* room = reserve(length)) {
+      std::memcpy(room, data, length);
+      commit(length);
+      return;
+    }
   }
   std::unique_lock<std::mutex> lock(mutex_);
   writeOutBuffered(lock);
@@ -107,7 +111,7 @@ bool BlockWriter::flush() {
 // (written out) either way.
 bool BlockWriter::makeRoom(std::size_t bytes) {
   std::unique_lock<std::mutex> lock(mutex_);
-  writeOutBuffered(lock);
+  if (!handOff(lock)) writeOutBuffered(lock);
   if (capacity_ >= bytes) return true;
   return resizeBuffer(std::max(bytes, blockSize_)) || resizeBuffer(bytes);
 }
@@ -124,10 +128,34 @@ bool BlockWriter::resizeBuffer(std::size_t capacity) {
   return true;
 }
 
-// Producer side: waits for a write of the flusher to end, writes out the
+// Producer side: once the flusher is done with the other buffer, gives it
+// the rest of this one to write and goes on in the other, so that the
+// producer does not wait for the write. False (nothing changed) without a
+// flusher or when the second buffer cannot be had.
+bool BlockWriter::handOff(std::unique_lock<std::mutex>& lock) {
+  if (immediate_) return false;
+  changed_.wait(lock, [this] { return !writing_ && handedLength_ == 0; });
+  if (spare_ == nullptr) {
+    spare_ = static_cast<char*>(std::malloc(blockSize_));
+    if (spare_ == nullptr) return false;
+    spareCapacity_ = blockSize_;
+  }
+  std::size_t sent = sent_.load();
+  std::size_t committed = committed_.load();
+  handed_ = data_ + sent;
+  handedLength_ = committed - sent;
+  std::swap(data_, spare_);
+  std::swap(capacity_, spareCapacity_);
+  sent_.store(0);
+  committed_.store(0);
+  if (handedLength_ > 0) changed_.notify_all();
+  return true;
+}
+
+// Producer side: waits for the flusher's writes to end, writes out the
 // rest of the buffer and starts it afresh.
 void BlockWriter::writeOutBuffered(std::unique_lock<std::mutex>& lock) {
-  changed_.wait(lock, [this] { return !writing_; });
+  changed_.wait(lock, [this] { return !writing_ && handedLength_ == 0; });
   std::size_t sent = sent_.load();
   std::size_t committed = committed_.load();
   if (sent < committed) writeUnlocked(lock, data_ + sent, committed - sent);
@@ -165,7 +193,11 @@ void BlockWriter::writeOutWaiting(std::unique_lock<std::mutex>& lock) {
 void BlockWriter::runFlusher() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    if (writing_ || sent_.load() == committed_.load()) {
+    if (!writing_ && handedLength_ > 0) {
+      writeUnlocked(lock, handed_, handedLength_);
+      handedLength_ = 0;
+      changed_.notify_all();
+    } else if (writing_ || sent_.load() == committed_.load()) {
       changed_.wait(lock);
     } else if (Clock::time_point due = oldestWaiting_ + maxLineWait_; Clock::now() < due) {
       changed_.wait_until(lock, due);

@@ -17,10 +17,13 @@
 //
 // A write that fails (closed descriptor, full disk, broken pipe with
 // SIGPIPE ignored) is remembered: later output is dropped and failed()
-// tells. A full pipe blocks the writer that meets it (back-pressure): the
-// producer waits for the flusher's write or makes its own, never both at
-// once, so they cannot deadlock. A negative descriptor drops every byte and
-// never fails (benchmarks time the work without the writes).
+// tells. A full buffer goes to the flusher to write while the producer
+// fills a second one; the producer waits only when the flusher has not yet
+// written the last buffer it got. A full pipe so blocks the producer too
+// (back-pressure). The producer waits for the flusher's write or makes its
+// own (in flush(), or without a second buffer), never both at once, so
+// they cannot deadlock. A negative descriptor drops every byte and never
+// fails (benchmarks time the work without the writes).
 //
 // Thread safety: one producer at a time. The producer's calls may come
 // from different threads one after another, never concurrently; the class
@@ -91,6 +94,7 @@ class BlockWriter {
   using Clock = std::chrono::steady_clock;
 
   bool makeRoom(std::size_t bytes);
+  bool handOff(std::unique_lock<std::mutex>& lock);
   bool resizeBuffer(std::size_t capacity);
   void writeOutBuffered(std::unique_lock<std::mutex>& lock);
   void writeUnlocked(std::unique_lock<std::mutex>& lock, const char* data, std::size_t length);
@@ -122,6 +126,12 @@ class BlockWriter {
   bool writing_ = false;
   Clock::time_point oldestWaiting_{};
   bool stopping_ = false;
+  // Under mutex_: the second buffer, and the bytes of it the producer
+  // handed to the flusher to write (handedLength_ > 0 until written).
+  char* spare_ = nullptr;
+  std::size_t spareCapacity_ = 0;
+  const char* handed_ = nullptr;
+  std::size_t handedLength_ = 0;
 
   std::atomic<bool> failed_{false};
   SmallThread flusher_;
