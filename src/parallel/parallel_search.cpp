@@ -95,12 +95,11 @@ namespace {
 
 bool later(WorkItem* a, WorkItem* b) { return b->key() < a->key(); }
 
-// The item's shallowest level (or deepest) whose untaken range holds two
-// candidates or more; levels.size() when there is none.
-std::size_t splittableLevel(const WorkItem& item, bool deepest) {
+// The item's shallowest level, which holds the most work, whose untaken
+// range holds two candidates or more; levels.size() when there is none.
+std::size_t splittableLevel(const WorkItem& item) {
   std::size_t depth = item.levels.size();
-  for (std::size_t k = 0; k < depth; ++k) {
-    std::size_t at = deepest ? depth - 1 - k : k;
+  for (std::size_t at = 0; at < depth; ++at) {
     const Cursor& cursor = *item.levels[at].cursor;
     if (cursor.end - cursor.next >= 2) return at;
   }
@@ -216,10 +215,14 @@ class Engine {
   }
   void headMoved();
   void catchUp();
-  // Whether a piece split off now could run: not too many patterns wait.
-  // Otherwise idle workers ask for no work until the output has caught up,
-  // since every piece they got would only be put aside again.
-  bool helpMayRun() const { return output_.pendingBytes() <= options_.waitingCap; }
+  // Whether an idle worker may get a piece of work: at most half the cap
+  // waits. Past that the output is behind the search, and a piece would
+  // only add to what waits: idle workers rest until the output has caught
+  // up. (Splitting the deepest ranges instead, whose patterns come first,
+  // made pieces so small in runs whose output is written slower than it is
+  // made that splitting took most of both cores: two threads wrote half as
+  // many patterns a second as one.)
+  bool helpMayRun() const { return output_.pendingBytes() <= options_.waitingCap / 2; }
   double now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
@@ -418,15 +421,12 @@ bool Engine::step(WorkItem& item, Worker& worker) {
 
 void Engine::trySplit(WorkItem& item, Worker& worker) {
   if (!splitWanted_.exchange(false)) return;
-  // Under output pressure the deepest range goes, whose patterns come
-  // soonest; otherwise the shallowest, which holds the most work.
-  bool pressed = output_.pendingBytes() > options_.waitingCap / 2;
   if (!helpMayRun()) {
     starved_.store(true);
     return;
   }
   std::size_t depth = item.levels.size();
-  std::size_t chosen = splittableLevel(item, pressed);
+  std::size_t chosen = splittableLevel(item);
   if (chosen == depth) {
     splitWanted_.store(true);  // someone else may have work to give
     return;
@@ -494,7 +494,7 @@ Chunk* Engine::chunkForSplit(WorkItem& item, std::size_t chosen) {
 // leaves its mark in the output where the piece's patterns belong.
 void Engine::giveAway(WorkItem& item) {
   WorkExchange& exchange = *options_.exchange;
-  std::size_t chosen = splittableLevel(item, false);
+  std::size_t chosen = splittableLevel(item);
   if (chosen == item.levels.size()) return;
   bool asked = exchange.wanted.exchange(false);
   if (!asked && !exchange.always) return;

@@ -74,9 +74,11 @@ struct ParallelOptions {
 // searchClosed(), found by options.threads workers. Work is cut up on
 // demand: a worker without work takes the rest of a range of a frame's
 // candidates from a busy one (the shallowest such range of the earliest
-// work, or the deepest when output is waiting), and patterns found ahead
-// of the output wait, in memory that options.waitingCap bounds. The sink is
-// called from the calling thread only. On kStopped and kOutOfMemory,
+// work; none while half of options.waitingCap waits), and patterns found
+// ahead of the output wait, in memory that options.waitingCap bounds. The
+// sink is called one call at a time, in order: from the calling thread,
+// or from the worker whose patterns come next once everything before them
+// is handed over. On kStopped and kOutOfMemory,
 // every pattern before the point where the search stopped has been handed
 // over, in order. When no thread can be started, returns kNoThreads and
 // leaves the database as it was; otherwise the search takes it over.
