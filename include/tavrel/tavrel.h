@@ -174,7 +174,10 @@ struct Pattern {
 };
 
 // Receives the patterns of a run, one call at a time and in order (even
-// when the run searches on several threads).
+// when the run searches on several threads). Such a run may make its calls
+// from any of its threads, one after another, each call finished before
+// the next begins: a sink needs no lock of its own, but must not rely on
+// the thread it is called on.
 class PatternSink {
  public:
   virtual ~PatternSink() = default;
