@@ -128,13 +128,19 @@ bool BlockWriter::resizeBuffer(std::size_t capacity) {
   return true;
 }
 
+// Producer side: waits until the flusher writes nothing and holds no
+// buffer handed to it.
+void BlockWriter::waitForFlusher(std::unique_lock<std::mutex>& lock) {
+  changed_.wait(lock, [this] { return !writing_ && handedLength_ == 0; });
+}
+
 // Producer side: once the flusher is done with the other buffer, gives it
 // the rest of this one to write and goes on in the other, so that the
 // producer does not wait for the write. False (nothing changed) without a
 // flusher or when the second buffer cannot be had.
 bool BlockWriter::handOff(std::unique_lock<std::mutex>& lock) {
   if (immediate_) return false;
-  changed_.wait(lock, [this] { return !writing_ && handedLength_ == 0; });
+  waitForFlusher(lock);
   if (spare_ == nullptr) {
     spare_ = static_cast<char*>(std::malloc(blockSize_));
     if (spare_ == nullptr) return false;
@@ -155,7 +161,7 @@ bool BlockWriter::handOff(std::unique_lock<std::mutex>& lock) {
 // Producer side: waits for the flusher's writes to end, writes out the
 // rest of the buffer and starts it afresh.
 void BlockWriter::writeOutBuffered(std::unique_lock<std::mutex>& lock) {
-  changed_.wait(lock, [this] { return !writing_ && handedLength_ == 0; });
+  waitForFlusher(lock);
   std::size_t sent = sent_.load();
   std::size_t committed = committed_.load();
   if (sent < committed) writeUnlocked(lock, data_ + sent, committed - sent);

@@ -95,6 +95,7 @@ class BlockWriter {
 
   bool makeRoom(std::size_t bytes);
   bool handOff(std::unique_lock<std::mutex>& lock);
+  void waitForFlusher(std::unique_lock<std::mutex>& lock);
   bool resizeBuffer(std::size_t capacity);
   void writeOutBuffered(std::unique_lock<std::mutex>& lock);
   void writeUnlocked(std::unique_lock<std::mutex>& lock, const char* data, std::size_t length);
