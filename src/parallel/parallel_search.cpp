@@ -147,6 +147,23 @@ void acquire(const FrameData* frame) {
   const_cast<FrameData*>(frame)->references.fetch_add(1, std::memory_order_relaxed);
 }
 
+// A vertical frame works on the row sets of its base, an ancestor. While
+// the frame stands on one item's levels only, the levels below it keep the
+// base; before another item takes the frame (and may keep it after those
+// levels are gone), the frame takes a reference to the base, once. A
+// reference taken at every step instead made two threads in one base's
+// subtree write the base's count at every step, each write a cache miss
+// for the other.
+void holdBase(const FrameData* frame) {
+  if (!frame->vertical || frame->view.baseFrame == frame) return;
+  if (!frame->holdsBase.exchange(true, std::memory_order_relaxed)) acquire(frame->view.baseFrame);
+}
+
+// The base a frame holds a reference to, or nullptr.
+const FrameData* heldBase(const FrameData* frame) {
+  return frame->holdsBase.load(std::memory_order_relaxed) ? frame->view.baseFrame : nullptr;
+}
+
 class Engine {
  public:
   Engine(const ParallelOptions& options, const SearchShared& shared, ClosedSetSink& sink)
@@ -258,9 +275,9 @@ class Engine {
 
 void Engine::release(const FrameData* frame, Worker& worker) {
   if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  const FrameData* base = frame->vertical ? frame->view.baseFrame : nullptr;
+  const FrameData* base = heldBase(frame);
   worker.freeFrames.push_back(const_cast<FrameData*>(frame));
-  if (base != nullptr && base != frame) release(base, worker);
+  if (base != nullptr) release(base, worker);
 }
 
 bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int support) {
@@ -413,7 +430,7 @@ bool Engine::step(WorkItem& item, Worker& worker) {
     return false;
   }
   child->references.store(1, std::memory_order_relaxed);
-  if (child->vertical && child->view.baseFrame != child) acquire(child->view.baseFrame);
+  child->holdsBase.store(false, std::memory_order_relaxed);  // the levels below keep its base
   worker.spare = nullptr;
   item.levels.push_back(Level{child, below, nullptr});
   return true;
@@ -453,6 +470,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   thief->prefix = item.prefix;
   for (std::size_t k = 0; k < chosen; ++k) thief->prefix.push_back(item.levels[k].cursor->next - 1);
   acquire(level.frame);
+  holdBase(level.frame);
   thief->levels.push_back(Level{level.frame, range, nullptr});
   thief->chunk->owner = thief;
   thief->began = now();
@@ -735,9 +753,9 @@ SearchOutcome Engine::run(FrameData* top) {
 // with what it holds of the frames above it.
 void discardFrame(const FrameData* frame) {
   if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  const FrameData* base = frame->vertical ? frame->view.baseFrame : nullptr;
+  const FrameData* base = heldBase(frame);
   delete frame;
-  if (base != nullptr && base != frame) discardFrame(base);
+  if (base != nullptr) discardFrame(base);
 }
 
 SearchOutcome Engine::runUnit(FrameData& top, const WorkUnit& unit) {
@@ -776,7 +794,7 @@ SearchOutcome Engine::runUnit(FrameData& top, const WorkUnit& unit) {
       break;
     }
     child->references.store(1, std::memory_order_relaxed);
-    if (child->vertical && child->view.baseFrame != child) acquire(child->view.baseFrame);
+    holdBase(child);
     pending = child;
   }
   if (pending != nullptr) discardFrame(pending);

@@ -87,6 +87,9 @@ struct VerticalView {
 
 struct FrameData {
   mutable std::atomic<int> references{0};  // cursors and vertical views that use the frame
+  // A vertical frame on an ancestor's row sets: whether it counts in that
+  // base's references (see the parallel search).
+  mutable std::atomic<bool> holdsBase{false};
   bool vertical = false;
   bool top = false;                // the frame of the pattern every string holds
   int support = 0;                 // the pattern's support
@@ -108,8 +111,12 @@ struct FrameData {
     return std::atomic_ref<unsigned char>(const_cast<unsigned char&>(absorbed[c]))
                .load(std::memory_order_relaxed) != 0;
   }
+  // Sets the mark unless it is set: a frame that several threads share is
+  // written once per candidate, not at every step that finds the candidate
+  // absorbed (each write takes the line from the other cores).
   void markAbsorbed(int c) {
-    std::atomic_ref<unsigned char>(absorbed[c]).store(1, std::memory_order_relaxed);
+    std::atomic_ref<unsigned char> mark(absorbed[c]);
+    if (mark.load(std::memory_order_relaxed) == 0) mark.store(1, std::memory_order_relaxed);
   }
 };
 
