@@ -24,6 +24,28 @@ bool TopPairs::countPairs(const HorizontalLevel& top, std::size_t first, std::si
   return true;
 }
 
+namespace {
+
+// Where each of `blocks` runs of transactions starts (and, last, where the
+// final one ends), so that each run holds about the same sum of squared
+// transaction lengths.
+std::vector<std::size_t> blocksByWork(const HorizontalLevel& top, std::size_t blocks) {
+  std::size_t transactions = top.transactionCount();
+  std::vector<std::size_t> from(blocks + 1, transactions);
+  from[0] = 0;
+  std::size_t done = 0;
+  std::size_t k = 1;
+  for (std::size_t t = 0; t < transactions && k < blocks; ++t) {
+    std::size_t length = top.offsets[t + 1] - top.offsets[t];
+    done += length * length;
+    // Block k starts once k of the blocks' shares are done.
+    while (k < blocks && done * blocks >= top.squaredLengths * k) from[k++] = t + 1;
+  }
+  return from;
+}
+
+}  // namespace
+
 bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int minSup, int threads,
                      const std::atomic<bool>* stop) {
   available_ = false;
@@ -33,7 +55,14 @@ bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int min
   rowWords_ = (candidates + 63) / 64;
   if (!counts_.assign(pairs, 0) || !frequent_.assign(candidates * rowWords_, 0)) return false;
   std::size_t transactions = top.transactionCount();
-  std::size_t blocks = threads > 1 && transactions >= 1024 ? static_cast<std::size_t>(threads) : 1;
+  // A transaction of n items adds n(n-1)/2 counts: the blocks share that
+  // work, not the transactions (a few hundred long strings can take as
+  // long as a million short ones).
+  constexpr std::size_t kSharedWork = std::size_t{1} << 22;  // squared items
+  std::size_t blocks = threads > 1 && top.squaredLengths >= kSharedWork && transactions >= 2
+                           ? std::min(static_cast<std::size_t>(threads), transactions)
+                           : 1;
+  std::vector<std::size_t> from = blocksByWork(top, blocks);
   std::vector<Buffer<std::uint32_t>> parts(blocks - 1);
   std::vector<char> fine(blocks, 0);
   std::atomic<bool> stopped{false};
@@ -43,8 +72,7 @@ bool TopPairs::build(const HorizontalLevel& top, std::size_t candidates, int min
       if (!parts[k - 1].assign(pairs, 0)) return;
       counts = parts[k - 1].data();
     }
-    if (!countPairs(top, blockStart(transactions, blocks, k),
-                    blockStart(transactions, blocks, k + 1), counts, stop)) {
+    if (!countPairs(top, from[k], from[k + 1], counts, stop)) {
       stopped.store(true, std::memory_order_relaxed);
     }
     fine[k] = 1;
