@@ -187,9 +187,14 @@ class Engine {
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
-  // Hands a pattern on: straight to the sink when the item's chunk is
-  // direct and nothing of the item waits, else through its pending
-  // records (handOverSoon()). False when memory ran out.
+  // True when the item's chunk is direct and nothing of the item waits:
+  // what it finds now goes straight to the sink.
+  static bool writesDirectly(const WorkItem& item) {
+    return item.pending.empty() && item.chunk->direct();
+  }
+  // Hands a pattern on: straight to the sink when the item writes
+  // directly, else through its pending records (handOverSoon()). False
+  // when memory ran out.
   bool takePattern(WorkItem& item, const int* edges, int length, int support);
   // Adds a pattern to the item's pending records: as the sink's text when
   // the sink makes text, else as its support, edge count and edges. False
@@ -303,7 +308,7 @@ bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int sup
 }
 
 bool Engine::takePattern(WorkItem& item, const int* edges, int length, int support) {
-  if (item.pending.empty() && item.chunk->direct()) {
+  if (writesDirectly(item)) {
     if (!sinkStopped_.load(std::memory_order_relaxed) && !sink_.take(edges, length, support)) {
       stopForSink();
     }
@@ -403,7 +408,7 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   int i = cursor.next++;
   if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
     // Where the output stands, told when the output gets here.
-    if (item.pending.empty() && item.chunk->direct()) {
+    if (writesDirectly(item)) {
       options_.progress->topEdgesReached.store(i + 1, std::memory_order_relaxed);
     } else {
       if (!item.pending.reserve(item.pending.size() + 2)) return false;
@@ -828,7 +833,7 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
   bool complete = output_.drain(
       [this](const int* record, std::size_t* used) {
         if (!deliver(record, used)) {
-          sinkStopped_.store(true);
+          stopForSink();
           return false;
         }
         catchUp();
