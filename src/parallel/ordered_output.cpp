@@ -97,7 +97,10 @@ void OrderedOutput::takeHead(Buffer<int>& into, bool* closed, bool* cut) {
   std::swap(into, head->records_);
   *closed = head->closed_;
   *cut = head->cut_;
-  if (into.empty() && !head->closed_) head->direct_.store(true, std::memory_order_release);
+  if (into.empty() && !head->closed_) {
+    head->direct_.store(true, std::memory_order_release);
+    headDirect_.store(true, std::memory_order_relaxed);
+  }
 }
 
 std::size_t OrderedOutput::unhandedAtHead() {
@@ -120,6 +123,7 @@ bool OrderedOutput::advance() {
   if (next == nullptr) return false;
   // The chunk was closed before its last records were taken: nothing
   // more comes into it, and no chunk is put after it any more.
+  headDirect_.store(false, std::memory_order_relaxed);
   head_.store(next);
   delete head;
   return true;

@@ -87,11 +87,16 @@ class OrderedOutput {
   // The drainer's side: hands every record on, in order, to `deliver`
   // (the record; sets the ints it used; returns false to stop) until the last chunk is
   // closed, a cut chunk is reached, or `deliver` or `stopped()` says stop.
-  // `headMoved` is told each time the front moves on to another chunk.
+  // `headMoved` is told each time the front moves on to another chunk,
+  // `waiting` each time the drainer has handed on all there is and waits.
   // Returns true when every chunk was handed on whole.
-  template <typename Deliver, typename Stopped, typename HeadMoved>
-  bool drain(Deliver deliver, Stopped stopped, HeadMoved headMoved);
+  template <typename Deliver, typename Stopped, typename HeadMoved, typename Waiting>
+  bool drain(Deliver deliver, Stopped stopped, HeadMoved headMoved, Waiting waiting);
 
+  // True while the head chunk is direct: everything before the work of the
+  // head has been handed on, so what waits in later chunks waits for that
+  // work, not for the reader of the output.
+  bool headIsDirect() const { return headDirect_.load(std::memory_order_relaxed); }
   // Wakes the drainer (a chunk changed, or the run is ending).
   void wake();
   // Wakes the drainer if it is waiting.
@@ -116,10 +121,11 @@ class OrderedOutput {
   std::mutex wakeLock_;
   std::condition_variable wake_;
   std::atomic<bool> drainerWaiting_{false};
+  std::atomic<bool> headDirect_{false};
 };
 
-template <typename Deliver, typename Stopped, typename HeadMoved>
-bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved) {
+template <typename Deliver, typename Stopped, typename HeadMoved, typename Waiting>
+bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved, Waiting waiting) {
   Buffer<int> taken;
   for (;;) {
     bool closed = false;
@@ -156,6 +162,7 @@ bool OrderedOutput::drain(Deliver deliver, Stopped stopped, HeadMoved headMoved)
       }
       return true;  // the last chunk is closed: every pattern is handed on
     }
+    waiting();
     // Producers wake the drainer under wakeLock_ once they see it waiting;
     // what they did before is seen here, before the wait.
     std::unique_lock<std::mutex> guard(wakeLock_);

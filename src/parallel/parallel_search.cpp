@@ -238,13 +238,22 @@ class Engine {
   void headMoved();
   void catchUp();
   // Whether an idle worker may get a piece of work: at most half the cap
-  // waits. Past that the output is behind the search, and a piece would
-  // only add to what waits: idle workers rest until the output has caught
-  // up. (Splitting the deepest ranges instead, whose patterns come first,
-  // made pieces so small in runs whose output is written slower than it is
-  // made that splitting took most of both cores: two threads wrote half as
-  // many patterns a second as one.)
-  bool helpMayRun() const { return output_.pendingBytes() <= options_.waitingCap / 2; }
+  // waits, or at most the cap while the output has handed on everything
+  // before the head's work. Past half the cap the output may be behind the
+  // search, and a piece would only add to what waits: idle workers rest
+  // until the output has caught up. (Splitting the deepest ranges instead,
+  // whose patterns come first, made pieces so small in runs whose output
+  // is written slower than it is made that splitting took most of both
+  // cores: two threads wrote half as many patterns a second as one.) But
+  // while the head is direct, what waits waits for the head's work alone,
+  // which a piece of it shortens: resting then left one worker to finish a
+  // long item alone (sign at 150 on two threads took as long as on one in
+  // one run of three).
+  bool helpMayRun() const {
+    std::size_t pending = output_.pendingBytes();
+    return pending <= options_.waitingCap / 2 ||
+           (pending <= options_.waitingCap && output_.headIsDirect());
+  }
   double now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   }
@@ -689,11 +698,12 @@ void Engine::headMoved() {
   wake_.notify_one();
 }
 
-// Once the waiting patterns are down to half the cap, idle workers may ask
-// for work again and everything put aside may run again.
+// Once help may run again (helpMayRun()), idle workers ask for work again;
+// once the waiting patterns are down to half the cap, everything put aside
+// may run again. Called by the drainer as it hands patterns on and before
+// it waits.
 void Engine::catchUp() {
-  if (starved_.load(std::memory_order_relaxed) &&
-      output_.pendingBytes() <= options_.waitingCap / 2) {
+  if (starved_.load(std::memory_order_relaxed) && helpMayRun()) {
     starved_.store(false);
     splitWanted_.store(true);
   }
@@ -843,7 +853,7 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
         return (options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed)) ||
                (stopping_.load() && !failed_.load());
       },
-      [this] { headMoved(); });
+      [this] { headMoved(); }, [this] { catchUp(); });
   if (!complete) stopping_.store(true);
   double searched = now();
   stopWorkers();
