@@ -247,8 +247,8 @@ class Engine {
   // cores: two threads wrote half as many patterns a second as one.) But
   // while the head is direct, what waits waits for the head's work alone,
   // which a piece of it shortens: resting then left one worker to finish a
-  // long item alone (sign at 150 on two threads took as long as on one in
-  // one run of three).
+  // long item alone (sign at 150 on two threads now and then took as long
+  // as on one).
   bool helpMayRun() const {
     std::size_t pending = output_.pendingBytes();
     return pending <= options_.waitingCap / 2 ||
