@@ -40,6 +40,14 @@ namespace tavrel::parallel {
 // next; an item whose patterns would only wait while too many already wait
 // is put aside until the output has caught up.
 //
+// Past half the cap, while the head's work runs, pieces are cut from that
+// work alone, close behind what it does now (nearLevel()): in runs whose
+// patterns come in one long subtree, a piece from farther on would only
+// add patterns that wait, for hours, and leave one thread to do the work
+// whose patterns come next. Such a piece that still gathers too many
+// waiting patterns is put aside until the output reaches it, and later
+// pieces are cut deeper; pieces over too soon are cut higher.
+//
 // A piece may also leave for another process (ParallelOptions::exchange):
 // it is cut off as for a worker, but described by the steps that lead to
 // its frame, and its chunk holds only a mark, {0, id}, where its patterns
@@ -75,7 +83,11 @@ struct WorkItem {
   Buffer<int> pending;
   long long handedAt = 0;
   bool parked = false;
+  bool near = false;            // cut off the head's work, close behind it (see nearLevel())
+  bool tooFar = false;          // put aside as a near piece whose patterns waited too long
+  std::size_t handedBytes = 0;  // patterns handed to chunks that were not direct
   double began = 0;
+  double ran = 0;  // when a worker took it last
   long long patterns = 0;
 
   // Where the item stands in output order: the step taken at each level
@@ -102,6 +114,34 @@ std::size_t splittableLevel(const WorkItem& item) {
   for (std::size_t at = 0; at < depth; ++at) {
     const Cursor& cursor = *item.levels[at].cursor;
     if (cursor.end - cursor.next >= 2) return at;
+  }
+  return depth;
+}
+
+// Where a piece close behind the item's current work starts in level
+// `at`'s range: right after the candidate whose subtree the item is in,
+// or, at the deepest level, after the candidate it takes next. -1 when
+// nothing of the range would be left to cut off.
+int nearStart(const WorkItem& item, std::size_t at) {
+  const Cursor& cursor = *item.levels[at].cursor;
+  int start = at + 1 < item.levels.size() ? cursor.next : cursor.next + 1;
+  return start < cursor.end ? start : -1;
+}
+
+// The level from which to cut a piece close behind the item's current
+// work: the one `height` levels above the deepest, or the closest one
+// above it that has something to cut off, else below it;
+// levels.size() when there is none. The piece's patterns follow the
+// subtree the item is in at that level: the deeper the level, the sooner
+// they come, and the smaller the piece.
+std::size_t nearLevel(const WorkItem& item, int height) {
+  std::size_t depth = item.levels.size();
+  std::size_t aim = depth > static_cast<std::size_t>(height) + 1 ? depth - 1 - height : 0;
+  for (std::size_t at = aim + 1; at-- > 0;) {
+    if (nearStart(item, at) >= 0) return at;
+  }
+  for (std::size_t at = aim + 1; at < depth; ++at) {
+    if (nearStart(item, at) >= 0) return at;
   }
   return depth;
 }
@@ -237,18 +277,25 @@ class Engine {
   }
   void headMoved();
   void catchUp();
+  // Steers the size of the pieces cut close behind the head's work from
+  // how long the last one ran: a level higher when it was over too soon
+  // for the cut to pay, a level lower when its patterns would wait long.
+  void adjustNearHeight(double seconds) {
+    int height = nearHeight_.load(std::memory_order_relaxed);
+    if (seconds < 0.002 && height < 64) nearHeight_.store(height + 1, std::memory_order_relaxed);
+  }
   // Whether an idle worker may get a piece of work: at most half the cap
   // waits, or at most the cap while the output has handed on everything
   // before the head's work. Past half the cap the output may be behind the
   // search, and a piece would only add to what waits: idle workers rest
-  // until the output has caught up. (Splitting the deepest ranges instead,
-  // whose patterns come first, made pieces so small in runs whose output
-  // is written slower than it is made that splitting took most of both
-  // cores: two threads wrote half as many patterns a second as one.) But
-  // while the head is direct, what waits waits for the head's work alone,
-  // which a piece of it shortens: resting then left one worker to finish a
-  // long item alone (sign at 150 on two threads now and then took as long
-  // as on one).
+  // until the output has caught up. (Splitting the deepest ranges instead
+  // made pieces so small in runs whose output is written slower than it is
+  // made that splitting took most of both cores: two threads wrote half as
+  // many patterns a second as one.) But while the head is direct, what
+  // waits waits for the head's work alone, which a piece of it shortens
+  // (nearLevel()): resting then left one worker to finish a long item
+  // alone (sign at 150 on two threads now and then took as long as on
+  // one; fifa at 3000 for hours).
   bool helpMayRun() const {
     std::size_t pending = output_.pendingBytes();
     return pending <= options_.waitingCap / 2 ||
@@ -281,6 +328,7 @@ class Engine {
   std::atomic<int> queued_{0};  // the queue's size, read without the lock
   std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
+  std::atomic<int> nearHeight_{0};    // see nearLevel() and adjustNearHeight()
   std::atomic<bool> starved_{false};  // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
@@ -329,7 +377,9 @@ bool Engine::takePattern(WorkItem& item, const int* edges, int length, int suppo
 bool Engine::handOver(WorkItem& item) {
   item.handedAt = coarseMilliseconds();
   if (item.pending.empty()) return true;
+  std::size_t bytes = item.pending.size() * sizeof(int);
   Chunk::Taken taken = item.chunk->take(item.pending);
+  if (taken == Chunk::Taken::kTaken) item.handedBytes += bytes;
   if (taken == Chunk::Taken::kDirect) handOnDirectly(item);
   item.pending.clear();
   return taken != Chunk::Taken::kOutOfMemory;
@@ -387,6 +437,7 @@ void Engine::popLevel(WorkItem& item, Worker& worker) {
     if (!handOver(item)) fail();
     item.chunk->close(false);
     item.chunk = level.continuation;
+    item.near = false;  // what it goes on with comes after the pieces cut from it
   }
   worker.freeCursors.push_back(level.cursor);
   release(level.frame, worker);
@@ -406,6 +457,7 @@ void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
     worker.freeCursors.push_back(level.cursor);
     release(level.frame, worker);
   }
+  if (item.near && !cut) adjustNearHeight(now() - item.ran);
   if (options_.onWorkDone && !cut) options_.onWorkDone(item.began, now(), item.patterns);
   delete &item;
 }
@@ -451,20 +503,23 @@ bool Engine::step(WorkItem& item, Worker& worker) {
 }
 
 void Engine::trySplit(WorkItem& item, Worker& worker) {
+  bool nearHelp = output_.pendingBytes() > options_.waitingCap / 2;
+  if (nearHelp && output_.head() != item.chunk) return;  // left for the head's item to cut
   if (!splitWanted_.exchange(false)) return;
   if (!helpMayRun()) {
     starved_.store(true);
     return;
   }
   std::size_t depth = item.levels.size();
-  std::size_t chosen = splittableLevel(item);
+  std::size_t chosen = nearHelp ? nearLevel(item, nearHeight_.load(std::memory_order_relaxed))
+                                : splittableLevel(item);
   if (chosen == depth) {
     splitWanted_.store(true);  // someone else may have work to give
     return;
   }
   Level& level = item.levels[chosen];
   Cursor& cursor = *level.cursor;
-  int mid = cursor.next + (cursor.end - cursor.next) / 2;
+  int mid = nearHelp ? nearStart(item, chosen) : cursor.next + (cursor.end - cursor.next) / 2;
   WorkItem* thief = new (std::nothrow) WorkItem;
   Cursor* range = worker.takeCursor();
   if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end)) {
@@ -487,6 +542,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   holdBase(level.frame);
   thief->levels.push_back(Level{level.frame, range, nullptr});
   thief->chunk->owner = thief;
+  thief->near = nearHelp;
   thief->began = now();
   std::lock_guard<std::mutex> guard(lock_);
   ++splits_;
@@ -555,7 +611,13 @@ void Engine::giveAway(WorkItem& item) {
 // (handOverSoon()), not at every step: handing over a pattern or two at
 // every step woke the thread that keeps the order for each of them.
 bool Engine::mayWait(WorkItem& item) {
-  if (output_.pendingBytes() <= options_.waitingCap) return true;
+  std::size_t pending = output_.pendingBytes();
+  if (pending <= options_.waitingCap / 2) return true;
+  // Past half the cap, while the head's work runs, the rest of the cap is
+  // kept for pieces of that work (nearHelp in trySplit()): a piece from
+  // farther on could fill it with patterns that wait for hours.
+  bool nearEnough = item.near && item.handedBytes <= options_.waitingCap / 16;
+  if (pending <= options_.waitingCap && (nearEnough || !output_.headIsDirect())) return true;
   // Once an item's chunk is the head it stays the head until the item
   // closes it, so this needs no lock.
   if (output_.head() == item.chunk) return true;
@@ -564,10 +626,18 @@ bool Engine::mayWait(WorkItem& item) {
     std::lock_guard<std::mutex> guard(lock_);
     if (stopping_.load()) return true;
     if (output_.head() != item.chunk) {
-      item.parked = true;
+      if (item.near && !nearEnough) {
+        // Waits until the output reaches it (headMoved()); pieces are cut
+        // nearer the head from now on.
+        item.tooFar = true;
+        nearHeight_.store(nearHeight_.load(std::memory_order_relaxed) / 2,
+                          std::memory_order_relaxed);
+      } else {
+        item.parked = true;
+        parkedCount_.fetch_add(1);
+      }
       ++parks_;
       parked_.push_back(&item);
-      parkedCount_.fetch_add(1);
       --running_;
       starved_.store(true);  // asks for work again once the output has caught up
       wake_.notify_all();
@@ -642,6 +712,8 @@ WorkItem* Engine::take() {
         item->parked = false;
         parkedCount_.fetch_sub(1);
       }
+      item->tooFar = false;
+      item->ran = now();
       ++running_;
       queued_.store(static_cast<int>(queue_.size()));
       // Keep a piece ready for the next worker that runs out.
@@ -694,6 +766,7 @@ void Engine::headMoved() {
   auto at = std::find(parked_.begin(), parked_.end(), owner);
   if (at == parked_.end()) return;
   parked_.erase(at);
+  owner->tooFar = false;
   queueLocked(owner);
   wake_.notify_one();
 }
@@ -709,8 +782,15 @@ void Engine::catchUp() {
   }
   if (parkedCount_.load() == 0 || output_.pendingBytes() > options_.waitingCap / 2) return;
   std::lock_guard<std::mutex> guard(lock_);
-  for (WorkItem* item : parked_) queueLocked(item);
-  parked_.clear();
+  std::size_t kept = 0;
+  for (WorkItem* item : parked_) {
+    if (item->tooFar) {
+      parked_[kept++] = item;
+    } else {
+      queueLocked(item);
+    }
+  }
+  parked_.resize(kept);
   wake_.notify_all();
 }
 

@@ -74,7 +74,8 @@ struct ParallelOptions {
 // searchClosed(), found by options.threads workers. Work is cut up on
 // demand: a worker without work takes the rest of a range of a frame's
 // candidates from a busy one (the shallowest such range of the earliest
-// work; none while half of options.waitingCap waits), and patterns found
+// work; past half of options.waitingCap, only from the work whose patterns
+// come next, close behind it, and none past all of it), and patterns found
 // ahead of the output wait, in memory that options.waitingCap bounds. The
 // sink is called one call at a time, in order: from the calling thread,
 // or from the worker whose patterns come next once everything before them
