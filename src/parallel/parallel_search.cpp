@@ -146,6 +146,13 @@ std::size_t nearLevel(const WorkItem& item, int height) {
   return depth;
 }
 
+// The processor time of the calling thread, in microseconds.
+long long threadMicros() {
+  struct timespec used {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+  return static_cast<long long>(used.tv_sec) * 1000000 + used.tv_nsec / 1000;
+}
+
 // A clock that is cheap to read, to a few milliseconds.
 long long coarseMilliseconds() {
   struct timespec now {};
@@ -159,6 +166,12 @@ struct Worker {
   std::vector<FrameData*> freeFrames;
   std::vector<Cursor*> freeCursors;
   FrameData* spare = nullptr;  // the frame the next step writes its child into
+  // watchProcessor()'s stretch: steps until the next look, and when the
+  // stretch began (coarseMilliseconds(), 0: not yet) with the worker's
+  // processor time then (threadMicros()).
+  int stepsToLook = 0;
+  long long stretchFrom = 0;
+  long long cpuFrom = 0;
 
   ~Worker() {
     delete spare;
@@ -277,6 +290,7 @@ class Engine {
   }
   void headMoved();
   void catchUp();
+  void watchProcessor(Worker& worker);
   // Steers the size of the pieces cut close behind the head's work from
   // how long the last one ran: a level higher when it was over too soon
   // for the cut to pay, a level lower when its patterns would wait long.
@@ -328,8 +342,9 @@ class Engine {
   std::atomic<int> queued_{0};  // the queue's size, read without the lock
   std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
-  std::atomic<int> nearHeight_{0};    // see nearLevel() and adjustNearHeight()
-  std::atomic<bool> starved_{false};  // an idle worker asked for no work: too much waited
+  std::atomic<int> nearHeight_{0};          // see nearLevel() and adjustNearHeight()
+  std::atomic<long long> crowdedUntil_{0};  // see watchProcessor()
+  std::atomic<bool> starved_{false};        // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> sinkStopped_{false};
@@ -464,6 +479,7 @@ void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
 
 // One step of the item's deepest level; false when the search must stop.
 bool Engine::step(WorkItem& item, Worker& worker) {
+  if (--worker.stepsToLook < 0) watchProcessor(worker);
   Level& level = item.levels.back();
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
@@ -502,9 +518,34 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   return true;
 }
 
+// Looks, every few hundred steps, at how much of the last 50 ms or more
+// the worker spent on a processor while it had work. Under three quarters,
+// the cores are busy with more than the search (writing the output, its
+// reader, other programs) or the worker waited for the output: pieces cut
+// close behind the head's work would only take processor time from the
+// rest and add patterns that wait, so none are cut for a second. (Long
+// strings whose patterns take 40 KB of text each, written through a pipe
+// at a gigabyte a second: two threads wrote a fifth fewer patterns than
+// without such pieces, and kept up to the whole cap waiting.)
+void Engine::watchProcessor(Worker& worker) {
+  constexpr long long kStretch = 50;  // milliseconds
+  worker.stepsToLook = 256;
+  long long now = coarseMilliseconds();
+  if (worker.stretchFrom != 0 && now - worker.stretchFrom < kStretch) return;
+  long long cpu = threadMicros();
+  if (worker.stretchFrom != 0 && (cpu - worker.cpuFrom) * 4 < (now - worker.stretchFrom) * 3000) {
+    crowdedUntil_.store(now + 1000, std::memory_order_relaxed);
+  }
+  worker.stretchFrom = now;
+  worker.cpuFrom = cpu;
+}
+
 void Engine::trySplit(WorkItem& item, Worker& worker) {
   bool nearHelp = output_.pendingBytes() > options_.waitingCap / 2;
-  if (nearHelp && output_.head() != item.chunk) return;  // left for the head's item to cut
+  if (nearHelp && (output_.head() != item.chunk ||  // left for the head's item to cut
+                   coarseMilliseconds() < crowdedUntil_.load(std::memory_order_relaxed))) {
+    return;
+  }
   if (!splitWanted_.exchange(false)) return;
   if (!helpMayRun()) {
     starved_.store(true);
@@ -753,7 +794,10 @@ WorkItem* Engine::take() {
 }
 
 void Engine::workerLoop(Worker& worker) {
-  while (WorkItem* item = take()) runItem(*item, worker);
+  while (WorkItem* item = take()) {
+    worker.stretchFrom = 0;  // the time without work is not the processor's to give
+    runItem(*item, worker);
+  }
 }
 
 // The output moved on: the item whose chunk is now first runs again if it
