@@ -293,7 +293,8 @@ class Engine {
   void watchProcessor(Worker& worker);
   // Steers the size of the pieces cut close behind the head's work from
   // how long the last one ran: a level higher when it was over too soon
-  // for the cut to pay, a level lower when its patterns would wait long.
+  // for the cut to pay. (mayWait() halves the height when a piece's
+  // patterns wait too long.)
   void adjustNearHeight(double seconds) {
     int height = nearHeight_.load(std::memory_order_relaxed);
     if (seconds < 0.002 && height < 64) nearHeight_.store(height + 1, std::memory_order_relaxed);
