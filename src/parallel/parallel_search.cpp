@@ -291,13 +291,13 @@ class Engine {
   void headMoved();
   void catchUp();
   void watchProcessor(Worker& worker);
-  // Steers the size of the pieces cut close behind the head's work from
-  // how long the last one ran: a level higher when it was over too soon
-  // for the cut to pay. (mayWait() halves the height when a piece's
-  // patterns wait too long.)
-  void adjustNearHeight(double seconds) {
+  // Steers the size of the pieces cut close behind the head's work: a
+  // level higher after one was over too soon for the cut to pay (`up`),
+  // half as many levels after one gathered too many waiting patterns.
+  void steerNearHeight(bool up) {
     int height = nearHeight_.load(std::memory_order_relaxed);
-    if (seconds < 0.002 && height < 64) nearHeight_.store(height + 1, std::memory_order_relaxed);
+    int steered = up ? std::min(height + 1, 64) : height / 2;
+    nearHeight_.store(steered, std::memory_order_relaxed);
   }
   // Whether an idle worker may get a piece of work: at most half the cap
   // waits, or at most the cap while the output has handed on everything
@@ -343,7 +343,7 @@ class Engine {
   std::atomic<int> queued_{0};  // the queue's size, read without the lock
   std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
-  std::atomic<int> nearHeight_{0};          // see nearLevel() and adjustNearHeight()
+  std::atomic<int> nearHeight_{0};          // see nearLevel() and steerNearHeight()
   std::atomic<long long> crowdedUntil_{0};  // see watchProcessor()
   std::atomic<bool> starved_{false};        // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
@@ -473,7 +473,7 @@ void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
     worker.freeCursors.push_back(level.cursor);
     release(level.frame, worker);
   }
-  if (item.near && !cut) adjustNearHeight(now() - item.ran);
+  if (item.near && !cut && now() - item.ran < 0.002) steerNearHeight(true);
   if (options_.onWorkDone && !cut) options_.onWorkDone(item.began, now(), item.patterns);
   delete &item;
 }
@@ -672,8 +672,7 @@ bool Engine::mayWait(WorkItem& item) {
         // Waits until the output reaches it (headMoved()); pieces are cut
         // nearer the head from now on.
         item.tooFar = true;
-        nearHeight_.store(nearHeight_.load(std::memory_order_relaxed) / 2,
-                          std::memory_order_relaxed);
+        steerNearHeight(false);
       } else {
         item.parked = true;
         parkedCount_.fetch_add(1);
@@ -811,7 +810,6 @@ void Engine::headMoved() {
   auto at = std::find(parked_.begin(), parked_.end(), owner);
   if (at == parked_.end()) return;
   parked_.erase(at);
-  owner->tooFar = false;
   queueLocked(owner);
   wake_.notify_one();
 }
