@@ -30,7 +30,9 @@ class TextSink : public PatternSink {
 
  private:
   output::BlockWriter& out_;
-  std::int64_t written_ = 0;
+  // Written for every pattern while other threads call writeText(): kept
+  // off the cache line they read.
+  alignas(64) std::int64_t written_ = 0;
   bool outOfMemory_ = false;
 };
 

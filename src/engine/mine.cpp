@@ -90,7 +90,9 @@ class PatternAdapter : public ClosedSetSink {
   PatternSink& sink_;
   Buffer<Edge>& scratch_;
   RunProgress* progress_;
-  std::int64_t taken_ = 0;
+  // Written for every pattern by the thread that takes it, while the other
+  // threads keep reading the fields above: a cache line of their own.
+  alignas(64) std::int64_t taken_ = 0;
   bool stoppedBySink_ = false;
 };
 

@@ -90,7 +90,9 @@ struct FrameData {
   // A vertical frame on an ancestor's row sets: whether it counts in that
   // base's references (see the parallel search).
   mutable std::atomic<bool> holdsBase{false};
-  bool vertical = false;
+  // The counts above change as other threads take and release the frame;
+  // what follows is read at every step: a cache line apart.
+  alignas(64) bool vertical = false;
   bool top = false;                // the frame of the pattern every string holds
   int support = 0;                 // the pattern's support
   Buffer<int> pattern;             // the pattern's edgeIds, ascending
@@ -144,7 +146,9 @@ struct Buckets {
 };
 
 // One worker's way through a range of a frame's candidates.
-struct Cursor {
+// Aligned to a cache line: a worker writes its cursor at every step, and
+// the memory next to it may be another worker's.
+struct alignas(64) Cursor {
   FrameData* frame = nullptr;
   int next = 0;        // the candidate taken next
   int end = 0;         // the candidates before it are this cursor's
