@@ -25,7 +25,8 @@ struct WorkItem;
 class OrderedOutput;
 
 // Patterns as records: support, edge count, then the edges; or, for a
-// sink that makes text, minus the text's length in bytes, then the text.
+// sink that makes text, minus one more than the text's length in bytes,
+// then the text.
 class Chunk {
  public:
   // Appends patterns already in record form (support, edge count, edges,

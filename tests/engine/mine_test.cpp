@@ -201,6 +201,44 @@ TEST(MineTest, ManyThreadsOnSmallDatabasesAgreeWithOne) {
   }
 }
 
+// Makes its text on the run's threads: the support and edge count, or no
+// text at all for an even support.
+class SparseTextSink : public PatternSink {
+ public:
+  bool take(const Pattern& pattern) override {
+    char text[32];
+    texts.emplace_back(text, writeText(pattern, text));
+    return true;
+  }
+  std::size_t textBound(std::size_t) const override { return 32; }
+  std::size_t writeText(const Pattern& pattern, char* out) const override {
+    if (pattern.support % 2 == 0) return 0;
+    std::string text = std::to_string(pattern.support) + ":" + std::to_string(pattern.edges.size());
+    std::copy(text.begin(), text.end(), out);
+    return text.size();
+  }
+  bool takeText(std::string_view text) override {
+    texts.emplace_back(text);
+    return true;
+  }
+  std::vector<std::string> texts;
+};
+
+TEST(MineTest, EmptyTextsOfASinkArriveInOrderOnManyThreads) {
+  std::mt19937 random(17);
+  for (int round = 0; round < 40; ++round) {
+    Strings strings = randomStrings(random, 6 + round % 11, 5 + round % 4);
+    SparseTextSink one;
+    SparseTextSink many;
+    MineOptions options;
+    options.minSup = 1 + round % 2;
+    ASSERT_TRUE(mine(StringSource::strings(strings), options, one).ok());
+    options.threads = 8;
+    ASSERT_TRUE(mine(StringSource::strings(strings), options, many).ok());
+    ASSERT_EQ(many.texts, one.texts) << "round " << round;
+  }
+}
+
 TEST(MineTest, DefectiveInputIsAStatusWithTheMessage) {
   Status status;
   KeepingSink sink;
