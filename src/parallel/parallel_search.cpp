@@ -74,7 +74,7 @@ struct Key {
 
 }  // namespace
 
-struct WorkItem {
+struct alignas(64) WorkItem {
   std::vector<int> prefix;  // the steps above the item's first level
   std::vector<Level> levels;
   Chunk* chunk = nullptr;
@@ -161,7 +161,7 @@ long long coarseMilliseconds() {
 }
 
 // A worker's own memory: scratch, and frames and cursors to use again.
-struct Worker {
+struct alignas(64) Worker {
   SearchScratch scratch;
   std::vector<FrameData*> freeFrames;
   std::vector<Cursor*> freeCursors;
