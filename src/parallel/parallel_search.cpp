@@ -74,6 +74,8 @@ struct Key {
 
 }  // namespace
 
+// On cache lines of its own: written at every pattern by the worker that
+// runs it, which need not be the one from whose heap it came.
 struct alignas(64) WorkItem {
   std::vector<int> prefix;  // the steps above the item's first level
   std::vector<Level> levels;
@@ -161,6 +163,8 @@ long long coarseMilliseconds() {
 }
 
 // A worker's own memory: scratch, and frames and cursors to use again.
+// Written at every step by its thread alone, on cache lines of its own
+// (two workers side by side in the heap made each step a cache miss).
 struct alignas(64) Worker {
   SearchScratch scratch;
   std::vector<FrameData*> freeFrames;

@@ -51,7 +51,9 @@ class WorkExchange {
   virtual bool reached(int id) = 0;
 };
 
-struct ParallelOptions {
+// Read at every step: on cache lines of its own, away from what its
+// owner writes beside it.
+struct alignas(64) ParallelOptions {
   int threads = 2;  // workers that search (at least 1)
   FramePolicy policy = FramePolicy::kCheapest;
   const std::atomic<bool>* stop = nullptr;  // polled: stop soon when it becomes true

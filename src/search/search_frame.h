@@ -163,8 +163,10 @@ struct alignas(64) Cursor {
   Buckets buckets;       // a horizontal frame's delivery
 };
 
-// What every worker of one search reads and nobody changes.
-struct SearchShared {
+// What every worker of one search reads and nobody changes, at every
+// step: on cache lines of its own, away from what its owner writes
+// beside it.
+struct alignas(64) SearchShared {
   int minSup = 1;
   int threads = 1;  // threads that may share the preparation of the top frame
   FramePolicy policy = FramePolicy::kCheapest;
