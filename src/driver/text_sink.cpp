@@ -19,7 +19,7 @@ bool TextSink::take(const Pattern& pattern) {
     return false;
   }
   ++written_;
-  char* end = formats::writePatternBlock(out, static_cast<std::uint64_t>(written_), pattern);
+  char* end = formats::writePatternAfterNumber(numbers_.writeNext(out), pattern);
   out_.commit(static_cast<std::size_t>(end - out));
   return !out_.failed();
 }
@@ -33,13 +33,13 @@ std::size_t TextSink::writeText(const Pattern& pattern, char* out) const {
 }
 
 bool TextSink::takeText(std::string_view text) {
-  char* out = out_.reserve(28 + text.size());  // "Pattern " and 20 digits at most
+  char* out = out_.reserve(formats::PatternNumbers::kRoom + text.size());
   if (out == nullptr) {
     outOfMemory_ = true;
     return false;
   }
   ++written_;
-  char* end = formats::writePatternNumber(out, static_cast<std::uint64_t>(written_));
+  char* end = numbers_.writeNext(out);
   std::memcpy(end, text.data(), text.size());
   out_.commit(static_cast<std::size_t>(end - out) + text.size());
   return !out_.failed();

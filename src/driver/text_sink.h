@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "formats/miner_output.h"
 #include "output/block_writer.h"
 #include "tavrel/tavrel.h"
 
@@ -33,6 +34,7 @@ class TextSink : public PatternSink {
   // Written for every pattern while other threads call writeText(): kept
   // off the cache line they read.
   alignas(64) std::int64_t written_ = 0;
+  formats::PatternNumbers numbers_;  // the last pattern's number, as text
   bool outOfMemory_ = false;
 };
 

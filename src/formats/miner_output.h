@@ -44,6 +44,21 @@ char* writePatternBlock(char* out, std::uint64_t number, const Pattern& pattern)
 char* writePatternNumber(char* out, std::uint64_t number);
 char* writePatternAfterNumber(char* out, const Pattern& pattern);
 
+// "Pattern <n>" for n = 1, 2, 3... in turn, counted up in its own text:
+// no division per pattern, as writePatternNumber() needs for long numbers.
+class PatternNumbers {
+ public:
+  static constexpr std::size_t kRoom = 32;  // bytes writeNext() may write
+  // Moves on to the next number and writes "Pattern <n>" at `out`, which
+  // needs room for kRoom bytes (past the number they are left unset);
+  // returns the position after the number.
+  char* writeNext(char* out);
+
+ private:
+  char text_[kRoom] = {'P', 'a', 't', 't', 'e', 'r', 'n', ' ', '0'};
+  std::size_t length_ = 9;  // of "Pattern <n>"
+};
+
 // "Total Runtime: <t> sec.\n": the run time in whole milliseconds, written
 // in seconds as a default-formatted double (at most six significant digits).
 std::string runtimeLine(long long milliseconds);

@@ -15,6 +15,19 @@ char* writePatternNumber(char* out, std::uint64_t number) {
   return writeDecimal(out + 8, number);
 }
 
+char* PatternNumbers::writeNext(char* out) {
+  std::size_t at = length_;
+  while (at > 8 && text_[at - 1] == '9') text_[--at] = '0';
+  if (at > 8) {
+    ++text_[at - 1];
+  } else {  // 9...9 turns into 10...0
+    text_[8] = '1';
+    text_[length_++] = '0';
+  }
+  std::memcpy(out, text_, kRoom);
+  return out + length_;
+}
+
 char* writePatternAfterNumber(char* out, const Pattern& pattern) {
   std::memcpy(out, " Support = ", 11);
   out = writeDecimal(out + 11, static_cast<std::uint64_t>(pattern.support));

@@ -186,5 +186,18 @@ TEST(MinerOutputWriterTest, ABlockOfTheLargestNumbersFitsItsBound) {
   }
 }
 
+TEST(MinerOutputWriterTest, NumbersCountedInTheirTextMatchTheWrittenNumbers) {
+  // Past every carry into a new digit up to seven digits.
+  PatternNumbers numbers;
+  char counted[PatternNumbers::kRoom];
+  char written[28];
+  for (std::uint64_t number = 1; number <= 1000001; ++number) {
+    std::string_view got(counted, static_cast<std::size_t>(numbers.writeNext(counted) - counted));
+    std::string_view expected(written,
+                              static_cast<std::size_t>(writePatternNumber(written, number) - written));
+    ASSERT_EQ(got, expected);
+  }
+}
+
 }  // namespace
 }  // namespace tavrel::formats
