@@ -193,8 +193,8 @@ TEST(MinerOutputWriterTest, NumbersCountedInTheirTextMatchTheWrittenNumbers) {
   char written[28];
   for (std::uint64_t number = 1; number <= 1000001; ++number) {
     std::string_view got(counted, static_cast<std::size_t>(numbers.writeNext(counted) - counted));
-    std::string_view expected(written,
-                              static_cast<std::size_t>(writePatternNumber(written, number) - written));
+    std::string_view expected(
+        written, static_cast<std::size_t>(writePatternNumber(written, number) - written));
     ASSERT_EQ(got, expected);
   }
 }
