@@ -208,7 +208,7 @@ class SparseTextSink : public PatternSink {
   bool take(const Pattern& pattern) override {
     char text[32];
     texts.emplace_back(text, writeText(pattern, text));
-    return true;
+    return texts.size() < limit;
   }
   std::size_t textBound(std::size_t) const override { return 32; }
   std::size_t writeText(const Pattern& pattern, char* out) const override {
@@ -219,9 +219,10 @@ class SparseTextSink : public PatternSink {
   }
   bool takeText(std::string_view text) override {
     texts.emplace_back(text);
-    return true;
+    return texts.size() < limit;
   }
   std::vector<std::string> texts;
+  std::size_t limit = static_cast<std::size_t>(-1);
 };
 
 TEST(MineTest, EmptyTextsOfASinkArriveInOrderOnManyThreads) {
@@ -236,6 +237,15 @@ TEST(MineTest, EmptyTextsOfASinkArriveInOrderOnManyThreads) {
     options.threads = 8;
     ASSERT_TRUE(mine(StringSource::strings(strings), options, many).ok());
     ASSERT_EQ(many.texts, one.texts) << "round " << round;
+    // A sink that stops part-way gets exactly the texts before its stop.
+    SparseTextSink stopped;
+    stopped.limit = one.texts.size() / 2 + 1;
+    Status status = mine(StringSource::strings(strings), options, stopped);
+    if (stopped.limit < one.texts.size()) {
+      EXPECT_EQ(status.code(), Status::Code::kStopped);
+      ASSERT_EQ(stopped.texts,
+                std::vector<std::string>(one.texts.begin(), one.texts.begin() + stopped.limit));
+    }
   }
 }
 
