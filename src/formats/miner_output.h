@@ -58,6 +58,9 @@ class PatternNumbers {
   char text_[kRoom] = {'P', 'a', 't', 't', 'e', 'r', 'n', ' ', '0'};
   std::size_t length_ = 9;  // of "Pattern <n>"
 };
+// A pattern's block is written in the room of patternBlockBound(), which
+// must hold writeNext()'s fixed-size copy too.
+static_assert(PatternNumbers::kRoom <= patternBlockBound(0));
 
 // "Total Runtime: <t> sec.\n": the run time in whole milliseconds, written
 // in seconds as a default-formatted double (at most six significant digits).
