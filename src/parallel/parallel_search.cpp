@@ -1004,6 +1004,7 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   shared.minSup = minSup;
   shared.threads = std::max(1, options.threads);
   shared.policy = options.policy;
+  shared.vectorRows = shared.vectorRows && options.vectorRows;
   shared.stop = options.stop;
   Engine engine(options, shared, sink);
   if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {

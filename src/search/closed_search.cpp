@@ -134,6 +134,7 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
   SearchShared shared;
   shared.minSup = minSup;
   shared.policy = options.policy;
+  shared.vectorRows = shared.vectorRows && options.vectorRows;
   shared.stop = options.stop;
   Path path;
   SearchScratch scratch;

@@ -38,6 +38,9 @@ struct SearchOptions {
   SearchObserver* observer = nullptr;
   // When given: topEdges and topEdgesReached are kept up to date.
   RunProgress* progress = nullptr;
+  // False: rows are counted without vector instructions even where the
+  // processor has them (for the tests of that build).
+  bool vectorRows = true;
 };
 
 SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,

@@ -24,6 +24,7 @@
 
 #include "base/buffer.h"
 #include "search/frame_policy.h"
+#include "search/row_counting.h"
 #include "search/top_pairs.h"
 
 namespace tavrel {
@@ -170,6 +171,7 @@ struct alignas(64) SearchShared {
   int minSup = 1;
   int threads = 1;  // threads that may share the preparation of the top frame
   FramePolicy policy = FramePolicy::kCheapest;
+  bool vectorRows = vectorRowsAvailable();  // vertical steps count with VectorRows
   TopPairs topPairs;
   const std::atomic<bool>* stop = nullptr;  // the run's stop flag, for the top frame's pairs
 };

@@ -1,0 +1,126 @@
+// Counting rows in a vertical step: how many of the extension's rows a
+// candidate's row set holds, and whether it holds them all. The extension's
+// rows are its active words: word index[k] of the base's row sets, with
+// the rows bits[k] in it (indices ascending, no word empty).
+//
+// Two readers of the same rows: ScalarRows, for any processor, and
+// VectorRows, for x86-64 processors with 512-bit population counts, which
+// counts up to 16 words at once. Both give the same numbers.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TAVREL_VECTOR_ROWS 1
+// Functions that use VectorRows are built for these extensions.
+#define TAVREL_VECTOR_TARGET __attribute__((target("avx512f,avx512vl,avx512vpopcntdq,popcnt")))
+#endif
+
+namespace tavrel {
+
+// True when this processor (and its operating system) runs VectorRows.
+bool vectorRowsAvailable();
+
+// Active words are counted in blocks of this many; after each block a count
+// that can no longer reach its bound is given up.
+constexpr std::size_t kBlockWords = 16;
+
+class ScalarRows {
+ public:
+  // The rows of `active` words (the number of words of the base's row sets
+  // is VectorRows' concern).
+  ScalarRows(const std::uint32_t* index, const std::uint64_t* bits, std::size_t active,
+             int /*baseWords*/)
+      : index_(index), bits_(bits), active_(active) {}
+
+  // The number of the rows that `rows` holds when it is at least `least`;
+  // otherwise some number below `least`. rowsFrom[b] holds the rows in the
+  // words from block b on (see countRowsByBlock()): after each whole block
+  // the count stops once the rows left cannot make up for those missed.
+  int countAtLeast(const std::uint64_t* rows, const int* rowsFrom, int least) const {
+    int count = 0;
+    std::size_t k = 0;
+    for (std::size_t b = 0; k + kBlockWords <= active_; ++b, k += kBlockWords) {
+#pragma GCC unroll 16
+      for (std::size_t j = k; j < k + kBlockWords; ++j) {
+        count += __builtin_popcountll(bits_[j] & rows[index_[j]]);
+      }
+      if (count + rowsFrom[b + 1] < least) return count;
+    }
+#pragma GCC unroll 4
+    for (; k < active_; ++k) count += __builtin_popcountll(bits_[k] & rows[index_[k]]);
+    return count;
+  }
+
+  // True when `rows` holds every one of the rows.
+  bool allIn(const std::uint64_t* rows) const {
+    for (std::size_t k = 0; k < active_; ++k) {
+      if ((bits_[k] & ~rows[index_[k]]) != 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  const std::uint32_t* index_;
+  const std::uint64_t* bits_;
+  std::size_t active_;
+};
+
+#ifdef TAVREL_VECTOR_ROWS
+// Keeps the rows of up to 16 words in two registers when every word of the
+// base is active (the index is then the identity and is not read), and
+// counts a candidate's rows with one masked load, AND and population count
+// per 8 words. Other steps are left to ScalarRows. Only for functions built
+// with TAVREL_VECTOR_TARGET, on processors where vectorRowsAvailable().
+class VectorRows {
+ public:
+  TAVREL_VECTOR_TARGET VectorRows(const std::uint32_t* index, const std::uint64_t* bits,
+                                  std::size_t active, int baseWords)
+      : scalar_(index, bits, active, baseWords) {
+    inRegisters_ = active == static_cast<std::size_t>(baseWords) && active <= 16;
+    if (!inRegisters_) return;
+    lowMask_ = static_cast<__mmask8>((1u << std::min<std::size_t>(active, 8)) - 1);
+    highMask_ = static_cast<__mmask8>((1u << (active > 8 ? active - 8 : 0)) - 1);
+    low_ = load(lowMask_, bits);
+    high_ = highMask_ != 0 ? load(highMask_, bits + 8) : _mm512_setzero_si512();
+  }
+
+  // As ScalarRows::countAtLeast(); the count is exact when in registers.
+  TAVREL_VECTOR_TARGET int countAtLeast(const std::uint64_t* rows, const int* rowsFrom,
+                                        int least) const {
+    if (!inRegisters_) return scalar_.countAtLeast(rows, rowsFrom, least);
+    __m512i counts = _mm512_popcnt_epi64(low_ & load(lowMask_, rows));
+    if (highMask_ != 0) counts += _mm512_popcnt_epi64(high_ & load(highMask_, rows + 8));
+    // Each lane holds at most 128: its low byte is the whole of it.
+    __m128i bytes = _mm512_maskz_cvtepi64_epi8(0xff, counts);
+    return _mm_cvtsi128_si32(_mm_sad_epu8(bytes, _mm_setzero_si128()));
+  }
+
+  // As ScalarRows::allIn().
+  TAVREL_VECTOR_TARGET bool allIn(const std::uint64_t* rows) const {
+    if (!inRegisters_) return scalar_.allIn(rows);
+    __m512i missed = low_ & ~load(lowMask_, rows);
+    if (highMask_ != 0) missed |= high_ & ~load(highMask_, rows + 8);
+    return _mm512_test_epi64_mask(missed, missed) == 0;
+  }
+
+ private:
+  // The words of `mask` from `words`; the others read as 0 and are not
+  // touched.
+  TAVREL_VECTOR_TARGET static __m512i load(__mmask8 mask, const std::uint64_t* words) {
+    return _mm512_maskz_loadu_epi64(mask, words);
+  }
+
+  ScalarRows scalar_;
+  bool inRegisters_ = false;
+  __mmask8 lowMask_ = 0;
+  __mmask8 highMask_ = 0;
+  __m512i low_;
+  __m512i high_;
+};
+#endif
+
+}  // namespace tavrel
