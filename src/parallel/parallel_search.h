@@ -56,7 +56,7 @@ class WorkExchange {
 struct alignas(64) ParallelOptions {
   int threads = 2;  // workers that search (at least 1)
   FramePolicy policy = FramePolicy::kCheapest;
-  bool vectorRows = true;  // as SearchOptions::vectorRows
+  bool vectorRows = true;                   // as SearchOptions::vectorRows
   const std::atomic<bool>* stop = nullptr;  // polled: stop soon when it becomes true
   RunProgress* progress = nullptr;          // topEdges and topEdgesReached, when given
   // The most bytes of patterns that may wait for the ones before them; a
