@@ -370,6 +370,16 @@ template <class Rows>
     bits[kept] = word;
     kept += word != 0;
   }
+  // A dense frame's extension that leaves a few words empty keeps them, if
+  // its counts read dense rows faster (then every word stays in order).
+  if (Rows::kKeepsEmptyWords && active == static_cast<std::size_t>(base.rowWords) &&
+      kept < active && kept * 4 >= active * 3) {
+    for (std::size_t k = 0; k < active; ++k) {
+      index[k] = static_cast<std::uint32_t>(k);
+      bits[k] = view.activeBits[k] & rowsOfI[k];
+    }
+    kept = active;
+  }
   into.activeIndex.resize(kept);
   into.activeBits.resize(kept);
   const Rows rows(index, bits, kept, base.rowWords);

@@ -1,7 +1,7 @@
 // Counting rows in a vertical step: how many of the extension's rows a
 // candidate's row set holds, and whether it holds them all. The extension's
 // rows are its active words: word index[k] of the base's row sets, with
-// the rows bits[k] in it (indices ascending, no word empty).
+// the rows bits[k] in it (indices ascending).
 //
 // Two readers of the same rows: ScalarRows, for any processor, and
 // VectorRows, for x86-64 processors with 512-bit population counts, which
@@ -30,8 +30,11 @@ constexpr std::size_t kBlockWords = 16;
 
 class ScalarRows {
  public:
+  // Steps drop their empty words.
+  static constexpr bool kKeepsEmptyWords = false;
+
   // The rows of `active` words (the number of words of the base's row sets
-  // is VectorRows' concern).
+  // is VectorRows' concern). Empty words are allowed.
   ScalarRows(const std::uint32_t* index, const std::uint64_t* bits, std::size_t active,
              int /*baseWords*/)
       : index_(index), bits_(bits), active_(active) {}
@@ -70,20 +73,28 @@ class ScalarRows {
 };
 
 #ifdef TAVREL_VECTOR_ROWS
-// Keeps the rows of up to 16 words in two registers when every word of the
-// base is active (the index is then the identity and is not read), and
-// counts a candidate's rows with one masked load, AND and population count
-// per 8 words. Other steps are left to ScalarRows. Only for functions built
-// with TAVREL_VECTOR_TARGET, on processors where vectorRowsAvailable().
+// When every word of the base is active (the index is then the identity
+// and is not read), reads the words in order, 8 to a register, and counts
+// a candidate's rows with a load, AND and population count per 8 words; up
+// to 16 words stay in two registers for the whole step. Other steps are
+// left to ScalarRows. Only for functions built with TAVREL_VECTOR_TARGET,
+// on processors where vectorRowsAvailable().
 class VectorRows {
  public:
+  // A step whose words would be nearly all of a dense frame's keeps the
+  // empty ones too (see extendVerticalWith()), to stay dense.
+  static constexpr bool kKeepsEmptyWords = true;
+
   TAVREL_VECTOR_TARGET VectorRows(const std::uint32_t* index, const std::uint64_t* bits,
                                   std::size_t active, int baseWords)
-      : scalar_(index, bits, active, baseWords) {
-    inRegisters_ = active == static_cast<std::size_t>(baseWords) && active <= 16;
+      : scalar_(index, bits, active, baseWords),
+        bits_(bits),
+        active_(active),
+        dense_(active == static_cast<std::size_t>(baseWords)) {
+    inRegisters_ = dense_ && active <= 16;
     if (!inRegisters_) return;
-    lowMask_ = static_cast<__mmask8>((1u << std::min<std::size_t>(active, 8)) - 1);
-    highMask_ = static_cast<__mmask8>((1u << (active > 8 ? active - 8 : 0)) - 1);
+    lowMask_ = tailMask(std::min<std::size_t>(active, 8));
+    highMask_ = tailMask(active > 8 ? active - 8 : 0);
     low_ = load(lowMask_, bits);
     high_ = highMask_ != 0 ? load(highMask_, bits + 8) : _mm512_setzero_si512();
   }
@@ -91,30 +102,77 @@ class VectorRows {
   // As ScalarRows::countAtLeast(); the count is exact when in registers.
   TAVREL_VECTOR_TARGET int countAtLeast(const std::uint64_t* rows, const int* rowsFrom,
                                         int least) const {
-    if (!inRegisters_) return scalar_.countAtLeast(rows, rowsFrom, least);
+    if (!inRegisters_) {
+      return dense_ ? denseCount(rows, rowsFrom, least)
+                    : scalar_.countAtLeast(rows, rowsFrom, least);
+    }
     __m512i counts = _mm512_popcnt_epi64(low_ & load(lowMask_, rows));
     if (highMask_ != 0) counts += _mm512_popcnt_epi64(high_ & load(highMask_, rows + 8));
-    // Each lane holds at most 128: its low byte is the whole of it.
-    __m128i bytes = _mm512_maskz_cvtepi64_epi8(0xff, counts);
-    return _mm_cvtsi128_si32(_mm_sad_epu8(bytes, _mm_setzero_si128()));
+    return sum(counts);
   }
 
   // As ScalarRows::allIn().
   TAVREL_VECTOR_TARGET bool allIn(const std::uint64_t* rows) const {
-    if (!inRegisters_) return scalar_.allIn(rows);
+    if (!inRegisters_) return dense_ ? denseAllIn(rows) : scalar_.allIn(rows);
     __m512i missed = low_ & ~load(lowMask_, rows);
     if (highMask_ != 0) missed |= high_ & ~load(highMask_, rows + 8);
     return _mm512_test_epi64_mask(missed, missed) == 0;
   }
 
  private:
+  // The first n (at most 8) of 8 words.
+  static __mmask8 tailMask(std::size_t n) { return static_cast<__mmask8>((1u << n) - 1); }
+
   // The words of `mask` from `words`; the others read as 0 and are not
   // touched.
   TAVREL_VECTOR_TARGET static __m512i load(__mmask8 mask, const std::uint64_t* words) {
     return _mm512_maskz_loadu_epi64(mask, words);
   }
 
+  // The sum of the lanes, each at most 128: the low byte of each is the
+  // whole of it.
+  TAVREL_VECTOR_TARGET static int sum(__m512i counts) {
+    __m128i bytes = _mm512_maskz_cvtepi64_epi8(0xff, counts);
+    return _mm_cvtsi128_si32(_mm_sad_epu8(bytes, _mm_setzero_si128()));
+  }
+
+  // The rows held in the n (at most 8) words from k on.
+  TAVREL_VECTOR_TARGET __m512i heldIn(const std::uint64_t* rows, std::size_t k,
+                                      std::size_t n) const {
+    __mmask8 mask = tailMask(n);
+    return _mm512_popcnt_epi64(load(mask, rows + k) & load(mask, bits_ + k));
+  }
+
+  // As ScalarRows::countAtLeast(), block by block, for a dense step.
+  TAVREL_VECTOR_TARGET int denseCount(const std::uint64_t* rows, const int* rowsFrom,
+                                      int least) const {
+    int count = 0;
+    std::size_t k = 0;
+    for (std::size_t b = 0; k + kBlockWords <= active_; ++b, k += kBlockWords) {
+      count += sum(heldIn(rows, k, 8) + heldIn(rows, k + 8, 8));
+      if (count + rowsFrom[b + 1] < least) return count;
+    }
+    std::size_t left = active_ - k;
+    if (left == 0) return count;
+    __m512i counts = heldIn(rows, k, std::min<std::size_t>(left, 8));
+    if (left > 8) counts += heldIn(rows, k + 8, left - 8);
+    return count + sum(counts);
+  }
+
+  // As ScalarRows::allIn(), for a dense step.
+  TAVREL_VECTOR_TARGET bool denseAllIn(const std::uint64_t* rows) const {
+    for (std::size_t k = 0; k < active_; k += 8) {
+      __mmask8 mask = tailMask(std::min<std::size_t>(active_ - k, 8));
+      __m512i missed = load(mask, bits_ + k) & ~load(mask, rows + k);
+      if (_mm512_test_epi64_mask(missed, missed) != 0) return false;
+    }
+    return true;
+  }
+
   ScalarRows scalar_;
+  const std::uint64_t* bits_;
+  std::size_t active_;
+  bool dense_;
   bool inRegisters_ = false;
   __mmask8 lowMask_ = 0;
   __mmask8 highMask_ = 0;
