@@ -275,7 +275,9 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
 // Fills rowsFrom[b] with the active rows in the words from block b on,
 // for every block of the `active` words `bits` (nothing when they fill no
 // whole block: such counts are never given up). False when memory ran out.
-inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active, Buffer<int>& rowsFrom) {
+template <class Rows>
+[[gnu::always_inline]] inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active,
+                                                    Buffer<int>& rowsFrom) {
   if (active < kBlockWords) return true;
   std::size_t blocks = (active + kBlockWords - 1) / kBlockWords;
   if (!rowsFrom.resize(blocks + 1)) return false;
@@ -283,7 +285,7 @@ inline bool countRowsByBlock(const std::uint64_t* bits, std::size_t active, Buff
   rowsFrom[blocks] = 0;
   for (std::size_t b = blocks; b-- > 0;) {
     std::size_t end = std::min(active, (b + 1) * kBlockWords);
-    for (std::size_t k = b * kBlockWords; k < end; ++k) rows += __builtin_popcountll(bits[k]);
+    rows += Rows::rowsIn(bits + b * kBlockWords, end - b * kBlockWords);
     rowsFrom[b] = rows;
   }
   return true;
@@ -362,24 +364,8 @@ template <class Rows>
   const std::uint64_t* rowsOfI = base.rowsOf(view.slotOf[i]);
   std::uint32_t* index = into.activeIndex.data();
   std::uint64_t* bits = into.activeBits.data();
-  std::size_t kept = 0;
-  // Without a branch: whether a word keeps rows is random.
-  for (std::size_t k = 0; k < active; ++k) {
-    std::uint64_t word = view.activeBits[k] & rowsOfI[view.activeIndex[k]];
-    index[kept] = view.activeIndex[k];
-    bits[kept] = word;
-    kept += word != 0;
-  }
-  // A dense frame's extension that leaves a few words empty keeps them, if
-  // its counts read dense rows faster (then every word stays in order).
-  if (Rows::kKeepsEmptyWords && active == static_cast<std::size_t>(base.rowWords) &&
-      kept < active && kept * 4 >= active * 3) {
-    for (std::size_t k = 0; k < active; ++k) {
-      index[k] = static_cast<std::uint32_t>(k);
-      bits[k] = view.activeBits[k] & rowsOfI[k];
-    }
-    kept = active;
-  }
+  std::size_t kept = Rows::keep(view.activeIndex.data(), view.activeBits.data(), active, rowsOfI,
+                                base.rowWords, index, bits);
   into.activeIndex.resize(kept);
   into.activeBits.resize(kept);
   const Rows rows(index, bits, kept, base.rowWords);
@@ -396,7 +382,7 @@ template <class Rows>
     }
   }
 
-  if (!countRowsByBlock(bits, kept, scratch.rowsFrom)) return StepResult::kOutOfMemory;
+  if (!countRowsByBlock<Rows>(bits, kept, scratch.rowsFrom)) return StepResult::kOutOfMemory;
   const int* rowsFrom = scratch.rowsFrom.data();
   startChild(child, support);
   into.slotOf.clear();

@@ -30,14 +30,35 @@ constexpr std::size_t kBlockWords = 16;
 
 class ScalarRows {
  public:
-  // Steps drop their empty words.
-  static constexpr bool kKeepsEmptyWords = false;
+  // Writes to (index, bits) the words of the `active` words (activeIndex,
+  // activeBits) where `rows` holds some of their rows, with those rows, and
+  // returns their number.
+  static std::size_t keep(const std::uint32_t* activeIndex, const std::uint64_t* activeBits,
+                          std::size_t active, const std::uint64_t* rows, int /*baseWords*/,
+                          std::uint32_t* index, std::uint64_t* bits) {
+    std::size_t kept = 0;
+    // Without a branch: whether a word keeps rows is random.
+    for (std::size_t k = 0; k < active; ++k) {
+      std::uint64_t word = activeBits[k] & rows[activeIndex[k]];
+      index[kept] = activeIndex[k];
+      bits[kept] = word;
+      kept += word != 0;
+    }
+    return kept;
+  }
 
   // The rows of `active` words (the number of words of the base's row sets
   // is VectorRows' concern). Empty words are allowed.
   ScalarRows(const std::uint32_t* index, const std::uint64_t* bits, std::size_t active,
              int /*baseWords*/)
       : index_(index), bits_(bits), active_(active) {}
+
+  // The rows in the n words `bits` (n at most kBlockWords).
+  static int rowsIn(const std::uint64_t* bits, std::size_t n) {
+    int rows = 0;
+    for (std::size_t k = 0; k < n; ++k) rows += __builtin_popcountll(bits[k]);
+    return rows;
+  }
 
   // The number of the rows that `rows` holds when it is at least `least`;
   // otherwise some number below `least`. rowsFrom[b] holds the rows in the
@@ -81,9 +102,46 @@ class ScalarRows {
 // on processors where vectorRowsAvailable().
 class VectorRows {
  public:
-  // A step whose words would be nearly all of a dense frame's keeps the
-  // empty ones too (see extendVerticalWith()), to stay dense.
-  static constexpr bool kKeepsEmptyWords = true;
+  // As ScalarRows::keep(), but where the active words are every word of
+  // the base (baseWords) and at most a quarter of them would be dropped,
+  // keeps every one, empty or not, so that the steps below stay dense.
+  TAVREL_VECTOR_TARGET static std::size_t keep(const std::uint32_t* activeIndex,
+                                               const std::uint64_t* activeBits, std::size_t active,
+                                               const std::uint64_t* rows, int baseWords,
+                                               std::uint32_t* index, std::uint64_t* bits) {
+    if (active != static_cast<std::size_t>(baseWords)) {
+      return ScalarRows::keep(activeIndex, activeBits, active, rows, baseWords, index, bits);
+    }
+    // The index is the identity: the words are read in order, 8 at a time.
+    std::size_t full = 0;
+    for (std::size_t k = 0; k < active; k += 8) {
+      __mmask8 mask = tailMask(std::min<std::size_t>(active - k, 8));
+      __m512i word = load(mask, activeBits + k) & load(mask, rows + k);
+      _mm512_mask_storeu_epi64(bits + k, mask, word);
+      full += static_cast<std::size_t>(__builtin_popcount(_mm512_test_epi64_mask(word, word)));
+    }
+    const __m256i eight = _mm256_set1_epi32(8);
+    __m256i at = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    if (full * 4 >= active * 3) {
+      for (std::size_t k = 0; k < active; k += 8, at = _mm256_add_epi32(at, eight)) {
+        _mm256_mask_storeu_epi32(index + k, tailMask(std::min<std::size_t>(active - k, 8)), at);
+      }
+      return active;
+    }
+    // Otherwise the words with rows move down, in place (each group of 8
+    // is read before anything is written over it).
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < active; k += 8, at = _mm256_add_epi32(at, eight)) {
+      __mmask8 mask = tailMask(std::min<std::size_t>(active - k, 8));
+      __m512i word = load(mask, bits + k);
+      __mmask8 held = _mm512_test_epi64_mask(word, word);
+      std::size_t n = static_cast<std::size_t>(__builtin_popcount(held));
+      _mm512_mask_storeu_epi64(bits + kept, tailMask(n), _mm512_maskz_compress_epi64(held, word));
+      _mm256_mask_storeu_epi32(index + kept, tailMask(n), _mm256_maskz_compress_epi32(held, at));
+      kept += n;
+    }
+    return kept;
+  }
 
   TAVREL_VECTOR_TARGET VectorRows(const std::uint32_t* index, const std::uint64_t* bits,
                                   std::size_t active, int baseWords)
@@ -97,6 +155,13 @@ class VectorRows {
     highMask_ = tailMask(active > 8 ? active - 8 : 0);
     low_ = load(lowMask_, bits);
     high_ = highMask_ != 0 ? load(highMask_, bits + 8) : _mm512_setzero_si512();
+  }
+
+  // As ScalarRows::rowsIn().
+  TAVREL_VECTOR_TARGET static int rowsIn(const std::uint64_t* bits, std::size_t n) {
+    __m512i counts = _mm512_popcnt_epi64(load(tailMask(std::min<std::size_t>(n, 8)), bits));
+    if (n > 8) counts += _mm512_popcnt_epi64(load(tailMask(n - 8), bits + 8));
+    return sum(counts);
   }
 
   // As ScalarRows::countAtLeast(); the count is exact when in registers.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace tavrel {
@@ -13,6 +14,7 @@ namespace {
 struct Answers {
   int count;
   bool allIn;
+  int rowsOfFirstBlock;
 };
 
 TAVREL_VECTOR_TARGET Answers vectorAnswers(const std::vector<std::uint32_t>& index,
@@ -20,7 +22,28 @@ TAVREL_VECTOR_TARGET Answers vectorAnswers(const std::vector<std::uint32_t>& ind
                                            const std::vector<std::uint64_t>& rows,
                                            const std::vector<int>& rowsFrom, int least) {
   VectorRows counter(index.data(), bits.data(), bits.size(), baseWords);
-  return {counter.countAtLeast(rows.data(), rowsFrom.data(), least), counter.allIn(rows.data())};
+  return {counter.countAtLeast(rows.data(), rowsFrom.data(), least), counter.allIn(rows.data()),
+          VectorRows::rowsIn(bits.data(), std::min(bits.size(), kBlockWords))};
+}
+
+// The words that VectorRows::keep() writes for the rows `rows` of a dense
+// step's (identity index, bits), without the empty ones it may keep.
+TAVREL_VECTOR_TARGET std::vector<std::pair<std::uint32_t, std::uint64_t>> vectorKept(
+    const std::vector<std::uint32_t>& index, const std::vector<std::uint64_t>& bits,
+    const std::vector<std::uint64_t>& rows) {
+  std::size_t n = bits.size();
+  std::vector<std::uint32_t> keptIndex(n);
+  std::vector<std::uint64_t> keptBits(n);
+  std::size_t kept = VectorRows::keep(index.data(), bits.data(), n, rows.data(),
+                                      static_cast<int>(n), keptIndex.data(), keptBits.data());
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> words;
+  for (std::size_t k = 0; k < kept; ++k) {
+    if (kept == n) {
+      EXPECT_EQ(keptIndex[k], k);  // all kept: in order
+    }
+    if (keptBits[k] != 0) words.emplace_back(keptIndex[k], keptBits[k]);
+  }
+  return words;
 }
 #endif
 
@@ -47,6 +70,11 @@ TEST(RowCountingTest, VectorCountsAgreeWithScalarOnesForEveryLength) {
       for (std::size_t k = 0; k < words; ++k) {
         rows[index[k]] = round % 3 == 2 ? random() : bits[k] | (random() & random());
       }
+      if (round % 5 == 4) {  // most words of the extension empty
+        for (std::size_t k = 0; k < words; ++k) {
+          if (k % 3 != 0) rows[index[k]] = 0;
+        }
+      }
       if (round % 3 == 1) {  // one row missing, in each word in turn
         std::size_t k = static_cast<std::size_t>(round / 3) % words;
         bits[k] |= std::uint64_t{1} << 17;
@@ -70,6 +98,17 @@ TEST(RowCountingTest, VectorCountsAgreeWithScalarOnesForEveryLength) {
         EXPECT_LT(got.count, least);
       }
       EXPECT_EQ(got.allIn, scalar.allIn(rows.data()));
+      EXPECT_EQ(got.rowsOfFirstBlock, rowsFrom[0] - rowsFrom[1]);
+      if (dense) {  // the extension of the step by `rows`
+        std::vector<std::uint32_t> keptIndex(words);
+        std::vector<std::uint64_t> keptBits(words);
+        std::size_t kept = ScalarRows::keep(index.data(), bits.data(), words, rows.data(),
+                                            baseWords, keptIndex.data(), keptBits.data());
+        std::vector<std::pair<std::uint32_t, std::uint64_t>> expectedWords;
+        for (std::size_t k = 0; k < kept; ++k)
+          expectedWords.emplace_back(keptIndex[k], keptBits[k]);
+        EXPECT_EQ(vectorKept(index, bits, rows), expectedWords);
+      }
     }
   }
 #endif
