@@ -5,7 +5,8 @@
 //
 // Two readers of the same rows: ScalarRows, for any processor, and
 // VectorRows, for x86-64 processors with 512-bit population counts, which
-// counts up to 16 words at once. Both give the same numbers.
+// reads 8 words at once where the index is the identity. Both give the
+// same numbers (VectorRows::keep() may keep empty words: see there).
 #pragma once
 
 #include <algorithm>
