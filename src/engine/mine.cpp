@@ -26,14 +26,9 @@ constexpr const char* kSearchFailed = "Error: a search process failed\n";
 // stops the search at the pattern limit or when the sink asks.
 class PatternAdapter : public ClosedSetSink {
  public:
-  PatternAdapter(const RunState& run, const Buffer<EdgeSupport>& edges, std::int64_t limit,
-                 PatternSink& sink, Buffer<Edge>& scratch, RunProgress* progress)
-      : run_(run),
-        edges_(edges),
-        limit_(limit),
-        sink_(sink),
-        scratch_(scratch),
-        progress_(progress) {}
+  PatternAdapter(const Buffer<EdgeSupport>& edges, std::int64_t limit, PatternSink& sink,
+                 Buffer<Edge>& scratch, RunProgress* progress)
+      : edges_(edges), limit_(limit), sink_(sink), scratch_(scratch), progress_(progress) {}
 
   bool take(const int* edges, int length, int support) override {
     for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
@@ -84,7 +79,6 @@ class PatternAdapter : public ClosedSetSink {
   bool atLimit() const { return limit_ > 0 && taken_ >= limit_; }
 
  private:
-  const RunState& run_;
   const Buffer<EdgeSupport>& edges_;
   std::int64_t limit_;
   PatternSink& sink_;
@@ -142,7 +136,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
-  PatternAdapter adapter(run, edges, options.maxPatterns, sink, scratch, options.progress);
+  PatternAdapter adapter(edges, options.maxPatterns, sink, scratch, options.progress);
   SearchOutcome outcome =
       search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop, options.progress);
   switch (outcome) {
