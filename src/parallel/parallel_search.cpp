@@ -61,6 +61,12 @@ namespace {
 // follow (for the progress display).
 constexpr int kTopEdgeMark = INT_MIN;
 
+// A text record's first int: minus one more than the text's length in
+// bytes (an empty text must not read as 0, a mark), for lengths below
+// INT_MAX.
+int textRecordHeader(std::size_t size) { return -static_cast<int>(size) - 1; }
+std::size_t textRecordSize(int header) { return static_cast<std::size_t>(-(header + 1)); }
+
 struct Level {
   FrameData* frame = nullptr;
   Cursor* cursor = nullptr;
@@ -372,15 +378,14 @@ bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int sup
     item.pending.append(edges, static_cast<std::size_t>(length));
     return true;
   }
-  // A text record: minus one more than its length in bytes (an empty
-  // text must not read as a mark), then the bytes.
+  // A text record: its header (see textRecordHeader()), then the bytes.
   std::size_t at = item.pending.size();
   std::size_t room = 1 + (bound + sizeof(int) - 1) / sizeof(int);
   if (!item.pending.resize(at + room)) return false;
   char* text = reinterpret_cast<char*>(item.pending.data() + at + 1);
   std::size_t size = sink_.writeText(edges, length, support, text);
   if (size == ClosedSetSink::kTextFailed || size >= static_cast<std::size_t>(INT_MAX)) return false;
-  item.pending[at] = -static_cast<int>(size) - 1;
+  item.pending[at] = textRecordHeader(size);
   item.pending.resize(at + 1 + (size + sizeof(int) - 1) / sizeof(int));
   return true;
 }
@@ -423,7 +428,7 @@ bool Engine::deliver(const int* record, std::size_t* used) {
     return true;
   }
   if (record[0] < 0) {
-    std::size_t size = static_cast<std::size_t>(-(record[0] + 1));
+    std::size_t size = textRecordSize(record[0]);
     *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
     return sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
   }

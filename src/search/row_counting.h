@@ -146,7 +146,7 @@ class VectorRows {
 
   TAVREL_VECTOR_TARGET VectorRows(const std::uint32_t* index, const std::uint64_t* bits,
                                   std::size_t active, int baseWords)
-      : scalar_(index, bits, active, baseWords),
+      : index_(index),
         bits_(bits),
         active_(active),
         dense_(active == static_cast<std::size_t>(baseWords)) {
@@ -170,7 +170,7 @@ class VectorRows {
                                         int least) const {
     if (!inRegisters_) {
       return dense_ ? denseCount(rows, rowsFrom, least)
-                    : scalar_.countAtLeast(rows, rowsFrom, least);
+                    : scalar().countAtLeast(rows, rowsFrom, least);
     }
     __m512i counts = _mm512_popcnt_epi64(low_ & load(lowMask_, rows));
     if (highMask_ != 0) counts += _mm512_popcnt_epi64(high_ & load(highMask_, rows + 8));
@@ -179,13 +179,16 @@ class VectorRows {
 
   // As ScalarRows::allIn().
   TAVREL_VECTOR_TARGET bool allIn(const std::uint64_t* rows) const {
-    if (!inRegisters_) return dense_ ? denseAllIn(rows) : scalar_.allIn(rows);
+    if (!inRegisters_) return dense_ ? denseAllIn(rows) : scalar().allIn(rows);
     __m512i missed = low_ & ~load(lowMask_, rows);
     if (highMask_ != 0) missed |= high_ & ~load(highMask_, rows + 8);
     return _mm512_test_epi64_mask(missed, missed) == 0;
   }
 
  private:
+  // The same rows, read through the index.
+  ScalarRows scalar() const { return ScalarRows(index_, bits_, active_, 0); }
+
   // The first n (at most 8) of 8 words.
   static __mmask8 tailMask(std::size_t n) { return static_cast<__mmask8>((1u << n) - 1); }
 
@@ -235,7 +238,7 @@ class VectorRows {
     return true;
   }
 
-  ScalarRows scalar_;
+  const std::uint32_t* index_;
   const std::uint64_t* bits_;
   std::size_t active_;
   bool dense_;
