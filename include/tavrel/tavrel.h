@@ -158,7 +158,10 @@ struct EdgeSupport {
 
 // What a sink learns before the first pattern, once the strings are read.
 struct RunInfo {
-  int stringCount = 0;        // the support of the empty pattern
+  int stringCount = 0;  // the support of the empty pattern
+  // The strings read, which a share of min_sup is taken of: fewer than
+  // stringCount when the database ends before the count its spec file gives.
+  int stringsRead = 0;
   int minSup = 0;             // the least support of a pattern in this run
   int frequentItemCount = 0;  // items that at least minSup strings hold
   // Every edge that may stand in a pattern, in the output's edge order:

@@ -1,6 +1,7 @@
 #include "driver/command_line.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "input/decimal.h"
 
@@ -73,17 +74,29 @@ bool readShare(const std::string& text, SupportShare* share, std::string* reason
   return true;
 }
 
-// Sets min_sup from its text, or the reason it is not valid.
+// True when `text` is a whole count as a person types one: an optional
+// '+' and decimal digits, nothing after them.
+bool isWholeCount(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Sets min_sup from its text, or the reason it is not valid. Leading blanks
+// are skipped; what follows must be a whole count or a share, with nothing
+// after it, so that "12.5", "5pct", "1e3" or "50%%" are refused rather than
+// read as the count they start with.
 bool readMinSup(const char* text, CommandLine* line) {
   line->minSupText = text;
-  if (readShare(line->minSupText, &line->minSupShare, &line->reason)) {
-    if (line->minSupShare.numerator > 0) return true;
-  } else {
+  std::string_view typed = text;
+  while (!typed.empty() && (typed.front() == ' ' || typed.front() == '\t')) typed.remove_prefix(1);
+  if (isWholeCount(typed)) {
     DecimalValue support = convertDecimal(text);
     if (support.value > 0 && fitsInInt(support.value)) {
       line->minSup = static_cast<int>(support.value);
       return true;
     }
+  } else if (readShare(std::string(typed), &line->minSupShare, &line->reason)) {
+    if (line->minSupShare.numerator > 0) return true;
   }
   if (line->reason.empty()) {
     line->reason =

@@ -24,12 +24,12 @@ struct CommandLine {
   std::string reason;        // why the line is not valid, for standard error
 };
 
-// Reads the arguments. min_sup is a share of the strings when it is a
+// Reads the arguments. min_sup, after any leading blanks, is a whole count
+// ("25", at most the int maximum), or a share of the strings read: a
 // decimal number followed by '%' ("50%", "2.5%") or a decimal fraction
-// below 1 ("0.05", ".05"): above 0, at most 100%, at most 15 digits after
-// the point. Otherwise it is a decimal number as every number the miner
-// reads (leading blanks, a sign, digits up to the first other character,
-// so "25x" is 25) and must come out between 1 and the int maximum.
+// below 1 ("0.05", ".05"), above 0, at most 100%, at most 15 digits after
+// the point. Anything else ("12.5", "5pct", "5 %", "1e3", "50%%") makes
+// the line not valid.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // The usage line, and the text of --help.

@@ -131,6 +131,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   }
   RunInfo info;
   info.stringCount = run.stringCount;
+  info.stringsRead = run.stringsRead;
   info.minSup = run.minSup;
   info.frequentItemCount = run.frequentItemCount;
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());

@@ -23,11 +23,13 @@ int countItems(RunState& run, StringFeed& feed) {
   ItemInfo* itemTable = run.itemTable.data();
   StringView string;
   int status;
+  run.stringsRead = 0;
   while ((status = feed.next(run, &string)) > 0) {
+    ++run.stringsRead;
     for (int k = 0; k < string.count; ++k) ++itemTable[string.items[k]].occurrences;
   }
   if (status < 0) return -1;
-  if (run.minSupShare.numerator > 0) run.minSup = shareOf(run.minSupShare, run.stringCount);
+  if (run.minSupShare.numerator > 0) run.minSup = shareOf(run.minSupShare, run.stringsRead);
 
   run.frequentItemCount = 0;
   for (int item = 0; item < run.totalItems; ++item) {

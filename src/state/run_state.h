@@ -41,6 +41,7 @@ struct RunState {
   int totalItems = 0;            // item numbers are 0 .. totalItems - 1
   int maxItemLength = 0;         // most items that one string may hold
   int stringCount = 0;           // strings read at most; the empty pattern's support
+  int stringsRead = 0;           // strings the first pass read (at most stringCount)
 
   int minSup = 0;            // at least 1
   SupportShare minSupShare;  // when given, sets minSup once the strings are counted

@@ -44,6 +44,16 @@ TEST(DriverTest, BadCommandLinesGetTheUsageLineAndTheReason) {
       {{spec, "0%"}, minSupRule + "0%'\n"},
       {{spec, "0.000"}, minSupRule + "0.000'\n"},
       {{spec, "-5%"}, minSupRule + "-5%'\n"},
+      // Typed text that starts as a count but is not one is no count.
+      {{spec, "2x"}, minSupRule + "2x'\n"},
+      {{spec, "12.5"}, minSupRule + "12.5'\n"},
+      {{spec, "1.0"}, minSupRule + "1.0'\n"},
+      {{spec, "5pct"}, minSupRule + "5pct'\n"},
+      {{spec, "5 %"}, minSupRule + "5 %'\n"},
+      {{spec, "5 "}, minSupRule + "5 '\n"},
+      {{spec, "1e3"}, minSupRule + "1e3'\n"},
+      {{spec, "3e-1"}, minSupRule + "3e-1'\n"},
+      {{spec, "50%%"}, minSupRule + "50%%'\n"},
       {{spec, "100.01%"},
        "Tavrel.exe: a share of the strings must be at most 100%; got '100.01%'\n"},
       {{spec, "0.1234567890123456"},
@@ -64,16 +74,12 @@ TEST(DriverTest, BadCommandLinesGetTheUsageLineAndTheReason) {
   EXPECT_EQ(result.out, kUsage);
 }
 
-TEST(DriverTest, MinSupIsReadAsALeadingDecimalNumber) {
+TEST(DriverTest, MinSupIsAWholeCountAfterAnyBlanks) {
   ScratchDir dir;
   std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
   std::string expected = completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1);
-  for (const auto& args : std::vector<std::vector<std::string>>{{spec, "2"},
-                                                                {spec, "2x"},
-                                                                {spec, " 2"},
-                                                                {spec, "+2"},
-                                                                {spec, "2.5"},
-                                                                {spec, "2", "ignored"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {spec, "2"}, {spec, " 2"}, {spec, "+2"}, {spec, "2", "ignored"}}) {
     testing::RunResult result = runInProcess(args);
     EXPECT_EQ(result.status, 0) << args[1];
     EXPECT_EQ(normalizeRuntime(result.out), expected) << args[1];
@@ -102,17 +108,21 @@ TEST(DriverTest, MinSupAsAShareOfTheStringsIsRoundedUp) {
                                          {"0.000000000000001", 1},
                                          {"100%", 7},
                                          {"0.43", 4},
-                                         {"3e-1", 3}}) {
+                                         {" 50%", 4}}) {
     testing::RunResult share = runInProcess({spec, c.minSup});
     testing::RunResult count = runInProcess({spec, std::to_string(c.count)});
     EXPECT_EQ(share.status, 0) << c.minSup;
     EXPECT_EQ(normalizeRuntime(share.out), normalizeRuntime(count.out)) << c.minSup;
-    std::string note = c.minSup == "3e-1"
-                           ? ""
-                           : "Tavrel.exe: min_sup " + c.minSup + " of 7 strings is " +
-                                 std::to_string(c.count) + "\n";
-    EXPECT_EQ(share.err, note) << c.minSup;
+    EXPECT_EQ(share.err, "Tavrel.exe: min_sup " + c.minSup + " of 7 strings is " +
+                             std::to_string(c.count) + "\n")
+        << c.minSup;
   }
+  // A share is of the strings read, not of the count the spec file gives.
+  std::string overstated = dir.write("overstated.spec", dir.path() + "/db.txt\n4\n4\n100000\n");
+  testing::RunResult share = runInProcess({overstated, "50%"});
+  EXPECT_EQ(share.status, 0);
+  EXPECT_EQ(normalizeRuntime(share.out), normalizeRuntime(runInProcess({spec, "4"}).out));
+  EXPECT_EQ(share.err, "Tavrel.exe: min_sup 50% of 7 strings is 4\n");
 }
 
 TEST(DriverTest, FailuresAreMirroredOnStandardErrorForAPersonWatching) {
@@ -128,6 +138,29 @@ TEST(DriverTest, FailuresAreMirroredOnStandardErrorForAPersonWatching) {
   EXPECT_EQ(unwatched.err, "");
   std::string spec = dir.writeDatabase("1 1\n", 2, 1, 1);
   EXPECT_EQ(runInProcess({spec, "1"}, true).err, "");
+}
+
+TEST(DriverTest, FailuresReachStandardErrorWheneverItIsAnotherFile) {
+  ScratchDir dir;
+  int file = open(dir.write("out.txt", "").c_str(), O_WRONLY);
+  int other = open(dir.write("err.txt", "").c_str(), O_WRONLY);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  EXPECT_TRUE(errorsNeedMirroring(file, other));        // > out.txt 2> err.txt
+  EXPECT_TRUE(errorsNeedMirroring(pipeEnds[1], file));  // | reader 2> err.txt
+  EXPECT_FALSE(errorsNeedMirroring(file, file));        // > out.txt 2>&1
+  EXPECT_FALSE(errorsNeedMirroring(file, -1));          // 2>&- : nowhere to tell
+  EXPECT_TRUE(errorsNeedMirroring(-1, file));           // >&- : nowhere to read it
+  for (int fd : {file, other, pipeEnds[0], pipeEnds[1]}) close(fd);
+  // The program itself, its output to a file and standard error collected apart.
+  std::string missing = dir.path() + "/missing.spec";
+  testing::ChildOptions options;
+  options.stdoutPath = dir.path() + "/patterns.txt";
+  testing::RunResult result = runChild({missing, "1"}, options);
+  std::string message = "Error: cannot open file " + missing + " with mode r\n";
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(testing::readFile(options.stdoutPath), message);
+  EXPECT_EQ(result.err, message);
 }
 
 TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {
@@ -205,6 +238,7 @@ TEST(DriverTest, TheDatabaseIsFoundBesideTheSpecFile) {
   EXPECT_EQ(missing.status, 255);
   EXPECT_EQ(missing.out, "Error: cannot open file nothere.db with mode r\n");
   EXPECT_EQ(missing.err,
+            "Error: cannot open file nothere.db with mode r\n"
             "Tavrel.exe: found no database file nothere.db in the working directory / or beside "
             "the spec file as " +
                 dir.path() +
