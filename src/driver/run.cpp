@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -70,7 +71,7 @@ class CommandLineSink : public TextSink {
   bool begin(const RunInfo& info) override {
     if (line_.minSupShare.numerator > 0) {
       tellPerson(streams_, "min_sup " + line_.minSupText + " of " +
-                               std::to_string(info.stringCount) + " strings is " +
+                               std::to_string(info.stringsRead) + " strings is " +
                                std::to_string(info.minSup));
     }
     return TextSink::begin(info);
@@ -122,12 +123,14 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
   if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
+    bool capped = status.code() == Status::Code::kPatternLimit;
     writeText(out, formats::closingLines(elapsed, sink.written()));
+    if (capped) writeText(out, formats::cappedLine(sink.written()));
     if (!out.flush()) return cannotWrite(streams);
-    if (status.code() == Status::Code::kPatternLimit && streams.err >= 0) {
-      std::string note = "Tavrel.exe: stopped after " + std::to_string(sink.written()) +
-                         " patterns, the limit set by --max-patterns\n";
-      output::writeFully(streams.err, note.data(), note.size());
+    if (capped) {
+      std::string note = formats::cappedLine(sink.written());
+      note[0] = 's';  // "Tavrel.exe: stopped after ..."
+      tellPerson(streams, note);
     }
     return 0;
   }
@@ -154,12 +157,21 @@ int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& 
   }
 }
 
+bool errorsNeedMirroring(int out, int err) {
+  struct stat outFile {};
+  struct stat errFile {};
+  if (fstat(err, &errFile) != 0) return false;  // no standard error to tell
+  if (fstat(out, &outFile) != 0) return true;   // no standard output to read it in
+  bool sameFile = outFile.st_dev == errFile.st_dev && outFile.st_ino == errFile.st_ino;
+  return isatty(out) == 0 && !sameFile;
+}
+
 int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith, int out) {
   CommandLineStreams streams;
   streams.out = out;
   streams.stopOnSignals = true;
-  streams.mirrorErrors = isatty(out) == 0 && isatty(2) == 1;
-  streams.progressOnTerminal = streams.mirrorErrors;
+  streams.mirrorErrors = errorsNeedMirroring(out, 2);
+  streams.progressOnTerminal = isatty(out) == 0 && isatty(2) == 1;
   streams.errIsTerminal = isatty(2) == 1;
   return runCommandLine(argc, argv, streams, mineWith);
 }

@@ -41,9 +41,14 @@ struct CommandLineStreams {
 int runCommandLine(int argc, const char* const* argv, const CommandLineStreams& streams,
                    const MineFunction& mineWith = mine);
 
+// True when a failure written on descriptor `out` would go unseen unless
+// it is written on `err` too: `err` is open, and `out` is closed, or is not
+// a terminal and not the file `err` writes to (as `2>&1` would make it).
+bool errorsNeedMirroring(int out, int err);
+
 // runCommandLine() on the process's standard output (or on `out`) and
 // standard error, stopping on SIGINT and SIGTERM, mirroring failures to
-// standard error when it is a terminal and the output is not.
+// standard error when errorsNeedMirroring() says so.
 int runTavrel(int argc, const char* const* argv, const MineFunction& mineWith = mine, int out = 1);
 
 }  // namespace tavrel
