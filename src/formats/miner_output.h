@@ -7,6 +7,8 @@
 //   "Total Runtime: <t> sec."            the closing lines of a complete run
 //   "Total Number of patterns: <count>"
 //   "*****...*****"                      (47 asterisks)
+//   "Stopped after <count> patterns, the limit set by --max-patterns"
+//                                        only after a run that stopped there
 //
 // Every line ends with '\n'. The writer formats by hand into the caller's
 // buffer, so that writing costs little next to the search. The reader takes
@@ -70,6 +72,12 @@ std::string runtimeLine(long long milliseconds);
 // run-time line, the count line and the line of asterisks.
 std::string closingLines(long long milliseconds, std::int64_t patterns);
 
+// The line that follows the closing lines of a run stopped at the pattern
+// limit after `patterns` patterns, so that a reader of the output can tell
+// it from a complete run: its patterns are the first ones the search
+// found, not the best ones.
+std::string cappedLine(std::int64_t patterns);
+
 // An edge as the output shows it: item `from` stands before item `to`.
 struct OutputEdge {
   int from = 0;
@@ -98,6 +106,7 @@ struct MinerOutputReader {
   std::string runtime;    // the <t> of a complete run-time line (any text); empty before
   int patternCount = -1;  // the <count> of the count line (it equals patternsRead); -1 before
   bool complete = false;  // at the end: every closing line was there
+  bool capped = false;    // at the end: the run stopped at --max-patterns (cappedLine())
 };
 
 // Reads the next pattern into `pattern`. Returns 1 with a pattern, 0 at

@@ -130,6 +130,14 @@ int readClosingLines(MinerOutputReader* reader, std::string* error) {
     return fail(*reader, line.number, "expected the closing line of 47 asterisks", error);
   }
   if (takeLine(reader, &line, error) != 0) return -1;
+  std::string capped = cappedLine(count);
+  std::string_view cappedText(capped.data(), capped.size() - 1);  // without its '\n'
+  if (line.present && line.text == cappedText) {
+    reader->capped = true;
+    if (takeLine(reader, &line, error) != 0) return -1;
+  } else if (line.present && !line.terminated && startsWith(cappedText, line.text)) {
+    return finish(reader, false);  // cut off inside the capped line
+  }
   if (line.present) {
     return fail(*reader, line.number, "text after the end of the miner's output", error);
   }

@@ -62,4 +62,9 @@ std::string closingLines(long long milliseconds, std::int64_t patterns) {
   return lines;
 }
 
+std::string cappedLine(std::int64_t patterns) {
+  return "Stopped after " + std::to_string(patterns) +
+         " patterns, the limit set by --max-patterns\n";
+}
+
 }  // namespace tavrel::formats

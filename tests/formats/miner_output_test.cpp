@@ -79,6 +79,36 @@ TEST(MinerOutputTest, ReadsPatternsWhateverTheRuntimeAndLineEnds) {
   EXPECT_TRUE(complete);
 }
 
+TEST(MinerOutputTest, AnOutputCappedByMaxPatternsSaysSo) {
+  const std::string two =
+      " \nPattern 1 Support = 3: \n1-2\t\n\nPattern 2 Support = 2: \n2-3\t\n\n" + footer(2);
+  struct Case {
+    std::string text;
+    bool complete;
+    bool capped;
+  };
+  for (const Case& c : std::vector<Case>{{two, true, false},
+                                         {two + cappedLine(2), true, true},
+                                         {two + "Stopped after 2 pat", false, false}}) {
+    MinerOutputReader reader;
+    reader.lines = lineReaderOverText(c.text);
+    reader.name = "out";
+    OutputPattern pattern;
+    std::string error;
+    while (nextPattern(&reader, &pattern, &error) > 0) {
+    }
+    EXPECT_EQ(error, "") << c.text;
+    EXPECT_EQ(reader.complete, c.complete) << c.text;
+    EXPECT_EQ(reader.capped, c.capped) << c.text;
+  }
+  // The line must name the count the output holds.
+  std::vector<OutputPattern> patterns;
+  bool complete = false;
+  std::string error;
+  EXPECT_EQ(readAll(two + cappedLine(3), &patterns, &complete, &error), -1);
+  EXPECT_EQ(error, "out:11: text after the end of the miner's output");
+}
+
 TEST(MinerOutputTest, ACutOffOutputYieldsItsCompletePatterns) {
   const std::string one = " \nPattern 1 Support = 3: \n1-2\t\n\n";
   const std::string two = one + "Pattern 2 Support = 2: \n2-3\t\n\n";

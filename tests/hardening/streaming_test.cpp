@@ -107,8 +107,11 @@ TEST(StreamingTest, MaxPatternsEndsTheRunWithItsClosingLines) {
   RunResult limited = runChild({"--max-patterns", "25", spec, "360"});
   EXPECT_EQ(limited.status, 0);
   int patterns = 0;
+  // The closing lines of a complete run, then the line that says the
+  // output was capped.
   std::string closing =
-      "Total Number of patterns: 25\n***********************************************\n";
+      "Total Number of patterns: 25\n***********************************************\n"
+      "Stopped after 25 patterns, the limit set by --max-patterns\n";
   ASSERT_GT(limited.out.size(), closing.size());
   EXPECT_EQ(limited.out.substr(limited.out.size() - closing.size()), closing);
   std::string blocks = limited.out.substr(0, limited.out.find("Total Runtime"));
