@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kFlushSeconds = 0.005;  // patterns found locally wait at most this long
 // Rank 0 tells every worker it is alive this often: a worker that hears
-// nothing for its silence limit gives rank 0 up, busy or not.
+// nothing for its silence limit gives rank 0 up.
 constexpr double kAliveSeconds = 1;
 
 void pause(long nanoseconds) {
@@ -80,7 +80,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     if (outcome_ != SearchOutcome::kComplete) break;
     if (!receive(now, &active) || !write(&active) || !schedule() || !pace()) break;
     if (writing_.empty()) break;  // every pattern is written
-    if (now - told >= kAliveSeconds) {
+    if (!heartbeat_.running() && now - told >= kAliveSeconds) {
       told = now;
       for (int r = 1; r < session_.ranks; ++r) {
         if (!sendMessage({kAlive}, r, kToWorker)) {
@@ -322,7 +322,12 @@ void Coordinator::stopWorkers() {
   }
 }
 
+void Coordinator::startHeartbeat() {
+  if (session_.threaded) heartbeat_.start(session_.ranks, kAliveSeconds);
+}
+
 bool Coordinator::endWorkers(int status, int signal, double waitLimit) {
+  heartbeat_.stop();  // no kAlive after kEnd
   if (session_.ranks <= 1) return true;
   ranks_.resize(static_cast<std::size_t>(session_.ranks));
   double now = secondsNow();

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mpi/heartbeat.h"
 #include "mpi/transport.h"
 #include "mpi/unit_searcher.h"
 #include "search/closed_search.h"
@@ -61,6 +62,11 @@ class Coordinator {
   SearchOutcome run(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
                     const std::atomic<bool>* stop);
 
+  // Tells the workers from now until endWorkers() that rank 0 is alive,
+  // from a thread that does nothing else, when MPI lets any thread call it
+  // (otherwise run() tells them between its other work).
+  void startHeartbeat();
+
   // Ends the workers' part of the run: each ends with `status`, or by
   // `signal` when it is not 0. Waits for every live worker's last word, at
   // most `waitLimit` seconds of silence; false when one did not come (or
@@ -106,6 +112,7 @@ class Coordinator {
   Session session_;
   CoordinatorOptions options_;
   UnitSearcher searcher_;
+  Heartbeat heartbeat_;
   ClosedSetSink* sink_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;
   std::unordered_map<int, UnitState> units_;

@@ -19,6 +19,9 @@ constexpr double kSignalledWait = 0.3;
 RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& options,
                            const std::function<int(const MineFunction& mine)>& commandLine) {
   Coordinator coordinator(session, options);
+  // The workers wait for rank 0 while it reads the input and writes the
+  // output, however long that takes.
+  coordinator.startHeartbeat();
   bool ended = false;
   SearchRunner search = [&](EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
                             const std::atomic<bool>* stop, RunProgress* progress) {

@@ -15,7 +15,8 @@ namespace tavrel::mpi {
 
 bool startMpi(int* argc, char*** argv, Session* session) {
   int provided = 0;
-  if (MPI_Init_thread(argc, argv, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS) return false;
+  if (MPI_Init_thread(argc, argv, MPI_THREAD_MULTIPLE, &provided) != MPI_SUCCESS) return false;
+  session->threaded = provided >= MPI_THREAD_MULTIPLE;
   MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
   MPI_Comm_rank(MPI_COMM_WORLD, &session->rank);
   MPI_Comm_size(MPI_COMM_WORLD, &session->ranks);

@@ -13,9 +13,11 @@ namespace tavrel::mpi {
 struct Session {
   int rank = 0;
   int ranks = 1;
+  bool threaded = false;  // any thread may call MPI (MPI_THREAD_MULTIPLE)
 };
 
-// Starts MPI for threads that leave every MPI call to the main thread, and
+// Starts MPI, for threads that may all call it when MPI allows that (and
+// otherwise for threads that leave every MPI call to the main thread), and
 // makes errors return. False when MPI could not start.
 bool startMpi(int* argc, char*** argv, Session* session);
 // Ends MPI (normally: every rank does it).

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tavrel-mpi on real databases under mpirun.
-#   mpi_runs.sh SameBytesAsOneProcess|ARankKilledMidRun|AWorkerOutOfMemory MPIRUN TAVREL_MPI
-#     TAVREL_EXE DATA_DIR
+#   mpi_runs.sh SameBytesAsOneProcess|ASlowReader|ARankKilledMidRun|AWorkerOutOfMemory MPIRUN
+#     TAVREL_MPI TAVREL_EXE DATA_DIR
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
@@ -70,6 +70,22 @@ if [ "$check" = SameBytesAsOneProcess ]; then
   fi
   lines=$(wc -l <"$work/alone")
   echo "compared; last run wrote $lines lines"
+  exit $failed
+fi
+
+if [ "$check" = ASlowReader ]; then
+  # A reader that takes nothing for 6 s: rank 0 waits in its writes far past
+  # the silence limit of 2 s, yet the workers wait for it, and the output is
+  # whole.
+  (cd "$data/sign" && "$exe" --threads 1 sign.spec 150 >"$work/alone")
+  (cd "$data/sign" && TAVREL_MPI_SILENCE=2 "$mpirun" --oversubscribe -n 3 "$mpi" --threads 1 \
+    sign.spec 150 2>"$work/err" | (sleep 6 && cat >"$work/spread"))
+  status=${PIPESTATUS[0]}
+  if [ "$status" != 0 ] || ! cmp -s <(steady "$work/alone") <(steady "$work/spread"); then
+    echo "FAILED: sign at 150 into a stalled reader: status $status"
+    cat "$work/err"
+    failed=1
+  fi
   exit $failed
 fi
 
