@@ -119,6 +119,13 @@ void reportCutOff(const formats::MinerOutputReader& reader) {
                               ", without the miner's closing lines: the run was not complete");
 }
 
+// Says that the output holds only the first patterns of its run; an error
+// with --strict.
+void reportCapped(const formats::MinerOutputReader& reader) {
+  reportMessage(kProgram, reader.name + " holds the first " + std::to_string(reader.patternsRead) +
+                              " patterns of a run stopped by --max-patterns, not every pattern");
+}
+
 int show(const ShowOptions& options) {
   OutputSink out;
   out.fd = 1;
@@ -142,6 +149,7 @@ int show(const ShowOptions& options) {
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);
   formats::closeLineReader(&reader.lines);
   if (status == 0 && !reader.complete) reportCutOff(reader);
+  if (status == 0 && reader.capped) reportCapped(reader);
   if (status != 0 || checkRequestedNumbers(options.selection, reader.patternsRead, &error) != 0 ||
       writer->finish(reader.patternsRead, &error) != 0) {
     reportMessage(kProgram, error);
@@ -149,7 +157,7 @@ int show(const ShowOptions& options) {
     return 1;
   }
   int written = finishOutput(&out);
-  return written != 0 || (options.strict && !reader.complete) ? 1 : 0;
+  return written != 0 || (options.strict && (!reader.complete || reader.capped)) ? 1 : 0;
 }
 
 int printHelp() {
