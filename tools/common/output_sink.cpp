@@ -1,9 +1,12 @@
 #include "common/output_sink.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "output/write_fully.h"
@@ -41,11 +44,17 @@ int sinkFlush(OutputSink* sink) {
 }
 
 int writeWholeFile(const std::string& path, std::string_view content, std::string* error) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  std::string temporary = path + ".tmp-XXXXXX";
+  int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   int failure = fd < 0 ? errno : 0;
   if (fd >= 0) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     if (!output::writeFully(fd, content.data(), content.size())) failure = errno;
     if (::close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure != 0) ::unlink(temporary.c_str());
   }
   if (failure != 0) {
     *error = "cannot write " + path + ": " + std::strerror(failure);

@@ -26,7 +26,10 @@ void sinkPutInt(OutputSink* sink, long long value);
 // write to the sink has failed.
 int sinkFlush(OutputSink* sink);
 
-// Creates (or empties) the file `path` and writes `content` into it.
+// Writes `content` into a new file under a temporary name beside `path`
+// (with the permissions a plainly created file gets) and renames it to
+// `path`. Whatever `path` was before, a symbolic link included, is
+// replaced, never written through; a failed write leaves it untouched.
 // Returns 0, or -1 with "cannot write <path>: <reason>" in `error`.
 int writeWholeFile(const std::string& path, std::string_view content, std::string* error);
 
