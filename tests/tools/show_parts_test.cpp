@@ -218,6 +218,14 @@ TEST(TextEscapeTest, EachFormatEscapesWhatItMust) {
   EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(csvField("two\nlines"), "\"two\nlines\"");
   EXPECT_EQ(csvField("cr\r"), "\"cr\r\"");
+  // What a spreadsheet would take for a formula is turned into text.
+  EXPECT_EQ(csvField("@SUM(1)->-2"), "\"'@SUM(1)->-2\"");
+  EXPECT_EQ(csvField("=1+1"), "\"'=1+1\"");
+  EXPECT_EQ(csvField("+x"), "\"'+x\"");
+  EXPECT_EQ(csvField("-2->3"), "\"'-2->3\"");
+  EXPECT_EQ(csvField("\tcmd"), "\"'\tcmd\"");
+  EXPECT_EQ(csvField("\rcmd,\"x\""), "\"'\rcmd,\"\"x\"\"\"");
+  EXPECT_EQ(csvField("a=b"), "a=b");
 
   EXPECT_EQ(dotString("a \"b\" c\\d"), "\"a \\\"b\\\" c\\\\d\"");
   EXPECT_EQ(dotString("two\r\nlines"), "\"two\\nlines\"");

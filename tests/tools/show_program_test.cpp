@@ -2,6 +2,8 @@
 // input, malformed miner output, a wrong item table and failed writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,23 @@ TEST(ShowProgramTest, ACutOffOutputIsReadUpToItsLastCompletePattern) {
   EXPECT_EQ(strict.out, summary.out);
   EXPECT_EQ(strict.err, warning);
 
+  // A run capped by --max-patterns: read whole, but not taken for every
+  // pattern, and an error with --strict.
+  ScratchDir dir;
+  std::string capped = dir.write("capped.txt", readData("show/patterns.txt") +
+                                                   "Stopped after 5 patterns, the limit set by "
+                                                   "--max-patterns\n");
+  for (bool strictly : {false, true}) {
+    std::vector<std::string> args{capped};
+    if (strictly) args.insert(args.begin(), "--strict");
+    RunResult cappedRun = runShowTool(args);
+    EXPECT_EQ(cappedRun.status, strictly ? 1 : 0);
+    EXPECT_EQ(cappedRun.out, showInData({"patterns.txt"}).out);
+    EXPECT_EQ(cappedRun.err, "tavrel-show: " + capped +
+                                 " holds the first 5 patterns of a run stopped by "
+                                 "--max-patterns, not every pattern\n");
+  }
+
   // A run whose output goes through `head`: the records go out as they come.
   ChildOptions inData;
   inData.workingDir = dataPath("show");
@@ -142,6 +161,71 @@ TEST(ShowProgramTest, PicturesGoOneFilePerPatternIntoAFolder) {
       runShowTool({"--format", "dot", "--output-dir", "file/dot", patterns}, options);
   EXPECT_EQ(blocked.status, 1);
   EXPECT_EQ(blocked.err, "tavrel-show: cannot create the folder file/dot: Not a directory\n");
+}
+
+TEST(ShowProgramTest, APictureReplacesASymbolicLinkInsteadOfWritingThroughIt) {
+  ScratchDir dir;
+  dir.write("precious.txt", "keep me\n");
+  std::filesystem::create_directories(dir.path() + "/out");
+  std::filesystem::create_symlink("../precious.txt", dir.path() + "/out/pattern_1.dot");
+  ChildOptions options;
+  options.workingDir = dir.path();
+  RunResult run = runShowTool(
+      {"--format", "dot", "--pattern", "1", "--output-dir", "out", dataPath("show/patterns.txt")},
+      options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readFile(dir.path() + "/precious.txt"), "keep me\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.path() + "/out/pattern_1.dot"));
+  EXPECT_EQ(readFile(dir.path() + "/out/pattern_1.dot").rfind("digraph pattern_1 {", 0), 0u);
+  EXPECT_EQ(listFolder(dir.path() + "/out"), (std::vector<std::string>{"pattern_1.dot"}));
+}
+
+// The bytes below 0x20 (but tab, CR and LF) and 0x7F, which no output may
+// pass on: XML cannot hold them, Graphviz stops at a NUL, and a terminal
+// obeys an ESC.
+bool holdsRawControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+  });
+}
+
+TEST(ShowProgramTest, ControlCharactersInLabelsReachNoOutputRaw) {
+  ScratchDir dir;
+  std::string items = dir.write(
+      "items.tsv", std::string("0\tone\x01two\n1\t\x1b[31mred\n2\tnul\0end\n3\t=cmd|x\n", 40));
+  std::string patterns = dir.write(
+      "patterns.txt", completeRunOutput("Pattern 1 Support = 2: \n3-0\t0-1\t1-2\t\n\n", 1));
+  ChildOptions options;
+  options.workingDir = dir.path();
+  for (const char* format : {"summary", "jsonl", "csv", "dot", "svg", "html"}) {
+    RunResult run =
+        runShowTool({"--format", format, "--pattern", "1", "--items", items, patterns}, options);
+    EXPECT_EQ(run.status, 0) << format << ": " << run.err;
+    EXPECT_FALSE(holdsRawControl(run.out)) << format;
+    bool json = std::string(format) == "jsonl";
+    EXPECT_NE(run.out.find(json ? "\\u001b[31mred" : "\\x1b[31mred"), std::string::npos) << format;
+    dir.write(std::string("out.") + format, run.out);
+  }
+  EXPECT_NE(readFile(dir.path() + "/out.summary").find("  1 (\\x1b[31mred): 1 pattern\n"),
+            std::string::npos);
+  EXPECT_NE(readFile(dir.path() + "/out.jsonl").find("\"\\u001b[31mred\""), std::string::npos);
+  EXPECT_EQ(readFile(dir.path() + "/out.csv"),
+            "pattern,support,size,edges\n1,2,3,\"'=cmd|x->one\\x01two; one\\x01two->\\x1b[31mred; "
+            "\\x1b[31mred->nul\\x00end\"\n");
+  std::string xmllint = findProgram("xmllint");
+  if (!xmllint.empty()) {
+    for (const char* page : {"out.html", "out.svg"}) {
+      RunResult parsed = runChild({"--noout", dir.path() + "/" + page}, {}, xmllint);
+      EXPECT_EQ(parsed.status, 0) << page << ": " << parsed.err;
+    }
+  }
+  std::string dot = findProgram("dot");
+  if (!dot.empty()) {
+    RunResult drawn = renderSvg(dot, dir.path() + "/out.dot");
+    EXPECT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_NE(drawn.out.find("nul\\x00end"), std::string::npos);
+  }
 }
 
 TEST(ShowProgramTest, ManyPicturesBringANoticeUnlessChosen) {

@@ -8,6 +8,7 @@
 
 #include "show/hasse.h"
 #include "show/share_text.h"
+#include "show/text_escape.h"
 #include "show/value_ranges.h"
 
 namespace tavrel::tools {
@@ -65,7 +66,7 @@ void addTopItems(std::string* text, const std::map<int, long>& patternsHolding,
   text->append("Items in the most patterns:\n");
   for (const auto& [item, count] : ranked) {
     std::string name = std::to_string(item);
-    if (table != nullptr) name += " (" + escapeLabel(labelOrNumber(table, item)) + ")";
+    if (table != nullptr) name += " (" + terminalText(labelOrNumber(table, item)) + ")";
     text->append("  " + name + ": " + patternCount(count) + "\n");
   }
 }
