@@ -15,6 +15,7 @@ struct CommandLine {
   bool help = false;             // --help: print the usage and the options
   bool lineFlush = false;        // --line-flush: write every line at once
   bool progress = false;         // --progress: a progress line on standard error
+  bool countOnly = false;        // --count-only: the closing lines alone, no pattern text
   std::int64_t maxPatterns = 0;  // --max-patterns N (0: no limit)
   int threads = 0;               // --threads N (0: every core the process may use)
   std::string specPath;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/command_line.h"
+#include "driver/output_watch.h"
 #include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
@@ -60,26 +61,67 @@ int reportFailure(output::BlockWriter& out, const CommandLineStreams& streams,
   return -1;
 }
 
-// The patterns as text, and on standard error the count a min_sup share
-// came to, once the strings are read.
+// Says on standard error what count a min_sup share came to.
+void tellShare(const CommandLine& line, const CommandLineStreams& streams, const RunInfo& info) {
+  if (line.minSupShare.numerator <= 0) return;
+  tellPerson(streams, "min_sup " + line.minSupText + " of " + std::to_string(info.stringsRead) +
+                          " strings is " + std::to_string(info.minSup));
+}
+
+// The patterns as text, watched for an output that grows past what a
+// person may expect.
 class CommandLineSink : public TextSink {
  public:
   CommandLineSink(output::BlockWriter& out, const CommandLine& line,
                   const CommandLineStreams& streams)
-      : TextSink(out), line_(line), streams_(streams) {}
+      : TextSink(out),
+        line_(line),
+        streams_(streams),
+        watch_(streams.out, streams.err, streams.outputWatch) {}
 
   bool begin(const RunInfo& info) override {
-    if (line_.minSupShare.numerator > 0) {
-      tellPerson(streams_, "min_sup " + line_.minSupText + " of " +
-                               std::to_string(info.stringsRead) + " strings is " +
-                               std::to_string(info.minSup));
-    }
+    tellShare(line_, streams_, info);
+    watch_.start();
     return TextSink::begin(info);
+  }
+  bool take(const Pattern& pattern) override {
+    bool more = TextSink::take(pattern);
+    watch_.note(bytes());
+    return more;
+  }
+  bool takeText(std::string_view text) override {
+    bool more = TextSink::takeText(text);
+    watch_.note(bytes());
+    return more;
   }
 
  private:
   const CommandLine& line_;
   const CommandLineStreams& streams_;
+  OutputWatch watch_;
+};
+
+// --count-only: counts the patterns and writes none.
+class CountingSink : public PatternSink {
+ public:
+  CountingSink(const CommandLine& line, const CommandLineStreams& streams)
+      : line_(line), streams_(streams) {}
+
+  bool begin(const RunInfo& info) override {
+    tellShare(line_, streams_, info);
+    return true;
+  }
+  bool take(const Pattern& pattern) override {
+    (void)pattern;
+    ++counted_;
+    return true;
+  }
+  std::int64_t counted() const { return counted_; }
+
+ private:
+  const CommandLine& line_;
+  const CommandLineStreams& streams_;
+  std::int64_t counted_ = 0;
 };
 
 // Ends the process as the stop signal would, once everything complete is
@@ -89,6 +131,22 @@ void endIfSignalled(output::BlockWriter& out, const CommandLineStreams& streams)
   out.flush();
   output::restoreStopHandlers();
   output::endProcessBySignal(output::stopSignal());
+}
+
+// Ends a run that finished: the closing lines with the number of patterns
+// `written`, and when the run stopped at --max-patterns (`capped`) the line
+// that says so, on standard error too. Returns the exit status.
+int writeClosingLines(output::BlockWriter& out, const CommandLineStreams& streams,
+                      long long elapsed, std::int64_t written, bool capped) {
+  writeText(out, formats::closingLines(elapsed, written));
+  if (capped) writeText(out, formats::cappedLine(written));
+  if (!out.flush()) return cannotWrite(streams);
+  if (capped) {
+    std::string note = formats::cappedLine(written);
+    note[0] = 's';  // "Tavrel.exe: stopped after ..."
+    tellPerson(streams, note);
+  }
+  return 0;
 }
 
 int runParsed(const CommandLine& line, const CommandLineStreams& streams,
@@ -109,7 +167,9 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   options.maxPatterns = line.maxPatterns;
   options.threads = line.threads;
   if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
-  CommandLineSink sink(out, line, streams);
+  CommandLineSink textSink(out, line, streams);
+  CountingSink countingSink(line, streams);
+  PatternSink& sink = line.countOnly ? static_cast<PatternSink&>(countingSink) : textSink;
   RunProgress progress;
   ProgressLine progressLine(streams.err, progress, streams.errIsTerminal);
   if ((line.progress || streams.progressOnTerminal) && streams.err >= 0) {
@@ -123,19 +183,12 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   if (status.code() == Status::Code::kStopped) endIfSignalled(out, streams);
   if (streams.stopOnSignals) output::restoreStopHandlers();
   if (status.finished()) {
-    bool capped = status.code() == Status::Code::kPatternLimit;
-    writeText(out, formats::closingLines(elapsed, sink.written()));
-    if (capped) writeText(out, formats::cappedLine(sink.written()));
-    if (!out.flush()) return cannotWrite(streams);
-    if (capped) {
-      std::string note = formats::cappedLine(sink.written());
-      note[0] = 's';  // "Tavrel.exe: stopped after ..."
-      tellPerson(streams, note);
-    }
-    return 0;
+    std::int64_t written = line.countOnly ? countingSink.counted() : textSink.written();
+    return writeClosingLines(out, streams, elapsed, written,
+                             status.code() == Status::Code::kPatternLimit);
   }
   if (out.failed()) return cannotWrite(streams);
-  if (sink.outOfMemory()) return reportFailure(out, streams, "Error: out of memory\n");
+  if (textSink.outOfMemory()) return reportFailure(out, streams, "Error: out of memory\n");
   int failed = reportFailure(out, streams, status.message());
   if (!out.failed() && !status.hint().empty()) tellPerson(streams, status.hint());
   return failed;

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "driver/output_watch.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel {
@@ -28,6 +29,8 @@ struct CommandLineStreams {
   // it in place (standard error is a terminal, standard output is not).
   bool progressOnTerminal = false;
   bool errIsTerminal = false;  // --progress rewrites its line in place
+  // When to warn on `err` that the output grows large or the disk fills.
+  OutputWatchLimits outputWatch;
 };
 
 // Runs the whole program on `Tavrel.exe [options] spec_file min_sup` and

@@ -9,6 +9,7 @@ namespace tavrel {
 bool TextSink::begin(const RunInfo& info) {
   (void)info;
   out_.write(formats::kOpeningLine.data(), formats::kOpeningLine.size());
+  bytes_ += formats::kOpeningLine.size();
   return !out_.failed();
 }
 
@@ -21,6 +22,7 @@ bool TextSink::take(const Pattern& pattern) {
   ++written_;
   char* end = formats::writePatternAfterNumber(numbers_.writeNext(out), pattern);
   out_.commit(static_cast<std::size_t>(end - out));
+  bytes_ += static_cast<std::size_t>(end - out);
   return !out_.failed();
 }
 
@@ -42,6 +44,7 @@ bool TextSink::takeText(std::string_view text) {
   char* end = numbers_.writeNext(out);
   std::memcpy(end, text.data(), text.size());
   out_.commit(static_cast<std::size_t>(end - out) + text.size());
+  bytes_ += static_cast<std::size_t>(end - out) + text.size();
   return !out_.failed();
 }
 

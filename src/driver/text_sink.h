@@ -26,6 +26,8 @@ class TextSink : public PatternSink {
   bool takeText(std::string_view text) override;
 
   std::int64_t written() const { return written_; }
+  // The bytes of output so far.
+  std::uint64_t bytes() const { return bytes_; }
   // True when a pattern could not be written for lack of memory.
   bool outOfMemory() const { return outOfMemory_; }
 
@@ -34,6 +36,7 @@ class TextSink : public PatternSink {
   // Written for every pattern while other threads call writeText(): kept
   // off the cache line they read.
   alignas(64) std::int64_t written_ = 0;
+  std::uint64_t bytes_ = 0;
   formats::PatternNumbers numbers_;  // the last pattern's number, as text
   bool outOfMemory_ = false;
 };

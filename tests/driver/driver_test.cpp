@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/decimal_text.h"
+#include "driver/output_watch.h"
 #include "driver/progress_line.h"
 #include "driver/text_sink.h"
 #include "formats/miner_output.h"
@@ -161,6 +162,55 @@ TEST(DriverTest, FailuresReachStandardErrorWheneverItIsAnotherFile) {
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(testing::readFile(options.stdoutPath), message);
   EXPECT_EQ(result.err, message);
+}
+
+TEST(DriverTest, CountOnlyWritesTheClosingLinesOfTheFullRun) {
+  ScratchDir dir;
+  std::string spec =
+      dir.writeDatabase("4 0 1 2 3\n4 3 2 1 0\n4 1 0 3 2\n4 0 2 1 3\n3 2 0 1\n3 3 1 0\n", 4, 4, 6);
+  testing::RunResult full = runInProcess({spec, "1"});
+  std::string count = "Total Number of patterns: ";
+  std::size_t at = full.out.find(count);
+  ASSERT_NE(at, std::string::npos);
+  for (const char* threads : {"1", "3"}) {
+    testing::RunResult counted = runInProcess({"--count-only", "--threads", threads, spec, "1"});
+    EXPECT_EQ(counted.status, 0);
+    EXPECT_EQ(normalizeRuntime(counted.out),
+              normalizeRuntime(full.out.substr(full.out.find("Total Runtime: "))));
+    EXPECT_EQ(counted.err, "");
+  }
+  testing::RunResult capped = runInProcess({"--count-only", "--max-patterns", "2", spec, "1"});
+  EXPECT_EQ(normalizeRuntime(capped.out),
+            "Total Runtime: <t> sec.\nTotal Number of patterns: 2\n"
+            "***********************************************\n"
+            "Stopped after 2 patterns, the limit set by --max-patterns\n");
+}
+
+TEST(DriverTest, ALargeOutputOrAFillingDiskIsToldOnceEach) {
+  ScratchDir dir;
+  std::string spec =
+      dir.writeDatabase("4 0 1 2 3\n4 3 2 1 0\n4 1 0 3 2\n4 0 2 1 3\n3 2 0 1\n3 3 1 0\n", 4, 4, 6);
+  testing::RunResult quiet = runInProcess({spec, "1"});
+  ASSERT_GT(quiet.out.size(), 200u);
+  EXPECT_EQ(quiet.err, "");
+  OutputWatchLimits limits;
+  limits.warnAfterBytes = 100;
+  limits.spaceCheckEvery = 40;
+  limits.warnBelowFreeShare = 2.0;  // every file system is "nearly full"
+  testing::RunResult warned = runInProcess({spec, "1"}, false, tavrel::mine, limits);
+  EXPECT_EQ(normalizeRuntime(warned.out), normalizeRuntime(quiet.out));
+  const std::string size = "Tavrel.exe: warning: the output has passed 100 bytes: ";
+  const std::string space = "Tavrel.exe: warning: the file system that holds the output has ";
+  EXPECT_NE(warned.err.find(size), std::string::npos) << warned.err;
+  EXPECT_EQ(warned.err.find(size, warned.err.find(size) + 1), std::string::npos) << warned.err;
+  EXPECT_NE(warned.err.find(space), std::string::npos) << warned.err;
+  EXPECT_EQ(warned.err.find(space, warned.err.find(space) + 1), std::string::npos);
+  EXPECT_NE(warned.err.find("try --count-only"), std::string::npos);
+  // The figures as a person reads them.
+  EXPECT_EQ(OutputWatch::warning("x", 1'500'000'000, 10).substr(0, 69),
+            "Tavrel.exe: warning: x: 1.5 GB written so far (150 MB/s).\nTavrel.exe:");
+  EXPECT_EQ(readableBytes(999), "999 bytes");
+  EXPECT_EQ(readableBytes(64'000'000), "64 MB");
 }
 
 TEST(DriverTest, ProgressLineReadsAtAGlanceAndStaysOffShortRuns) {

@@ -59,7 +59,7 @@ std::string readFile(const std::string& path) {
 }
 
 RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors,
-                       const MineFunction& mine) {
+                       const MineFunction& mine, const OutputWatchLimits& watch) {
   ScratchDir dir;
   std::string outPath = dir.path() + "/stdout";
   std::string errPath = dir.path() + "/stderr";
@@ -71,6 +71,7 @@ RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors,
   argv.push_back(nullptr);
   CommandLineStreams streams{fd, errFd};
   streams.mirrorErrors = mirrorErrors;
+  streams.outputWatch = watch;
   RunResult result;
   result.status = runCommandLine(static_cast<int>(argv.size()) - 1, argv.data(), streams, mine);
   ::close(fd);

@@ -56,8 +56,10 @@ struct RunResult {
 // error streams sent to temporary files; `status` is its result (0 or -1).
 // `mirrorErrors` runs it as it runs with a person watching standard error;
 // `mine` is what it mines with.
+// `watch` sets when the run warns of a large output.
 RunResult runInProcess(const std::vector<std::string>& args, bool mirrorErrors = false,
-                       const MineFunction& mine = tavrel::mine);
+                       const MineFunction& mine = tavrel::mine,
+                       const OutputWatchLimits& watch = OutputWatchLimits());
 
 // Options for a child-process run of Tavrel.exe.
 struct ChildOptions {
