@@ -148,6 +148,7 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
       if (message.size() <= 2) return true;
       UnitState& unit = units_[message[1]];
       waitingBytes_ += message.size() * sizeof(int);
+      unit.bytes += message.size() * sizeof(int);
       stats_.shares[source].patternBytes +=
           static_cast<long long>((message.size() - 2) * sizeof(int));
       unit.blocks.push_back(std::move(message));
@@ -184,6 +185,7 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
     case kBye:
       rank.bye = true;
       if (message.size() > 1) stats_.workerSendSeconds += message[1] / 1e6;
+      if (message.size() > 2) stats_.shares[source].peakKb = message[2];
       return true;
     default:
       return true;
@@ -219,6 +221,7 @@ bool Coordinator::write(bool* active) {
     }
     if (unit.at >= block.size()) {
       waitingBytes_ -= block.size() * sizeof(int);
+      unit.bytes -= block.size() * sizeof(int);
       unit.blocks.pop_front();
       unit.at = 2;
     }
@@ -278,7 +281,10 @@ bool Coordinator::pace() {
     RankState& rank = ranks_[r];
     if (rank.unit < 0) continue;
     std::size_t limit = rank.held ? options_.waitingCap / 2 : options_.waitingCap;
-    bool hold = !starving && rank.unit != next && waitingBytes_ > limit;
+    // The next unit's own patterns are being written: holding its rank
+    // while they pile up cannot wait forever.
+    bool hold = rank.unit == next ? found != units_.end() && found->second.bytes > limit / 2
+                                  : !starving && waitingBytes_ > limit;
     if (hold == rank.held) continue;
     rank.held = hold;
     stats_.holds += hold ? 1 : 0;

@@ -5,7 +5,8 @@
 // for the writer stays near options.waitingCap: past it no new unit is
 // handed out but the one whose patterns come next, and the ranks searching
 // later units are held (they keep their patterns) until the writer has
-// caught up.
+// caught up; the rank whose patterns come next is held too while half the
+// cap of them waits (the writer is taking those, so it is soon released).
 #pragma once
 
 #include <atomic>
@@ -34,6 +35,7 @@ struct RankShare {
   long long units = 0;         // units it searched (whole units and pieces)
   double busySeconds = 0;      // from each unit's handing out to its kDone
   long long patternBytes = 0;  // bytes of pattern records it sent
+  long long peakKb = 0;        // the most memory it held (a worker's, as it said at the end)
 };
 
 // What the transport cost rank 0 (and the workers, from their kBye).
@@ -85,6 +87,7 @@ class Coordinator {
     int rank = -1;  // the rank searching it, -1 before it is handed out
     bool done = false;
     std::deque<std::vector<int>> blocks;  // kPatterns messages not yet written
+    std::size_t bytes = 0;                // of `blocks`
     std::size_t at = 2;                   // the next record in the first block
   };
   struct RankState {

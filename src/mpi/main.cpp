@@ -36,8 +36,9 @@ std::size_t waitingCap() {
 }
 
 // With TAVREL_MPI_STATS set: what the transport cost, on standard error.
-void reportStats(const tavrel::mpi::TransportStats& stats) {
+void reportStats(tavrel::mpi::TransportStats stats) {
   if (std::getenv("TAVREL_MPI_STATS") == nullptr) return;
+  if (!stats.shares.empty()) stats.shares[0].peakKb = tavrel::mpi::peakMemoryKb();
   std::fprintf(stderr,
                "mpi: broadcast %.3f s, %lld messages, %lld bytes to rank 0, rank 0 receiving "
                "%.3f s, workers sending %.3f s, %lld units, %lld pieces given away, %lld holds\n",
@@ -47,8 +48,9 @@ void reportStats(const tavrel::mpi::TransportStats& stats) {
     const tavrel::mpi::RankShare& share = stats.shares[r];
     std::fprintf(
         stderr,
-        "mpi: rank %zu: %lld units, busy %.3f s of the search's %.3f s, %lld bytes of patterns\n",
-        r, share.units, share.busySeconds, stats.searchSeconds, share.patternBytes);
+        "mpi: rank %zu: %lld units, busy %.3f s of the search's %.3f s, %lld bytes of patterns, "
+        "peak memory %lld kB\n",
+        r, share.units, share.busySeconds, stats.searchSeconds, share.patternBytes, share.peakKb);
   }
 }
 

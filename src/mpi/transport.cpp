@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -156,6 +157,18 @@ bool receiveDatabase(const std::vector<int>& header, EdgeDatabase* database) {
 
 double secondsNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long long peakMemoryKb() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  long long kb = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %lld kB", &kb) == 1) break;
+  }
+  std::fclose(status);
+  return kb;
 }
 
 }  // namespace tavrel::mpi

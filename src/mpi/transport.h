@@ -50,4 +50,8 @@ std::vector<int> databaseHeader(const EdgeDatabase& database, int minSup, int th
 // Seconds on a steady clock.
 double secondsNow();
 
+// The most memory this process has held so far (VmHWM), in kB; 0 when the
+// system does not tell.
+long long peakMemoryKb();
+
 }  // namespace tavrel::mpi

@@ -13,6 +13,8 @@ namespace {
 // The most bytes of patterns a unit's threads keep while their sink waits:
 // what a held rank holds besides its block.
 constexpr std::size_t kEngineWaitingCap = std::size_t{16} << 20;
+// Blocks that may wait to be collected before the search waits for room.
+constexpr std::size_t kOutgoingBlocks = 4;
 
 }  // namespace
 
@@ -115,12 +117,14 @@ void UnitSearcher::record(int support, int length, const int* edges) {
   block_.push_back(length);
   block_.insert(block_.end(), edges, edges + length);
   if (block_.size() < blockInts_) return;
-  released_.wait(guard, [this] { return !held_ || stop_.load(); });
+  std::size_t room = kOutgoingBlocks * blockInts_ * sizeof(int);
+  released_.wait(guard, [this, room] { return (!held_ && outgoingBytes_ < room) || stop_.load(); });
   sendBlockLocked();
 }
 
 void UnitSearcher::sendBlockLocked() {
   if (block_.size() <= 2) return;
+  outgoingBytes_ += block_.size() * sizeof(int);
   outgoing_.push_back(std::move(block_));
   news_.notify_all();
   block_ = {kPatterns, unitId_};
@@ -148,10 +152,15 @@ void UnitSearcher::awaitNews(double seconds) {
 }
 
 void UnitSearcher::collect(std::vector<std::vector<int>>& out, bool flush) {
-  std::lock_guard<std::mutex> guard(lock_);
-  if (flush && !held_) sendBlockLocked();
-  for (auto& message : outgoing_) out.push_back(std::move(message));
-  outgoing_.clear();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (flush && !held_) sendBlockLocked();
+    if (outgoing_.empty()) return;
+    for (auto& message : outgoing_) out.push_back(std::move(message));
+    outgoing_.clear();
+    outgoingBytes_ = 0;
+  }
+  released_.notify_all();
 }
 
 }  // namespace tavrel::mpi

@@ -42,7 +42,9 @@ class UnitSearcher : public parallel::WorkExchange {
   void askForPiece();
   // While held, no further block of patterns goes out: the search waits
   // once its block is full (and, with the engine's own bound, soon stops
-  // finding more). A new unit starts released.
+  // finding more). A new unit starts released. The search waits the same
+  // way while the blocks not yet collected pass a few blocks' bytes: what
+  // waits here stays bounded when the caller cannot send for a while.
   void hold(bool held);
   // Ends the unit being searched soon; waits for its thread.
   void stop();
@@ -50,7 +52,8 @@ class UnitSearcher : public parallel::WorkExchange {
   bool busy() const { return busy_.load(); }
 
   // Moves the messages ready to go into `out`, in the order they must be
-  // sent; with `flush`, the patterns gathered so far go too.
+  // sent (and lets a search waiting for room go on); with `flush`, the
+  // patterns gathered so far go too.
   void collect(std::vector<std::vector<int>>& out, bool flush);
   // Returns once a message is ready to go (a block, a piece given away or
   // the unit's end), or after `seconds`: the caller sleeps while its unit
@@ -86,6 +89,7 @@ class UnitSearcher : public parallel::WorkExchange {
   std::size_t blockInts_ = 16384;
   std::vector<int> block_;  // kPatterns being filled
   std::vector<std::vector<int>> outgoing_;
+  std::size_t outgoingBytes_ = 0;  // of the kPatterns blocks in outgoing_
 };
 
 }  // namespace tavrel::mpi

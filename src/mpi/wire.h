@@ -24,7 +24,8 @@ enum Kind : int {
   kDone = 3,    // unit id, SearchOutcome as an int
   kAlive = 4,   // nothing new; the sender is alive
   kSignal = 5,  // a signal stopped the sender: its number
-  kBye = 6,     // the worker has stopped and sends nothing more in this run
+  kBye = 6,     // the worker has stopped: microseconds it spent sending, its peak
+                // memory in kB; it sends nothing more in this run
   // To the workers.
   kDatabase = 11,  // the database follows by broadcast: see broadcastDatabase()
   kUnit = 12,      // a unit to search: id, start, end, path

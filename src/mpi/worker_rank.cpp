@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -57,7 +58,8 @@ class Worker {
     searcher_.stop();
     std::vector<std::vector<int>> dropped;
     searcher_.collect(dropped, true);
-    send({kBye, static_cast<int>(sendSeconds_ * 1e6)});
+    long long peak = peakMemoryKb();
+    send({kBye, static_cast<int>(sendSeconds_ * 1e6), static_cast<int>(std::min(peak, 1LL << 30))});
     ended_ = true;
   }
 

@@ -86,6 +86,28 @@ if [ "$check" = ASlowReader ]; then
     cat "$work/err"
     failed=1
   fi
+  # The first million patterns of fifa at 2000 (186 MB) into a FIFO whose
+  # reader stalls for 8 s: the search outruns the writer, and what waits on
+  # each rank stays near a cap of 16 MB (each peak below 10 times it,
+  # database and MPI included).
+  mkfifo "$work/fifo"
+  (sleep 8 && cat >"$work/spread") <"$work/fifo" &
+  (cd "$data/fifa" && TAVREL_MPI_WAITING=16000000 TAVREL_MPI_STATS=1 "$mpirun" --oversubscribe \
+    -n 3 "$mpi" --output "$work/fifo" --threads 1 --max-patterns 1000000 fifa.spec 2000 \
+    2>"$work/err")
+  status=$?
+  wait
+  (cd "$data/fifa" && "$exe" --threads 1 --max-patterns 1000000 fifa.spec 2000 >"$work/alone" \
+    2>/dev/null)
+  peaks=$(sed -nE 's/^mpi: rank ([0-9]+):.* peak memory ([0-9]+) kB$/\1 \2/p' "$work/err")
+  if [ "$status" != 0 ] || ! cmp -s <(steady "$work/alone") <(steady "$work/spread") ||
+    [ "$(wc -l <<<"$peaks")" != 3 ] || awk '$2 == 0 || $2 > 160000 { bad = 1 } END { exit !bad }' \
+    <<<"$peaks"; then
+    echo "FAILED: fifa at 2000 into a stalled FIFO: status $status, peaks (rank, kB):"
+    echo "$peaks"
+    cat "$work/err"
+    failed=1
+  fi
   exit $failed
 fi
 
