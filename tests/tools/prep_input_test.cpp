@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,9 +47,21 @@ std::vector<Record> allRecords(const std::string& text, std::string* error, long
 // The database as label lists, one per string.
 std::vector<std::vector<std::string>> labelled(const Database& database) {
   std::vector<std::vector<std::string>> strings;
-  for (const std::vector<int>& items : database.strings) {
+  for (size_t s = 0; s < stringCount(database); ++s) {
     strings.emplace_back();
-    for (int item : items) strings.back().push_back(database.labels[static_cast<size_t>(item)]);
+    for (int item : databaseString(database, s)) {
+      strings.back().push_back(database.labels[static_cast<size_t>(item)]);
+    }
+  }
+  return strings;
+}
+
+// The database's strings of item numbers.
+std::vector<std::vector<int>> numbers(const Database& database) {
+  std::vector<std::vector<int>> strings;
+  for (size_t s = 0; s < stringCount(database); ++s) {
+    std::span<const int> items = databaseString(database, s);
+    strings.emplace_back(items.begin(), items.end());
   }
   return strings;
 }
@@ -234,7 +247,7 @@ TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"a;b", "d"}, {"c"}}));
-  EXPECT_EQ(set.sequences[1].line, 3);
+  EXPECT_EQ(set.sequenceLines[1], 3);
   format.columns.activityColumn = "4";
   EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order, &error), -1);
   EXPECT_EQ(error, "log:1: there is no column 4; the first row has 3 fields");
@@ -281,7 +294,7 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
   buildDatabase(set, &database);
   // Ascending ids: 5 -> 0, 20 -> 1, 100 -> 2; only 20 has a name.
   EXPECT_EQ(database.labels, (std::vector<std::string>{"5", "b c", "100"}));
-  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{1, 0, 2}, {2, 1}}));
+  EXPECT_EQ(numbers(database), (std::vector<std::vector<int>>{{1, 0, 2}, {2, 1}}));
 
   struct Case {
     std::string text;
@@ -309,8 +322,9 @@ TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}}));
-  EXPECT_EQ(set.sequences[1].caseName, "s1");
-  EXPECT_EQ(set.sequences[1].lines, (std::vector<long>{3, 7}));
+  EXPECT_EQ(set.caseNames[1], "s1");
+  EXPECT_EQ(std::vector<long>(set.keyLines.begin() + 2, set.keyLines.end()),
+            (std::vector<long>{3, 7}));
   for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
            {"s1 a\ns2\n", "log:2: expected two columns, a case id and an item, found one"},
            {"s1 a 10:05\n", "log:1: expected two columns, a case id and an item, found more"}}) {
@@ -334,7 +348,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(database.labels, (std::vector<std::string>{"b", "a", "c"}));
-  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{0, 1}, {2, 1, 0}}));
+  EXPECT_EQ(numbers(database), (std::vector<std::vector<int>>{{0, 1}, {2, 1, 0}}));
   EXPECT_EQ(database.longest, 3u);
 
   RepeatCount strictCount;
@@ -348,7 +362,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   EXPECT_EQ(numberedCount.sequences, 2);
   buildDatabase(numberedCopy, &database);
   EXPECT_EQ(database.labels, (std::vector<std::string>{"b", "a", "b#2", "c", "a#2"}));
-  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{0, 1, 2}, {3, 1, 0, 4}}));
+  EXPECT_EQ(numbers(database), (std::vector<std::vector<int>>{{0, 1, 2}, {3, 1, 0, 4}}));
 
   // A name that the input already uses is not given to a repeat.
   SequenceSet clash;
@@ -368,7 +382,7 @@ TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(database.labels, (std::vector<std::string>{"3", "5", "3#2", "5#2", "3#3"}));
-  EXPECT_EQ(database.strings, (std::vector<std::vector<int>>{{1, 0, 3}, {0, 2, 4}}));
+  EXPECT_EQ(numbers(database), (std::vector<std::vector<int>>{{1, 0, 3}, {0, 2, 4}}));
 }
 
 TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {

@@ -1,6 +1,7 @@
 // tavrel-prep as a user runs it: golden files for each input format,
 // malformed input, and the ways writing can fail.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <string>
@@ -91,6 +92,11 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
             {"--format", "text"},
             "tavrel-prep: in:1: a NUL byte; this is not a text file (tavrel-prep reads text, CSV "
             "and SPMF files)\n"},
+           // A NUL byte weighs more than an earlier malformed line, however far apart.
+           {"1 -1 -2\nbad\n" + std::string(200000, ' ') + std::string(1, '\0'),
+            {"--format", "spmf"},
+            "tavrel-prep: in:3: a NUL byte; this is not a text file (tavrel-prep reads text, CSV "
+            "and SPMF files)\n"},
            {"\n , \n",
             {"--format", "text"},
             "tavrel-prep: dropped 2 empty sequences\n"
@@ -105,6 +111,37 @@ TEST(PrepProgramTest, MalformedInputWritesNothing) {
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(listFolder(dir.path()), std::vector<std::string>{"in"});
   }
+}
+
+// Writes `piece` `repeat` times and then `tail` into the gzip file `path`.
+void writeGzip(const std::string& path, const std::string& piece, int repeat,
+               const std::string& tail) {
+  gzFile file = gzopen(path.c_str(), "wb1");
+  ASSERT_NE(file, nullptr);
+  for (int k = 0; k < repeat; ++k) {
+    ASSERT_EQ(gzwrite(file, piece.data(), static_cast<unsigned>(piece.size())),
+              static_cast<int>(piece.size()));
+  }
+  gzwrite(file, tail.data(), static_cast<unsigned>(tail.size()));
+  ASSERT_EQ(gzclose(file), Z_OK);
+}
+
+TEST(PrepProgramTest, GzipInputIsReadInBoundedMemory) {
+  ScratchDir dir;
+  // 320 MiB of empty lines and one sequence, from a gzip file of 300 KiB.
+  writeGzip(dir.path() + "/blank.gz", std::string(1 << 20, '\n'), 320, "a b\n");
+  // One line of 80 MiB: more than a line may hold.
+  writeGzip(dir.path() + "/long.gz", std::string(1 << 20, 'x'), 80, "\n");
+  ChildOptions options;
+  options.workingDir = dir.path();
+  options.addressSpaceLimit = 256LL << 20;
+  RunResult blank = runChild({"--format", "text", "blank.gz", "out"}, options, TAVREL_PREP_EXE);
+  EXPECT_EQ(blank.status, 0) << blank.err;
+  EXPECT_EQ(readFile(dir.path() + "/out/blank.db"), "2 0 1\n");
+  RunResult longLine = runChild({"--format", "text", "long.gz", "out"}, options, TAVREL_PREP_EXE);
+  EXPECT_EQ(longLine.status, 1);
+  EXPECT_EQ(longLine.err,
+            "tavrel-prep: long.gz:1: a line longer than 64 MiB; is this a sequence file?\n");
 }
 
 TEST(PrepProgramTest, RefusedInputMatchesItsGoldenMessage) {

@@ -38,19 +38,21 @@ int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileNam
   std::vector<std::size_t> lastSeen(inputKeys, 0);
   std::vector<int> seen(inputKeys, 0);
   std::string reason;
-  for (std::size_t s = 0; s < set->sequences.size(); ++s) {
-    Sequence& sequence = set->sequences[s];
-    std::size_t kept = 0;
+  bool withLines = !set->keyLines.empty();
+  std::size_t kept = 0;  // keys kept so far; the arrays are compacted in place
+  for (std::size_t s = 0; s < sequenceCount(*set); ++s) {
+    std::size_t begin = set->starts[s], end = set->starts[s + 1];
+    set->starts[s] = kept;
     bool repeated = false;
-    for (std::size_t k = 0; k < sequence.keys.size(); ++k) {
-      int key = sequence.keys[k];
+    for (std::size_t k = begin; k < end; ++k) {
+      int key = set->keys[k];
       std::size_t index = static_cast<std::size_t>(key);
       if (lastSeen[index] != s + 1) {
         lastSeen[index] = s + 1;
         seen[index] = 1;
       } else if (mode == RepeatMode::kRefuse) {
         reason = "item '" + set->labels[index] + "' occurs again in the same sequence";
-        if (!sequence.caseName.empty()) reason += " (case '" + sequence.caseName + "')";
+        if (!set->caseNames.empty()) reason += " (case '" + set->caseNames[s] + "')";
       } else {
         ++count->occurrences;
         if (!repeated) ++count->sequences;
@@ -59,20 +61,21 @@ int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileNam
         key = numberedKey(set, key, ++seen[index], inputKeys, &reason);
       }
       if (!reason.empty()) {
-        *error = fileName + ":" + std::to_string(sequence.lines[k]) + ": " + reason;
+        *error = fileName + ":" + std::to_string(keyLine(*set, s, k)) + ": " + reason;
         return -1;
       }
-      sequence.keys[kept] = key;
-      sequence.lines[kept] = sequence.lines[k];
+      set->keys[kept] = key;
+      if (withLines) set->keyLines[kept] = set->keyLines[k];
       ++kept;
     }
-    sequence.keys.resize(kept);
-    sequence.lines.resize(kept);
   }
+  set->starts.back() = kept;
+  set->keys.resize(kept);
+  if (withLines) set->keyLines.resize(kept);
   return 0;
 }
 
-void buildDatabase(const SequenceSet& set, Database* database) {
+void buildDatabase(SequenceSet&& set, Database* database) {
   std::vector<int> numberOf(set.labels.size(), -1);
   int next = 0;
   if (set.numberBySortValue) {
@@ -85,27 +88,29 @@ void buildDatabase(const SequenceSet& set, Database* database) {
     });
     for (int key : keys) numberOf[static_cast<std::size_t>(key)] = next++;
   } else {
-    for (const Sequence& sequence : set.sequences) {
-      for (int key : sequence.keys) {
-        if (numberOf[static_cast<std::size_t>(key)] < 0)
-          numberOf[static_cast<std::size_t>(key)] = next++;
-      }
+    for (int key : set.keys) {
+      if (numberOf[static_cast<std::size_t>(key)] < 0)
+        numberOf[static_cast<std::size_t>(key)] = next++;
     }
   }
   database->labels.assign(static_cast<std::size_t>(next), std::string());
   for (std::size_t key = 0; key < set.labels.size(); ++key) {
     if (numberOf[key] >= 0)
-      database->labels[static_cast<std::size_t>(numberOf[key])] = set.labels[key];
+      database->labels[static_cast<std::size_t>(numberOf[key])] = std::move(set.labels[key]);
   }
-  database->strings.clear();
+  for (int& key : set.keys) key = numberOf[static_cast<std::size_t>(key)];
+  database->items = std::move(set.keys);
+  database->starts = std::move(set.starts);
   database->longest = 0;
-  for (const Sequence& sequence : set.sequences) {
-    std::vector<int> items;
-    items.reserve(sequence.keys.size());
-    for (int key : sequence.keys) items.push_back(numberOf[static_cast<std::size_t>(key)]);
-    database->longest = std::max(database->longest, items.size());
-    database->strings.push_back(std::move(items));
+  for (std::size_t s = 0; s + 1 < database->starts.size(); ++s) {
+    database->longest = std::max(database->longest, database->starts[s + 1] - database->starts[s]);
   }
+  set = SequenceSet{};
+}
+
+void buildDatabase(const SequenceSet& set, Database* database) {
+  SequenceSet copy = set;
+  buildDatabase(std::move(copy), database);
 }
 
 }  // namespace tavrel::tools

@@ -3,6 +3,7 @@
 // numbers 0..K-1.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,21 @@
 namespace tavrel::tools {
 
 struct Database {
-  std::vector<std::string> labels;        // by item number
-  std::vector<std::vector<int>> strings;  // item numbers, each at most once per string
-  std::size_t longest = 0;                // items in the longest string
+  std::vector<std::string> labels;  // by item number
+  // The strings, flat: string s holds items[starts[s]] .. items[starts[s + 1] - 1],
+  // item numbers, each at most once per string.
+  std::vector<int> items;
+  std::vector<std::size_t> starts{0};
+  std::size_t longest = 0;  // items in the longest string
 };
+
+inline std::size_t stringCount(const Database& database) { return database.starts.size() - 1; }
+
+// The items of string `s`.
+inline std::span<const int> databaseString(const Database& database, std::size_t s) {
+  return std::span<const int>(database.items)
+      .subspan(database.starts[s], database.starts[s + 1] - database.starts[s]);
+}
 
 // What becomes of a later occurrence of an item in the same sequence.
 enum class RepeatMode {
@@ -39,7 +51,9 @@ int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileNam
 // Numbers the items, by ascending sort value when the set asks for it
 // (numbered repeats after all first occurrences, the second ones first) and
 // otherwise in order of first appearance in the sequences, and writes the
-// strings with those numbers into `database`.
+// strings with those numbers into `database`. The first form takes the
+// set's arrays over, so that the keys are not held twice.
+void buildDatabase(SequenceSet&& set, Database* database);
 void buildDatabase(const SequenceSet& set, Database* database);
 
 }  // namespace tavrel::tools

@@ -25,23 +25,25 @@ struct PendingFile {
 };
 
 void putDatabase(OutputSink* sink, const Database& database) {
-  for (const std::vector<int>& items : database.strings) sinkPut(sink, formats::stringLine(items));
+  for (std::size_t s = 0; s < stringCount(database); ++s) {
+    sinkPut(sink, formats::stringLine(databaseString(database, s)));
+  }
 }
 
 // The fingerprint of the database file that putDatabase() writes.
 DatabaseFingerprint fingerprintOf(const Database& database) {
   uLong crc = crc32(0L, Z_NULL, 0);
-  for (const std::vector<int>& items : database.strings) {
-    std::string line = formats::stringLine(items);
+  for (std::size_t s = 0; s < stringCount(database); ++s) {
+    std::string line = formats::stringLine(databaseString(database, s));
     crc = crc32(crc, reinterpret_cast<const Bytef*>(line.data()), static_cast<uInt>(line.size()));
   }
-  return {static_cast<long long>(database.strings.size()), static_cast<std::uint32_t>(crc)};
+  return {static_cast<long long>(stringCount(database)), static_cast<std::uint32_t>(crc)};
 }
 
 void putSpec(OutputSink* sink, const std::string& name, const Database& database) {
   sinkPut(sink, formats::specFileText({name + ".db", static_cast<long long>(database.labels.size()),
                                        static_cast<long long>(database.longest),
-                                       static_cast<long long>(database.strings.size())}));
+                                       static_cast<long long>(stringCount(database))}));
 }
 
 void putItemTable(OutputSink* sink, const Database& database) {

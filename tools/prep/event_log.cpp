@@ -78,40 +78,98 @@ int resolveColumns(const EventLogFormat& format, const std::vector<std::string>&
   return 0;
 }
 
-// Puts the events of one case in time order, keeping file order for ties.
-void sortCase(Sequence* sequence, const std::vector<TimeKey>& times, TimeOrder order) {
-  std::vector<std::size_t> positions(times.size());
-  std::iota(positions.begin(), positions.end(), std::size_t{0});
-  std::stable_sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
-    return timeBefore(times[a], times[b], order);
-  });
-  Sequence sorted;
-  sorted.line = sequence->line;
-  sorted.caseName = std::move(sequence->caseName);
-  for (std::size_t k : positions) {
-    sorted.keys.push_back(sequence->keys[k]);
-    sorted.lines.push_back(sequence->lines[k]);
+// Reads the text of the next record into `record`: the next line that is
+// not a comment, and the lines after it while a quoted field is open.
+// Returns 1 with its first line in `firstLine`, 0 at the end, -1 with a
+// message in `error`.
+int nextRecordText(InputLines* input, const std::string& fileName, std::string_view comment,
+                   std::string* record, long* firstLine, std::string* error) {
+  std::string_view line;
+  bool terminated = false;
+  int status;
+  do {
+    if ((status = input->next(&line, &terminated, error)) <= 0) return status;
+  } while (!comment.empty() && line.substr(0, comment.size()) == comment);
+  *firstLine = input->lineNumber();
+  record->assign(line);
+  std::size_t quotes = static_cast<std::size_t>(std::count(line.begin(), line.end(), '"'));
+  while (terminated) {
+    record->push_back('\n');
+    if (quotes % 2 == 0) break;
+    if ((status = input->next(&line, &terminated, error)) < 0) return -1;
+    if (status == 0) break;
+    if (record->size() + line.size() > kMaxLineBytes) {
+      *error = fileName + ":" + std::to_string(*firstLine) + ": a record longer than " +
+               std::to_string(kMaxLineBytes >> 20) + " MiB; is a quote not closed?";
+      input->settle(error);
+      return -1;
+    }
+    record->append(line);
+    quotes += static_cast<std::size_t>(std::count(line.begin(), line.end(), '"'));
   }
-  *sequence = std::move(sorted);
+  return 1;
+}
+
+// Reads the next record into `fields`. Returns 1 with its first line in
+// `line`, 0 at the end, -1 with a message in `error`.
+int nextRecord(InputLines* input, const std::string& fileName, std::string_view comment,
+               char separator, std::vector<std::string>* fields, long* line, std::string* error) {
+  std::string record;
+  int status = nextRecordText(input, fileName, comment, &record, line, error);
+  if (status <= 0) return status;
+  CsvCursor cursor{record};
+  cursor.line = *line;
+  cursor.separator = separator;
+  std::string reason;
+  if (readCsvRecord(&cursor, fields, line, &reason) < 0) {
+    *error = fileName + ":" + std::to_string(*line) + ": " + reason;
+    input->settle(error);
+    return -1;
+  }
+  return 1;
+}
+
+// Puts the events in order of case and, within a case, of time, keeping
+// file order for ties, and groups them into the sequences of `set`.
+void sortAndGroup(EventList* events, std::vector<TimeKey>* times, TimeOrder order,
+                  SequenceSet* set) {
+  if (!times->empty()) {
+    std::vector<std::size_t> positions(events->keys.size());
+    std::iota(positions.begin(), positions.end(), std::size_t{0});
+    std::stable_sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
+      if (events->cases[a] != events->cases[b]) return events->cases[a] < events->cases[b];
+      return timeBefore((*times)[a], (*times)[b], order);
+    });
+    times->clear();
+    times->shrink_to_fit();
+    EventList sorted;
+    for (std::size_t e : positions) {
+      sorted.cases.push_back(events->cases[e]);
+      sorted.keys.push_back(events->keys[e]);
+      sorted.lines.push_back(events->lines[e]);
+    }
+    events->cases = std::move(sorted.cases);
+    events->keys = std::move(sorted.keys);
+    events->lines = std::move(sorted.lines);
+  }
+  groupEvents(events, set);
 }
 
 }  // namespace
 
-int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+int readEventLog(InputLines* input, const std::string& fileName, std::string_view comment,
                  const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
                  std::string* error) {
-  CsvCursor cursor{text};
-  cursor.separator = format.separator;
-  cursor.comment = comment;
   std::vector<std::string> first;
   long line = 1;
   std::string reason;
   auto fail = [&](long at, const std::string& why) {
     *error = fileName + ":" + std::to_string(at) + ": " + why;
+    input->settle(error);
     return -1;
   };
-  int status = readCsvRecord(&cursor, &first, &line, &reason);
-  if (status < 0) return fail(line, reason);
+  int status = nextRecord(input, fileName, comment, format.separator, &first, &line, error);
+  if (status < 0) return -1;
   if (status == 0) {
     return fail(1, format.header ? "the file is empty; expected a header row"
                                  : "the file is empty; expected events");
@@ -123,8 +181,9 @@ int readEventLog(std::string_view text, const std::string& fileName, std::string
   if (resolveColumns(format, first, &at, &reason) != 0) return fail(firstLine, reason);
   std::size_t fieldCount = first.size();
 
-  std::unordered_map<std::string, std::size_t> caseOf;
-  std::vector<std::vector<TimeKey>> times;  // by case, parallel to the sequence's keys
+  std::unordered_map<std::string, int> caseOf;
+  EventList events;
+  std::vector<TimeKey> times;  // by event, with a timestamp column
   TimestampColumn timestamps;
   timestamps.format = format.timeFormat;
   // Adds the event of one record; -1 with a reason for a malformed one.
@@ -142,40 +201,46 @@ int readEventLog(std::string_view text, const std::string& fileName, std::string
       reason = empty;
       return -1;
     }
-    auto [entry, added] = caseOf.try_emplace(fields[at.caseIndex], set->sequences.size());
+    auto [entry, added] =
+        caseOf.try_emplace(fields[at.caseIndex], static_cast<int>(events.caseNames.size()));
     if (added) {
-      set->sequences.emplace_back();
-      set->sequences.back().line = line;
-      set->sequences.back().caseName = fields[at.caseIndex];
-      times.emplace_back();
+      events.caseNames.push_back(fields[at.caseIndex]);
+      events.caseLines.push_back(line);
     }
-    Sequence& sequence = set->sequences[entry->second];
-    sequence.keys.push_back(internLabel(set, fields[at.activityIndex]));
-    sequence.lines.push_back(line);
+    events.cases.push_back(entry->second);
+    events.keys.push_back(internLabel(set, fields[at.activityIndex]));
+    events.lines.push_back(line);
     if (at.timed) {
       TimeKey key;
       if (addTimestamp(&timestamps, std::move(fields[at.timeIndex]), line, &key, &reason) != 0) {
         return -1;
       }
-      times[entry->second].push_back(std::move(key));
+      times.push_back(std::move(key));
     }
     return 0;
   };
   if (!format.header && addEvent(first) != 0) return fail(line, reason);
   std::vector<std::string> fields;
-  while ((status = readCsvRecord(&cursor, &fields, &line, &reason)) > 0) {
+  while ((status = nextRecord(input, fileName, comment, format.separator, &fields, &line, error)) >
+         0) {
     if (fields.size() == 1 && fields[0].empty()) continue;  // a blank line
     if (addEvent(fields) != 0) return fail(line, reason);
   }
-  if (status < 0) return fail(line, reason);
+  if (status < 0) return -1;
 
   *order = TimeOrder::kFileOrder;
-  if (!at.timed || set->sequences.empty()) return 0;
-  if (decideTimeOrder(timestamps, order, &line, &reason) != 0) return fail(line, reason);
-  for (std::size_t k = 0; k < set->sequences.size(); ++k) {
-    sortCase(&set->sequences[k], times[k], *order);
+  if (at.timed && !events.keys.empty() && decideTimeOrder(timestamps, order, &line, &reason) != 0) {
+    return fail(line, reason);
   }
+  sortAndGroup(&events, &times, *order, set);
   return 0;
+}
+
+int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
+                 std::string* error) {
+  InputLines input(text, fileName);
+  return readEventLog(&input, fileName, comment, format, set, order, error);
 }
 
 }  // namespace tavrel::tools

@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 
-#include "common/text_input.h"
 #include "prep/comment_lines.h"
 
 namespace tavrel::tools {
@@ -28,33 +27,45 @@ std::size_t splitColumns(std::string_view line, std::string_view columns[3]) {
 
 }  // namespace
 
-int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
+int readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
               SequenceSet* set, std::string* error) {
-  std::unordered_map<std::string, std::size_t> sequenceOf;  // case id -> index in the set
-  LineCursor cursor{text};
-  std::string_view line;
-  while (nextLine(&cursor, &line)) {
+  std::unordered_map<std::string, int> caseOf;  // case id -> index in `events`
+  EventList events;
+  std::string_view raw;
+  bool terminated = false;
+  int status;
+  while ((status = input->next(&raw, &terminated, error)) > 0) {
+    std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
     std::string_view columns[3];
     std::size_t count = splitColumns(line, columns);
     if (count == 0) continue;
     if (count != 2) {
-      *error = fileName + ":" + std::to_string(cursor.lineNumber) +
+      *error = fileName + ":" + std::to_string(input->lineNumber()) +
                ": expected two columns, a case id and an item, found " +
                (count == 1 ? "one" : "more");
+      input->settle(error);
       return -1;
     }
-    auto [entry, added] = sequenceOf.try_emplace(std::string(columns[0]), set->sequences.size());
+    auto [entry, added] =
+        caseOf.try_emplace(std::string(columns[0]), static_cast<int>(events.caseNames.size()));
     if (added) {
-      set->sequences.emplace_back();
-      set->sequences.back().line = cursor.lineNumber;
-      set->sequences.back().caseName = std::string(columns[0]);
+      events.caseNames.emplace_back(columns[0]);
+      events.caseLines.push_back(input->lineNumber());
     }
-    Sequence& sequence = set->sequences[entry->second];
-    sequence.keys.push_back(internLabel(set, columns[1]));
-    sequence.lines.push_back(cursor.lineNumber);
+    events.cases.push_back(entry->second);
+    events.keys.push_back(internLabel(set, columns[1]));
+    events.lines.push_back(input->lineNumber());
   }
+  if (status < 0) return -1;
+  groupEvents(&events, set);
   return 0;
+}
+
+int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
+              SequenceSet* set, std::string* error) {
+  InputLines input(text, fileName);
+  return readPairs(&input, fileName, comment, set, error);
 }
 
 }  // namespace tavrel::tools

@@ -8,14 +8,20 @@
 #include <string>
 #include <string_view>
 
+#include "prep/input_lines.h"
 #include "prep/sequence_set.h"
 
 namespace tavrel::tools {
 
-// Reads `text` (the contents of `fileName`) into `set`, skipping the lines
-// that start with `comment` (when it is not empty). Returns 0, or -1 with
-// "<fileName>:<line>: <reason>" in `error` for a line that does not hold
-// exactly two columns.
+// Reads the lines of `input` (the file `fileName`) into `set`, skipping
+// the lines that start with `comment` (when it is not empty). Returns 0,
+// or -1 with "<fileName>:<line>: <reason>" in `error` for a line that does
+// not hold exactly two columns (or the fault of the input's bytes, which
+// weighs more).
+int readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
+              SequenceSet* set, std::string* error);
+
+// Reads `text` in memory, as above.
 int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
               SequenceSet* set, std::string* error);
 

@@ -2,18 +2,17 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "common/output_sink.h"
 #include "common/report.h"
-#include "common/text_input.h"
-#include "prep/compressed_input.h"
 #include "prep/database.h"
 #include "prep/database_files.h"
 #include "prep/event_log.h"
+#include "prep/input_lines.h"
 #include "prep/pairs_reader.h"
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
-#include "prep/text_check.h"
 #include "prep/text_reader.h"
 
 namespace tavrel::tools {
@@ -58,20 +57,20 @@ void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
                 "timestamps in column " + (log.header ? inQuotes(column) : column) + " " + how);
 }
 
-// Reads the input in its format into `set`; -1 with a message in `error`.
-int readSequences(const PrepOptions& options, const std::string& text, SequenceSet* set,
+// Reads the input in its format into `set`, line by line; -1 with a
+// message in `error`.
+int readSequences(const PrepOptions& options, InputLines* input, SequenceSet* set,
                   std::string* error) {
   switch (options.format) {
     case InputFormat::kSpmf:
-      return readSpmf(text, options.input, options.comment, set, error);
+      return readSpmf(input, options.input, options.comment, set, error);
     case InputFormat::kText:
-      readTextSequences(text, options.comment, set);
-      return 0;
+      return readTextSequences(input, options.comment, set, error);
     case InputFormat::kPairs:
-      return readPairs(text, options.input, options.comment, set, error);
+      return readPairs(input, options.input, options.comment, set, error);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
-      if (readEventLog(text, options.input, options.comment, options.log, set, &order, error) !=
+      if (readEventLog(input, options.input, options.comment, options.log, set, &order, error) !=
           0) {
         return -1;
       }
@@ -83,14 +82,11 @@ int readSequences(const PrepOptions& options, const std::string& text, SequenceS
 }
 
 int prepare(const PrepOptions& options) {
-  std::string text;
   std::string error;
   SequenceSet set;
   RepeatCount repeats;
-  if (readWholeFile(options.input, &text, &error) != 0 ||
-      unpackInput(&text, options.input, &error) != 0 ||
-      checkText(text, options.input, &error) != 0 ||
-      readSequences(options, text, &set, &error) != 0 ||
+  InputLines input;
+  if (input.open(options.input, &error) != 0 || readSequences(options, &input, &set, &error) != 0 ||
       resolveRepeats(&set, options.repeats, options.input, &repeats, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
@@ -99,22 +95,21 @@ int prepare(const PrepOptions& options) {
     reportMessage(kProgram, "dropped " + counted(set.emptyDropped, "empty sequence"));
   }
   if (repeats.occurrences > 0) reportRepeats(repeats, options.repeats);
-  if (set.sequences.empty()) {
+  if (sequenceCount(set) == 0) {
     reportMessage(kProgram, options.input + ": no sequence with items; nothing written");
     return 1;
   }
   Database database;
-  buildDatabase(set, &database);
+  buildDatabase(std::move(set), &database);
   if (writeDatabaseFiles(options.outDir, options.name, database, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
-  reportMessage(kProgram, "wrote " + counted(static_cast<long>(database.strings.size()), "string") +
-                              " over " +
-                              counted(static_cast<long>(database.labels.size()), "item") +
-                              " (longest " + std::to_string(database.longest) + ") to " +
-                              options.name + ".db, " + options.name + ".spec and " + options.name +
-                              ".items.tsv in " + options.outDir);
+  reportMessage(kProgram,
+                "wrote " + counted(static_cast<long>(stringCount(database)), "string") + " over " +
+                    counted(static_cast<long>(database.labels.size()), "item") + " (longest " +
+                    std::to_string(database.longest) + ") to " + options.name + ".db, " +
+                    options.name + ".spec and " + options.name + ".items.tsv in " + options.outDir);
   return 0;
 }
 

@@ -3,7 +3,6 @@
 #include <map>
 
 #include "common/report.h"
-#include "common/text_input.h"
 #include "input/decimal.h"
 #include "prep/comment_lines.h"
 
@@ -40,62 +39,70 @@ int readItemName(std::string_view line, std::map<int, std::string>* names, std::
   return 0;
 }
 
+// Reads the sequence on `line` into `set`; -1 with a reason.
+int readSpmfSequence(std::string_view line, SequenceSet* set, std::string* reason) {
+  bool ended = false;
+  std::size_t position = 0;
+  std::string_view token;
+  while (nextToken(line, &position, &token)) {
+    int id = 0;
+    if (ended) {
+      *reason = "text after -2, the end of the sequence";
+    } else if (!parseWholeInt(token, &id) || id < -2) {
+      *reason = inQuotes(token) + " is not an item id, -1 or -2";
+    } else if (id == -2) {
+      ended = true;
+    } else if (id >= 0) {
+      int key = internLabel(set, std::to_string(id));
+      set->sortValue[static_cast<std::size_t>(key)] = id;
+      set->keys.push_back(key);
+    }
+    if (!reason->empty()) return -1;
+  }
+  if (!ended) {
+    *reason = "the sequence does not end with -2";
+    return -1;
+  }
+  return 0;
+}
+
 }  // namespace
 
-int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+int readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
              SequenceSet* set, std::string* error) {
   set->numberBySortValue = true;
   std::map<int, std::string> names;
-  LineCursor cursor{text};
-  std::string_view line;
+  std::string_view raw;
+  bool terminated = false;
   std::string reason;
-  while (nextLine(&cursor, &line)) {
+  int status;
+  while ((status = input->next(&raw, &terminated, error)) > 0) {
+    std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
     std::size_t first = 0;
     while (first < line.size() && isBlank(line[first])) ++first;
     if (first == line.size() || line[first] == '#' || line[first] == '%') continue;
-    if (line[first] == '@') {
-      if (readItemName(line.substr(first), &names, &reason) != 0) break;
-      continue;
+    int read = line[first] == '@' ? readItemName(line.substr(first), &names, &reason)
+                                  : readSpmfSequence(line, set, &reason);
+    if (read != 0) {
+      *error = fileName + ":" + std::to_string(input->lineNumber()) + ": " + reason;
+      input->settle(error);
+      return -1;
     }
-    Sequence sequence;
-    sequence.line = cursor.lineNumber;
-    bool ended = false;
-    std::size_t position = 0;
-    std::string_view token;
-    while (reason.empty() && nextToken(line, &position, &token)) {
-      int id = 0;
-      if (ended) {
-        reason = "text after -2, the end of the sequence";
-      } else if (!parseWholeInt(token, &id) || id < -2) {
-        reason = inQuotes(token) + " is not an item id, -1 or -2";
-      } else if (id == -2) {
-        ended = true;
-      } else if (id >= 0) {
-        std::string label = std::to_string(id);
-        int key = internLabel(set, label);
-        set->sortValue[static_cast<std::size_t>(key)] = id;
-        sequence.keys.push_back(key);
-        sequence.lines.push_back(cursor.lineNumber);
-      }
-    }
-    if (reason.empty() && !ended) reason = "the sequence does not end with -2";
-    if (!reason.empty()) break;
-    if (sequence.keys.empty()) {
-      ++set->emptyDropped;
-    } else {
-      set->sequences.push_back(std::move(sequence));
-    }
+    if (line[first] != '@') closeSequence(set, input->lineNumber());
   }
-  if (!reason.empty()) {
-    *error = fileName + ":" + std::to_string(cursor.lineNumber) + ": " + reason;
-    return -1;
-  }
+  if (status < 0) return -1;
   for (const auto& [id, name] : names) {
     auto entry = set->index.find(std::to_string(id));
     if (entry != set->index.end()) set->labels[static_cast<std::size_t>(entry->second)] = name;
   }
   return 0;
+}
+
+int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+             SequenceSet* set, std::string* error) {
+  InputLines input(text, fileName);
+  return readSpmf(&input, fileName, comment, set, error);
 }
 
 }  // namespace tavrel::tools

@@ -10,13 +10,19 @@
 #include <string>
 #include <string_view>
 
+#include "prep/input_lines.h"
 #include "prep/sequence_set.h"
 
 namespace tavrel::tools {
 
-// Reads `text` (the contents of `fileName`) into `set`, skipping also the
-// lines that start with `comment` (when it is not empty). Returns 0, or -1
-// with "<fileName>:<line>: <reason>" in `error`.
+// Reads the lines of `input` (the file `fileName`) into `set`, skipping
+// also the lines that start with `comment` (when it is not empty).
+// Returns 0, or -1 with "<fileName>:<line>: <reason>" in `error` (or the
+// fault of the input's bytes, which weighs more).
+int readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
+             SequenceSet* set, std::string* error);
+
+// Reads `text` in memory, as above.
 int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
              SequenceSet* set, std::string* error);
 

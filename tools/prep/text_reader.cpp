@@ -1,6 +1,5 @@
 #include "prep/text_reader.h"
 
-#include "common/text_input.h"
 #include "prep/comment_lines.h"
 
 namespace tavrel::tools {
@@ -11,29 +10,30 @@ bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
 }  // namespace
 
-void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set) {
-  LineCursor cursor{text};
-  std::string_view line;
-  while (nextLine(&cursor, &line)) {
+int readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set,
+                      std::string* error) {
+  std::string_view raw;
+  bool terminated = false;
+  int status;
+  while ((status = input->next(&raw, &terminated, error)) > 0) {
+    std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
-    Sequence sequence;
-    sequence.line = cursor.lineNumber;
     std::size_t i = 0;
     while (i < line.size()) {
       while (i < line.size() && isSeparator(line[i])) ++i;
       std::size_t start = i;
       while (i < line.size() && !isSeparator(line[i])) ++i;
-      if (i > start) {
-        sequence.keys.push_back(internLabel(set, line.substr(start, i - start)));
-        sequence.lines.push_back(cursor.lineNumber);
-      }
+      if (i > start) set->keys.push_back(internLabel(set, line.substr(start, i - start)));
     }
-    if (sequence.keys.empty()) {
-      ++set->emptyDropped;
-    } else {
-      set->sequences.push_back(std::move(sequence));
-    }
+    closeSequence(set, input->lineNumber());
   }
+  return status;
+}
+
+void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set) {
+  InputLines input(text, "text");
+  std::string error;
+  readTextSequences(&input, comment, set, &error);
 }
 
 }  // namespace tavrel::tools

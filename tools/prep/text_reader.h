@@ -8,12 +8,19 @@
 #include <string>
 #include <string_view>
 
+#include "prep/input_lines.h"
 #include "prep/sequence_set.h"
 
 namespace tavrel::tools {
 
-// Reads `text` into `set`, skipping the lines that start with `comment`
-// (when it is not empty). Every line is well-formed, so this cannot fail.
+// Reads the lines of `input` into `set`, skipping the lines that start
+// with `comment` (when it is not empty). Every line is well-formed, so
+// only the input's bytes can be at fault: returns 0, or -1 with the
+// message in `error`.
+int readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set,
+                      std::string* error);
+
+// Reads `text` in memory, as above; for text without faults.
 void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set);
 
 }  // namespace tavrel::tools
