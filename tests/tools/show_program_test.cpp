@@ -228,6 +228,30 @@ TEST(ShowProgramTest, ControlCharactersInLabelsReachNoOutputRaw) {
   }
 }
 
+TEST(ShowProgramTest, APatternTooLargeToDrawIsNotDrawn) {
+  // A chain of 2001 items, one more than a picture holds; pattern 2 is small.
+  std::string edges;
+  for (int item = 0; item < 2000; ++item) {
+    edges += std::to_string(item) + "-" + std::to_string(item + 1) + "\t";
+  }
+  ScratchDir dir;
+  std::string patterns = dir.write(
+      "patterns.txt",
+      completeRunOutput(
+          "Pattern 1 Support = 3: \n" + edges + "\n\nPattern 2 Support = 2: \n0-1\t\n\n", 2));
+  const std::string notice =
+      "tavrel-show: pattern 1 has 2001 items and 2000 edges, more than a picture holds (2000 "
+      "items, 20000 edges); it is not drawn\n";
+  RunResult dot = runShowTool({"--format", "dot", patterns});
+  EXPECT_EQ(dot.status, 0);
+  EXPECT_EQ(dot.err, notice);
+  EXPECT_EQ(dot.out.rfind("digraph pattern_2 {", 0), 0u);
+  RunResult html = runShowTool({"--format", "html", patterns});
+  EXPECT_EQ(html.status, 0);
+  EXPECT_NE(html.out.find("<p>Pattern 1 has 2001 items and 2000 edges"), std::string::npos);
+  EXPECT_NE(html.out.find("<figure id=\"pattern-2\">\n<svg"), std::string::npos);
+}
+
 TEST(ShowProgramTest, ManyPicturesBringANoticeUnlessChosen) {
   std::string blocks;
   for (int number = 1; number <= 101; ++number) {

@@ -160,6 +160,14 @@ class HtmlWriter : public PatternWriter {
              " of highest support</h2>\n";
     for (std::size_t k = 0; k < count; ++k) {
       const Pattern& pattern = ranking[k];
+      std::string tooLarge = tooLargeToDraw(pattern);
+      if (!tooLarge.empty()) {
+        tooLarge[0] = 'P';  // "pattern 5 has ..." begins the sentence
+        tooLarge.push_back('.');
+        *html += "<figure id=\"pattern-" + std::to_string(pattern.number) + "\"><p>" +
+                 htmlText(tooLarge) + "</p></figure>\n";
+        continue;
+      }
       bool cycle = false;
       std::string dot = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
       noteDrawing(context_, pattern, static_cast<long>(k) + 1, cycle);

@@ -6,6 +6,7 @@
 #include "common/report.h"
 #include "show/dot_output.h"
 #include "show/graphviz_render.h"
+#include "show/hasse.h"
 
 namespace tavrel::tools {
 
@@ -26,6 +27,11 @@ class PictureWriter : public PatternWriter {
   }
 
   int add(const Pattern& pattern, std::string* error) override {
+    std::string tooLarge = tooLargeToDraw(pattern);
+    if (!tooLarge.empty()) {
+      reportMessage(kProgram, tooLarge);
+      return 0;
+    }
     bool cycle = false;
     std::string picture = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
     noteDrawing(context_, pattern, ++drawn_, cycle);
@@ -67,6 +73,15 @@ class PictureWriter : public PatternWriter {
 
 std::unique_ptr<PatternWriter> makePictureWriter(PictureFormat format, const ShowContext& context) {
   return std::make_unique<PictureWriter>(format, context);
+}
+
+std::string tooLargeToDraw(const Pattern& pattern) {
+  std::size_t items = itemsOf(pattern.edges).size();
+  if (items <= kMaxDrawnItems && pattern.edges.size() <= kMaxDrawnEdges) return "";
+  return "pattern " + std::to_string(pattern.number) + " has " + std::to_string(items) +
+         " items and " + std::to_string(pattern.edges.size()) +
+         " edges, more than a picture holds (" + std::to_string(kMaxDrawnItems) + " items, " +
+         std::to_string(kMaxDrawnEdges) + " edges); it is not drawn";
 }
 
 void noteDrawing(const ShowContext& context, const Pattern& pattern, long drawn, bool cycle) {

@@ -6,13 +6,24 @@
 // pictures that no --top or --pattern chose brings a notice, once.
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <string>
 
 #include "show/pattern_writer.h"
 
 namespace tavrel::tools {
 
 constexpr long kManyPictures = 100;
+
+// The largest pattern drawn: its Hasse diagram takes n * n bits for n
+// items, and Graphviz's layout grows faster still with the edges. A
+// larger pattern (only a forged or extreme output holds one) is not drawn.
+constexpr std::size_t kMaxDrawnItems = 2000;
+constexpr std::size_t kMaxDrawnEdges = 20000;
+
+// Empty when `pattern` may be drawn; otherwise the notice that it is not.
+std::string tooLargeToDraw(const Pattern& pattern);
 
 enum class PictureFormat { kDot, kSvg, kPng };
 
