@@ -1,6 +1,8 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <new>
 #include <thread>
 #include <utility>
@@ -22,13 +24,77 @@ namespace {
 constexpr const char* kOutOfMemory = "Error: out of memory\n";
 constexpr const char* kSearchFailed = "Error: a search process failed\n";
 
+// The most scratch slots a run makes for writeText(): one per searching
+// thread, as many as the command line allows threads.
+constexpr int kMostScratchSlots = 4096;
+
+// Room for the item pairs of long patterns while their text is written,
+// one slot per searching thread, owned by the run (no thread-local data:
+// a thread's first touch of that may need memory that glibc cannot report
+// as anything but an abort). The slots are made before the search, where a
+// failure is the run's out-of-memory status; a slot grows when a longer
+// pattern comes, and a failure there is the text's (kTextFailed).
+class TextScratch {
+ public:
+  TextScratch() = default;
+  TextScratch(const TextScratch&) = delete;
+  TextScratch& operator=(const TextScratch&) = delete;
+  ~TextScratch() {
+    for (int k = 0; k < count_; ++k) slots_[k].~Slot();
+    std::free(slots_);
+  }
+
+  // Makes `threads` slots (at most kMostScratchSlots). False when memory
+  // ran out. (By malloc: a failed nothrow new throws inside libstdc++,
+  // which needs that thread-local data.)
+  bool make(int threads) {
+    int count = std::clamp(threads, 1, kMostScratchSlots);
+    void* block = std::aligned_alloc(alignof(Slot), static_cast<std::size_t>(count) * sizeof(Slot));
+    if (block == nullptr) return false;
+    slots_ = static_cast<Slot*>(block);
+    for (count_ = 0; count_ < count; ++count_) new (&slots_[count_]) Slot();
+    return true;
+  }
+
+  // The number of a free slot, marked busy until release(); -1 when every
+  // slot is busy (more callers than searching threads), and the caller
+  // then uses memory of its own.
+  int acquire() {
+    for (int k = 0; k < count_; ++k) {
+      std::atomic<bool>& busy = slots_[k].busy;
+      if (!busy.load(std::memory_order_relaxed) &&
+          !busy.exchange(true, std::memory_order_acquire)) {
+        return k;
+      }
+    }
+    return -1;
+  }
+
+  Buffer<Edge>& pairs(int slot) { return slots_[slot].pairs; }
+
+  void release(int slot) { slots_[slot].busy.store(false, std::memory_order_release); }
+
+ private:
+  struct alignas(64) Slot {  // a cache line each: threads take them at once
+    std::atomic<bool> busy{false};
+    Buffer<Edge> pairs;
+  };
+  Slot* slots_ = nullptr;
+  int count_ = 0;
+};
+
 // Hands the search's patterns to the caller's sink as item pairs, and
 // stops the search at the pattern limit or when the sink asks.
 class PatternAdapter : public ClosedSetSink {
  public:
   PatternAdapter(const Buffer<EdgeSupport>& edges, std::int64_t limit, PatternSink& sink,
-                 Buffer<Edge>& scratch, RunProgress* progress)
-      : edges_(edges), limit_(limit), sink_(sink), scratch_(scratch), progress_(progress) {}
+                 Buffer<Edge>& scratch, TextScratch& textScratch, RunProgress* progress)
+      : edges_(edges),
+        limit_(limit),
+        sink_(sink),
+        scratch_(scratch),
+        textScratch_(textScratch),
+        progress_(progress) {}
 
   bool take(const int* edges, int length, int support) override {
     for (int k = 0; k < length; ++k) scratch_[static_cast<std::size_t>(k)] = edges_[edges[k]].edge;
@@ -50,19 +116,21 @@ class PatternAdapter : public ClosedSetSink {
 
   std::size_t writeText(const int* edges, int length, int support, char* out) const override {
     // Called from several threads at once: each has its own pairs, on the
-    // stack for the usual lengths.
+    // stack for the usual lengths, in a slot of the run's scratch for longer ones.
     // (Raw bytes: an array of Edge would be zeroed at every call.)
     constexpr int kOnStack = 64;
     alignas(Edge) unsigned char onStack[kOnStack * sizeof(Edge)];
-    thread_local Buffer<Edge> many;
-    Edge* pairs = reinterpret_cast<Edge*>(onStack);
-    if (length > kOnStack) {
-      if (!many.resize(static_cast<std::size_t>(length))) return kTextFailed;
-      pairs = many.data();
+    if (length <= kOnStack) {
+      return writeWith(reinterpret_cast<Edge*>(onStack), edges, length, support, out);
     }
-    for (int k = 0; k < length; ++k) pairs[k] = edges_[edges[k]].edge;
-    return sink_.writeText(
-        Pattern{support, std::span<const Edge>(pairs, static_cast<std::size_t>(length))}, out);
+    int slot = textScratch_.acquire();
+    Buffer<Edge> own;
+    Buffer<Edge>& pairs = slot >= 0 ? textScratch_.pairs(slot) : own;
+    std::size_t size = pairs.resize(static_cast<std::size_t>(length))
+                           ? writeWith(pairs.data(), edges, length, support, out)
+                           : kTextFailed;
+    if (slot >= 0) textScratch_.release(slot);
+    return size;
   }
 
   bool takeText(const char* text, std::size_t size) override {
@@ -79,10 +147,18 @@ class PatternAdapter : public ClosedSetSink {
   bool atLimit() const { return limit_ > 0 && taken_ >= limit_; }
 
  private:
+  // The sink's text of the pattern, its item pairs made in `pairs` (room for `length`).
+  std::size_t writeWith(Edge* pairs, const int* edges, int length, int support, char* out) const {
+    for (int k = 0; k < length; ++k) pairs[k] = edges_[edges[k]].edge;
+    return sink_.writeText(
+        Pattern{support, std::span<const Edge>(pairs, static_cast<std::size_t>(length))}, out);
+  }
+
   const Buffer<EdgeSupport>& edges_;
   std::int64_t limit_;
   PatternSink& sink_;
   Buffer<Edge>& scratch_;
+  TextScratch& textScratch_;
   RunProgress* progress_;
   // Written for every pattern by the thread that takes it, while the other
   // threads keep reading the fields above: a cache line of their own.
@@ -120,8 +196,10 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 
   Buffer<EdgeSupport> edges;
   Buffer<Edge> scratch;
+  TextScratch textScratch;
   if (!edges.resize(static_cast<std::size_t>(run.edgeCount)) ||
-      !scratch.resize(static_cast<std::size_t>(run.edgeCount) + 1)) {
+      !scratch.resize(static_cast<std::size_t>(run.edgeCount) + 1) ||
+      !textScratch.make(run.threads)) {
     return Status(Status::Code::kOutOfMemory, kOutOfMemory);
   }
   for (int e = 0; e < run.edgeCount; ++e) {
@@ -137,7 +215,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   info.edges = std::span<const EdgeSupport>(edges.data(), edges.size());
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
-  PatternAdapter adapter(edges, options.maxPatterns, sink, scratch, options.progress);
+  PatternAdapter adapter(edges, options.maxPatterns, sink, scratch, textScratch, options.progress);
   SearchOutcome outcome =
       search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop, options.progress);
   switch (outcome) {

@@ -25,7 +25,11 @@ void pause(long nanoseconds) {
 }  // namespace
 
 Coordinator::Coordinator(const Session& session, const CoordinatorOptions& options)
-    : session_(session), options_(options), searcher_(session.rank, session.ranks) {}
+    : session_(session), options_(options), searcher_(session.rank, session.ranks) {
+  // endWorkers() may come without run(): after a run that failed earlier.
+  ranks_.assign(static_cast<std::size_t>(session_.ranks), RankState{});
+  stats_.shares.assign(static_cast<std::size_t>(session_.ranks), RankShare{});
+}
 
 SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
                                const std::atomic<bool>* stop) {
@@ -335,7 +339,6 @@ void Coordinator::startHeartbeat() {
 bool Coordinator::endWorkers(int status, int signal, double waitLimit) {
   heartbeat_.stop();  // no kAlive after kEnd
   if (session_.ranks <= 1) return true;
-  ranks_.resize(static_cast<std::size_t>(session_.ranks));
   double now = secondsNow();
   int waiting = 0;
   for (int r = 1; r < session_.ranks; ++r) {

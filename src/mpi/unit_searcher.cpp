@@ -54,10 +54,14 @@ bool UnitSearcher::start(int id, const parallel::WorkUnit& unit) {
     std::lock_guard<std::mutex> guard(lock_);
     block_ = {kPatterns, id};
     held_ = false;
+    // The unit's end goes out without taking memory (see finishLocked()).
+    done_ = {kDone, id, 0};
+    outgoing_.reserve(16);
   }
+  outOfMemory_.store(false);
   busy_.store(true);
   thread_ = std::make_unique<SmallThread>();
-  if (!thread_->start([this, id, unit] { search(id, unit); })) {
+  if (!thread_->start([this, unit] { search(unit); })) {
     busy_.store(false);
     return false;
   }
@@ -87,7 +91,7 @@ void UnitSearcher::stop() {
 }
 
 // Searches the unit with the engine and queues its end as kDone.
-void UnitSearcher::search(int id, parallel::WorkUnit unit) {
+void UnitSearcher::search(const parallel::WorkUnit& unit) {
   Sink sink(*this);
   parallel::ParallelOptions options;
   options.threads = threads_;
@@ -96,30 +100,57 @@ void UnitSearcher::search(int id, parallel::WorkUnit unit) {
   options.waitingCap = kEngineWaitingCap;
   SearchOutcome outcome = SearchOutcome::kOutOfMemory;
   try {
-    outcome = opened_ ? parallel::searchUnitInParallel(top_, shared_, unit, sink, options)
-                      : SearchOutcome::kOutOfMemory;
-    std::lock_guard<std::mutex> guard(lock_);
-    sendBlockLocked();
-    outgoing_.push_back({kDone, id, static_cast<int>(outcome)});
-    news_.notify_all();
+    if (opened_) outcome = parallel::searchUnitInParallel(top_, shared_, unit, sink, options);
   } catch (const std::bad_alloc&) {
-    std::lock_guard<std::mutex> guard(lock_);
-    outgoing_.clear();
-    outgoing_.push_back({kDone, id, static_cast<int>(SearchOutcome::kOutOfMemory)});
-    news_.notify_all();
+    outcome = SearchOutcome::kOutOfMemory;
   }
+  std::lock_guard<std::mutex> guard(lock_);
+  finishLocked(outcome);
   busy_.store(false);
 }
 
-void UnitSearcher::record(int support, int length, const int* edges) {
+void UnitSearcher::finishLocked(SearchOutcome outcome) noexcept {
+  if (outOfMemory_.load()) outcome = SearchOutcome::kOutOfMemory;
+  if (outcome != SearchOutcome::kOutOfMemory) {
+    try {
+      sendBlockLocked();
+      outgoing_.reserve(outgoing_.size() + 1);
+    } catch (const std::bad_alloc&) {
+      outcome = SearchOutcome::kOutOfMemory;
+    }
+  }
+  if (outcome == SearchOutcome::kOutOfMemory) {
+    // The patterns queued are of no use now: only the unit's end goes,
+    // into the room start() reserved.
+    outgoing_.clear();
+    outgoingBytes_ = 0;
+  }
+  done_[2] = static_cast<int>(outcome);
+  outgoing_.push_back(std::move(done_));
+  news_.notify_all();
+}
+
+void UnitSearcher::failForMemory() noexcept {
+  outOfMemory_.store(true);
+  stop_.store(true);
+  released_.notify_all();
+}
+
+void UnitSearcher::record(int support, int length, const int* edges) noexcept {
   std::unique_lock<std::mutex> guard(lock_);
-  block_.push_back(support);
-  block_.push_back(length);
-  block_.insert(block_.end(), edges, edges + length);
-  if (block_.size() < blockInts_) return;
-  std::size_t room = kOutgoingBlocks * blockInts_ * sizeof(int);
-  released_.wait(guard, [this, room] { return (!held_ && outgoingBytes_ < room) || stop_.load(); });
-  sendBlockLocked();
+  if (outOfMemory_.load()) return;
+  try {
+    block_.push_back(support);
+    block_.push_back(length);
+    block_.insert(block_.end(), edges, edges + length);
+    if (block_.size() < blockInts_) return;
+    std::size_t room = kOutgoingBlocks * blockInts_ * sizeof(int);
+    released_.wait(guard,
+                   [this, room] { return (!held_ && outgoingBytes_ < room) || stop_.load(); });
+    sendBlockLocked();
+  } catch (const std::bad_alloc&) {
+    failForMemory();
+  }
 }
 
 void UnitSearcher::sendBlockLocked() {
@@ -130,12 +161,16 @@ void UnitSearcher::sendBlockLocked() {
   block_ = {kPatterns, unitId_};
 }
 
-int UnitSearcher::give(const parallel::WorkUnit& unit, bool asked) {
+int UnitSearcher::give(const parallel::WorkUnit& unit, bool asked) noexcept {
   (void)asked;
   std::lock_guard<std::mutex> guard(lock_);
   int id = nextPiece_++ * ranks_ + rank_;
-  outgoing_.push_back(unitMessage(kGiven, id, unit));
-  news_.notify_all();
+  try {
+    outgoing_.push_back(unitMessage(kGiven, id, unit));
+    news_.notify_all();
+  } catch (const std::bad_alloc&) {
+    failForMemory();  // the unit ends as out of memory: its pieces are not waited for
+  }
   return id;
 }
 

@@ -61,11 +61,19 @@ class UnitSearcher : public parallel::WorkExchange {
   void awaitNews(double seconds);
 
  private:
-  int give(const parallel::WorkUnit& unit, bool asked) override;
+  // The engine's calls, on its threads: they never throw. A lack of memory
+  // stops the unit, which then ends as out of memory.
+  int give(const parallel::WorkUnit& unit, bool asked) noexcept override;
   bool reached(int id) override;
-  void search(int id, parallel::WorkUnit unit);
   // Appends a record to the patterns of the unit; sends them on when they fill a block.
-  void record(int support, int length, const int* edges);
+  void record(int support, int length, const int* edges) noexcept;
+  // The unit's thread: searches it with the engine, then queues its end.
+  void search(const parallel::WorkUnit& unit);
+  // Queues the unit's last block and its kDone, as kOutOfMemory (and
+  // without the blocks) when memory ran out anywhere; takes no memory then.
+  void finishLocked(SearchOutcome outcome) noexcept;
+  // Stops the unit, which ends as out of memory.
+  void failForMemory() noexcept;
   void sendBlockLocked();
 
   class Sink;
@@ -79,6 +87,7 @@ class UnitSearcher : public parallel::WorkExchange {
   int unitId_ = 0;
   int nextPiece_ = 1;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> outOfMemory_{false};
   std::atomic<bool> busy_{false};
   std::unique_ptr<SmallThread> thread_;
 
@@ -90,6 +99,7 @@ class UnitSearcher : public parallel::WorkExchange {
   std::vector<int> block_;  // kPatterns being filled
   std::vector<std::vector<int>> outgoing_;
   std::size_t outgoingBytes_ = 0;  // of the kPatterns blocks in outgoing_
+  std::vector<int> done_;          // the unit's kDone, made before it starts
 };
 
 }  // namespace tavrel::mpi

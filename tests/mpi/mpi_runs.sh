@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tavrel-mpi on real databases under mpirun.
-#   mpi_runs.sh SameBytesAsOneProcess|ASlowReader|ARankKilledMidRun|AWorkerOutOfMemory MPIRUN
-#     TAVREL_MPI TAVREL_EXE DATA_DIR
+#   mpi_runs.sh SameBytesAsOneProcess|ASlowReader|ARankKilledMidRun|AWorkerOutOfMemory|
+#     RankZeroOutOfMemory MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
@@ -108,6 +108,33 @@ if [ "$check" = ASlowReader ]; then
     cat "$work/err"
     failed=1
   fi
+  exit $failed
+fi
+
+if [ "$check" = RankZeroOutOfMemory ]; then
+  # Rank 0 searches with 4 threads in 200 to 400 MB of address space (below
+  # that Open MPI itself fails to start): wherever memory runs out, on
+  # whichever thread, the run is whole or ends with one message and fails.
+  (cd "$data/bible" && "$exe" --threads 4 bible.spec 700 >"$work/alone")
+  printf '#!/bin/sh\n[ "$OMPI_COMM_WORLD_RANK" = 0 ] && ulimit -v $LIMIT\nexec "$@"\n' \
+    >"$work/bounded"
+  chmod +x "$work/bounded"
+  short=0
+  for limit in $(seq 200000 20000 400000); do
+    (cd "$data/bible" && LIMIT=$limit timeout 60 "$mpirun" --oversubscribe -n 2 "$work/bounded" \
+      "$mpi" --threads 4 bible.spec 700 >"$work/out" 2>"$work/err")
+    status=$?
+    if [ "$status" = 0 ] && cmp -s <(steady "$work/alone") <(steady "$work/out"); then continue; fi
+    short=$((short + 1))
+    if [ "$status" = 0 ] || [ "$status" = 124 ] || [ "$(tail -n 1 "$work/out")" != "Error: out of memory" ] ||
+      grep -Eq "terminate called|signal" "$work/err"; then
+      echo "FAILED: rank 0 in $limit kB: status $status, last line '$(tail -n 1 "$work/out")'"
+      head -n 20 "$work/err"
+      failed=1
+    fi
+  done
+  echo "$short of 11 runs ran out of memory"
+  [ "$short" -gt 0 ] || { echo "FAILED: no run ran out of memory"; failed=1; }
   exit $failed
 fi
 
