@@ -124,12 +124,15 @@ class Encoder {
   }
 
  private:
-  // Adds the labels of a list or tuple. A label's __hash__ or __eq__ may
-  // change the list, so its size and items are read anew for each label.
+  // Adds the labels of a list or tuple. A label's __hash__, __eq__ or
+  // __index__ may change the list, even drop the label from it, so its size
+  // and items are read anew for each label, and each label is held while it
+  // is read.
   void addLabels(PyObject* sequence) {
     Py_ssize_t k = 0;
     for (; k < PySequence_Fast_GET_SIZE(sequence); ++k) {
-      addLabel(PySequence_Fast_GET_ITEM(sequence, k));
+      auto label = py::reinterpret_borrow<py::object>(PySequence_Fast_GET_ITEM(sequence, k));
+      addLabel(label.ptr());
     }
     ends_.push_back(byValue_ ? values_.size() : ids_.size());
     sinceSignalCheck_ += static_cast<std::size_t>(k) + 1;
@@ -160,7 +163,6 @@ class Encoder {
 
   // The number of `label` in the order of first appearance.
   std::int32_t idOf(PyObject* label) {
-    auto held = py::reinterpret_borrow<py::object>(label);  // while its __hash__ runs
     PyObject* known = PyDict_GetItemWithError(ids_by_label_.ptr(), label);
     if (known != nullptr) return static_cast<std::int32_t>(PyLong_AsLong(known));
     if (PyErr_Occurred() != nullptr) throw py::error_already_set();  // unhashable
