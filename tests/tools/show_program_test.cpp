@@ -252,6 +252,24 @@ TEST(ShowProgramTest, APatternTooLargeToDrawIsNotDrawn) {
   EXPECT_NE(html.out.find("<figure id=\"pattern-2\">\n<svg"), std::string::npos);
 }
 
+TEST(ShowProgramTest, AnEndlessLineEndsWithAMessageInBoundedMemory) {
+  ChildOptions options;
+  options.addressSpaceLimit = 1LL << 30;
+  RunResult zeros = runShowTool({"/dev/zero"}, options);
+  EXPECT_EQ(zeros.status, 1);
+  EXPECT_EQ(zeros.err,
+            "tavrel-show: /dev/zero:1: a line longer than 64 MiB; is this the miner's output?\n");
+  // A line that is long but not endless passes: 3 MB of edges.
+  std::string edges;
+  for (int item = 1; item <= 250000; ++item) edges += "0-" + std::to_string(item) + "\t";
+  ScratchDir dir;
+  std::string patterns =
+      dir.write("long.txt", completeRunOutput("Pattern 1 Support = 2: \n" + edges + "\n\n", 1));
+  RunResult longLine = runShowTool({"--format", "jsonl", patterns});
+  EXPECT_EQ(longLine.status, 0) << longLine.err;
+  EXPECT_EQ(longLine.out.rfind("{\"pattern\":1,\"support\":2,\"size\":250000,", 0), 0u);
+}
+
 TEST(ShowProgramTest, ManyPicturesBringANoticeUnlessChosen) {
   std::string blocks;
   for (int number = 1; number <= 101; ++number) {

@@ -9,6 +9,7 @@
 #include "common/output_sink.h"
 #include "common/report.h"
 #include "formats/miner_output.h"
+#include "show/capped_input.h"
 #include "show/html_report.h"
 #include "show/pattern.h"
 #include "show/pattern_writer.h"
@@ -133,9 +134,10 @@ int show(const ShowOptions& options) {
   ItemTable table;
   bool labelled = !options.itemsPath.empty();
   formats::MinerOutputReader reader;
+  CappedInput capped;
   reader.name = options.input == "-" ? "standard input" : options.input;
   if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
-      formats::openLineReader(options.input, &reader.lines, &error) != 0) {
+      capped.open(options.input, &reader.lines, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
   }
@@ -148,6 +150,11 @@ int show(const ShowOptions& options) {
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);
   formats::closeLineReader(&reader.lines);
+  std::string fault = capped.finish();  // a line too long weighs more than what it caused
+  if (!fault.empty()) {
+    status = -1;
+    error = fault;
+  }
   if (status == 0 && !reader.complete) reportCutOff(reader);
   if (status == 0 && reader.capped) reportCapped(reader);
   if (status != 0 || checkRequestedNumbers(options.selection, reader.patternsRead, &error) != 0 ||
