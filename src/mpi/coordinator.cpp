@@ -35,6 +35,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
                                const std::atomic<bool>* stop) {
   sink_ = &sink;
   stop_ = stop;
+  edgeCount_ = database.edgeCount;
   ranks_.assign(static_cast<std::size_t>(session_.ranks), RankState{});
   stats_.shares.assign(static_cast<std::size_t>(session_.ranks), RankShare{});
   double begin = secondsNow();
@@ -144,8 +145,50 @@ bool Coordinator::receive(double now, bool* active) {
   return true;
 }
 
+bool Coordinator::reject(int source, const char* what) {
+  failedRank_ = source;
+  problem_ = what;
+  outcome_ = SearchOutcome::kFailed;
+  return false;
+}
+
+const char* Coordinator::misfit(int source, const std::vector<int>& message) const {
+  const RankState& rank = ranks_[source];
+  switch (message[0]) {
+    case kPatterns:
+      if (message[1] != rank.unit) return "patterns of a unit its sender is not searching";
+      for (std::size_t at = 2; at < message.size();
+           at += 2 + static_cast<std::size_t>(message[at + 1])) {
+        if (message[at] != 0) continue;
+        auto piece = units_.find(message[at + 2]);
+        if (piece == units_.end() || piece->second.giver != source) {
+          return "the place of a piece its sender did not give away";
+        }
+      }
+      return nullptr;
+    case kGiven:
+      if (rank.unit < 0) return "a piece given away by a rank that searches nothing";
+      if (message[1] % session_.ranks != source || message[1] < session_.ranks ||
+          units_.count(message[1]) != 0) {
+        return "a piece given away under a number that is not new";
+      }
+      return nullptr;
+    case kDone:
+      if (message[1] != rank.unit &&
+          !(message[1] == -1 && message[2] == static_cast<int>(SearchOutcome::kOutOfMemory))) {
+        return "the end of a unit its sender is not searching";
+      }
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
 bool Coordinator::handle(int source, std::vector<int>& message) {
-  if (message.empty()) return true;
+  if (source < 0 || source >= session_.ranks) return reject(source, "a message from no rank");
+  const char* flaw = flawToCoordinator(message, edgeCount_);
+  if (flaw == nullptr) flaw = misfit(source, message);
+  if (flaw != nullptr) return reject(source, flaw);
   RankState& rank = ranks_[source];
   switch (message[0]) {
     case kPatterns: {
@@ -161,17 +204,16 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
     case kGiven: {
       int id = 0;
       parallel::WorkUnit piece;
-      if (readUnit(message, &id, &piece)) {
-        units_[id].unit = piece;
-        pending_[orderKey(piece)] = id;
-        ++stats_.pieces;
-      }
+      readUnit(message, &id, &piece);
+      units_[id].unit = piece;
+      units_[id].giver = source;
+      pending_[orderKey(piece)] = id;
+      ++stats_.pieces;
       rank.asked = false;
       return true;
     }
     case kDone: {
-      if (message.size() < 3) return true;
-      units_[message[1]].done = true;
+      if (message[1] >= 0) units_[message[1]].done = true;
       if (rank.unit >= 0) stats_.shares[source].busySeconds += secondsNow() - rank.since;
       rank.unit = -1;
       rank.asked = false;
@@ -199,7 +241,9 @@ bool Coordinator::handle(int source, std::vector<int>& message) {
 bool Coordinator::write(bool* active) {
   while (!writing_.empty()) {
     auto found = units_.find(writing_.back());
-    if (found == units_.end()) return true;  // its kGiven is on the way
+    // A piece's kGiven comes before the block that marks its place, and
+    // each place is marked once.
+    if (found == units_.end()) return reject(-1, "a piece's place came twice");
     UnitState& unit = found->second;
     if (unit.blocks.empty()) {
       if (!unit.done) return true;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <deque>
 #include <map>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -75,8 +76,16 @@ class Coordinator {
   // MPI failed): failedRank() tells which rank.
   bool endWorkers(int status, int signal, double waitLimit);
 
+  // Acts on one message from rank `source` (whether from a worker or from
+  // rank 0's own search); false when the run must end. A message that does
+  // not decode, or does not fit the run (a unit its sender is not
+  // searching, a piece that is not new), ends it as kFailed: see problem().
+  bool handle(int source, std::vector<int>& message);
+
   int workerSignal() const { return workerSignal_; }
   int failedRank() const { return failedRank_; }
+  // What went wrong with failedRank()'s messages; empty when it fell silent.
+  const std::string& problem() const { return problem_; }
   // True once a rank failed or MPI did: the job cannot end normally.
   bool broken() const { return broken_; }
   const TransportStats& stats() const { return stats_; }
@@ -84,7 +93,8 @@ class Coordinator {
  private:
   struct UnitState {
     parallel::WorkUnit unit;
-    int rank = -1;  // the rank searching it, -1 before it is handed out
+    int rank = -1;   // the rank searching it, -1 before it is handed out
+    int giver = -1;  // the rank that gave it away (a piece), -1 for the first
     bool done = false;
     std::deque<std::vector<int>> blocks;  // kPatterns messages not yet written
     std::size_t bytes = 0;                // of `blocks`
@@ -101,7 +111,10 @@ class Coordinator {
 
   // Takes the workers' and the local searcher's messages; false to end.
   bool receive(double now, bool* active);
-  bool handle(int source, std::vector<int>& message);
+  // What keeps a well-formed message from fitting the run; null when nothing does.
+  const char* misfit(int source, const std::vector<int>& message) const;
+  // Ends the run as failed because of rank `source`'s message: `what`.
+  bool reject(int source, const char* what);
   // Hands patterns to the sink as far as they have come; false to end.
   bool write(bool* active);
   // Hands out pending units and asks busy ranks for pieces; false to end.
@@ -126,6 +139,8 @@ class Coordinator {
   SearchOutcome outcome_ = SearchOutcome::kComplete;
   int workerSignal_ = 0;
   int failedRank_ = -1;
+  std::string problem_;
+  int edgeCount_ = 0;
   bool broken_ = false;
   double lastPoll_ = 0;  // when receive() last ran
   bool searching_ = false;

@@ -42,9 +42,16 @@ RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& opt
       }
     }
     if (outcome == SearchOutcome::kFailed) {
-      std::string note =
-          "tavrel-mpi: rank " + std::to_string(coordinator.failedRank()) + " stopped answering\n";
-      if (coordinator.failedRank() < 0) note = "tavrel-mpi: MPI failed\n";
+      std::string rank = "rank " + std::to_string(coordinator.failedRank());
+      std::string note = "tavrel-mpi: " + rank + " stopped answering\n";
+      if (!coordinator.problem().empty()) {
+        if (coordinator.failedRank() < 0) rank = "a rank";
+        note = "tavrel-mpi: " + rank +
+               " sent a message that does not decode or fit the run: " + coordinator.problem() +
+               "\n";
+      } else if (coordinator.failedRank() < 0) {
+        note = "tavrel-mpi: MPI failed\n";
+      }
       output::writeFully(2, note.data(), note.size());
     }
     return outcome;

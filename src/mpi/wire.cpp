@@ -14,7 +14,97 @@ bool readUnit(const std::vector<int>& message, int* id, parallel::WorkUnit* unit
   unit->start = message[2];
   unit->end = message[3];
   unit->path.assign(message.begin() + 4, message.end());
-  return unit->start < unit->end;
+  for (int step : unit->path) {
+    if (step < 0) return false;
+  }
+  return *id >= 0 && unit->start >= 0 && unit->start < unit->end;
+}
+
+namespace {
+
+// The flaw of a kPatterns message's records: support, edge count, edges;
+// a support of 0 marks a piece's place with its id as the one edge.
+const char* flawOfRecords(const std::vector<int>& message, int edgeCount) {
+  std::size_t at = 2;
+  while (at < message.size()) {
+    if (message.size() - at < 2) return "a pattern record is cut short";
+    int support = message[at];
+    int length = message[at + 1];
+    at += 2;
+    if (support < 0 || length < 1) return "a pattern record has a negative support or no edges";
+    if (static_cast<std::size_t>(length) > message.size() - at) {
+      return "a pattern record runs past the message";
+    }
+    if (support == 0) {
+      if (length != 1 || message[at] < 1) return "a piece's place is malformed";
+    } else {
+      for (int e = 0; e < length; ++e) {
+        if (message[at + e] < 0 || message[at + e] >= edgeCount) {
+          return "a pattern names an edge that does not exist";
+        }
+        if (e > 0 && message[at + e] <= message[at + e - 1]) {
+          return "a pattern's edges are out of order";
+        }
+      }
+    }
+    at += static_cast<std::size_t>(length);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* flawToCoordinator(const std::vector<int>& message, int edgeCount) {
+  if (message.empty()) return "an empty message";
+  int id = 0;
+  parallel::WorkUnit unit;
+  std::size_t size = message.size();
+  switch (message[0]) {
+    case kPatterns:
+      if (size < 2 || message[1] < 0) return "a block of patterns without its unit";
+      return flawOfRecords(message, edgeCount);
+    case kGiven:
+      return readUnit(message, &id, &unit) && id > 0 ? nullptr : "a malformed piece given away";
+    case kDone:
+      if (size != 3 || message[1] < -1 || message[2] < 0 ||
+          message[2] > static_cast<int>(SearchOutcome::kFailed)) {
+        return "a malformed end of a unit";
+      }
+      return nullptr;
+    case kAlive:
+      return size == 1 ? nullptr : "a malformed sign of life";
+    case kSignal:
+      return size == 2 && message[1] > 0 && message[1] < 65 ? nullptr : "a malformed signal";
+    case kBye:
+      return size >= 1 && size <= 3 ? nullptr : "a malformed last word";
+    case kGarbled:
+      return "rank 0's message did not decode there";
+    default:
+      return "a message of an unknown kind";
+  }
+}
+
+const char* flawToWorker(const std::vector<int>& message) {
+  if (message.empty()) return "an empty message";
+  int id = 0;
+  parallel::WorkUnit unit;
+  std::size_t size = message.size();
+  switch (message[0]) {
+    case kDatabase:
+      return size == 10 && message[1] >= 0 && message[5] >= 0 ? nullptr : "a malformed database";
+    case kUnit:
+      return readUnit(message, &id, &unit) ? nullptr : "a malformed unit";
+    case kWant:
+    case kStop:
+    case kHold:
+    case kRelease:
+    case kAlive:
+      return size == 1 ? nullptr : "a malformed request";
+    case kEnd:
+      return size == 3 ? nullptr : "a malformed end";
+    default:
+      return "a message of an unknown kind";
+  }
 }
 
 std::vector<int> orderKey(const parallel::WorkUnit& unit) {

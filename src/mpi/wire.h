@@ -20,12 +20,13 @@ enum Kind : int {
   // unit id, then records: support, edge count, edges; or where the patterns
   // of a piece given away belong: 0, 1, the piece's id
   kPatterns = 1,
-  kGiven = 2,   // a piece given away: id, start, end, path
-  kDone = 3,    // unit id, SearchOutcome as an int
-  kAlive = 4,   // nothing new; the sender is alive
-  kSignal = 5,  // a signal stopped the sender: its number
-  kBye = 6,     // the worker has stopped: microseconds it spent sending, its peak
-                // memory in kB; it sends nothing more in this run
+  kGiven = 2,    // a piece given away: id, start, end, path
+  kDone = 3,     // unit id, SearchOutcome as an int
+  kAlive = 4,    // nothing new; the sender is alive
+  kSignal = 5,   // a signal stopped the sender: its number
+  kBye = 6,      // the worker has stopped: microseconds it spent sending, its peak
+                 // memory in kB; it sends nothing more in this run
+  kGarbled = 7,  // a message from rank 0 did not decode: its kind
   // To the workers.
   kDatabase = 11,  // the database follows by broadcast: see broadcastDatabase()
   kUnit = 12,      // a unit to search: id, start, end, path
@@ -39,8 +40,17 @@ enum Kind : int {
 // The message that describes unit `id` of kind kGiven or kUnit.
 std::vector<int> unitMessage(int kind, int id, const parallel::WorkUnit& unit);
 
-// Reads a kGiven or kUnit message; false when it is malformed.
+// Reads a kGiven or kUnit message; false when it is malformed (too short,
+// a negative id, start or path step, or an empty range).
 bool readUnit(const std::vector<int>& message, int* id, parallel::WorkUnit* unit);
+
+// What is wrong with the form of a message to rank 0 whose patterns may
+// name edges 0 to edgeCount - 1: null when nothing is, otherwise a short
+// description. A message that passes may still not fit the run (a unit
+// its sender does not search): the coordinator checks that.
+const char* flawToCoordinator(const std::vector<int>& message, int edgeCount);
+// The same for a message to a worker.
+const char* flawToWorker(const std::vector<int>& message);
 
 // A unit's place in the output order: its path, then its first candidate.
 // Units of one search compare like their patterns.

@@ -76,7 +76,11 @@ class Worker {
 };
 
 bool Worker::handle(const std::vector<int>& message) {
-  if (message.empty()) return true;
+  if (flawToWorker(message) != nullptr) {
+    // Rank 0 ends the run when it hears of it.
+    send({kGarbled, message.empty() ? 0 : message[0]});
+    return true;
+  }
   switch (message[0]) {
     case kDatabase: {
       EdgeDatabase database;
@@ -91,7 +95,8 @@ bool Worker::handle(const std::vector<int>& message) {
     case kUnit: {
       int id = 0;
       parallel::WorkUnit unit;
-      if (ended_ || !readUnit(message, &id, &unit)) return true;
+      if (ended_) return true;
+      readUnit(message, &id, &unit);
       if (!searcher_.start(id, unit))
         send({kDone, id, static_cast<int>(SearchOutcome::kNoThreads)});
       return true;
@@ -108,8 +113,8 @@ bool Worker::handle(const std::vector<int>& message) {
       return true;
     case kEnd:
       quit();
-      status_ = message.size() > 1 ? message[1] : kFailed;
-      endSignal_ = message.size() > 2 ? message[2] : 0;
+      status_ = message[1];
+      endSignal_ = message[2];
       return false;
     default:
       return true;
