@@ -1,6 +1,7 @@
 // Entry point of tavrel-mpi: Tavrel.exe's command line on rank 0, with
 // the search spread over every rank of the MPI job.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 
 #include "driver/run.h"
 #include "mpi/launcher.h"
+#include "mpi/output_relay.h"
 #include "mpi/rank_zero.h"
 #include "mpi/worker_rank.h"
 #include "output/signal_stop.h"
@@ -54,12 +56,44 @@ void reportStats(tavrel::mpi::TransportStats stats) {
   }
 }
 
+// True when standard output is a pipe or a terminal that mpirun reads.
+bool outputThroughMpirun() {
+  struct stat about {};
+  return std::getenv("OMPI_COMM_WORLD_RANK") != nullptr && fstat(1, &about) == 0 &&
+         (S_ISFIFO(about.st_mode) || isatty(1) == 1);
+}
+
+// Tavrel.exe's command line with its standard output handed to mpirun
+// through a relay that counts the bytes. mpirun says nothing when its own
+// write fails: the count goes to standard error, and where mpirun is seen
+// to have lost bytes (see launcherKept()), the run fails as a failed write
+// does.
+int runThroughMpirun(int argc, char** argv, const tavrel::MineFunction& mine) {
+  tavrel::mpi::OutputRelay relay;
+  if (!relay.start(1)) return tavrel::runTavrel(argc, argv, mine);
+  int status = tavrel::runTavrel(argc, argv, mine, relay.input());
+  long long bytes = relay.finish();
+  std::fprintf(stderr,
+               "tavrel-mpi: %lld bytes of output handed to mpirun, which does not report a "
+               "failed write (--output FILE does)\n",
+               bytes);
+  if (!tavrel::mpi::launcherKept(bytes)) {
+    std::fputs("Error: cannot write output (mpirun's standard output lost some of it)\n", stderr);
+    if (status == 0) status = -1;
+  }
+  return status;
+}
+
 // Tavrel.exe's command line on rank 0. `--output FILE` as the first two
 // arguments writes what would go to standard output into FILE instead
 // (made or emptied): mpirun forwards a rank's standard output through
-// itself, which is slow for output of many megabytes.
+// itself, which is slow for output of many megabytes, and does not report
+// a failed write.
 int runWithOutput(int argc, char** argv, const tavrel::MineFunction& mine) {
-  if (argc < 3 || std::strcmp(argv[1], "--output") != 0) return tavrel::runTavrel(argc, argv, mine);
+  if (argc < 3 || std::strcmp(argv[1], "--output") != 0) {
+    if (outputThroughMpirun()) return runThroughMpirun(argc, argv, mine);
+    return tavrel::runTavrel(argc, argv, mine);
+  }
   int out = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
     std::string note = std::string("tavrel-mpi: cannot open ") + argv[2] +

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tavrel-mpi on real databases under mpirun.
-#   mpi_runs.sh SameBytesAsOneProcess|ASlowReader|ARankKilledMidRun|AWorkerOutOfMemory|
-#     RankZeroOutOfMemory MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
+#   mpi_runs.sh SameBytesAsOneProcess|ASlowReader|AFailedWriteThroughMpirun|ARankKilledMidRun|
+#     AWorkerOutOfMemory|RankZeroOutOfMemory MPIRUN TAVREL_MPI TAVREL_EXE DATA_DIR
 # Exits 77 (skipped) when the shared databases are not there.
 set -u
 check=$1 mpirun=$2 mpi=$3 exe=$4 data=$5
@@ -108,6 +108,38 @@ if [ "$check" = ASlowReader ]; then
     cat "$work/err"
     failed=1
   fi
+  exit $failed
+fi
+
+if [ "$check" = AFailedWriteThroughMpirun ]; then
+  # mpirun drops what it cannot write and exits 0: rank 0 counts what it
+  # handed on, looks where mpirun writes, and fails when bytes were lost
+  # there (/dev/full; a file system of 1 MB when one can be mounted).
+  (cd "$data/sign" && "$exe" sign.spec 200 >"$work/alone")
+  (cd "$data/sign" && "$mpirun" --oversubscribe -n 2 "$mpi" sign.spec 200 >"$work/out" \
+    2>"$work/err")
+  status=$?
+  size=$(wc -c <"$work/out")
+  if [ "$status" != 0 ] || ! cmp -s <(steady "$work/alone") <(steady "$work/out") ||
+    ! grep -q "^tavrel-mpi: $size bytes of output handed to mpirun" "$work/err"; then
+    echo "FAILED: sign at 200 into a file through mpirun: status $status"
+    cat "$work/err"
+    failed=1
+  fi
+  targets=(/dev/full)
+  mkdir "$work/small"
+  mount -t tmpfs -o size=1m tmpfs "$work/small" 2>/dev/null && targets+=("$work/small/out")
+  for target in "${targets[@]}"; do
+    (cd "$data/sign" && "$mpirun" --oversubscribe -n 2 "$mpi" sign.spec 200 >"$target" \
+      2>"$work/err")
+    status=$?
+    if [ "$status" = 0 ] || ! grep -q "^Error: cannot write output" "$work/err"; then
+      echo "FAILED: sign at 200 into $target through mpirun: status $status"
+      cat "$work/err"
+      failed=1
+    fi
+  done
+  [ "${#targets[@]}" = 2 ] && umount "$work/small"
   exit $failed
 fi
 
