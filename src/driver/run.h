@@ -16,8 +16,9 @@ using MineFunction = std::function<Status(const StringSource& source, const Mine
 // Where a run of the command line writes: its standard output and standard
 // error. A negative descriptor drops what would go there.
 struct CommandLineStreams {
-  int out = 1;
-  int err = 2;
+  CommandLineStreams(int outFd = 1, int errFd = 2) : out(outFd), err(errFd) {}
+  int out;
+  int err;
   // Stop a run on SIGINT or SIGTERM: write out every complete pattern,
   // then end the process as the signal would (the program's own process
   // only; in-process callers leave the signals alone).

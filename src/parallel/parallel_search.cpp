@@ -73,11 +73,6 @@ struct Level {
   Chunk* continuation = nullptr;  // where the item writes once done with this level's range
 };
 
-struct Key {
-  std::vector<int> steps;  // the position in output order, compared lexicographically
-  bool operator<(const Key& other) const { return steps < other.steps; }
-};
-
 }  // namespace
 
 // On cache lines of its own: written at every pattern by the worker that
@@ -98,22 +93,57 @@ struct alignas(64) WorkItem {
   double ran = 0;  // when a worker took it last
   long long patterns = 0;
 
-  // Where the item stands in output order: the step taken at each level
-  // above the deepest, and the candidate the deepest takes next.
-  Key key() const {
-    Key key;
-    key.steps = prefix;
-    for (std::size_t k = 0; k < levels.size(); ++k) {
-      int next = levels[k].cursor->next;
-      key.steps.push_back(k + 1 < levels.size() ? next - 1 : next);
-    }
-    return key;
+  // Where the item stands in output order, a sequence compared
+  // lexicographically: the steps of the prefix, the step taken at each
+  // level above the deepest, and the candidate the deepest takes next.
+  std::size_t keyLength() const { return prefix.size() + levels.size(); }
+  int keyAt(std::size_t k) const {
+    if (k < prefix.size()) return prefix[k];
+    k -= prefix.size();
+    int next = levels[k].cursor->next;
+    return k + 1 < levels.size() ? next - 1 : next;
   }
 };
 
 namespace {
 
-bool later(WorkItem* a, WorkItem* b) { return b->key() < a->key(); }
+// Adds a level to the item; false when memory ran out (the item is left
+// as it was).
+bool pushLevel(WorkItem& item, const Level& level) {
+  try {
+    item.levels.push_back(level);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// Gives `thief` the steps above level `chosen` of `item` as its prefix,
+// and room for its one level. False when memory ran out.
+bool takePrefix(WorkItem& thief, const WorkItem& item, std::size_t chosen) {
+  try {
+    thief.prefix.reserve(item.prefix.size() + chosen);
+    thief.prefix = item.prefix;
+    for (std::size_t k = 0; k < chosen; ++k) {
+      thief.prefix.push_back(item.levels[k].cursor->next - 1);
+    }
+    thief.levels.reserve(1);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// The order of the queue's heap: true when `b` comes before `a` in the
+// output. Allocates nothing, so a heap operation cannot fail half-way.
+bool later(WorkItem* a, WorkItem* b) {
+  std::size_t common = std::min(a->keyLength(), b->keyLength());
+  for (std::size_t k = 0; k < common; ++k) {
+    int stepA = a->keyAt(k), stepB = b->keyAt(k);
+    if (stepA != stepB) return stepB < stepA;
+  }
+  return b->keyLength() < a->keyLength();
+}
 
 // The item's shallowest level, which holds the most work, whose untaken
 // range holds two candidates or more; levels.size() when there is none.
@@ -187,6 +217,22 @@ struct alignas(64) Worker {
     delete spare;
     for (FrameData* frame : freeFrames) delete frame;
     for (Cursor* cursor : freeCursors) delete cursor;
+  }
+  // Keeps a frame or a cursor to use again; frees it when the list
+  // cannot grow, so that no allocation failure escapes.
+  void keepFrame(FrameData* frame) {
+    try {
+      freeFrames.push_back(frame);
+    } catch (const std::bad_alloc&) {
+      delete frame;
+    }
+  }
+  void keepCursor(Cursor* cursor) {
+    try {
+      freeCursors.push_back(cursor);
+    } catch (const std::bad_alloc&) {
+      delete cursor;
+    }
   }
   FrameData* takeFrame() {
     if (spare != nullptr) return spare;
@@ -293,10 +339,24 @@ class Engine {
     failed_.store(true);
     stopping_.store(true);
   }
+  // Queues an item. Never allocates: the queue and the list of items put
+  // aside each have room for every live item (items_).
   void queueLocked(WorkItem* item) {
     queue_.push_back(item);
     std::push_heap(queue_.begin(), queue_.end(), later);
     queued_.store(static_cast<int>(queue_.size()));
+  }
+  // Counts one more live work item, first making room for it in the queue
+  // and the list of items put aside. False when memory ran out.
+  bool roomForItemLocked() {
+    try {
+      queue_.reserve(items_ + 1);
+      parked_.reserve(items_ + 1);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    ++items_;
+    return true;
   }
   void headMoved();
   void catchUp();
@@ -340,6 +400,7 @@ class Engine {
   std::condition_variable wake_;
   std::vector<WorkItem*> queue_;  // a heap, earliest in output order on top
   std::vector<WorkItem*> parked_;
+  std::size_t items_ = 0;  // work items queued, running or put aside
   int running_ = 0;
   int idle_ = 0;
   long long splits_ = 0;
@@ -364,7 +425,7 @@ class Engine {
 void Engine::release(const FrameData* frame, Worker& worker) {
   if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   const FrameData* base = heldBase(frame);
-  worker.freeFrames.push_back(const_cast<FrameData*>(frame));
+  worker.keepFrame(const_cast<FrameData*>(frame));
   if (base != nullptr) release(base, worker);
 }
 
@@ -465,7 +526,7 @@ void Engine::popLevel(WorkItem& item, Worker& worker) {
     item.chunk = level.continuation;
     item.near = false;  // what it goes on with comes after the pieces cut from it
   }
-  worker.freeCursors.push_back(level.cursor);
+  worker.keepCursor(level.cursor);
   release(level.frame, worker);
 }
 
@@ -480,7 +541,7 @@ void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
     if (continuation != nullptr) continuation->close(cut);
     Level level = item.levels.back();
     item.levels.pop_back();
-    worker.freeCursors.push_back(level.cursor);
+    worker.keepCursor(level.cursor);
     release(level.frame, worker);
   }
   if (item.near && !cut && now() - item.ran < 0.002) steerNearHeight(true);
@@ -518,14 +579,14 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   if (result == StepResult::kLeaf) return true;
   Cursor* below = worker.takeCursor();
   if (below == nullptr) return false;
-  if (!openCursor(*below, *child, 0, child->candidateCount())) {
-    worker.freeCursors.push_back(below);
+  if (!openCursor(*below, *child, 0, child->candidateCount()) ||
+      !pushLevel(item, Level{child, below, nullptr})) {
+    worker.keepCursor(below);
     return false;
   }
   child->references.store(1, std::memory_order_relaxed);
   child->holdsBase.store(false, std::memory_order_relaxed);  // the levels below keep its base
   worker.spare = nullptr;
-  item.levels.push_back(Level{child, below, nullptr});
   return true;
 }
 
@@ -572,27 +633,31 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   Level& level = item.levels[chosen];
   Cursor& cursor = *level.cursor;
   int mid = nearHelp ? nearStart(item, chosen) : cursor.next + (cursor.end - cursor.next) / 2;
-  WorkItem* thief = new (std::nothrow) WorkItem;
-  Cursor* range = worker.takeCursor();
-  if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end)) {
+  bool room;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    room = roomForItemLocked();
+  }
+  WorkItem* thief = room ? new (std::nothrow) WorkItem : nullptr;
+  Cursor* range = thief != nullptr ? worker.takeCursor() : nullptr;
+  if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end) ||
+      !takePrefix(*thief, item, chosen)) {
     delete thief;
-    if (range != nullptr) worker.freeCursors.push_back(range);
+    if (range != nullptr) worker.keepCursor(range);
     fail();
     return;
   }
   thief->chunk = chunkForSplit(item, chosen);
   if (thief->chunk == nullptr) {
-    worker.freeCursors.push_back(range);
+    worker.keepCursor(range);
     delete thief;
     fail();
     return;
   }
   cursor.end = mid;
-  thief->prefix = item.prefix;
-  for (std::size_t k = 0; k < chosen; ++k) thief->prefix.push_back(item.levels[k].cursor->next - 1);
   acquire(level.frame);
   holdBase(level.frame);
-  thief->levels.push_back(Level{level.frame, range, nullptr});
+  thief->levels.push_back(Level{level.frame, range, nullptr});  // room made by takePrefix()
   thief->chunk->owner = thief;
   thief->near = nearHelp;
   thief->began = now();
@@ -639,18 +704,28 @@ void Engine::giveAway(WorkItem& item) {
   bool asked = exchange.wanted.exchange(false);
   if (!asked && !exchange.always) return;
   Cursor& cursor = *item.levels[chosen].cursor;
+  WorkUnit unit;
+  try {
+    unit.path = item.prefix;
+    for (std::size_t k = 0; k < chosen; ++k) unit.path.push_back(item.levels[k].cursor->next - 1);
+  } catch (const std::bad_alloc&) {
+    fail();
+    return;
+  }
   Chunk* hole = chunkForSplit(item, chosen);
   if (hole == nullptr) {
     fail();
     return;
   }
-  WorkUnit unit;
-  unit.path = item.prefix;
-  for (std::size_t k = 0; k < chosen; ++k) unit.path.push_back(item.levels[k].cursor->next - 1);
   unit.start = cursor.next + (cursor.end - cursor.next) / 2;
   unit.end = cursor.end;
   cursor.end = unit.start;
-  int mark[2] = {0, exchange.give(unit, asked)};
+  int mark[2] = {0, 0};
+  try {
+    mark[1] = exchange.give(unit, asked);
+  } catch (const std::bad_alloc&) {
+    fail();  // the piece is lost with the run
+  }
   if (!hole->append(mark, 2)) fail();
   hole->close(false);
 }
@@ -745,6 +820,7 @@ void Engine::runItem(WorkItem& item, Worker& worker) {
   }
   std::lock_guard<std::mutex> guard(lock_);
   --running_;
+  --items_;
   wake_.notify_all();
 }
 
@@ -850,6 +926,12 @@ void Engine::catchUp() {
 bool Engine::startWorkers(std::size_t topCandidates) {
   std::size_t count = static_cast<std::size_t>(std::max(1, options_.threads));
   try {
+    queue_.reserve(count + 1);  // the first item, and the pieces cut for the others
+    parked_.reserve(count + 1);
+    // A thread that has started must reach threads_, which joins it: with
+    // the room made first, putting it there cannot fail.
+    workers_.reserve(count);
+    threads_.reserve(count);
     for (std::size_t k = 0; k < count; ++k) {
       workers_.push_back(std::make_unique<Worker>());
       if (!workers_.back()->scratch.open(shared_, topCandidates)) return false;
@@ -893,7 +975,12 @@ SearchOutcome Engine::run(FrameData* top) {
   }
   top->references.store(1);
   if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
-  item->levels.push_back(Level{top, cursor, nullptr});
+  if (!pushLevel(*item, Level{top, cursor, nullptr})) {
+    delete item;
+    delete cursor;
+    delete top;
+    return SearchOutcome::kOutOfMemory;
+  }
   return searchFrom(item);
 }
 
@@ -923,11 +1010,11 @@ SearchOutcome Engine::runUnit(FrameData& top, const WorkUnit& unit) {
     valid = from >= 0 && from <= end && end <= frame->candidateCount();
     Cursor* cursor = valid ? new (std::nothrow) Cursor : nullptr;
     room = !valid || (cursor != nullptr && openCursor(*cursor, *frame, from, end));
+    room = room && (!valid || pushLevel(*item, Level{frame, cursor, nullptr}));
     if (!valid || !room) {
       delete cursor;
       break;
     }
-    item->levels.push_back(Level{frame, cursor, nullptr});
     pending = nullptr;
     if (last) break;
     FrameData* child = new (std::nothrow) FrameData;
@@ -969,7 +1056,8 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
   first->owner = item;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    queue_.push_back(item);
+    ++items_;
+    queue_.push_back(item);  // room made in startWorkers()
     begun_ = true;
     wake_.notify_all();
   }
@@ -1015,14 +1103,15 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
     return SearchOutcome::kNoThreads;
   }
-  FrameData* top = new (std::nothrow) FrameData;
-  if (top == nullptr || !openTopFrame(database, *top, shared)) {
-    delete top;
-    database = EdgeDatabase{};
-    return SearchOutcome::kOutOfMemory;
+  std::unique_ptr<FrameData> top(new (std::nothrow) FrameData);
+  bool opened = false;
+  try {
+    opened = top != nullptr && openTopFrame(database, *top, shared);
+  } catch (const std::bad_alloc&) {  // the pair count's lists
   }
   database = EdgeDatabase{};
-  return engine.run(top);
+  if (!opened) return SearchOutcome::kOutOfMemory;
+  return engine.run(top.release());
 }
 
 SearchOutcome searchUnitInParallel(FrameData& top, const SearchShared& shared, const WorkUnit& unit,

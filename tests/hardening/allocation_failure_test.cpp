@@ -29,7 +29,7 @@ struct HookedRun {
 HookedRun runFailingAt(const ScratchDir& dir, const std::vector<std::string>& args, long failAt) {
   std::string outPath = dir.path() + "/out";
   int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  // One thread: the hooks count and fail the allocations of one thread.
+  // One thread unless the arguments ask for more (the last --threads holds).
   std::vector<const char*> argv{"Tavrel.exe", "--threads", "1"};
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
@@ -93,6 +93,19 @@ TEST(AllocationFailureTest, EveryAllocationOfACompleteRunMayFail) {
   std::string longLine = "3 1 2 3" + std::string(100000, ' ') + "\n3 1 2 3\n";
   std::string wide = dir.writeDatabase(longLine, 4, 3, 2);
   EXPECT_GT(failEachAllocation({wide, "2"}, 0), 10);
+}
+
+TEST(AllocationFailureTest, AnAllocationOfAnyThreadOfTheSearchMayFail) {
+  // The workers' own allocations (frames, cursors, the pieces they cut for
+  // each other and the lists that hold them) fail as cleanly as the main
+  // thread's: never an abort, always the start of the output and then
+  // "Error: out of memory", and nothing left behind.
+  ScratchDir dir;
+  std::string clicks = dir.writeDatabase(example("clicks.db"), 10, 8, 24);
+  for (const char* threads : {"2", "8"}) {
+    SCOPED_TRACE(std::string("threads ") + threads);
+    EXPECT_GT(failEachAllocation({"--threads", threads, clicks, "2"}, 0), 100);
+  }
 }
 
 TEST(AllocationFailureTest, EveryAllocationOfAFailingRunMayFail) {

@@ -1,5 +1,6 @@
 #include "hardening/allocation_hooks.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -23,9 +24,20 @@ namespace tavrel::testing {
 
 namespace {
 
-bool armed = false;
-long counted = 0;
+// Any thread may allocate while armed: the numbering is atomic, and the
+// table of live blocks is kept under a spin lock (which allocates nothing).
+std::atomic<bool> armed{false};
+std::atomic<long> counted{0};
 long failing = 0;
+std::atomic_flag tableLock = ATOMIC_FLAG_INIT;
+
+struct TableGuard {
+  TableGuard() {
+    while (tableLock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~TableGuard() { tableLock.clear(std::memory_order_release); }
+};
 std::size_t live = 0;
 std::size_t used = 0;  // slots holding a block or a tombstone
 
@@ -43,6 +55,7 @@ std::size_t slotOf(const void* block) {
 
 void remember(void* block) {
   if (!armed || block == nullptr) return;
+  TableGuard guard;
   if (++used > kSlots / 4 * 3) std::abort();  // more blocks than a test run should make
   std::size_t at = slotOf(block);
   while (slots[at] != nullptr && slots[at] != kTombstone) at = (at + 1) & (kSlots - 1);
@@ -52,6 +65,7 @@ void remember(void* block) {
 
 void forget(void* block) {
   if (!armed || block == nullptr) return;
+  TableGuard guard;
   for (std::size_t at = slotOf(block); slots[at] != nullptr; at = (at + 1) & (kSlots - 1)) {
     if (slots[at] == block) {
       slots[at] = kTombstone;
@@ -64,8 +78,7 @@ void forget(void* block) {
 // Numbers one allocation; true when it is the one to fail.
 bool failNow() {
   if (!armed) return false;
-  ++counted;
-  return counted == failing;
+  return counted.fetch_add(1) + 1 == failing;
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // While armed, the hooks number the allocations, make the chosen one fail
 // as if memory were exhausted (nullptr, or std::bad_alloc from a throwing
 // operator new), and keep the blocks from malloc, realloc and the nothrow
-// operator new that are still live.
+// operator new that are still live. The allocations of every thread are
+// numbered, in the order they come.
 #pragma once
 
 #include <cstddef>
