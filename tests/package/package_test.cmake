@@ -1,6 +1,7 @@
-# Installs the project from BUILD_DIR into a fresh prefix, builds the
-# consumer project against the installed package and runs it: its output
-# must be the patterns of the four-string example.
+# Installs the project from BUILD_DIR into a fresh prefix, checks that the
+# programs are there, builds the consumer project against the installed
+# package and runs it: its output must be the patterns of the four-string
+# example.
 set(work ${WORK_DIR})
 file(REMOVE_RECURSE ${work})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${work}/prefix
@@ -8,6 +9,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${work}
 if(failed)
   message(FATAL_ERROR "install failed")
 endif()
+foreach(program Tavrel.exe tavrel-prep tavrel-show)
+  execute_process(COMMAND ${work}/prefix/bin/${program} --help
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+  if(NOT failed EQUAL 0)
+    message(FATAL_ERROR "the installed ${program} --help ended with '${failed}'")
+  endif()
+endforeach()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${work}/build
                         -DCMAKE_PREFIX_PATH=${work}/prefix -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
                         -DCMAKE_BUILD_TYPE=Release
