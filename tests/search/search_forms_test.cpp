@@ -66,7 +66,7 @@ std::string describe(const Strings& strings) {
   return text;
 }
 
-TEST(EngineTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
+TEST(SearchFormsTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
   std::mt19937 random(20261209);
   int patternsSeen = 0;
   for (int round = 0; round < 400; ++round) {
@@ -120,7 +120,7 @@ Strings randomStrings(std::mt19937& random, int edges, int count, int round) {
   return strings;
 }
 
-TEST(EngineTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
+TEST(SearchFormsTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
   // Thousands of strings: the row sets of the vertical frames span many
   // blocks of words, and most later candidates fall below min_sup part
   // way through their count; packed anew, they fill 3 to 27 words.
@@ -156,7 +156,7 @@ std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount
   return sink.patterns;
 }
 
-TEST(EngineTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
+TEST(SearchFormsTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
   // Every range split as soon as it can be, and splits on demand with
   // 1, 2, 3 and 8 workers, in each form of the frames.
   std::mt19937 random(20261210);
@@ -261,7 +261,7 @@ std::vector<LiteralPattern> mineInUnits(const Strings& strings, int edgeCount, i
   return patterns;
 }
 
-TEST(EngineTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
+TEST(SearchFormsTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
   std::mt19937 random(20261211);
   int pieces = 0;
   for (int round = 0; round < 24; ++round) {
@@ -283,7 +283,7 @@ TEST(EngineTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
   EXPECT_GT(pieces, 1000);
 }
 
-TEST(EngineTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
+TEST(SearchFormsTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
   Strings strings{{0, 1, 2, 3}, {0, 3}, {0, 1, 2}, {1}, {0, 1, 3}, {2, 3}};
   std::vector<LiteralPattern> all = literalClosedPatterns(strings, 4, 6, 1);
   ASSERT_GT(all.size(), 4u);
@@ -341,7 +341,7 @@ class NestingObserver : public SearchObserver, public CollectingSink {
   int open_ = 0;
 };
 
-TEST(EngineTest, AnObserverSeesEveryStepNestedAndChangesNothing) {
+TEST(SearchFormsTest, AnObserverSeesEveryStepNestedAndChangesNothing) {
   // String k holds edges 0 .. k of 6: edge 0 is the top pattern; the frame
   // at depth d has 5 - d candidates, of which the first extends the chain
   // and the others are absorbed by it. 5 + 4 + 3 + 2 + 1 steps.
@@ -390,7 +390,7 @@ void* runDeepSearch(void* argument) {
   return nullptr;
 }
 
-TEST(EngineTest, DeepSearchNeedsNoDeepStack) {
+TEST(SearchFormsTest, DeepSearchNeedsNoDeepStack) {
   // 1000 nested levels on a 128 KB thread stack: a level of recursion per
   // pattern would not fit.
   for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
