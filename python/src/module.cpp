@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "run.h"
 #include "sequences.h"
 #include "show/dot_output.h"
+#include "stream.h"
 #include "tavrel/tavrel.h"
 
 namespace py = pybind11;
@@ -44,18 +46,37 @@ MineOptions mineOptions(int minSup, Share share, int threads, std::int64_t maxPa
   return options;
 }
 
+StringSource stringSource(const EncodedStrings& strings) {
+  return StringSource::strings(strings.items.data(), strings.offsets.data(), strings.count(),
+                               static_cast<int>(strings.labels.size()));
+}
+
 py::dict mineStrings(const EncodedStrings& strings, int minSup, Share share, int threads,
-                     std::int64_t maxPatterns, py::object deliver) {
-  StringSource source =
-      StringSource::strings(strings.items.data(), strings.offsets.data(), strings.count(),
-                            static_cast<int>(strings.labels.size()));
-  return runMining(source, mineOptions(minSup, share, threads, maxPatterns), std::move(deliver));
+                     std::int64_t maxPatterns, py::object deliver, py::dict partial) {
+  return runMining(stringSource(strings), mineOptions(minSup, share, threads, maxPatterns),
+                   std::move(deliver), std::move(partial));
 }
 
 py::dict mineSpec(const std::string& specPath, int minSup, Share share, int threads,
-                  std::int64_t maxPatterns, py::object deliver) {
+                  std::int64_t maxPatterns, py::object deliver, py::dict partial) {
   return runMining(StringSource::specFile(specPath),
-                   mineOptions(minSup, share, threads, maxPatterns), std::move(deliver));
+                   mineOptions(minSup, share, threads, maxPatterns), std::move(deliver),
+                   std::move(partial));
+}
+
+std::unique_ptr<MiningStream> streamStrings(py::object strings, int minSup, Share share,
+                                            int threads, std::int64_t maxPatterns,
+                                            std::size_t batch) {
+  StringSource source = stringSource(strings.cast<const EncodedStrings&>());
+  return std::make_unique<MiningStream>(source, mineOptions(minSup, share, threads, maxPatterns),
+                                        std::move(strings), batch);
+}
+
+std::unique_ptr<MiningStream> streamSpec(const std::string& specPath, int minSup, Share share,
+                                         int threads, std::int64_t maxPatterns, std::size_t batch) {
+  return std::make_unique<MiningStream>(StringSource::specFile(specPath),
+                                        mineOptions(minSup, share, threads, maxPatterns),
+                                        py::none(), batch);
 }
 
 // Reads the miner's output from the open file `fd` or from the bytes
@@ -64,9 +85,9 @@ py::dict readOutput(std::optional<int> fd, std::optional<py::bytes> text, const 
   formats::MinerOutputReader reader;
   reader.name = name;
   if (fd) {
-    reader.lines.fd = *fd;
+    reader.lines.adopt(*fd, false);
   } else {
-    reader.lines = formats::lineReaderOverText(std::string(text.value_or(py::bytes())));
+    reader.lines = LineInput::overText(std::string(text.value_or(py::bytes())));
   }
   PatternArrays arrays;
   formats::OutputPattern pattern;
@@ -131,9 +152,18 @@ PYBIND11_MODULE(_tavrel, module) {
 
   module.def("encode", &encodeSequences, py::arg("sequences"));
   module.def("mine_strings", &mineStrings, py::arg("strings"), py::arg("min_sup"), py::arg("share"),
-             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"));
+             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"), py::arg("partial"));
   module.def("mine_spec", &mineSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
-             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"));
+             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"), py::arg("partial"));
+
+  py::class_<MiningStream>(module, "MiningStream")
+      .def("next", &MiningStream::next)
+      .def("ending", &MiningStream::ending)
+      .def("close", &MiningStream::close);
+  module.def("stream_strings", &streamStrings, py::arg("strings"), py::arg("min_sup"),
+             py::arg("share"), py::arg("threads"), py::arg("max_patterns"), py::arg("batch"));
+  module.def("stream_spec", &streamSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
+             py::arg("threads"), py::arg("max_patterns"), py::arg("batch"));
   module.def("read_output", &readOutput, py::arg("fd"), py::arg("text"), py::arg("name"));
   module.def("dot_graph", &dotGraph, py::arg("number"), py::arg("support"), py::arg("edges"),
              py::arg("labels"), py::arg("all_edges"));

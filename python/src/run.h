@@ -1,7 +1,7 @@
-// A run of the library for Python: mine() works on a thread of its own
-// while the calling thread waits without the GIL, wakes every few tens of
-// milliseconds to look for a signal (Ctrl-C) and hands new patterns to a
-// Python callback; the patterns are kept in flat arrays.
+// A whole run of the library for Python: mine() works on a thread of its
+// own (run_thread.h) while the calling thread waits without the GIL, wakes
+// every few tens of milliseconds to look for a signal (Ctrl-C) and hands
+// new patterns to a Python callback; the patterns are kept in flat arrays.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -25,8 +25,10 @@ namespace tavrel::python {
 // number of the batch's patterns to keep, which stops the run there.
 // Raises ValueError with the library's message for defective input or
 // options, MemoryError when memory ran out, and whatever a signal handler
-// or `deliver` raised, after the run has stopped and freed everything.
+// or `deliver` raised, after the run has stopped and freed everything;
+// then `partial` receives the patterns found before the run stopped, as
+// the keys above with "ending" set to "interrupted".
 pybind11::dict runMining(const StringSource& source, const MineOptions& options,
-                         pybind11::object deliver);
+                         pybind11::object deliver, pybind11::dict partial);
 
 }  // namespace tavrel::python

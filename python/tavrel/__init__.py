@@ -18,11 +18,23 @@ without losing support::
 
 :func:`mine_file` mines a spec file as the command line ``Tavrel.exe``
 does, and :func:`read_output` reads the command line's output back into
-the same :class:`Result`.
+the same :class:`Result`. :func:`iter_mine` and :func:`iter_mine_file`
+hand the patterns over in batches, for runs too large to hold.
 """
 
-from ._mining import mine, mine_file, read_output
+from ._batches import iter_mine, iter_mine_file
+from ._mining import Interrupted, mine, mine_file, read_output
 from ._result import Label, Pattern, Result
 
-__all__ = ["Label", "Pattern", "Result", "mine", "mine_file", "read_output"]
+__all__ = [
+    "Interrupted",
+    "Label",
+    "Pattern",
+    "Result",
+    "iter_mine",
+    "iter_mine_file",
+    "mine",
+    "mine_file",
+    "read_output",
+]
 __version__ = "1.0.0"

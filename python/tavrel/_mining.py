@@ -5,6 +5,7 @@ from __future__ import annotations
 import math
 import numbers
 import os
+import re
 from collections.abc import Callable, Iterable
 from fractions import Fraction
 from typing import IO, Any, Optional, Union
@@ -20,11 +21,13 @@ from ._result import Label, Pattern, Result
 PatternCallback = Callable[[Pattern], Any]
 
 _INT_MAX = 2**31 - 1
+#: The most threads a run takes, as for the command line's ``--threads``.
+MAX_THREADS = 4096
 
 
 def mine(
     sequences: Iterable[Iterable[Label]],
-    min_sup: Union[int, float],
+    min_sup: Union[int, float, str],
     *,
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
@@ -45,9 +48,11 @@ def mine(
             int of at least 1), or a share of the (non-empty) sequences as a
             float between 0 and 1, rounded up: 0.5 of 40 sequences is 20,
             0.1 of 25 is 3. The share is taken as written (0.1 is one
-            tenth, not the float's binary value).
-        threads: the number of threads that search; None for every core
-            the process may use.
+            tenth, not the float's binary value). A str is read as the
+            command line reads min_sup: ``"20"``, ``"5%"``, ``"12.5%"``,
+            ``"0.05"``.
+        threads: the number of threads that search, 1 to 4096 as for the
+            command line; None for every core the process may use.
         max_patterns: stop after this many patterns (:attr:`Result.ending`
             is then ``"pattern_limit"``); None for no limit.
         on_pattern: called with each :class:`Pattern` as the run finds it,
@@ -63,8 +68,13 @@ def mine(
     thus exactly those of the command line on a database of the same
     numbers, in the same order and with their edges in the same order.
 
-    The run does not hold the GIL. Ctrl-C (KeyboardInterrupt) stops it
-    within a fraction of a second, freeing everything it holds.
+    The run does not hold the GIL. Ctrl-C stops it within a fraction of a
+    second and raises :class:`Interrupted` (a KeyboardInterrupt) whose
+    ``result`` holds the patterns found so far (ending ``"interrupted"``);
+    another exception that stops the run partway (a signal handler's,
+    ``on_pattern``'s) carries them as its attribute ``result``. For runs
+    too large to hold, :func:`iter_mine` hands the patterns over in
+    batches.
 
     Returns:
         The patterns, in the order of the command line's output.
@@ -80,25 +90,18 @@ def mine(
     limit = _pattern_limit(max_patterns)
     strings = _tavrel.encode(sequences)
     labels: list[Label] = list(strings.labels)
-    arrays = _tavrel.mine_strings(
-        strings, count, share, thread_count, limit, _deliverer(on_pattern, labels)
-    )
-    return Result(
-        arrays,
-        labels=labels,
-        labels_are_numbers=strings.labels_are_item_numbers,
-        ending=arrays["ending"],
-        min_sup=arrays["min_sup"],
-        string_count=arrays["string_count"],
-        frequent_item_count=arrays["frequent_item_count"],
-        dropped_repeats=strings.dropped_repeats,
-        dropped_empty=strings.dropped_empty,
+    deliver = _deliverer(on_pattern, labels)
+    return _run(
+        lambda partial: _tavrel.mine_strings(
+            strings, count, share, thread_count, limit, deliver, partial
+        ),
+        lambda arrays: _strings_result(arrays, strings),
     )
 
 
 def mine_file(
     spec_path: Union[str, os.PathLike[str]],
-    min_sup: Union[int, float],
+    min_sup: Union[int, float, str],
     *,
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
@@ -112,31 +115,25 @@ def mine_file(
     first line is taken from the working directory, or, when no such file
     is there, from the spec file's folder. The items are their own labels
     (:attr:`Result.labels` is None). A share as `min_sup` is taken of the
-    number of strings that the spec file's fourth line gives, rounded up
-    exactly as the command line rounds ``0.05`` or ``5%``. The other
-    arguments are those of :func:`mine`.
+    strings read, rounded up exactly as the command line rounds ``0.05`` or
+    ``5%``. The other
+    arguments, and what Ctrl-C raises, are those of :func:`mine`.
 
     Raises:
         ValueError: the spec file or the database is defective or cannot be
-            read, with the command line's message (without its last line
-            end), e.g. ``"row #3: error repeated item\\n3 1 2 1"``.
+            read (or its path holds a NUL character), with the command
+            line's message (without its last line end), e.g.
+            ``"row #3: error repeated item\\n3 1 2 1"``.
         MemoryError: memory ran out.
     """
-    path = os.fspath(spec_path)
+    path = _spec_path(spec_path)
     count, share = _min_sup_arguments(min_sup)
     thread_count = _thread_count(threads)
     limit = _pattern_limit(max_patterns)
-    arrays = _tavrel.mine_spec(
-        path, count, share, thread_count, limit, _deliverer(on_pattern, None)
-    )
-    return Result(
-        arrays,
-        labels=None,
-        labels_are_numbers=True,
-        ending=arrays["ending"],
-        min_sup=arrays["min_sup"],
-        string_count=arrays["string_count"],
-        frequent_item_count=arrays["frequent_item_count"],
+    deliver = _deliverer(on_pattern, None)
+    return _run(
+        lambda partial: _tavrel.mine_spec(path, count, share, thread_count, limit, deliver, partial),
+        _spec_result,
     )
 
 
@@ -173,14 +170,82 @@ def read_output(path_or_file: Union[str, os.PathLike[str], IO[bytes], IO[str]]) 
     )
 
 
+class Interrupted(KeyboardInterrupt):
+    """Ctrl-C (KeyboardInterrupt) stopped :func:`mine` or :func:`mine_file`:
+    :attr:`result` holds the patterns found before the run stopped, with
+    :attr:`Result.ending` ``"interrupted"``. It is a KeyboardInterrupt, so
+    code that catches that goes on working."""
+
+    def __init__(self, result: Result) -> None:
+        super().__init__(f"interrupted after {len(result)} patterns; they are in .result")
+        self.result = result
+
+
+def _run(
+    call: Callable[[dict[str, Any]], dict[str, Any]],
+    make_result: Callable[[dict[str, Any]], Result],
+) -> Result:
+    """The result of `call` (a run given a dict for its partial result).
+    An exception that stops the run partway carries the patterns found so
+    far: Ctrl-C as :class:`Interrupted`, others (a signal handler's,
+    ``on_pattern``'s) with the attribute ``result``."""
+    partial: dict[str, Any] = {}
+    try:
+        arrays = call(partial)
+    except BaseException as error:
+        if not partial:
+            raise
+        result = make_result(partial)
+        if type(error) is KeyboardInterrupt:
+            raise Interrupted(result).with_traceback(error.__traceback__) from None
+        try:
+            error.result = result  # type: ignore[attr-defined]
+        except AttributeError:  # an exception type without attributes of its own
+            pass
+        raise
+    return make_result(arrays)
+
+
+def _strings_result(arrays: dict[str, Any], strings: Any, first: int = 0) -> Result:
+    """The Result of a run of :func:`mine` on the encoded `strings`."""
+    return Result(
+        arrays,
+        labels=list(strings.labels),
+        labels_are_numbers=strings.labels_are_item_numbers,
+        ending=arrays["ending"],
+        min_sup=arrays["min_sup"],
+        string_count=arrays["string_count"],
+        frequent_item_count=arrays["frequent_item_count"],
+        dropped_repeats=strings.dropped_repeats,
+        dropped_empty=strings.dropped_empty,
+        first=first,
+    )
+
+
+def _spec_result(arrays: dict[str, Any], first: int = 0) -> Result:
+    """The Result of a run of :func:`mine_file`."""
+    return Result(
+        arrays,
+        labels=None,
+        labels_are_numbers=True,
+        ending=arrays["ending"],
+        min_sup=arrays["min_sup"],
+        string_count=arrays["string_count"],
+        frequent_item_count=arrays["frequent_item_count"],
+        first=first,
+    )
+
+
 def _min_sup_arguments(min_sup: object) -> tuple[int, tuple[int, int]]:
     """`min_sup` as the run takes it: a count, or a share as (numerator,
     denominator) that the run rounds up to a count as the command line does
     (the share (0, 1) is none). A float is the decimal fraction that its
     shortest text writes (0.1 is 1/10, as the command line reads "0.1");
     one whose exact decimal needs more than 18 places is rounded up to 18."""
+    if isinstance(min_sup, str):
+        return _min_sup_text(min_sup)
     if isinstance(min_sup, bool) or not isinstance(min_sup, numbers.Real):
-        raise TypeError(f"min_sup must be an int or a float, not {type(min_sup).__name__}")
+        raise TypeError(f"min_sup must be an int, a float or a str, not {type(min_sup).__name__}")
     if isinstance(min_sup, numbers.Integral):
         if int(min_sup) < 1:
             raise ValueError(f"min_sup must be at least 1, not {min_sup}")
@@ -197,13 +262,59 @@ def _min_sup_arguments(min_sup: object) -> tuple[int, tuple[int, int]]:
     return 1, (share.numerator, share.denominator)
 
 
+_WHOLE_COUNT = re.compile(r"\+?[0-9]+")
+_PERCENT = re.compile(r"([0-9]*)(?:\.([0-9]*))?%")
+_FRACTION = re.compile(r"0*\.([0-9]+)")
+
+
+def _min_sup_text(text: str) -> tuple[int, tuple[int, int]]:
+    """`min_sup` typed as on the command line: a whole count ("20"), a
+    percentage ("5%", "12.5%") or a decimal share ("0.05"), after any
+    blanks; anything else ("12.5", "5 %", "1e3") is a ValueError."""
+    typed = text.lstrip(" \t")
+    if _WHOLE_COUNT.fullmatch(typed):
+        if int(typed) < 1:
+            raise ValueError(f"min_sup must be at least 1, not {text!r}")
+        return min(int(typed), _INT_MAX), (0, 1)
+    percent = _PERCENT.fullmatch(typed)
+    fraction = _FRACTION.fullmatch(typed)
+    if percent and (percent[1] or percent[2]):
+        digits = percent[2] or ""
+        share = Fraction(int((percent[1] or "0") + digits), 100 * 10 ** len(digits))
+    elif fraction:
+        digits = fraction[1]
+        share = Fraction(int(digits), 10 ** len(digits))
+    else:
+        raise ValueError(
+            f"min_sup must be a whole number of 1 or more, or a share such as '5%' or '0.05'; "
+            f"got {text!r}"
+        )
+    if len(digits) > 15:
+        raise ValueError(f"a share of the strings takes at most 15 digits after the point; got {text!r}")
+    if not 0 < share <= 1:
+        raise ValueError(f"a share of the strings must lie above 0% and at most 100%; got {text!r}")
+    return 1, (share.numerator, share.denominator)
+
+
+def _spec_path(spec_path: Union[str, os.PathLike[str]]) -> str:
+    """The spec file's path as text; ValueError for one with a NUL, which
+    the file system would read as the end of a shorter path (as open()
+    refuses it)."""
+    path = os.fsdecode(os.fspath(spec_path))
+    if "\0" in path:
+        raise ValueError(f"embedded null byte in the spec file's path {path!r}")
+    return path
+
+
 def _thread_count(threads: object) -> int:
     if threads is None:
         return 0  # every core
     if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
         raise TypeError(f"threads must be an int or None, not {type(threads).__name__}")
-    if not 1 <= int(threads) <= _INT_MAX:
-        raise ValueError(f"threads must be between 1 and {_INT_MAX}, not {threads}")
+    if not 1 <= int(threads) <= MAX_THREADS:
+        raise ValueError(
+            f"threads must be between 1 and {MAX_THREADS} (as for the command line), not {threads}"
+        )
     return int(threads)
 
 

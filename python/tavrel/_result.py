@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import operator
+import resource
 from collections.abc import Hashable, Iterator, Sequence
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Optional, Union, overload
@@ -93,6 +95,7 @@ class Result(Sequence[Pattern]):
         "frequent_item_count",
         "dropped_repeats",
         "dropped_empty",
+        "_first",
     )
 
     def __init__(
@@ -107,6 +110,7 @@ class Result(Sequence[Pattern]):
         frequent_item_count: Optional[int] = None,
         dropped_repeats: int = 0,
         dropped_empty: int = 0,
+        first: int = 0,
     ) -> None:
         """Takes the arrays of a run or of an output read back; results are
         made by :func:`tavrel.mine`, :func:`tavrel.mine_file` and
@@ -128,6 +132,7 @@ class Result(Sequence[Pattern]):
         self.frequent_item_count = frequent_item_count
         self.dropped_repeats = dropped_repeats
         self.dropped_empty = dropped_empty
+        self._first = first  # the run's patterns before this result's (a batch's)
 
     # The arrays -----------------------------------------------------------
 
@@ -165,13 +170,17 @@ class Result(Sequence[Pattern]):
     def __getitem__(self, index: Union[int, slice]) -> Union[Pattern, list[Pattern]]:
         if isinstance(index, slice):
             return [self._pattern(k) for k in range(*index.indices(len(self)))]
+        return self._pattern(self._position(index))
+
+    def _position(self, index: int) -> int:
+        """The index `index` (from 0, negative from the end) checked."""
         count = len(self)
-        position = int(index)
+        position = operator.index(index)
         if position < 0:
             position += count
         if not 0 <= position < count:
             raise IndexError(f"pattern index {index} out of range for {count} patterns")
-        return self._pattern(position)
+        return position
 
     def __iter__(self) -> Iterator[Pattern]:
         offsets = self._offsets.tolist()
@@ -182,7 +191,7 @@ class Result(Sequence[Pattern]):
             base = offsets[start]
             for k in range(start, stop):
                 edges = self._label_pairs(pairs[offsets[k] - base : offsets[k + 1] - base])
-                yield Pattern(k + 1, supports[k], edges)
+                yield Pattern(self._first + k + 1, supports[k], edges)
 
     def __repr__(self) -> str:
         parts = [f"{len(self)} patterns"]
@@ -197,7 +206,7 @@ class Result(Sequence[Pattern]):
     def _pattern(self, index: int) -> Pattern:
         start, stop = int(self._offsets[index]), int(self._offsets[index + 1])
         edges = self._label_pairs(self._edges[start:stop].tolist())
-        return Pattern(index + 1, int(self._supports[index]), edges)
+        return Pattern(self._first + index + 1, int(self._supports[index]), edges)
 
     def _label_pairs(self, pairs: list[list[int]]) -> list[tuple[Label, Label]]:
         labels = self.labels
@@ -229,20 +238,33 @@ class Result(Sequence[Pattern]):
 
     def to_pandas(self) -> pd.DataFrame:
         """One row per pattern: ``pattern`` (its number), ``support``,
-        ``size`` (its number of edges) and ``edges`` (its list of
-        ``(before, after)`` label pairs), as tavrel-show's CSV and JSON Lines
-        records have them."""
+        ``size`` (its number of edges) and ``edges``: its ``(before, after)``
+        label pairs as a numpy array of ``size`` rows and 2 columns, a view
+        into one array of every edge (``.tolist()`` gives the pairs as
+        lists). The frame's index is the pattern's index in the result.
+
+        Raises:
+            MemoryError: before anything is built, when the frame would
+                need more memory than the machine (or the process's limit)
+                has free; :meth:`edges_frame` needs less, and
+                :func:`tavrel.iter_mine` hands the patterns over in batches.
+        """
         import pandas as pd
 
-        sizes = np.diff(self._offsets)
-        pairs = self._label_pairs(self._edges.tolist())
-        offsets = self._offsets.tolist()
+        count = len(self)
+        _check_memory(
+            "to_pandas()", count * _FRAME_BYTES_PER_PATTERN + len(self._edges) * _FRAME_BYTES_PER_EDGE
+        )
+        pairs = self._label_column(self._edges.reshape(-1)).reshape(-1, 2)
+        edges = np.empty(count, dtype=object)
+        for k, part in enumerate(np.split(pairs, self._offsets[1:-1]) if count > 0 else []):
+            edges[k] = part  # one by one: a list of arrays would be made into one array
         return pd.DataFrame(
             {
-                "pattern": np.arange(1, len(self) + 1, dtype=np.int64),
+                "pattern": np.arange(self._first + 1, self._first + count + 1, dtype=np.int64),
                 "support": self._supports.astype(np.int64),
-                "size": sizes,
-                "edges": [pairs[offsets[k] : offsets[k + 1]] for k in range(len(self))],
+                "size": np.diff(self._offsets),
+                "edges": edges,
             }
         )
 
@@ -252,7 +274,10 @@ class Result(Sequence[Pattern]):
         and of their edges."""
         import pandas as pd
 
-        numbers = np.repeat(np.arange(1, len(self) + 1, dtype=np.int64), np.diff(self._offsets))
+        first = self._first + 1
+        numbers = np.repeat(
+            np.arange(first, first + len(self), dtype=np.int64), np.diff(self._offsets)
+        )
         return pd.DataFrame(
             {
                 "pattern": numbers,
@@ -285,10 +310,12 @@ class Result(Sequence[Pattern]):
 
     # Pictures ----------------------------------------------------------------
 
-    def to_dot(self, number: int, *, all_edges: bool = False) -> str:
-        """The Graphviz DOT text of pattern `number` (counted from 1, as
-        :attr:`Pattern.number`) as ``tavrel-show --format dot --pattern
-        NUMBER`` draws it: its Hasse diagram, an edge that follows from
+    def to_dot(self, pattern: Union[int, Pattern], *, all_edges: bool = False) -> str:
+        """The Graphviz DOT text of ``result[pattern]``, `pattern` being an
+        index from 0 as for ``result[k]`` (negative from the end), or a
+        :class:`Pattern` of this result; drawn as ``tavrel-show --format dot
+        --pattern N`` draws pattern number N (``result[k].number``, which is
+        k + 1 for a whole run): its Hasse diagram, an edge that follows from
         others left out (every edge with `all_edges`), items as boxes
         labelled with their labels.
 
@@ -299,12 +326,15 @@ class Result(Sequence[Pattern]):
         draws them with ``--items`` and a table of those labels.
 
         Raises:
-            IndexError: when the result holds no pattern `number`.
+            IndexError: when the result holds no such pattern.
         """
-        count = len(self)
-        if not 1 <= number <= count:
-            raise IndexError(f"no pattern {number}: the patterns are numbered 1 to {count}")
-        start, stop = int(self._offsets[number - 1]), int(self._offsets[number])
+        if isinstance(pattern, Pattern):
+            index = pattern.number - self._first - 1
+            if not 0 <= index < len(self):
+                raise IndexError(f"pattern number {pattern.number} is not in this result")
+        else:
+            index = self._position(pattern)
+        start, stop = int(self._offsets[index]), int(self._offsets[index + 1])
         items = self._edges[start:stop]
         names: Optional[dict[int, str]] = None
         if self.labels is not None:
@@ -312,5 +342,47 @@ class Result(Sequence[Pattern]):
                 items = self._label_column(items).astype(np.int32)
             else:
                 names = {int(item): str(self.labels[item]) for item in np.unique(items)}
-        support = int(self._supports[number - 1])
-        return _tavrel.dot_graph(number, support, items, names, all_edges)
+        support = int(self._supports[index])
+        return _tavrel.dot_graph(self._first + index + 1, support, items, names, all_edges)
+
+
+#: Bytes of to_pandas() per pattern beyond its edges: three int64 columns,
+#: the edges column's pointer and the array view it points to (measured by
+#: bench/python_bench.py --pandas).
+_FRAME_BYTES_PER_PATTERN = 24 + 8 + 112
+#: Bytes of to_pandas() per edge: its two labels, as int64 or as pointers
+#: to the label objects that the result holds.
+_FRAME_BYTES_PER_EDGE = 16
+
+
+def _available_memory() -> int:
+    """The bytes this process can still get: the machine's available
+    memory (/proc/meminfo), less when the address space limit is nearer."""
+    available = 1 << 62
+    try:
+        with open("/proc/meminfo") as info:
+            for line in info:
+                if line.startswith("MemAvailable:"):
+                    available = int(line.split()[1]) * 1024
+    except OSError:
+        pass
+    limit = resource.getrlimit(resource.RLIMIT_AS)[0]
+    if limit != resource.RLIM_INFINITY:
+        try:
+            with open("/proc/self/status") as status:
+                for line in status:
+                    if line.startswith("VmSize:"):
+                        available = min(available, limit - int(line.split()[1]) * 1024)
+        except OSError:
+            pass
+    return available
+
+
+def _check_memory(what: str, needed: int) -> None:
+    """Raises MemoryError when `needed` bytes exceed what is available."""
+    available = _available_memory()
+    if needed > available:
+        raise MemoryError(
+            f"{what} would need about {needed / 2**20:.0f} MB, and {available / 2**20:.0f} MB "
+            "are available; edges_frame() needs less, iter_mine() takes the patterns in batches"
+        )

@@ -35,6 +35,7 @@ def mine_strings(
     threads: int,
     max_patterns: int,
     deliver: Optional[Deliver],
+    partial: dict[str, Any],
 ) -> dict[str, Any]: ...
 def mine_spec(
     spec_path: str,
@@ -43,7 +44,31 @@ def mine_spec(
     threads: int,
     max_patterns: int,
     deliver: Optional[Deliver],
+    partial: dict[str, Any],
 ) -> dict[str, Any]: ...
+class MiningStream:
+    """A run whose patterns are taken in batches while it searches."""
+
+    def next(self) -> Optional[dict[str, Any]]: ...
+    def ending(self) -> str: ...
+    def close(self) -> None: ...
+
+def stream_strings(
+    strings: EncodedStrings,
+    min_sup: int,
+    share: tuple[int, int],
+    threads: int,
+    max_patterns: int,
+    batch: int,
+) -> MiningStream: ...
+def stream_spec(
+    spec_path: str,
+    min_sup: int,
+    share: tuple[int, int],
+    threads: int,
+    max_patterns: int,
+    batch: int,
+) -> MiningStream: ...
 def read_output(fd: Optional[int], text: Optional[bytes], name: str) -> dict[str, Any]: ...
 def dot_graph(
     number: int,

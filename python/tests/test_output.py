@@ -60,13 +60,16 @@ def test_pictures_are_tavrel_shows(programs: None, tmp_path: Path) -> None:
     output.write_text(run_miner(write_database(tmp_path, "db", strings), 9))
     mined, read = tavrel.mine(strings, 9), tavrel.read_output(output)
     assert len(mined) > 5
-    for number in (1, 2, len(mined)):
+    # One numbering: to_dot(k) draws result[k], pattern number k + 1.
+    for index in (0, 1, len(mined) - 1, -1):
+        number = mined[index].number
         drawn = show("--format", "dot", "--pattern", number, output)
-        assert mined.to_dot(number) == read.to_dot(number) == drawn
+        assert mined.to_dot(index) == read.to_dot(index) == mined.to_dot(mined[index]) == drawn
         every_edge = show("--format", "dot", "--all-edges", "--pattern", number, output)
-        assert mined.to_dot(number, all_edges=True) == every_edge
-    with pytest.raises(IndexError):
-        mined.to_dot(0)
+        assert mined.to_dot(index, all_edges=True) == every_edge
+    for beyond in (len(mined), -len(mined) - 1):
+        with pytest.raises(IndexError):
+            mined.to_dot(beyond)
 
     # Labels that are not item numbers: tavrel-show with a table of the labels.
     names = ['say "hi"', "back\\slash", "two\nlines", "Übersicht", "plain", "x", "y", "z"]
@@ -78,9 +81,9 @@ def test_pictures_are_tavrel_shows(programs: None, tmp_path: Path) -> None:
     table = tmp_path / "items.tsv"
     escaped = [str(label).replace("\\", "\\\\").replace("\n", "\\n") for label in labelled.labels]
     table.write_text("".join(f"{item}\t{label}\n" for item, label in enumerate(escaped)))
-    for number in range(1, len(labelled) + 1):
-        drawn = show("--format", "dot", "--items", table, "--pattern", number, output)
-        assert labelled.to_dot(number) == drawn
+    for pattern in labelled:
+        drawn = show("--format", "dot", "--items", table, "--pattern", pattern.number, output)
+        assert labelled.to_dot(pattern) == labelled.to_dot(pattern.number - 1) == drawn
 
 
 def test_tables_hold_what_iteration_gives() -> None:
@@ -90,7 +93,10 @@ def test_tables_hold_what_iteration_gives() -> None:
     patterns = list(result)
     frame = result.to_pandas()
     assert list(frame.columns) == ["pattern", "support", "size", "edges"]
-    assert frame.to_dict("records") == [
+    records = frame.to_dict("records")
+    for record in records:
+        record["edges"] = [tuple(pair) for pair in record["edges"].tolist()]
+    assert records == [
         {"pattern": p.number, "support": p.support, "size": len(p.edges), "edges": p.edges}
         for p in patterns
     ]

@@ -166,4 +166,12 @@ def test_a_share_as_min_sup_is_rounded_up_as_the_command_line_rounds_it(
         from_file = tavrel.mine_file(spec.name, share)
         assert from_file.min_sup == absolute
         assert_same_as_command_line(spec, text, from_file)
+        # The command line's text is taken as it takes it.
+        assert tavrel.mine(strings, text).min_sup == tavrel.mine_file(spec.name, text).min_sup
+        assert tavrel.mine(strings, text)[:] == result[:]
     assert tavrel.mine(strings, 1e-30).min_sup == 1
+    typed = {"7": 7, " +7": 7, "12.5%": 4, ".5%": 1, "100%": 30, "0.05": 2, "5.%": 2}
+    assert {text: tavrel.mine(strings, text).min_sup for text in typed} == typed
+    for refused in ["12.5", "5 %", "5pct", "1e3", "50%%", "0", "0%", "101%", "1.5", "", "%", "٣"]:
+        with pytest.raises(ValueError, match="min_sup|share"):
+            tavrel.mine(strings, refused)

@@ -105,7 +105,8 @@ def test_defective_input_raises_the_command_lines_message(
         (lambda: tavrel.mine([[["unhashable"]]], 1), TypeError),  # type: ignore[list-item]
         (lambda: tavrel.mine([[1]], 0), ValueError),
         (lambda: tavrel.mine([[1]], 1.0), ValueError),
-        (lambda: tavrel.mine([[1]], "2"), TypeError),  # type: ignore[arg-type]
+        (lambda: tavrel.mine([[1]], b"2"), TypeError),  # type: ignore[arg-type]
+        (lambda: tavrel.mine([[1]], 1, threads=100_000), ValueError),
         (lambda: tavrel.mine([[1]], 1, threads=0), ValueError),
         (lambda: tavrel.mine([[1]], 1, max_patterns=0), ValueError),
     ]
@@ -130,3 +131,28 @@ def test_a_million_strings_are_kept_in_arrays_not_objects(monkeypatch: pytest.Mo
     )
     monkeypatch.chdir(MSNBC.parent)
     assert tavrel.mine_file("msnbc.spec", 990)[:] == result[:]
+
+
+def test_ctrl_c_and_a_failing_callback_keep_what_was_found() -> None:
+    strings = long_run_strings()
+    timer = threading.Timer(0.5, _thread.interrupt_main)
+    timer.start()
+    with pytest.raises(tavrel.Interrupted) as raised:
+        tavrel.mine(strings, 270, threads=1)
+    timer.join()
+    kept = raised.value.result
+    assert isinstance(raised.value, KeyboardInterrupt)
+    assert (kept.ending, kept.complete) == ("interrupted", False) and len(kept) > 0
+    # The patterns kept are the first of the whole run's, in its order.
+    first = tavrel.mine(strings, 270, threads=1, max_patterns=len(kept))
+    for name in ("supports", "offsets", "edge_items"):
+        assert np.array_equal(getattr(kept, name), getattr(first, name))
+
+    def failing(pattern: tavrel.Pattern) -> None:
+        if pattern.number == 5:
+            raise RuntimeError("no more")
+
+    with pytest.raises(RuntimeError) as failed:
+        tavrel.mine(random_strings(8, 80, 10), 8, on_pattern=failing)
+    assert len(failed.value.result) >= 5  # type: ignore[attr-defined]
+
