@@ -21,6 +21,11 @@ vary less.
 
 The default cases are msnbc:990 and sign:200. Both contenders search on
 every core unless --threads says otherwise.
+
+With --pandas it measures instead, for each case, what the tables cost:
+the time of to_pandas() and edges_frame() on the case's result, and the
+memory each adds (the growth of the process's peak resident size, each
+table made in a child process of its own), per pattern and per edge.
 """
 
 from __future__ import annotations
@@ -30,6 +35,7 @@ import os
 import resource
 import statistics
 import subprocess
+import sys
 import time
 from collections.abc import Callable
 from pathlib import Path
@@ -59,6 +65,41 @@ def timed(run: Callable[[], object]) -> tuple[float, float, object]:
     return time.perf_counter() - start, cpu_seconds() - start_cpu, value
 
 
+TABLE_CHILD = """
+import resource, sys, time, tavrel
+result = tavrel.mine_file(sys.argv[1], int(sys.argv[2]))
+import pandas
+base = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+started = time.perf_counter()
+table = getattr(result, sys.argv[3])()
+seconds = time.perf_counter() - started
+grown = (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - base) * 1024
+print(len(result), len(result.edge_items), seconds, grown)
+"""
+
+
+def measure_tables(data: Path, name: str, min_sup: str) -> None:
+    """Prints the time and the memory of to_pandas() and edges_frame() on
+    the patterns of NAME at MIN_SUP, each in a child process."""
+    print(f"{name} {min_sup}:")
+    for method in ("to_pandas", "edges_frame"):
+        done = subprocess.run(
+            [sys.executable, "-c", TABLE_CHILD, f"{name}.spec", min_sup, method],
+            cwd=data / name,
+            env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)},
+            capture_output=True,
+            text=True,
+            check=True,
+        )
+        patterns, edges, seconds, grown = done.stdout.split()
+        count, size = int(patterns), int(grown)
+        print(
+            f"  {method:12} {count} patterns, {edges} edges: {float(seconds):.2f} s, "
+            f"{size / 2**20:.0f} MB = {size / max(count, 1):.0f} bytes per pattern"
+            f" = {size / max(int(edges), 1):.1f} per edge"
+        )
+
+
 def main() -> None:
     root = Path(__file__).resolve().parents[1]
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
@@ -67,8 +108,13 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--threads", type=int, default=None)
     parser.add_argument("--lists", action="store_true", help="time mine() on Python lists too")
+    parser.add_argument("--pandas", action="store_true", help="measure the tables instead")
     parser.add_argument("cases", nargs="*", default=["msnbc:990", "sign:200"])
     arguments = parser.parse_args()
+    if arguments.pandas:
+        for case in arguments.cases:
+            measure_tables(arguments.data, *case.split(":"))
+        return
     exe = str(arguments.exe.resolve())
     thread_options = [] if arguments.threads is None else ["--threads", str(arguments.threads)]
     for case in arguments.cases:

@@ -257,8 +257,9 @@ class Result(Sequence[Pattern]):
         )
         pairs = self._label_column(self._edges.reshape(-1)).reshape(-1, 2)
         edges = np.empty(count, dtype=object)
-        for k, part in enumerate(np.split(pairs, self._offsets[1:-1]) if count > 0 else []):
-            edges[k] = part  # one by one: a list of arrays would be made into one array
+        bounds = self._offsets.tolist()
+        for k in range(count):  # one by one: a list of arrays would be made into one array
+            edges[k] = pairs[bounds[k] : bounds[k + 1]]
         return pd.DataFrame(
             {
                 "pattern": np.arange(self._first + 1, self._first + count + 1, dtype=np.int64),
@@ -347,9 +348,9 @@ class Result(Sequence[Pattern]):
 
 
 #: Bytes of to_pandas() per pattern beyond its edges: three int64 columns,
-#: the edges column's pointer and the array view it points to (measured by
-#: bench/python_bench.py --pandas).
-_FRAME_BYTES_PER_PATTERN = 24 + 8 + 112
+#: the edges column's pointer, the array view it points to and what pandas
+#: makes on the way (about 240 measured by bench/python_bench.py --pandas).
+_FRAME_BYTES_PER_PATTERN = 256
 #: Bytes of to_pandas() per edge: its two labels, as int64 or as pointers
 #: to the label objects that the result holds.
 _FRAME_BYTES_PER_EDGE = 16
