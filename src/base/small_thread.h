@@ -7,6 +7,7 @@
 #include <pthread.h>
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <utility>
 
@@ -39,6 +40,13 @@ class SmallThread {
 
  private:
   static void* entry(void* self) {
+    // The C++ runtime's per-thread data (where a thrown exception is kept)
+    // is made at its first use. Where the runtime was loaded into a running
+    // process (the Python module), that is an allocation that ends the
+    // process when it fails, and the first exception to be thrown on the
+    // thread would be std::bad_alloc itself: make it now, while the memory
+    // the thread started with is still there.
+    (void)std::uncaught_exceptions();
     static_cast<SmallThread*>(self)->body_();
     return nullptr;
   }
