@@ -109,6 +109,7 @@ py::dict readOutput(std::optional<int> fd, std::optional<py::bytes> text, const 
   py::dict out;
   putPatternArrays(arrays, out);
   out["complete"] = reader.complete;
+  out["capped"] = reader.capped;
   return out;
 }
 

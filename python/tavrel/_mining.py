@@ -146,7 +146,8 @@ def read_output(path_or_file: Union[str, os.PathLike[str], IO[bytes], IO[str]]) 
     text mode). The items are their own labels (:attr:`Result.labels` is
     None), and there is no edge table. An output that stops early, as one
     of a run stopped by hand, is read as far as its last complete pattern,
-    and :attr:`Result.ending` is then ``"cut_off"``.
+    and :attr:`Result.ending` is then ``"cut_off"``; the output of a run
+    stopped by ``--max-patterns`` gives ``"pattern_limit"``.
 
     Raises:
         OSError: the file cannot be opened or read.
@@ -166,8 +167,15 @@ def read_output(path_or_file: Union[str, os.PathLike[str], IO[bytes], IO[str]]) 
         arrays,
         labels=None,
         labels_are_numbers=True,
-        ending="complete" if arrays["complete"] else "cut_off",
+        ending=_ending_read(arrays),
     )
+
+
+def _ending_read(arrays: dict) -> str:
+    """How the run whose output was read ended, as Result.ending says it."""
+    if not arrays["complete"]:
+        return "cut_off"
+    return "pattern_limit" if arrays["capped"] else "complete"
 
 
 class Interrupted(KeyboardInterrupt):

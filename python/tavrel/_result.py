@@ -64,7 +64,8 @@ class Result(Sequence[Pattern]):
         ending: how the run ended: ``"complete"``, ``"pattern_limit"``
             (``max_patterns`` patterns were found) or ``"stopped"``
             (``on_pattern`` returned False); for an output read back,
-            ``"complete"`` or ``"cut_off"``.
+            ``"complete"``, ``"pattern_limit"`` (the run stopped at
+            ``--max-patterns``) or ``"cut_off"``.
         min_sup: the least support of a pattern, as a number of sequences
             (a share given to :func:`tavrel.mine` is turned into one); None
             for an output read back.

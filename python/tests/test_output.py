@@ -46,6 +46,11 @@ def test_read_output_takes_the_command_lines_output_back(programs: None, tmp_pat
     partial = tavrel.read_output(io.StringIO(cut))
     assert (partial.ending, partial.complete, partial[:]) == ("cut_off", False, mined[:3])
 
+    # Capped by --max-patterns: whole, but not every pattern.
+    capped_text = run_miner(tmp_path / "db.spec", 12, "--max-patterns", "3")
+    capped = tavrel.read_output(io.StringIO(capped_text))
+    assert (capped.ending, capped.complete, capped[:]) == ("pattern_limit", False, mined[:3])
+
     broken = tmp_path / "broken.txt"
     broken.write_text(text.replace("Pattern 2 Support", "Pattern 5 Support"))
     with pytest.raises(ValueError, match=rf"^{broken}:5: "):
