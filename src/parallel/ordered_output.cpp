@@ -33,8 +33,7 @@ Chunk::Taken Chunk::take(Buffer<int>& records) {
 // finds there when it moves on (the head changes on the drainer's thread
 // alone, before it looks at the new head), so only the head wakes it.
 void Chunk::added(std::size_t count) {
-  std::size_t bytes = count * sizeof(int);
-  output_->notePending(pending_->fetch_add(bytes, std::memory_order_relaxed) + bytes);
+  pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
   if (output_->head() == this) output_->wakeIfWaiting();
 }
 

@@ -59,7 +59,7 @@ struct OccurrenceLists {
   // would otherwise deliver the level again from the start (a binary
   // search per transaction) and take its buckets through far, dependent
   // loads on both cores at once: the lists pay for their memory there
-  // (synth l20 at 1000, two threads: 1.29 s without, 0.83 s with).
+  // (measured in bench/NOTES.md).
   static std::size_t mostBytes(int threads) { return threads > 1 ? kMostBytesShared : kMostBytes; }
   bool made = false;
   Buffer<std::uint32_t> start;  // per candidate, and one past the last

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "search/extension_step.h"
-#include "search/level_writer.h"
+#include "search/occurrence_delivery.h"
 
 namespace tavrel {
 

@@ -1,6 +1,6 @@
 #include "transactions/edge_database.h"
 
-#include <cstring>
+#include "base/transaction_table.h"
 
 namespace tavrel {
 
@@ -35,23 +35,6 @@ bool EdgeDatabaseBuilder::start(int edgeCount, int rootSupport) {
          database_.offsets.push(0) && table_.assign(1024, 0);
 }
 
-std::size_t EdgeDatabaseBuilder::find(const std::uint32_t* transaction, std::size_t length,
-                                      std::uint64_t hash) const {
-  std::size_t mask = table_.size() - 1;
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    std::uint32_t entry = table_[slot];
-    if (entry == 0) return slot;
-    std::size_t t = entry - 1;
-    if (hashes_[t] != hash) continue;
-    std::size_t begin = database_.offsets[t];
-    if (database_.offsets[t + 1] - begin == length &&
-        std::memcmp(database_.items.data() + begin, transaction, length * sizeof(std::uint32_t)) ==
-            0) {
-      return slot;
-    }
-  }
-}
-
 bool EdgeDatabaseBuilder::growTable() {
   Buffer<std::uint32_t> grown;
   if (!grown.assign(table_.size() * 2, 0)) return false;
@@ -69,7 +52,8 @@ bool EdgeDatabaseBuilder::add(const std::uint32_t* transaction, std::size_t leng
   for (std::size_t k = 0; k < length; ++k) database_.supports[transaction[k]] += weight;
   if (length == 0) return true;
   std::uint64_t hash = hashTransaction(transaction, length);
-  std::size_t slot = find(transaction, length, hash);
+  std::size_t slot = findTransaction(table_, hashes_, database_.offsets, database_.items,
+                                     transaction, length, hash);
   if (table_[slot] != 0) {
     database_.weights[table_[slot] - 1] += weight;
     return true;

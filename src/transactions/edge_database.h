@@ -41,7 +41,6 @@ class EdgeDatabaseBuilder {
 
  private:
   bool growTable();
-  std::size_t find(const std::uint32_t* transaction, std::size_t length, std::uint64_t hash) const;
 
   EdgeDatabase database_;
   Buffer<std::uint32_t> table_;  // transaction index + 1 per slot, 0 when free

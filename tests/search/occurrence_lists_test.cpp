@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <random>
 
-#include "search/level_writer.h"
+#include "search/occurrence_delivery.h"
 #include "search/search_frame.h"
 
 namespace tavrel {
