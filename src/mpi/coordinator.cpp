@@ -5,6 +5,7 @@
 #include <new>
 
 #include "mpi/wire.h"
+#include "parallel/pattern_records.h"
 
 namespace tavrel::mpi {
 
@@ -254,15 +255,13 @@ bool Coordinator::write(bool* active) {
     *active = true;
     std::vector<int>& block = unit.blocks.front();
     while (unit.at < block.size()) {
-      int support = block[unit.at];
-      int length = block[unit.at + 1];
-      const int* edges = block.data() + unit.at + 2;
-      unit.at += 2 + static_cast<std::size_t>(length);
-      if (support == 0) {  // the place of a piece given away
-        writing_.push_back(edges[0]);
+      const int* record = block.data() + unit.at;
+      unit.at += parallel::patternRecordInts(record[1]);
+      if (parallel::recordKind(record) == parallel::RecordKind::kPiece) {
+        writing_.push_back(parallel::pieceOfMark(record));
         break;
       }
-      if (!sink_->take(edges, length, support)) {
+      if (!sink_->take(record + 2, record[1], record[0])) {
         outcome_ = SearchOutcome::kStopped;
         return false;
       }

@@ -4,6 +4,8 @@
 #include <new>
 
 #include "mpi/wire.h"
+#include "parallel/pattern_records.h"
+#include "search/search_settings.h"
 #include "search/top_frame.h"
 
 namespace tavrel::mpi {
@@ -38,8 +40,7 @@ bool UnitSearcher::open(EdgeDatabase& database, int minSup, int threads, bool sp
   always = splitAlways;
   blockInts_ = blockInts > 4 ? static_cast<std::size_t>(blockInts) : 4;
   threads_ = threads < 1 ? 1 : threads;
-  shared_.minSup = minSup;
-  shared_.threads = threads_;
+  setSearchSettings(shared_, minSup, threads_, FramePolicy::kCheapest, true, nullptr);
   opened_ = openTopFrame(database, top_, shared_);
   top_.references.store(1);
   return opened_;
@@ -175,8 +176,9 @@ int UnitSearcher::give(const parallel::WorkUnit& unit, bool asked) noexcept {
 }
 
 bool UnitSearcher::reached(int id) {
-  int mark[1] = {id};
-  record(0, 1, mark);  // a record of support 0: {0, 1, id}
+  int mark[parallel::kPieceMarkInts];
+  parallel::writePieceMark(mark, id);
+  record(mark[0], mark[1], mark + 2);
   return !stop_.load(std::memory_order_relaxed);
 }
 

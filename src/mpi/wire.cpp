@@ -1,5 +1,7 @@
 #include "mpi/wire.h"
 
+#include "parallel/pattern_records.h"
+
 namespace tavrel::mpi {
 
 std::vector<int> unitMessage(int kind, int id, const parallel::WorkUnit& unit) {
@@ -22,8 +24,8 @@ bool readUnit(const std::vector<int>& message, int* id, parallel::WorkUnit* unit
 
 namespace {
 
-// The flaw of a kPatterns message's records: support, edge count, edges;
-// a support of 0 marks a piece's place with its id as the one edge.
+// The flaw of a kPatterns message's records (parallel/pattern_records.h):
+// support, edge count, edges; or the mark of a piece's place.
 const char* flawOfRecords(const std::vector<int>& message, int edgeCount) {
   std::size_t at = 2;
   while (at < message.size()) {
@@ -35,7 +37,7 @@ const char* flawOfRecords(const std::vector<int>& message, int edgeCount) {
     if (static_cast<std::size_t>(length) > message.size() - at) {
       return "a pattern record runs past the message";
     }
-    if (support == 0) {
+    if (support == parallel::kPieceSupport) {
       if (length != 1 || message[at] < 1) return "a piece's place is malformed";
     } else {
       for (int e = 0; e < length; ++e) {

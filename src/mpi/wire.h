@@ -17,8 +17,8 @@ constexpr int kToWorker = 2;
 
 enum Kind : int {
   // To rank 0.
-  // unit id, then records: support, edge count, edges; or where the patterns
-  // of a piece given away belong: 0, 1, the piece's id
+  // unit id, then pattern records (parallel/pattern_records.h): support,
+  // edge count, edges; or the mark of where a piece's patterns belong
   kPatterns = 1,
   kGiven = 2,    // a piece given away: id, start, end, path
   kDone = 3,     // unit id, SearchOutcome as an int

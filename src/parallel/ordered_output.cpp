@@ -33,7 +33,8 @@ Chunk::Taken Chunk::take(Buffer<int>& records) {
 // finds there when it moves on (the head changes on the drainer's thread
 // alone, before it looks at the new head), so only the head wakes it.
 void Chunk::added(std::size_t count) {
-  pending_->fetch_add(count * sizeof(int), std::memory_order_relaxed);
+  std::size_t bytes = count * sizeof(int);
+  output_->notePending(pending_->fetch_add(bytes, std::memory_order_relaxed) + bytes);
   if (output_->head() == this) output_->wakeIfWaiting();
 }
 

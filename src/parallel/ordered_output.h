@@ -24,13 +24,10 @@ namespace tavrel::parallel {
 struct WorkItem;
 class OrderedOutput;
 
-// Patterns as records: support, edge count, then the edges; or, for a
-// sink that makes text, minus one more than the text's length in bytes,
-// then the text.
+// The records (pattern_records.h) of one piece of work, in order.
 class Chunk {
  public:
-  // Appends patterns already in record form (support, edge count, edges,
-  // again and again). False when memory ran out.
+  // Appends whole records. False when memory ran out.
   bool append(const int* records, std::size_t count);
   enum class Taken { kTaken, kDirect, kOutOfMemory };
   // Moves the records of `records` to the end of the chunk and leaves it
@@ -80,6 +77,9 @@ class OrderedOutput {
   static constexpr std::ptrdiff_t kCountedInts = std::ptrdiff_t{1} << 18;
   // Bytes of patterns written but not yet handed on.
   std::size_t pendingBytes() const { return pending_.load(std::memory_order_relaxed); }
+  // The most bytes of patterns that waited at once (as pendingBytes()
+  // counts them) so far.
+  std::size_t mostPendingBytes() const { return mostPending_.load(std::memory_order_relaxed); }
   // Bytes of the head chunk's patterns not yet handed on: those the drainer
   // holds and those still in the chunk. Only this shrinks while the work
   // of the head chunk waits for the drainer.
@@ -106,6 +106,7 @@ class OrderedOutput {
   }
 
  private:
+  friend class Chunk;
   // True when the head chunk holds patterns or is closed.
   bool headHasNews();
   // Takes what the head chunk holds now; sets `closed`, `cut`. When it
@@ -114,11 +115,19 @@ class OrderedOutput {
   void takeHead(Buffer<int>& into, bool* closed, bool* cut);
   // Moves the head to the next chunk when the head is closed and has one.
   bool advance();
+  // Keeps `bytes` as the most that waited when it is more.
+  void notePending(std::size_t bytes) {
+    std::size_t most = mostPending_.load(std::memory_order_relaxed);
+    while (bytes > most &&
+           !mostPending_.compare_exchange_weak(most, bytes, std::memory_order_relaxed)) {
+    }
+  }
 
   std::atomic<Chunk*> head_{nullptr};
   std::mutex listLock_;
   std::atomic<std::size_t> pending_{0};
   std::atomic<std::size_t> backlog_{0};  // taken by the drainer, not yet handed on
+  std::atomic<std::size_t> mostPending_{0};
   std::mutex wakeLock_;
   std::condition_variable wake_;
   std::atomic<bool> drainerWaiting_{false};

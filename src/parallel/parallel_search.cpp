@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -13,23 +12,28 @@
 #include <vector>
 
 #include "base/small_thread.h"
+#include "parallel/frame_pool.h"
 #include "parallel/ordered_output.h"
+#include "parallel/pattern_records.h"
+#include "parallel/unit_start.h"
+#include "parallel/work_item.h"
 #include "search/extension_step.h"
 #include "search/search_frame.h"
+#include "search/search_settings.h"
 #include "search/top_frame.h"
 
 namespace tavrel::parallel {
 
 // How the work is shared.
 //
-// A piece of work (a WorkItem) is a range of one frame's candidates, taken
+// A piece of work (a WorkItem, work_item.h) is a range of one frame's candidates, taken
 // in order, each with the subtree below it; the item keeps the frames it
 // opens below on a stack of its own. The top frame's whole range is the
 // first item. When a worker has nothing to do, a busy item gives away the
 // upper half of the untaken part of one of its ranges: a new item over the
 // same frame, whose cursor starts there (see extend() for what a step
 // does about the candidates before its range). Frames are shared by
-// reference counts; they do not change once made.
+// reference counts; they do not change once made (frame_pool.h).
 //
 // Every item writes its patterns into a chunk of the ordered output. The
 // new item's chunk goes right after everything the giving item will still
@@ -39,6 +43,16 @@ namespace tavrel::parallel {
 // output order first, so that the work whose patterns come next is done
 // next; an item whose patterns would only wait while too many already wait
 // is put aside until the output has caught up.
+//
+// Work is cut up on demand: a worker without work takes the rest of a
+// range of a frame's candidates from a busy one, the shallowest such range
+// of the earliest work, while at most half of ParallelOptions::waitingCap
+// waits. Past half the cap, only from the work whose patterns come next,
+// close behind it (below), and past all of it, none: idle workers rest
+// until the output has caught up (helpMayRun()). The sink is called from
+// the calling thread (the drainer of the ordered output), or from the
+// worker whose patterns come next once everything before them is handed
+// over (its chunk is direct).
 //
 // Past half the cap, while the head's work runs, pieces are cut from that
 // work alone, close behind what it does now (nearLevel()): in runs whose
@@ -50,139 +64,12 @@ namespace tavrel::parallel {
 //
 // A piece may also leave for another process (ParallelOptions::exchange):
 // it is cut off as for a worker, but described by the steps that lead to
-// its frame, and its chunk holds only a mark, {0, id}, where its patterns
-// belong. A search of such a unit makes the frames on its path again and
-// starts with one item whose levels are the path's, each over the one
-// step taken there.
+// its frame, and its chunk holds only the mark of its place, where its
+// patterns belong (pattern_records.h). A search of such a unit makes the
+// frames on its path again and starts with one item whose levels are the
+// path's, each over the one step taken there (unit_start.h).
 
 namespace {
-
-// A record that is no pattern: the top-level edge whose subtree's patterns
-// follow (for the progress display).
-constexpr int kTopEdgeMark = INT_MIN;
-
-// A text record's first int: minus one more than the text's length in
-// bytes (an empty text must not read as 0, a mark), for lengths below
-// INT_MAX.
-int textRecordHeader(std::size_t size) { return -static_cast<int>(size) - 1; }
-std::size_t textRecordSize(int header) { return static_cast<std::size_t>(-(header + 1)); }
-
-struct Level {
-  FrameData* frame = nullptr;
-  Cursor* cursor = nullptr;
-  Chunk* continuation = nullptr;  // where the item writes once done with this level's range
-};
-
-}  // namespace
-
-// On cache lines of its own: written at every pattern by the worker that
-// runs it, which need not be the one from whose heap it came.
-struct alignas(64) WorkItem {
-  std::vector<int> prefix;  // the steps above the item's first level
-  std::vector<Level> levels;
-  Chunk* chunk = nullptr;
-  // Patterns found but not yet in the chunk, as records, and when they
-  // were last handed to it (coarse milliseconds).
-  Buffer<int> pending;
-  long long handedAt = 0;
-  bool parked = false;
-  bool near = false;            // cut off the head's work, close behind it (see nearLevel())
-  bool tooFar = false;          // put aside as a near piece whose patterns waited too long
-  std::size_t handedBytes = 0;  // patterns handed to chunks that were not direct
-  double began = 0;
-  double ran = 0;  // when a worker took it last
-  long long patterns = 0;
-
-  // Where the item stands in output order, a sequence compared
-  // lexicographically: the steps of the prefix, the step taken at each
-  // level above the deepest, and the candidate the deepest takes next.
-  std::size_t keyLength() const { return prefix.size() + levels.size(); }
-  int keyAt(std::size_t k) const {
-    if (k < prefix.size()) return prefix[k];
-    k -= prefix.size();
-    int next = levels[k].cursor->next;
-    return k + 1 < levels.size() ? next - 1 : next;
-  }
-};
-
-namespace {
-
-// Adds a level to the item; false when memory ran out (the item is left
-// as it was).
-bool pushLevel(WorkItem& item, const Level& level) {
-  try {
-    item.levels.push_back(level);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-// Gives `thief` the steps above level `chosen` of `item` as its prefix,
-// and room for its one level. False when memory ran out.
-bool takePrefix(WorkItem& thief, const WorkItem& item, std::size_t chosen) {
-  try {
-    thief.prefix.reserve(item.prefix.size() + chosen);
-    thief.prefix = item.prefix;
-    for (std::size_t k = 0; k < chosen; ++k) {
-      thief.prefix.push_back(item.levels[k].cursor->next - 1);
-    }
-    thief.levels.reserve(1);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-// The order of the queue's heap: true when `b` comes before `a` in the
-// output. Allocates nothing, so a heap operation cannot fail half-way.
-bool later(WorkItem* a, WorkItem* b) {
-  std::size_t common = std::min(a->keyLength(), b->keyLength());
-  for (std::size_t k = 0; k < common; ++k) {
-    int stepA = a->keyAt(k), stepB = b->keyAt(k);
-    if (stepA != stepB) return stepB < stepA;
-  }
-  return b->keyLength() < a->keyLength();
-}
-
-// The item's shallowest level, which holds the most work, whose untaken
-// range holds two candidates or more; levels.size() when there is none.
-std::size_t splittableLevel(const WorkItem& item) {
-  std::size_t depth = item.levels.size();
-  for (std::size_t at = 0; at < depth; ++at) {
-    const Cursor& cursor = *item.levels[at].cursor;
-    if (cursor.end - cursor.next >= 2) return at;
-  }
-  return depth;
-}
-
-// Where a piece close behind the item's current work starts in level
-// `at`'s range: right after the candidate whose subtree the item is in,
-// or, at the deepest level, after the candidate it takes next. -1 when
-// nothing of the range would be left to cut off.
-int nearStart(const WorkItem& item, std::size_t at) {
-  const Cursor& cursor = *item.levels[at].cursor;
-  int start = at + 1 < item.levels.size() ? cursor.next : cursor.next + 1;
-  return start < cursor.end ? start : -1;
-}
-
-// The level from which to cut a piece close behind the item's current
-// work: the one `height` levels above the deepest, or the closest one
-// above it that has something to cut off, else below it;
-// levels.size() when there is none. The piece's patterns follow the
-// subtree the item is in at that level: the deeper the level, the sooner
-// they come, and the smaller the piece.
-std::size_t nearLevel(const WorkItem& item, int height) {
-  std::size_t depth = item.levels.size();
-  std::size_t aim = depth > static_cast<std::size_t>(height) + 1 ? depth - 1 - height : 0;
-  for (std::size_t at = aim + 1; at-- > 0;) {
-    if (nearStart(item, at) >= 0) return at;
-  }
-  for (std::size_t at = aim + 1; at < depth; ++at) {
-    if (nearStart(item, at) >= 0) return at;
-  }
-  return depth;
-}
 
 // The processor time of the calling thread, in microseconds.
 long long threadMicros() {
@@ -203,82 +90,21 @@ long long coarseMilliseconds() {
 // (two workers side by side in the heap made each step a cache miss).
 struct alignas(64) Worker {
   SearchScratch scratch;
-  std::vector<FrameData*> freeFrames;
-  std::vector<Cursor*> freeCursors;
-  FrameData* spare = nullptr;  // the frame the next step writes its child into
+  FramePool pool;
   // watchProcessor()'s stretch: steps until the next look, and when the
   // stretch began (coarseMilliseconds(), 0: not yet) with the worker's
   // processor time then (threadMicros()).
   int stepsToLook = 0;
   long long stretchFrom = 0;
   long long cpuFrom = 0;
-
-  ~Worker() {
-    delete spare;
-    for (FrameData* frame : freeFrames) delete frame;
-    for (Cursor* cursor : freeCursors) delete cursor;
-  }
-  // Keeps a frame or a cursor to use again; frees it when the list
-  // cannot grow, so that no allocation failure escapes.
-  void keepFrame(FrameData* frame) {
-    try {
-      freeFrames.push_back(frame);
-    } catch (const std::bad_alloc&) {
-      delete frame;
-    }
-  }
-  void keepCursor(Cursor* cursor) {
-    try {
-      freeCursors.push_back(cursor);
-    } catch (const std::bad_alloc&) {
-      delete cursor;
-    }
-  }
-  FrameData* takeFrame() {
-    if (spare != nullptr) return spare;
-    if (!freeFrames.empty()) {
-      spare = freeFrames.back();
-      freeFrames.pop_back();
-    } else {
-      spare = new (std::nothrow) FrameData;
-    }
-    return spare;
-  }
-  Cursor* takeCursor() {
-    if (freeCursors.empty()) return new (std::nothrow) Cursor;
-    Cursor* cursor = freeCursors.back();
-    freeCursors.pop_back();
-    return cursor;
-  }
 };
 
-void acquire(const FrameData* frame) {
-  const_cast<FrameData*>(frame)->references.fetch_add(1, std::memory_order_relaxed);
-}
-
-// A vertical frame works on the row sets of its base, an ancestor. While
-// the frame stands on one item's levels only, the levels below it keep the
-// base; before another item takes the frame (and may keep it after those
-// levels are gone), the frame takes a reference to the base, once. A
-// reference taken at every step instead made two threads in one base's
-// subtree write the base's count at every step, each write a cache miss
-// for the other.
-void holdBase(const FrameData* frame) {
-  if (!frame->vertical || frame->view.baseFrame == frame) return;
-  if (!frame->holdsBase.exchange(true, std::memory_order_relaxed)) acquire(frame->view.baseFrame);
-}
-
-// The base a frame holds a reference to, or nullptr.
-const FrameData* heldBase(const FrameData* frame) {
-  return frame->holdsBase.load(std::memory_order_relaxed) ? frame->view.baseFrame : nullptr;
-}
-
-class Engine {
+class Scheduler {
  public:
-  Engine(const ParallelOptions& options, const SearchShared& shared, ClosedSetSink& sink)
+  Scheduler(const ParallelOptions& options, const SearchShared& shared, ClosedSetSink& sink)
       : options_(options), shared_(shared), sink_(sink) {}
 
-  ~Engine() { stopWorkers(); }
+  ~Scheduler() { stopWorkers(); }
 
   // Starts the workers, which wait for the first piece of work. False when
   // no thread could be started.
@@ -327,7 +153,6 @@ class Engine {
     stopping_.store(true);
     output_.wake();
   }
-  void release(const FrameData* frame, Worker& worker);
   void finish(WorkItem& item, Worker& worker, bool cut);
   void trySplit(WorkItem& item, Worker& worker);
   void giveAway(WorkItem& item);
@@ -375,12 +200,10 @@ class Engine {
   // search, and a piece would only add to what waits: idle workers rest
   // until the output has caught up. (Splitting the deepest ranges instead
   // made pieces so small in runs whose output is written slower than it is
-  // made that splitting took most of both cores: two threads wrote half as
-  // many patterns a second as one.) But while the head is direct, what
-  // waits waits for the head's work alone, which a piece of it shortens
-  // (nearLevel()): resting then left one worker to finish a long item
-  // alone (sign at 150 on two threads now and then took as long as on
-  // one; fifa at 3000 for hours).
+  // made that splitting took most of the cores.) But while the head is
+  // direct, what waits waits for the head's work alone, which a piece of it
+  // shortens (nearLevel()): resting then left one worker to finish a long
+  // item alone. Measurements of both: bench/NOTES.md, "Parallel search".
   bool helpMayRun() const {
     std::size_t pending = output_.pendingBytes();
     return pending <= options_.waitingCap / 2 ||
@@ -407,12 +230,17 @@ class Engine {
   long long parks_ = 0;
   double idleSeconds_ = 0;
   bool begun_ = false;  // the first piece of work has been queued
-  bool finished_ = false;
+  // Set under the lock once no work is left; read without it too.
+  std::atomic<bool> finished_{false};
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<std::unique_ptr<SmallThread>> threads_;
+  // Copies, read without the lock, of what the lock guards: the queue's
+  // size, for idle workers that spin before they sleep (take()), and the
+  // items put aside as parked (not tooFar) that no worker has taken again
+  // yet, for the drainer, which asks at every record whether any may run
+  // again (catchUp()).
+  std::atomic<int> queued_{0};
   std::atomic<int> parkedCount_{0};
-  std::atomic<int> queued_{0};  // the queue's size, read without the lock
-  std::atomic<bool> finished_flag_{false};
   std::atomic<bool> splitWanted_{false};
   std::atomic<int> nearHeight_{0};          // see nearLevel() and steerNearHeight()
   std::atomic<long long> crowdedUntil_{0};  // see watchProcessor()
@@ -422,36 +250,26 @@ class Engine {
   std::atomic<bool> sinkStopped_{false};
 };
 
-void Engine::release(const FrameData* frame, Worker& worker) {
-  if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  const FrameData* base = heldBase(frame);
-  worker.keepFrame(const_cast<FrameData*>(frame));
-  if (base != nullptr) release(base, worker);
-}
-
-bool Engine::recordPattern(WorkItem& item, const int* edges, int length, int support) {
+bool Scheduler::recordPattern(WorkItem& item, const int* edges, int length, int support) {
   std::size_t bound = sink_.textBound(length);
   if (bound == 0) {
-    std::size_t size = 2 + static_cast<std::size_t>(length);
-    if (!item.pending.reserve(item.pending.size() + size)) return false;
+    if (!item.pending.reserve(item.pending.size() + patternRecordInts(length))) return false;
     item.pending.push(support);
     item.pending.push(length);
     item.pending.append(edges, static_cast<std::size_t>(length));
     return true;
   }
-  // A text record: its header (see textRecordHeader()), then the bytes.
   std::size_t at = item.pending.size();
-  std::size_t room = 1 + (bound + sizeof(int) - 1) / sizeof(int);
-  if (!item.pending.resize(at + room)) return false;
+  if (!item.pending.resize(at + textRecordInts(bound))) return false;
   char* text = reinterpret_cast<char*>(item.pending.data() + at + 1);
   std::size_t size = sink_.writeText(edges, length, support, text);
   if (size == ClosedSetSink::kTextFailed || size >= static_cast<std::size_t>(INT_MAX)) return false;
   item.pending[at] = textRecordHeader(size);
-  item.pending.resize(at + 1 + (size + sizeof(int) - 1) / sizeof(int));
+  item.pending.resize(at + textRecordInts(size));
   return true;
 }
 
-bool Engine::takePattern(WorkItem& item, const int* edges, int length, int support) {
+bool Scheduler::takePattern(WorkItem& item, const int* edges, int length, int support) {
   if (writesDirectly(item)) {
     if (!sinkStopped_.load(std::memory_order_relaxed) && !sink_.take(edges, length, support)) {
       stopForSink();
@@ -461,7 +279,7 @@ bool Engine::takePattern(WorkItem& item, const int* edges, int length, int suppo
   return recordPattern(item, edges, length, support) && handOverSoon(item);
 }
 
-bool Engine::handOver(WorkItem& item) {
+bool Scheduler::handOver(WorkItem& item) {
   item.handedAt = coarseMilliseconds();
   if (item.pending.empty()) return true;
   std::size_t bytes = item.pending.size() * sizeof(int);
@@ -472,7 +290,7 @@ bool Engine::handOver(WorkItem& item) {
   return taken != Chunk::Taken::kOutOfMemory;
 }
 
-void Engine::handOnDirectly(WorkItem& item) {
+void Scheduler::handOnDirectly(WorkItem& item) {
   const int* record = item.pending.data();
   const int* end = record + item.pending.size();
   while (record < end && !sinkStopped_.load(std::memory_order_relaxed)) {
@@ -482,26 +300,23 @@ void Engine::handOnDirectly(WorkItem& item) {
   }
 }
 
-bool Engine::deliver(const int* record, std::size_t* used) {
-  if (record[0] == kTopEdgeMark) {
-    options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
-    *used = 2;
-    return true;
+bool Scheduler::deliver(const int* record, std::size_t* used) {
+  *used = recordInts(record);
+  switch (recordKind(record)) {
+    case RecordKind::kTopEdge:
+      options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
+      return true;
+    case RecordKind::kText:
+      return sink_.takeText(reinterpret_cast<const char*>(record + 1), textRecordSize(record[0]));
+    case RecordKind::kPiece:
+      return options_.exchange->reached(pieceOfMark(record));
+    case RecordKind::kPattern:
+      break;
   }
-  if (record[0] < 0) {
-    std::size_t size = textRecordSize(record[0]);
-    *used = 1 + (size + sizeof(int) - 1) / sizeof(int);
-    return sink_.takeText(reinterpret_cast<const char*>(record + 1), size);
-  }
-  if (record[0] == 0) {  // the place of a piece given away
-    *used = 2;
-    return options_.exchange->reached(record[1]);
-  }
-  *used = 2 + static_cast<std::size_t>(record[1]);
   return sink_.take(record + 2, record[1], record[0]);
 }
 
-bool Engine::handOverSoon(WorkItem& item) {
+bool Scheduler::handOverSoon(WorkItem& item) {
   constexpr std::size_t kBatch = 32768;  // ints: patterns are handed over in blocks of 128 KB
   constexpr long long kHeadWait = 5;     // ms the first patterns of the output may wait
   if (item.chunk->direct()) return handOver(item);
@@ -517,32 +332,36 @@ bool Engine::handOverSoon(WorkItem& item) {
   return true;
 }
 
-void Engine::popLevel(WorkItem& item, Worker& worker) {
-  Level level = item.levels.back();
+// Takes the item's deepest level off: its cursor goes back to the
+// worker's pool, its frame loses the item's hold. Returns the chunk the
+// item was to write in once done with the level's range, or nullptr.
+Chunk* dropLevel(WorkItem& item, Worker& worker) {
+  ItemLevel level = item.levels.back();
   item.levels.pop_back();
-  if (level.continuation != nullptr) {
-    if (!handOver(item)) fail();
-    item.chunk->close(false);
-    item.chunk = level.continuation;
-    item.near = false;  // what it goes on with comes after the pieces cut from it
-  }
-  worker.keepCursor(level.cursor);
-  release(level.frame, worker);
+  worker.pool.keepCursor(level.cursor);
+  release(level.frame, &worker.pool);
+  return level.continuation;
 }
 
-void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
+void Scheduler::popLevel(WorkItem& item, Worker& worker) {
+  Chunk* continuation = dropLevel(item, worker);
+  if (continuation != nullptr) {
+    if (!handOver(item)) fail();
+    item.chunk->close(false);
+    item.chunk = continuation;
+    item.near = false;  // what it goes on with comes after the pieces cut from it
+  }
+}
+
+void Scheduler::finish(WorkItem& item, Worker& worker, bool cut) {
   if (!handOver(item)) {
     fail();
     cut = true;
   }
   item.chunk->close(cut);
   while (!item.levels.empty()) {
-    Chunk* continuation = item.levels.back().continuation;
+    Chunk* continuation = dropLevel(item, worker);
     if (continuation != nullptr) continuation->close(cut);
-    Level level = item.levels.back();
-    item.levels.pop_back();
-    worker.keepCursor(level.cursor);
-    release(level.frame, worker);
   }
   if (item.near && !cut && now() - item.ran < 0.002) steerNearHeight(true);
   if (options_.onWorkDone && !cut) options_.onWorkDone(item.began, now(), item.patterns);
@@ -550,9 +369,9 @@ void Engine::finish(WorkItem& item, Worker& worker, bool cut) {
 }
 
 // One step of the item's deepest level; false when the search must stop.
-bool Engine::step(WorkItem& item, Worker& worker) {
+bool Scheduler::step(WorkItem& item, Worker& worker) {
   if (--worker.stepsToLook < 0) watchProcessor(worker);
-  Level& level = item.levels.back();
+  ItemLevel& level = item.levels.back();
   Cursor& cursor = *level.cursor;
   int i = cursor.next++;
   if (options_.progress != nullptr && item.prefix.empty() && item.levels.size() == 1) {
@@ -565,7 +384,7 @@ bool Engine::step(WorkItem& item, Worker& worker) {
       item.pending.push(i + 1);
     }
   }
-  FrameData* child = worker.takeFrame();
+  FrameData* child = worker.pool.takeFrame();
   if (child == nullptr) return false;
   StepResult result = extend(cursor, i, *child, worker.scratch);
   finishStep(cursor, i);
@@ -577,16 +396,16 @@ bool Engine::step(WorkItem& item, Worker& worker) {
   }
   ++item.patterns;
   if (result == StepResult::kLeaf) return true;
-  Cursor* below = worker.takeCursor();
+  Cursor* below = worker.pool.takeCursor();
   if (below == nullptr) return false;
   if (!openCursor(*below, *child, 0, child->candidateCount()) ||
-      !pushLevel(item, Level{child, below, nullptr})) {
-    worker.keepCursor(below);
+      !pushLevel(item, ItemLevel{child, below, nullptr})) {
+    worker.pool.keepCursor(below);
     return false;
   }
   child->references.store(1, std::memory_order_relaxed);
   child->holdsBase.store(false, std::memory_order_relaxed);  // the levels below keep its base
-  worker.spare = nullptr;
+  worker.pool.useSpare();
   return true;
 }
 
@@ -595,11 +414,9 @@ bool Engine::step(WorkItem& item, Worker& worker) {
 // the cores are busy with more than the search (writing the output, its
 // reader, other programs) or the worker waited for the output: pieces cut
 // close behind the head's work would only take processor time from the
-// rest and add patterns that wait, so none are cut for a second. (Long
-// strings whose patterns take 40 KB of text each, written through a pipe
-// at a gigabyte a second: two threads wrote a fifth fewer patterns than
-// without such pieces, and kept up to the whole cap waiting.)
-void Engine::watchProcessor(Worker& worker) {
+// rest and add patterns that wait, so none are cut for a second (measured
+// on long strings: bench/NOTES.md, "Parallel search").
+void Scheduler::watchProcessor(Worker& worker) {
   constexpr long long kStretch = 50;  // milliseconds
   worker.stepsToLook = 256;
   long long now = coarseMilliseconds();
@@ -612,7 +429,7 @@ void Engine::watchProcessor(Worker& worker) {
   worker.cpuFrom = cpu;
 }
 
-void Engine::trySplit(WorkItem& item, Worker& worker) {
+void Scheduler::trySplit(WorkItem& item, Worker& worker) {
   bool nearHelp = output_.pendingBytes() > options_.waitingCap / 2;
   if (nearHelp && (output_.head() != item.chunk ||  // left for the head's item to cut
                    coarseMilliseconds() < crowdedUntil_.load(std::memory_order_relaxed))) {
@@ -630,7 +447,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
     splitWanted_.store(true);  // someone else may have work to give
     return;
   }
-  Level& level = item.levels[chosen];
+  ItemLevel& level = item.levels[chosen];
   Cursor& cursor = *level.cursor;
   int mid = nearHelp ? nearStart(item, chosen) : cursor.next + (cursor.end - cursor.next) / 2;
   bool room;
@@ -639,17 +456,17 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
     room = roomForItemLocked();
   }
   WorkItem* thief = room ? new (std::nothrow) WorkItem : nullptr;
-  Cursor* range = thief != nullptr ? worker.takeCursor() : nullptr;
+  Cursor* range = thief != nullptr ? worker.pool.takeCursor() : nullptr;
   if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end) ||
       !takePrefix(*thief, item, chosen)) {
     delete thief;
-    if (range != nullptr) worker.keepCursor(range);
+    if (range != nullptr) worker.pool.keepCursor(range);
     fail();
     return;
   }
   thief->chunk = chunkForSplit(item, chosen);
   if (thief->chunk == nullptr) {
-    worker.keepCursor(range);
+    worker.pool.keepCursor(range);
     delete thief;
     fail();
     return;
@@ -657,7 +474,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
   cursor.end = mid;
   acquire(level.frame);
   holdBase(level.frame);
-  thief->levels.push_back(Level{level.frame, range, nullptr});  // room made by takePrefix()
+  thief->levels.push_back(ItemLevel{level.frame, range, nullptr});  // room made by takePrefix()
   thief->chunk->owner = thief;
   thief->near = nearHelp;
   thief->began = now();
@@ -672,7 +489,7 @@ void Engine::trySplit(WorkItem& item, Worker& worker) {
 // right after everything the item will still write at that depth (after
 // the continuations of the levels below); the level gets a chunk to go on
 // in after it when it has none yet. nullptr when memory ran out.
-Chunk* Engine::chunkForSplit(WorkItem& item, std::size_t chosen) {
+Chunk* Scheduler::chunkForSplit(WorkItem& item, std::size_t chosen) {
   Chunk* active = item.chunk;
   for (std::size_t k = chosen + 1; k < item.levels.size(); ++k) {
     if (item.levels[k].continuation != nullptr) {
@@ -682,7 +499,7 @@ Chunk* Engine::chunkForSplit(WorkItem& item, std::size_t chosen) {
   }
   Chunk* piece = output_.insertAfter(active);
   if (piece == nullptr) return nullptr;
-  Level& level = item.levels[chosen];
+  ItemLevel& level = item.levels[chosen];
   if (level.continuation == nullptr) {
     level.continuation = output_.insertAfter(piece);
     if (level.continuation == nullptr) {
@@ -697,7 +514,7 @@ Chunk* Engine::chunkForSplit(WorkItem& item, std::size_t chosen) {
 // Hands the upper half of the untaken part of the item's shallowest range
 // that can be cut to the exchange, when it wants a piece (or always), and
 // leaves its mark in the output where the piece's patterns belong.
-void Engine::giveAway(WorkItem& item) {
+void Scheduler::giveAway(WorkItem& item) {
   WorkExchange& exchange = *options_.exchange;
   std::size_t chosen = splittableLevel(item);
   if (chosen == item.levels.size()) return;
@@ -720,13 +537,15 @@ void Engine::giveAway(WorkItem& item) {
   unit.start = cursor.next + (cursor.end - cursor.next) / 2;
   unit.end = cursor.end;
   cursor.end = unit.start;
-  int mark[2] = {0, 0};
+  int id = 0;
   try {
-    mark[1] = exchange.give(unit, asked);
+    id = exchange.give(unit, asked);
   } catch (const std::bad_alloc&) {
     fail();  // the piece is lost with the run
   }
-  if (!hole->append(mark, 2)) fail();
+  int mark[kPieceMarkInts];
+  writePieceMark(mark, id);
+  if (!hole->append(mark, kPieceMarkInts)) fail();
   hole->close(false);
 }
 
@@ -737,7 +556,7 @@ void Engine::giveAway(WorkItem& item) {
 // for the reader (waitForOutput()) each time it hands a batch over
 // (handOverSoon()), not at every step: handing over a pattern or two at
 // every step woke the thread that keeps the order for each of them.
-bool Engine::mayWait(WorkItem& item) {
+bool Scheduler::mayWait(WorkItem& item) {
   std::size_t pending = output_.pendingBytes();
   if (pending <= options_.waitingCap / 2) return true;
   // Past half the cap, while the head's work runs, the rest of the cap is
@@ -778,7 +597,7 @@ bool Engine::mayWait(WorkItem& item) {
 // handed on are down to a quarter of the cap, or the run stops. (Patterns of later
 // chunks only go once the head's work has ended: waiting for them would
 // never end.)
-void Engine::waitForOutput() {
+void Scheduler::waitForOutput() {
   while (output_.unhandedAtHead() > options_.waitingCap / 4 && !stopping_.load() &&
          !(options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
     output_.wake();
@@ -786,7 +605,7 @@ void Engine::waitForOutput() {
   }
 }
 
-void Engine::runItem(WorkItem& item, Worker& worker) {
+void Scheduler::runItem(WorkItem& item, Worker& worker) {
   for (;;) {
     if (stopping_.load(std::memory_order_relaxed) ||
         (options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
@@ -824,7 +643,7 @@ void Engine::runItem(WorkItem& item, Worker& worker) {
   wake_.notify_all();
 }
 
-WorkItem* Engine::take() {
+WorkItem* Scheduler::take() {
   std::unique_lock<std::mutex> guard(lock_);
   for (;;) {
     if (stopping_.load()) {
@@ -847,9 +666,8 @@ WorkItem* Engine::take() {
       if (queue_.empty()) splitWanted_.store(true);
       return item;
     }
-    if (finished_ || (begun_ && running_ == 0 && parked_.empty())) {
-      finished_ = true;
-      finished_flag_.store(true);
+    if (finished_.load() || (begun_ && running_ == 0 && parked_.empty())) {
+      finished_.store(true);
       wake_.notify_all();
       output_.wake();
       return nullptr;
@@ -864,13 +682,13 @@ WorkItem* Engine::take() {
     // A piece is usually given away within microseconds: wait for it
     // awake a little before going to sleep.
     guard.unlock();
-    for (int spin = 0; spin < 2000 && queued_.load() == 0 && !finished_flag_.load(); ++spin) {
+    for (int spin = 0; spin < 2000 && queued_.load() == 0 && !finished_.load(); ++spin) {
       __builtin_ia32_pause();
     }
     guard.lock();
     // Whatever came while the lock was let go (work, the end, a stop) was
     // told to no one: look again before sleeping.
-    if (queue_.empty() && !finished_ && !stopping_.load() &&
+    if (queue_.empty() && !finished_.load() && !stopping_.load() &&
         !(begun_ && running_ == 0 && parked_.empty())) {
       wake_.wait(guard);
     }
@@ -879,7 +697,7 @@ WorkItem* Engine::take() {
   }
 }
 
-void Engine::workerLoop(Worker& worker) {
+void Scheduler::workerLoop(Worker& worker) {
   while (WorkItem* item = take()) {
     worker.stretchFrom = 0;  // the time without work is not the processor's to give
     runItem(*item, worker);
@@ -888,7 +706,7 @@ void Engine::workerLoop(Worker& worker) {
 
 // The output moved on: the item whose chunk is now first runs again if it
 // was put aside.
-void Engine::headMoved() {
+void Scheduler::headMoved() {
   // Always under the lock: an item that is being put aside while the head
   // moves to its chunk is either seen here or sees the new head itself.
   std::lock_guard<std::mutex> guard(lock_);
@@ -904,7 +722,7 @@ void Engine::headMoved() {
 // once the waiting patterns are down to half the cap, everything put aside
 // may run again. Called by the drainer as it hands patterns on and before
 // it waits.
-void Engine::catchUp() {
+void Scheduler::catchUp() {
   if (starved_.load(std::memory_order_relaxed) && helpMayRun()) {
     starved_.store(false);
     splitWanted_.store(true);
@@ -923,7 +741,7 @@ void Engine::catchUp() {
   wake_.notify_all();
 }
 
-bool Engine::startWorkers(std::size_t topCandidates) {
+bool Scheduler::startWorkers(std::size_t topCandidates) {
   std::size_t count = static_cast<std::size_t>(std::max(1, options_.threads));
   try {
     queue_.reserve(count + 1);  // the first item, and the pieces cut for the others
@@ -948,7 +766,7 @@ bool Engine::startWorkers(std::size_t topCandidates) {
   return true;
 }
 
-void Engine::stopWorkers() {
+void Scheduler::stopWorkers() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     stopping_.store(true);
@@ -959,7 +777,7 @@ void Engine::stopWorkers() {
   threads_.clear();
 }
 
-SearchOutcome Engine::run(FrameData* top) {
+SearchOutcome Scheduler::run(FrameData* top) {
   Chunk* first = output_.first();
   WorkItem* item = new (std::nothrow) WorkItem;
   Cursor* cursor = new (std::nothrow) Cursor;
@@ -975,7 +793,7 @@ SearchOutcome Engine::run(FrameData* top) {
   }
   top->references.store(1);
   if (options_.progress != nullptr) options_.progress->topEdges.store(top->candidateCount());
-  if (!pushLevel(*item, Level{top, cursor, nullptr})) {
+  if (!pushLevel(*item, ItemLevel{top, cursor, nullptr})) {
     delete item;
     delete cursor;
     delete top;
@@ -984,73 +802,23 @@ SearchOutcome Engine::run(FrameData* top) {
   return searchFrom(item);
 }
 
-// Frees a frame made for a unit's path that never reached the workers,
-// with what it holds of the frames above it.
-void discardFrame(const FrameData* frame) {
-  if (frame->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  const FrameData* base = heldBase(frame);
-  delete frame;
-  if (base != nullptr) discardFrame(base);
-}
-
-SearchOutcome Engine::runUnit(FrameData& top, const WorkUnit& unit) {
-  SearchScratch scratch;
-  WorkItem* item = new (std::nothrow) WorkItem;
-  bool room = item != nullptr && output_.first() != nullptr &&
-              scratch.open(shared_, static_cast<std::size_t>(top.candidateCount()));
-  bool valid = true;
-  FrameData* pending = &top;  // held, not yet on a level
-  acquire(pending);
-  // Each level of the path over its one step, then the unit's range.
-  for (std::size_t k = 0; room && valid; ++k) {
-    FrameData* frame = pending;
-    bool last = k == unit.path.size();
-    int from = last ? unit.start : unit.path[k];
-    int end = last ? unit.end : from + 1;
-    valid = from >= 0 && from <= end && end <= frame->candidateCount();
-    Cursor* cursor = valid ? new (std::nothrow) Cursor : nullptr;
-    room = !valid || (cursor != nullptr && openCursor(*cursor, *frame, from, end));
-    room = room && (!valid || pushLevel(*item, Level{frame, cursor, nullptr}));
-    if (!valid || !room) {
-      delete cursor;
-      break;
-    }
-    pending = nullptr;
-    if (last) break;
-    FrameData* child = new (std::nothrow) FrameData;
-    cursor->next = from + 1;
-    StepResult result =
-        child == nullptr ? StepResult::kOutOfMemory : extend(*cursor, from, *child, scratch);
-    finishStep(*cursor, from);
-    room = result != StepResult::kOutOfMemory;
-    valid = result == StepResult::kChild;
-    if (!room || !valid) {
-      delete child;
-      break;
-    }
-    child->references.store(1, std::memory_order_relaxed);
-    holdBase(child);
-    pending = child;
-  }
-  if (pending != nullptr) discardFrame(pending);
+SearchOutcome Scheduler::runUnit(FrameData& top, const WorkUnit& unit) {
+  WorkItem* item = nullptr;
+  SearchOutcome started = output_.first() == nullptr ? SearchOutcome::kOutOfMemory
+                                                     : startUnit(top, shared_, unit, &item);
+  if (started != SearchOutcome::kComplete) return started;
   bool whole = unit.path.empty() && unit.start == 0;
-  if (room && valid && whole && !top.pattern.empty()) {
-    room =
-        recordPattern(*item, top.pattern.data(), static_cast<int>(top.pattern.size()), top.support);
+  if (whole && !top.pattern.empty() &&
+      !recordPattern(*item, top.pattern.data(), static_cast<int>(top.pattern.size()),
+                     top.support)) {
+    discardItem(item);
+    return SearchOutcome::kOutOfMemory;
   }
-  if (room && valid) return searchFrom(item);
-  if (item != nullptr) {
-    for (auto level = item->levels.rbegin(); level != item->levels.rend(); ++level) {
-      delete level->cursor;
-      discardFrame(level->frame);
-    }
-  }
-  delete item;
-  return room ? SearchOutcome::kFailed : SearchOutcome::kOutOfMemory;
+  return searchFrom(item);
 }
 
 // Queues the first piece of work and hands the patterns on, in order.
-SearchOutcome Engine::searchFrom(WorkItem* item) {
+SearchOutcome Scheduler::searchFrom(WorkItem* item) {
   Chunk* first = output_.first();
   item->chunk = first;
   first->owner = item;
@@ -1083,6 +851,7 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
     options_.stats->parks = parks_;
     options_.stats->idleSeconds = idleSeconds_;
     options_.stats->searchSeconds = searched;
+    options_.stats->mostWaitingBytes = output_.mostPendingBytes();
   }
   if (failed_.load()) return SearchOutcome::kOutOfMemory;
   if (!complete || sinkStopped_.load()) return SearchOutcome::kStopped;
@@ -1094,13 +863,10 @@ SearchOutcome Engine::searchFrom(WorkItem* item) {
 SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                                const ParallelOptions& options) {
   SearchShared shared;
-  shared.minSup = minSup;
-  shared.threads = std::max(1, options.threads);
-  shared.policy = options.policy;
-  shared.vectorRows = shared.vectorRows && options.vectorRows;
-  shared.stop = options.stop;
-  Engine engine(options, shared, sink);
-  if (!engine.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
+  setSearchSettings(shared, minSup, options.threads, options.policy, options.vectorRows,
+                    options.stop);
+  Scheduler scheduler(options, shared, sink);
+  if (!scheduler.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
     return SearchOutcome::kNoThreads;
   }
   std::unique_ptr<FrameData> top(new (std::nothrow) FrameData);
@@ -1111,16 +877,16 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
   }
   database = EdgeDatabase{};
   if (!opened) return SearchOutcome::kOutOfMemory;
-  return engine.run(top.release());
+  return scheduler.run(top.release());
 }
 
 SearchOutcome searchUnitInParallel(FrameData& top, const SearchShared& shared, const WorkUnit& unit,
                                    ClosedSetSink& sink, const ParallelOptions& options) {
-  Engine engine(options, shared, sink);
-  if (!engine.startWorkers(static_cast<std::size_t>(top.candidateCount()))) {
+  Scheduler scheduler(options, shared, sink);
+  if (!scheduler.startWorkers(static_cast<std::size_t>(top.candidateCount()))) {
     return SearchOutcome::kNoThreads;
   }
-  return engine.runUnit(top, unit);
+  return scheduler.runUnit(top, unit);
 }
 
 }  // namespace tavrel::parallel

@@ -14,10 +14,11 @@ namespace tavrel::parallel {
 
 // What a parallel search did, for the benchmarks.
 struct ParallelStats {
-  long long splits = 0;      // pieces of work given away
-  long long parks = 0;       // pieces put aside because too much output waited
-  double idleSeconds = 0;    // workers' time without work, summed
-  double searchSeconds = 0;  // from the first piece of work to the last pattern handed on
+  long long splits = 0;              // pieces of work given away
+  long long parks = 0;               // pieces put aside because too much output waited
+  double idleSeconds = 0;            // workers' time without work, summed
+  double searchSeconds = 0;          // from the first piece of work to the last pattern handed on
+  std::size_t mostWaitingBytes = 0;  // the most bytes of patterns that waited at once
 };
 
 // A range of one frame's candidates: the frame is reached from the top
@@ -59,8 +60,7 @@ struct alignas(64) ParallelOptions {
   bool vectorRows = true;                   // as SearchOptions::vectorRows
   const std::atomic<bool>* stop = nullptr;  // polled: stop soon when it becomes true
   RunProgress* progress = nullptr;          // topEdges and topEdgesReached, when given
-  // The most bytes of patterns that may wait for the ones before them; a
-  // worker past it leaves its work for later and takes earlier work.
+  // The most bytes of patterns that may wait for the ones before them.
   std::size_t waitingCap = std::size_t{128} << 20;
   // Split every range that can be split, at once (for the tests: the
   // output must not change however the work is cut up).
@@ -74,17 +74,12 @@ struct alignas(64) ParallelOptions {
 };
 
 // Hands every closed pattern of the database to `sink`, in the order of
-// searchClosed(), found by options.threads workers. Work is cut up on
-// demand: a worker without work takes the rest of a range of a frame's
-// candidates from a busy one (the shallowest such range of the earliest
-// work; past half of options.waitingCap, only from the work whose patterns
-// come next, close behind it, and none past all of it), and patterns found
-// ahead of the output wait, in memory that options.waitingCap bounds. The
-// sink is called one call at a time, in order: from the calling thread,
-// or from the worker whose patterns come next once everything before them
-// is handed over. On kStopped and kOutOfMemory,
-// every pattern before the point where the search stopped has been handed
-// over, in order. When no thread can be started, returns kNoThreads and
+// searchClosed(), found by options.threads workers (how they share the
+// work: parallel_search.cpp). Patterns found ahead of the output wait, in
+// memory that options.waitingCap bounds. The sink is called one call at a
+// time, in order, from the calling thread or from a worker. On kStopped
+// and kOutOfMemory, every pattern before the point where the search
+// stopped has been handed over, in order. When no thread can be started, returns kNoThreads and
 // leaves the database as it was; otherwise the search takes it over.
 SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                                const ParallelOptions& options);

@@ -4,6 +4,7 @@
 
 #include "search/extension_step.h"
 #include "search/search_frame.h"
+#include "search/search_settings.h"
 #include "search/top_frame.h"
 
 namespace tavrel {
@@ -132,10 +133,7 @@ SearchOutcome searchFrom(Path& path, SearchScratch& scratch, ClosedSetSink& sink
 SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                         const SearchOptions& options) {
   SearchShared shared;
-  shared.minSup = minSup;
-  shared.policy = options.policy;
-  shared.vectorRows = shared.vectorRows && options.vectorRows;
-  shared.stop = options.stop;
+  setSearchSettings(shared, minSup, 1, options.policy, options.vectorRows, options.stop);
   Path path;
   SearchScratch scratch;
   if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
