@@ -49,7 +49,7 @@ std::string readAll(int fd) {
 bool parseOutput(const std::string& output, std::vector<ClosedPattern>* patterns,
                  std::vector<std::vector<Edge>>* edgeOrders, std::string* error) {
   tavrel::formats::MinerOutputReader reader;
-  reader.lines = tavrel::formats::lineReaderOverText(output);
+  reader.lines = tavrel::LineInput::overText(output);
   reader.name = "output";
   tavrel::formats::OutputPattern pattern;
   int status;

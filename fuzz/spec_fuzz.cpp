@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/decimal.h"
+#include "base/input_file.h"
 #include "fuzz_support.h"
-#include "input/decimal.h"
-#include "input/input_file.h"
 
 namespace {
 

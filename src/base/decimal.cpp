@@ -1,5 +1,6 @@
-#include "input/decimal.h"
+#include "base/decimal.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace tavrel {
@@ -41,6 +42,20 @@ bool parseWholeInt(std::string_view token, int* value) {
   DecimalValue converted = convertDecimal(token.data(), token.size(), 0);
   if (!fitsInInt(converted.value)) return false;
   *value = static_cast<int>(converted.value);
+  return true;
+}
+
+bool parseWholeCount(std::string_view token, std::int64_t* value) {
+  if (token.empty()) return false;
+  std::uint64_t magnitude = 0;
+  constexpr std::uint64_t kMax = static_cast<std::uint64_t>(INT64_MAX);
+  for (char c : token) {
+    if (c < '0' || c > '9') return false;
+    auto digit = static_cast<std::uint64_t>(c - '0');
+    if (magnitude > (kMax - digit) / 10) return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  *value = static_cast<std::int64_t>(magnitude);
   return true;
 }
 

@@ -5,10 +5,12 @@
 // starts with no digit converts to 0.
 //
 // The companion programs and the reader of the miner's output take numbers
-// by a strict rule instead (parseWholeInt): the whole token must be a number.
+// by a strict rule instead (parseWholeInt, parseWholeCount): the whole token
+// must be a number.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace tavrel {
@@ -35,5 +37,11 @@ inline bool fitsInInt(long long value) { return value >= -2147483648LL && value 
 // followed by decimal digits, within the int range. Returns false
 // otherwise; `value` is then unchanged.
 bool parseWholeInt(std::string_view token, int* value);
+
+// Converts `token` into `value` when the whole token is decimal digits (no
+// sign) whose value fits in 64 bits: the counts and pattern numbers of an
+// output, which can pass 2^31. Returns false otherwise; `value` is then
+// unchanged.
+bool parseWholeCount(std::string_view token, std::int64_t* value);
 
 }  // namespace tavrel

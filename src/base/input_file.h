@@ -1,31 +1,19 @@
-// Every input file of the miner (the spec file and the string database) is
-// opened and read line by line through here, so that all readers see
-// exactly the same lines: a line runs up to and including its '\n', or to
-// the end of the file, and is returned whole whatever its length.
+// The miner's own input files (the spec file and the string database),
+// read line by line through the one line reader (base/line_input.h) with
+// the miner's messages: whatever fails to open or read is reported as
+// "Error: cannot open file <name> with mode <mode>", a lack of memory as
+// "Error: out of memory".
 #pragma once
 
-#include <cstddef>
 #include <string>
 
-#include "base/buffer.h"
+#include "base/line_input.h"
 #include "base/report.h"
 
 namespace tavrel {
 
-// One line as read: its bytes, including its line end if it has one. The
-// bytes stay valid until the next readLine() on the same file.
-struct LineView {
-  const char* text = nullptr;
-  std::size_t length = 0;
-};
-
 class InputFile {
  public:
-  InputFile() = default;
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
   // Opens `fileName` for reading. When it cannot be opened, or is not a file
   // that can be read (a directory, say; with `reread`, which promises to
   // read the file again and expect the same lines, also a pipe), reports
@@ -38,16 +26,11 @@ class InputFile {
   int readLine(LineView* line, Report& report);
 
  private:
-  int fill(Report& report);
   void reportCannotOpen(Report& report) const;
 
-  int fd_ = -1;
+  LineInput lines_;
   std::string name_;
   const char* mode_ = "r";
-  Buffer<char> buffer_;
-  std::size_t lineStart_ = 0;  // first byte not yet handed out
-  std::size_t dataEnd_ = 0;    // end of the bytes read so far
-  bool atEnd_ = false;         // the file has no more bytes
 };
 
 }  // namespace tavrel

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "input/decimal.h"
+#include "base/decimal.h"
 
 namespace tavrel {
 

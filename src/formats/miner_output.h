@@ -22,13 +22,23 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/line_reader.h"
+#include "base/line_input.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel::formats {
 
-// The line that opens the output, before the first pattern.
-inline constexpr std::string_view kOpeningLine = " \n";
+// The fixed texts of the output, the one place that both the writer and
+// the reader take them from.
+inline constexpr std::string_view kOpeningLine = " \n";  // before the first pattern
+inline constexpr std::string_view kPatternStart = "Pattern ";
+inline constexpr std::string_view kSupportStart = " Support = ";
+inline constexpr std::string_view kHeaderEnd = ": ";
+inline constexpr std::string_view kRuntimeStart = "Total Runtime: ";
+inline constexpr std::string_view kRuntimeEnd = " sec.";
+inline constexpr std::string_view kCountStart = "Total Number of patterns: ";
+inline constexpr std::string_view kStars = "***********************************************";
+inline constexpr std::string_view kCappedStart = "Stopped after ";
+inline constexpr std::string_view kCappedEnd = " patterns, the limit set by --max-patterns";
 
 // The most bytes writePatternBlock() writes for a pattern of `edgeCount`
 // edges: 20 digits for the number and for the support, 23 per edge.
@@ -51,21 +61,24 @@ char* writePatternAfterNumber(char* out, const Pattern& pattern);
 class PatternNumbers {
  public:
   static constexpr std::size_t kRoom = 32;  // bytes writeNext() may write
+  // Starts before pattern 1.
+  PatternNumbers();
   // Moves on to the next number and writes "Pattern <n>" at `out`, which
   // needs room for kRoom bytes (past the number they are left unset);
   // returns the position after the number.
   char* writeNext(char* out);
 
  private:
-  char text_[kRoom] = {'P', 'a', 't', 't', 'e', 'r', 'n', ' ', '0'};
-  std::size_t length_ = 9;  // of "Pattern <n>"
+  char text_[kRoom] = {};
+  std::size_t length_ = kPatternStart.size() + 1;  // of "Pattern <n>"
 };
 // A pattern's block is written in the room of patternBlockBound(), which
 // must hold writeNext()'s fixed-size copy too.
 static_assert(PatternNumbers::kRoom <= patternBlockBound(0));
 
-// "Total Runtime: <t> sec.\n": the run time in whole milliseconds, written
-// in seconds as a default-formatted double (at most six significant digits).
+// "Total Runtime: <t> sec.\n": the run time in whole milliseconds (any
+// non-negative count; 64 bits, so no run is too long for it), written in
+// seconds as a default-formatted double (at most six significant digits).
 std::string runtimeLine(long long milliseconds);
 
 // The closing lines of a complete run that wrote `patterns` patterns: the
@@ -86,27 +99,27 @@ struct OutputEdge {
 
 // A pattern as the output shows it.
 struct OutputPattern {
-  int number = 0;
+  std::int64_t number = 0;  // 64 bits: a run can write more than 2^31 patterns
   int support = 0;
   std::vector<OutputEdge> edges;  // in the order the miner wrote them
 };
 
-// The reading of one output. Set `lines` (openLineReader() or
-// lineReaderOverText()) and `name`, then call nextPattern() until it
+// The reading of one output. Set `lines` (LineInput::openOrStandardInput(),
+// adopt() or overText()) and `name`, then call nextPattern() until it
 // returns 0 or -1. The reader takes one '\r' before a line end, and a last
 // line without its '\n', as the line itself. An output that stops early (a
 // run stopped by hand, or cut by `head`) ends where the input ends: every
 // pattern whose edge line is complete is read, and `complete` stays false.
 struct MinerOutputReader {
-  LineReader lines;
+  LineInput lines;
   std::string name;  // of the input, in messages
   enum class State { kStart, kPatterns, kCutAfterPattern, kDone } state = State::kStart;
-  int patternsRead = 0;
+  std::int64_t patternsRead = 0;
   // The closing lines, as far as they were read:
-  std::string runtime;    // the <t> of a complete run-time line (any text); empty before
-  int patternCount = -1;  // the <count> of the count line (it equals patternsRead); -1 before
-  bool complete = false;  // at the end: every closing line was there
-  bool capped = false;    // at the end: the run stopped at --max-patterns (cappedLine())
+  std::string runtime;             // the <t> of a complete run-time line (any text); empty before
+  std::int64_t patternCount = -1;  // the <count> of the count line (equals patternsRead); -1 before
+  bool complete = false;           // at the end: every closing line was there
+  bool capped = false;             // at the end: the run stopped at --max-patterns (cappedLine())
 };
 
 // Reads the next pattern into `pattern`. Returns 1 with a pattern, 0 at

@@ -1,27 +1,32 @@
+#include <cstdint>
+#include <limits>
+#include <new>
 #include <set>
 #include <utility>
 
+#include "base/decimal.h"
 #include "formats/miner_output.h"
-#include "input/decimal.h"
 
 namespace tavrel::formats {
 
 namespace {
 
-constexpr std::string_view kRuntimeStart = "Total Runtime: ";
-constexpr std::string_view kRuntimeEnd = " sec.";
-constexpr std::string_view kCountStart = "Total Number of patterns: ";
-
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-// Reads a whole non-negative int from the front of `text` up to `end`
-// (exclusive); false when that text is not one.
-bool takeCount(std::string_view* text, std::string_view end, int* value) {
+// Reads a whole non-negative number from the front of `text` up to `end`
+// (exclusive) and moves `text` past `end`; false when that text is not one.
+template <typename Number>
+bool takeCount(std::string_view* text, std::string_view end, Number* value) {
   std::size_t stop = text->find(end);
-  if (stop == std::string_view::npos || stop == 0 || (*text)[0] == '-') return false;
-  if (!parseWholeInt(text->substr(0, stop), value)) return false;
+  if (stop == std::string_view::npos) return false;
+  std::int64_t count = 0;
+  if (!parseWholeCount(text->substr(0, stop), &count) ||
+      count > std::numeric_limits<Number>::max()) {
+    return false;
+  }
+  *value = static_cast<Number>(count);
   text->remove_prefix(stop + end.size());
   return true;
 }
@@ -35,11 +40,11 @@ std::string shown(std::string_view line) {
 }
 
 // Reads "Pattern <n> Support = <s>: ".
-bool parseHeader(std::string_view line, int* number, int* support) {
-  constexpr std::string_view kStart = "Pattern ";
-  if (!startsWith(line, kStart)) return false;
-  line.remove_prefix(kStart.size());
-  return takeCount(&line, " Support = ", number) && takeCount(&line, ": ", support) && line.empty();
+bool parseHeader(std::string_view line, std::int64_t* number, int* support) {
+  if (!startsWith(line, kPatternStart)) return false;
+  line.remove_prefix(kPatternStart.size());
+  return takeCount(&line, kSupportStart, number) && takeCount(&line, kHeaderEnd, support) &&
+         line.empty();
 }
 
 // Reads an edge line into `edges`; -1 with a reason.
@@ -70,8 +75,6 @@ int parseEdges(std::string_view line, std::vector<OutputEdge>* edges, std::strin
   return 0;
 }
 
-constexpr std::string_view kStars = "***********************************************";
-
 struct Line {
   std::string_view text;
   bool terminated = false;
@@ -81,10 +84,14 @@ struct Line {
 
 // Reads the next line; -1 with a message when reading fails.
 int takeLine(MinerOutputReader* reader, Line* line, std::string* error) {
-  int status = readLine(&reader->lines, reader->name, &line->text, &line->terminated, error);
-  if (status < 0) return -1;
+  int status = reader->lines.readTrimmed(&line->text, &line->terminated);
+  if (status < 0) {
+    if (reader->lines.failure().isOutOfMemory()) throw std::bad_alloc();
+    *error = "cannot read " + reader->name + ": " + std::string(reader->lines.failure().message());
+    return -1;
+  }
   line->present = status > 0;
-  line->number = reader->lines.lineNumber + (line->present ? 0 : 1);
+  line->number = reader->lines.lineNumber() + (line->present ? 0 : 1);
   return 0;
 }
 
@@ -109,9 +116,9 @@ int readClosingLines(MinerOutputReader* reader, std::string* error) {
   Line line;
   if (takeLine(reader, &line, error) != 0) return -1;
   if (cutOff(line)) return finish(reader, false);
-  int count = 0;
+  std::int64_t count = 0;
   if (!startsWith(line.text, kCountStart) ||
-      !parseWholeInt(line.text.substr(kCountStart.size()), &count) || count < 0) {
+      !parseWholeCount(line.text.substr(kCountStart.size()), &count)) {
     return fail(*reader, line.number, "expected \"Total Number of patterns: <count>\"", error);
   }
   if (count != reader->patternsRead) {
@@ -153,7 +160,8 @@ int readPatternBody(MinerOutputReader* reader, long headerLine, OutputPattern* p
   Line line;
   if (takeLine(reader, &line, error) != 0) return -1;
   if (cutOff(line)) return finish(reader, false);
-  int otherNumber = 0, otherSupport = 0;
+  std::int64_t otherNumber = 0;
+  int otherSupport = 0;
   if (line.text.empty() || parseHeader(line.text, &otherNumber, &otherSupport)) {
     return fail(*reader, headerLine, at + " has no edge line", error);
   }
@@ -195,7 +203,7 @@ int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* 
   *pattern = OutputPattern{};
   if (parseHeader(line.text, &pattern->number, &pattern->support)) {
     std::string at = "pattern " + std::to_string(pattern->number);
-    int expected = reader->patternsRead + 1;
+    std::int64_t expected = reader->patternsRead + 1;
     if (pattern->number != expected) {
       return fail(*reader, line.number,
                   at + " is out of sequence (expected pattern " + std::to_string(expected) + ")",

@@ -10,18 +10,27 @@ char* writePatternBlock(char* out, std::uint64_t number, const Pattern& pattern)
   return writePatternAfterNumber(writePatternNumber(out, number), pattern);
 }
 
+namespace {
+constexpr std::size_t kNumberAt = kPatternStart.size();  // where "Pattern <n>" has its n
+}  // namespace
+
 char* writePatternNumber(char* out, std::uint64_t number) {
-  std::memcpy(out, "Pattern ", 8);
-  return writeDecimal(out + 8, number);
+  std::memcpy(out, kPatternStart.data(), kNumberAt);
+  return writeDecimal(out + kNumberAt, number);
+}
+
+PatternNumbers::PatternNumbers() {
+  std::memcpy(text_, kPatternStart.data(), kNumberAt);
+  text_[kNumberAt] = '0';
 }
 
 char* PatternNumbers::writeNext(char* out) {
   std::size_t at = length_;
-  while (at > 8 && text_[at - 1] == '9') text_[--at] = '0';
-  if (at > 8) {
+  while (at > kNumberAt && text_[at - 1] == '9') text_[--at] = '0';
+  if (at > kNumberAt) {
     ++text_[at - 1];
   } else {  // 9...9 turns into 10...0
-    text_[8] = '1';
+    text_[kNumberAt] = '1';
     text_[length_++] = '0';
   }
   std::memcpy(out, text_, kRoom);
@@ -29,10 +38,11 @@ char* PatternNumbers::writeNext(char* out) {
 }
 
 char* writePatternAfterNumber(char* out, const Pattern& pattern) {
-  std::memcpy(out, " Support = ", 11);
-  out = writeDecimal(out + 11, static_cast<std::uint64_t>(pattern.support));
-  std::memcpy(out, ": \n", 3);
-  out += 3;
+  std::memcpy(out, kSupportStart.data(), kSupportStart.size());
+  out = writeDecimal(out + kSupportStart.size(), static_cast<std::uint64_t>(pattern.support));
+  std::memcpy(out, kHeaderEnd.data(), kHeaderEnd.size());
+  out += kHeaderEnd.size();
+  *out++ = '\n';
   for (const Edge& edge : pattern.edges) {
     out = writeDecimal(out, static_cast<std::uint64_t>(edge.before));
     *out++ = '-';
@@ -46,25 +56,31 @@ char* writePatternAfterNumber(char* out, const Pattern& pattern) {
 
 std::string runtimeLine(long long milliseconds) {
   char seconds[64];
-  int length = std::snprintf(seconds, sizeof seconds, "%g",
-                             static_cast<double>(static_cast<int>(milliseconds)) / 1000.0);
-  std::string line = "Total Runtime: ";
+  int length =
+      std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(milliseconds) / 1000.0);
+  std::string line(kRuntimeStart);
   line.append(seconds, static_cast<std::size_t>(length > 0 ? length : 0));
-  line.append(" sec.\n");
+  line.append(kRuntimeEnd);
+  line.push_back('\n');
   return line;
 }
 
 std::string closingLines(long long milliseconds, std::int64_t patterns) {
   std::string lines = runtimeLine(milliseconds);
-  lines.append("Total Number of patterns: ");
+  lines.append(kCountStart);
   lines.append(std::to_string(patterns));
-  lines.append("\n***********************************************\n");
+  lines.push_back('\n');
+  lines.append(kStars);
+  lines.push_back('\n');
   return lines;
 }
 
 std::string cappedLine(std::int64_t patterns) {
-  return "Stopped after " + std::to_string(patterns) +
-         " patterns, the limit set by --max-patterns\n";
+  std::string line(kCappedStart);
+  line.append(std::to_string(patterns));
+  line.append(kCappedEnd);
+  line.push_back('\n');
+  return line;
 }
 
 }  // namespace tavrel::formats

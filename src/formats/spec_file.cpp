@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "input/decimal.h"
-#include "input/input_file.h"
+#include "base/decimal.h"
+#include "base/input_file.h"
 
 namespace tavrel::formats {
 

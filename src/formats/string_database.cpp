@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "input/decimal.h"
+#include "base/decimal.h"
 
 namespace tavrel::formats {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/line_input.h"
 #include "base/report.h"
-#include "input/input_file.h"
 
 namespace tavrel::formats {
 

@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
+#include "base/input_file.h"
 #include "formats/spec_file.h"
 #include "formats/string_database.h"
-#include "input/input_file.h"
 
 namespace tavrel {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "output/write_fully.h"
 
@@ -37,18 +37,16 @@ BlockWriter::~BlockWriter() {
     changed_.notify_all();
     flusher_.join();  // nothing when it never started
   }
-  std::free(data_);
-  std::free(spare_);
 }
 
 char* BlockWriter::reserve(std::size_t maxBytes) {
   std::size_t committed = committed_.load(std::memory_order_relaxed);
-  if (capacity_ - committed < maxBytes) {
+  if (buffer_.size() - committed < maxBytes) {
     if (!makeRoom(maxBytes)) return nullptr;
     committed = 0;
   }
   reserved_ = maxBytes;
-  return data_ + committed;
+  return buffer_.data() + committed;
 }
 
 // Takes no lock unless the buffer was empty, when the flusher may sleep
@@ -61,11 +59,11 @@ char* BlockWriter::reserve(std::size_t maxBytes) {
 void BlockWriter::commit(std::size_t used) {
   std::size_t before = committed_.load(std::memory_order_relaxed);
   assert(used <= reserved_);
-  assert(used == 0 || data_[before + used - 1] == '\n');
+  assert(used == 0 || buffer_.data()[before + used - 1] == '\n');
   reserved_ = 0;
   if (used == 0 || failed()) return;
   if (immediate_) {
-    emit(data_ + before, used);
+    emit(buffer_.data() + before, used);
     return;
   }
   committed_.store(before + used);
@@ -84,7 +82,7 @@ void BlockWriter::write(const char* data, std::size_t length) {
     emit(data, length);
     return;
   }
-  if (length <= capacity_) {
+  if (length <= buffer_.size()) {
     // Fails only when the buffer it gets after a hand-off is smaller and
     // cannot grow: then the bytes are written straight away below.
     if (char* room = reserve(length)) {
@@ -112,7 +110,7 @@ bool BlockWriter::flush() {
 bool BlockWriter::makeRoom(std::size_t bytes) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!handOff(lock)) writeOutBuffered(lock);
-  if (capacity_ >= bytes) return true;
+  if (buffer_.size() >= bytes) return true;
   return resizeBuffer(std::max(bytes, blockSize_)) || resizeBuffer(bytes);
 }
 
@@ -120,11 +118,9 @@ bool BlockWriter::makeRoom(std::size_t bytes) {
 // change) when the memory cannot be had.
 bool BlockWriter::resizeBuffer(std::size_t capacity) {
   assert(committed_.load() == 0);
-  char* block = static_cast<char*>(std::malloc(capacity));
-  if (block == nullptr) return false;
-  std::free(data_);
-  data_ = block;
-  capacity_ = capacity;
+  Buffer<char> block;
+  if (!block.resize(capacity)) return false;
+  buffer_ = std::move(block);
   return true;
 }
 
@@ -141,17 +137,12 @@ void BlockWriter::waitForFlusher(std::unique_lock<std::mutex>& lock) {
 bool BlockWriter::handOff(std::unique_lock<std::mutex>& lock) {
   if (immediate_) return false;
   waitForFlusher(lock);
-  if (spare_ == nullptr) {
-    spare_ = static_cast<char*>(std::malloc(blockSize_));
-    if (spare_ == nullptr) return false;
-    spareCapacity_ = blockSize_;
-  }
+  if (spare_.data() == nullptr && !spare_.resize(blockSize_)) return false;
   std::size_t sent = sent_.load();
   std::size_t committed = committed_.load();
-  handed_ = data_ + sent;
+  handed_ = buffer_.data() + sent;
   handedLength_ = committed - sent;
-  std::swap(data_, spare_);
-  std::swap(capacity_, spareCapacity_);
+  std::swap(buffer_, spare_);
   sent_.store(0);
   committed_.store(0);
   if (handedLength_ > 0) changed_.notify_all();
@@ -164,7 +155,7 @@ void BlockWriter::writeOutBuffered(std::unique_lock<std::mutex>& lock) {
   waitForFlusher(lock);
   std::size_t sent = sent_.load();
   std::size_t committed = committed_.load();
-  if (sent < committed) writeUnlocked(lock, data_ + sent, committed - sent);
+  if (sent < committed) writeUnlocked(lock, buffer_.data() + sent, committed - sent);
   sent_.store(0);
   committed_.store(0);
 }
@@ -189,7 +180,7 @@ void BlockWriter::writeOutWaiting(std::unique_lock<std::mutex>& lock) {
   const std::size_t end = committed_.load();
   const std::size_t sent = sent_.load();
   const Clock::time_point start = Clock::now();
-  writeUnlocked(lock, data_ + sent, end - sent);
+  writeUnlocked(lock, buffer_.data() + sent, end - sent);
   sent_.store(end);
   oldestWaiting_ = start;
 }

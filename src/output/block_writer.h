@@ -45,6 +45,7 @@
 #include <cstddef>
 #include <mutex>
 
+#include "base/buffer.h"
 #include "base/small_thread.h"
 
 namespace tavrel::output {
@@ -113,8 +114,7 @@ class BlockWriter {
   // The buffer. Only the producer changes these; it does so under mutex_
   // while the flusher may look at them, but for the end of the lines
   // appended, which commit() moves on without the lock.
-  char* data_ = nullptr;
-  std::size_t capacity_ = 0;
+  Buffer<char> buffer_;                    // its size is the room it has
   std::atomic<std::size_t> committed_{0};  // bytes of complete lines appended
   std::size_t reserved_ = 0;               // room handed out by the last reserve()
 
@@ -129,8 +129,7 @@ class BlockWriter {
   bool stopping_ = false;
   // Under mutex_: the second buffer, and the bytes of it the producer
   // handed to the flusher to write (handedLength_ > 0 until written).
-  char* spare_ = nullptr;
-  std::size_t spareCapacity_ = 0;
+  Buffer<char> spare_;
   const char* handed_ = nullptr;
   std::size_t handedLength_ = 0;
 

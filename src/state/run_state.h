@@ -9,8 +9,8 @@
 
 #include "base/buffer.h"
 #include "base/report.h"
+#include "state/edge_database.h"
 #include "state/records.h"
-#include "transactions/edge_database.h"
 
 namespace tavrel {
 

@@ -1,5 +1,5 @@
 // The reader of the miner's output: patterns, cut-off outputs, malformed
-// lines and the line input under it; and the writer's room.
+// lines and numbers past the int range; and the writer's room.
 #include "formats/miner_output.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ std::vector<std::pair<int, int>> pairs(const std::vector<OutputEdge>& edges) {
 int readAll(const std::string& text, std::vector<OutputPattern>* patterns, bool* complete,
             std::string* error) {
   MinerOutputReader reader;
-  reader.lines = lineReaderOverText(text);
+  reader.lines = LineInput::overText(text);
   reader.name = "out";
   patterns->clear();
   OutputPattern pattern;
@@ -91,7 +91,7 @@ TEST(MinerOutputTest, AnOutputCappedByMaxPatternsSaysSo) {
                                          {two + cappedLine(2), true, true},
                                          {two + "Stopped after 2 pat", false, false}}) {
     MinerOutputReader reader;
-    reader.lines = lineReaderOverText(c.text);
+    reader.lines = LineInput::overText(c.text);
     reader.name = "out";
     OutputPattern pattern;
     std::string error;
@@ -183,23 +183,29 @@ TEST(MinerOutputTest, MalformedOutputIsReportedWithItsLine) {
   }
 }
 
-TEST(LineReaderTest, LinesAcrossChunksAndAnUnterminatedLastLine) {
-  testing::ScratchDir dir;
-  std::string longLine(200000, 'x');
-  std::string path = dir.write("lines", "a\r\n" + longLine + "\n\nlast\r");
-  LineReader reader;
+TEST(MinerOutputTest, NumbersAndCountsPastTwoToTheThirtyOne) {
+  // As if 2^31 - 1 patterns had been read already: the next one and the
+  // count line pass the int range.
+  MinerOutputReader reader;
+  reader.lines = LineInput::overText("Pattern 2147483648 Support = 3: \n1-2\t\n\n" +
+                                     closingLines(2147483648LL, 2147483648LL));
+  reader.name = "out";
+  reader.state = MinerOutputReader::State::kPatterns;
+  reader.patternsRead = 2147483647;
+  OutputPattern pattern;
   std::string error;
-  ASSERT_EQ(openLineReader(path, &reader, &error), 0) << error;
-  std::vector<std::pair<std::string, bool>> lines;
-  std::string_view line;
-  bool terminated = false;
-  while (readLine(&reader, "lines", &line, &terminated, &error) > 0) {
-    lines.emplace_back(line, terminated);
-  }
-  closeLineReader(&reader);
-  EXPECT_EQ(lines, (std::vector<std::pair<std::string, bool>>{
-                       {"a", true}, {longLine, true}, {"", true}, {"last", false}}));
-  EXPECT_EQ(reader.lineNumber, 4);
+  ASSERT_EQ(nextPattern(&reader, &pattern, &error), 1) << error;
+  EXPECT_EQ(pattern.number, 2147483648LL);
+  ASSERT_EQ(nextPattern(&reader, &pattern, &error), 0) << error;
+  EXPECT_TRUE(reader.complete);
+  EXPECT_EQ(reader.patternCount, 2147483648LL);
+  EXPECT_EQ(reader.runtime, "2.14748e+06");  // milliseconds past the int range too
+  // A number past 64 bits is no pattern number.
+  reader = MinerOutputReader{};
+  reader.lines = LineInput::overText(" \nPattern 99999999999999999999 Support = 3: \n1-2\t\n\n");
+  reader.name = "out";
+  EXPECT_EQ(nextPattern(&reader, &pattern, &error), -1);
+  EXPECT_EQ(error, "out:2: unexpected line 'Pattern 99999999999999999999 Support = 3: '");
 }
 
 TEST(MinerOutputWriterTest, ABlockOfTheLargestNumbersFitsItsBound) {

@@ -72,7 +72,7 @@ TEST(MinerOutputRoundTripTest, ReadsBackWhatWasWrittenAndEveryCutOffBeginning) {
   for (std::size_t cut = 1; cut <= text.size(); ++cut) {
     SCOPED_TRACE("the first " + std::to_string(cut) + " bytes");
     MinerOutputReader reader;
-    reader.lines = lineReaderOverText(text.substr(0, cut));
+    reader.lines = LineInput::overText(text.substr(0, cut));
     reader.name = "out";
     std::vector<OutputPattern> read;
     OutputPattern pattern;

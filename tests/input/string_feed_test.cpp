@@ -1,53 +1,17 @@
-// The line reader and the checked reader of database lines.
+// The feed of strings that every pass reads.
+#include "input/string_feed.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "formats/string_database.h"
-#include "input/input_file.h"
-#include "input/string_feed.h"
 #include "support/test_support.h"
 
 namespace tavrel {
 namespace {
 
 using testing::ScratchDir;
-
-std::vector<std::string> allLines(const std::string& path) {
-  InputFile file;
-  Report report;
-  EXPECT_TRUE(file.open(path, "r", false, report));
-  std::vector<std::string> lines;
-  LineView line;
-  int status;
-  while ((status = file.readLine(&line, report)) > 0) lines.emplace_back(line.text, line.length);
-  EXPECT_EQ(status, 0);
-  EXPECT_TRUE(report.empty());
-  return lines;
-}
-
-TEST(InputFileTest, ReturnsWholeLinesWithTheirLineEnds) {
-  ScratchDir dir;
-  std::string longLine(300000, '7');  // longer than any read buffer
-  std::string content = "a\n\n" + longLine + "\nlast";
-  std::vector<std::string> lines = allLines(dir.write("f", content));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "a\n");
-  EXPECT_EQ(lines[1], "\n");
-  EXPECT_EQ(lines[2], longLine + "\n");
-  EXPECT_EQ(lines[3], "last");
-  EXPECT_TRUE(allLines(dir.write("empty", "")).empty());
-}
-
-TEST(InputFileTest, ManyLinesAcrossBufferBoundaries) {
-  ScratchDir dir;
-  std::string content;
-  for (int k = 0; k < 50000; ++k) content += std::to_string(k) + " x\r\n";
-  std::vector<std::string> lines = allLines(dir.write("f", content));
-  ASSERT_EQ(lines.size(), 50000u);
-  for (int k = 0; k < 50000; k += 997) EXPECT_EQ(lines[k], std::to_string(k) + " x\r\n");
-}
 
 TEST(StringFeedTest, ReadsAtMostStringCountCheckedStringsAndKeepsThem) {
   ScratchDir dir;

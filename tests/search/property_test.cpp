@@ -27,7 +27,7 @@ std::vector<ClosedPattern> parsePatterns(const std::string& output,
                                          std::vector<std::vector<Edge>>* edgeOrder) {
   std::vector<ClosedPattern> patterns;
   formats::MinerOutputReader reader;
-  reader.lines = formats::lineReaderOverText(output);
+  reader.lines = LineInput::overText(output);
   reader.name = "output";
   formats::OutputPattern pattern;
   std::string error;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -64,7 +65,7 @@ TEST(SelectionTest, FiltersApplyTogetherThenTopKBreaksTiesByNumber) {
     prepareSelection(&selection);
     TopPatterns top;
     top.limit = selection.top >= 0 ? static_cast<size_t>(selection.top) : 0;
-    std::vector<int> result;
+    std::vector<std::int64_t> result;
     for (const Pattern& pattern : patterns) {
       if (!passesFilters(selection, pattern)) continue;
       if (selection.top >= 0) {
@@ -76,7 +77,7 @@ TEST(SelectionTest, FiltersApplyTogetherThenTopKBreaksTiesByNumber) {
     for (const Pattern& pattern : takeRanking(&top)) result.push_back(pattern.number);
     return result;
   };
-  using Numbers = std::vector<int>;
+  using Numbers = std::vector<std::int64_t>;
   EXPECT_EQ(numbers({}), (Numbers{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(numbers({{}, 3}), (Numbers{1, 2, 3, 4, 6}));
   EXPECT_EQ(numbers({{}, 0, 2, 4}), (Numbers{2, 4, 6}));
@@ -109,7 +110,7 @@ TEST(SelectionTest, TheHeapKeepsTheBestOfManyPatterns) {
     std::vector<Pattern> sorted = patterns;
     std::sort(sorted.begin(), sorted.end(), ranksBefore);
     sorted.resize(std::min(limit, sorted.size()));
-    std::vector<int> expected, kept;
+    std::vector<std::int64_t> expected, kept;
     for (const Pattern& pattern : sorted) expected.push_back(pattern.number);
     for (const Pattern& pattern : takeRanking(&top)) kept.push_back(pattern.number);
     EXPECT_EQ(kept, expected) << limit;

@@ -1,10 +1,11 @@
 #include "common/item_table.h"
 
 #include <cstdio>
+#include <new>
 
+#include "base/decimal.h"
+#include "base/line_input.h"
 #include "common/report.h"
-#include "common/text_input.h"
-#include "input/decimal.h"
 
 namespace tavrel::tools {
 
@@ -81,14 +82,19 @@ std::string escapeLabel(std::string_view label) {
   return text;
 }
 
-int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
-                   std::string* error) {
+namespace {
+
+// Reads the table's lines from `input` (named `shown` when reading fails),
+// as parseItemTable() reads them.
+int parseItemLines(LineInput& input, const std::string& fileName, const std::string& shown,
+                   ItemTable* table, std::string* error) {
   table->labels.clear();
   table->fingerprint.reset();
-  LineCursor cursor{text};
   std::string_view line;
-  while (nextLine(&cursor, &line)) {
-    auto where = [&] { return fileName + ":" + std::to_string(cursor.lineNumber) + ": "; };
+  bool terminated = false;
+  int status;
+  while ((status = input.readTrimmed(&line, &terminated)) > 0) {
+    auto where = [&] { return fileName + ":" + std::to_string(input.lineNumber()) + ": "; };
     if (line.substr(0, kFingerprintStart.size()) == kFingerprintStart) {
       DatabaseFingerprint fingerprint;
       if (!parseFingerprint(line, &fingerprint)) {
@@ -115,13 +121,30 @@ int parseItemTable(std::string_view text, const std::string& fileName, ItemTable
       return -1;
     }
   }
+  if (status < 0) {
+    if (input.failure().isOutOfMemory()) throw std::bad_alloc();
+    *error = "cannot read " + shown + ": " + std::string(input.failure().message());
+    return -1;
+  }
   return 0;
 }
 
+}  // namespace
+
+int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
+                   std::string* error) {
+  LineInput input = LineInput::overText(text);
+  return parseItemLines(input, fileName, fileName, table, error);
+}
+
 int readItemTable(const std::string& path, ItemTable* table, std::string* error) {
-  std::string content;
-  if (readWholeFile(path, &content, error) != 0) return -1;
-  return parseItemTable(content, path, table, error);
+  LineInput input;
+  Result opened = input.openOrStandardInput(path);
+  if (!opened.ok()) {
+    *error = std::string(opened.message());
+    return -1;
+  }
+  return parseItemLines(input, path, path == "-" ? "standard input" : path, table, error);
 }
 
 const std::string* findLabel(const ItemTable& table, int item) {

@@ -5,8 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/decimal.h"
 #include "common/report.h"
-#include "input/decimal.h"
 #include "prep/csv_records.h"
 
 namespace tavrel::tools {

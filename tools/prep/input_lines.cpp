@@ -5,12 +5,16 @@ namespace tavrel::tools {
 InputLines::InputLines(std::string_view text, const std::string& fileName)
     : name_(fileName), input_(std::make_unique<UnpackedInput>(text)) {}
 
-InputLines::~InputLines() { formats::closeLineReader(&file_); }
+InputLines::~InputLines() = default;
 
 int InputLines::open(const std::string& path, std::string* error) {
-  if (formats::openLineReader(path, &file_, error) != 0) return -1;
+  Result opened = file_.openOrStandardInput(path);
+  if (!opened.ok()) {
+    *error = std::string(opened.message());
+    return -1;
+  }
   name_ = path;
-  input_ = std::make_unique<UnpackedInput>(file_.fd);
+  input_ = std::make_unique<UnpackedInput>(file_.fd());
   return 0;
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/line_reader.h"
+#include "base/line_input.h"
 #include "prep/compressed_input.h"
 #include "prep/text_check.h"
 
@@ -55,7 +55,7 @@ class InputLines {
   std::string fault() const;
 
   std::string name_;
-  formats::LineReader file_;
+  LineInput file_;
   std::unique_ptr<UnpackedInput> input_;
   std::string text_;  // unpacked bytes; [start_, checked_) are checked and not handed out
   std::size_t start_ = 0;

@@ -2,8 +2,8 @@
 
 #include <map>
 
+#include "base/decimal.h"
 #include "common/report.h"
-#include "input/decimal.h"
 #include "prep/comment_lines.h"
 
 namespace tavrel::tools {

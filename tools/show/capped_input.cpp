@@ -16,18 +16,20 @@ CappedInput::~CappedInput() {
   finish();
 }
 
-int CappedInput::open(const std::string& path, formats::LineReader* reader, std::string* error) {
-  if (formats::openLineReader(path, &source_, error) != 0) return -1;
+int CappedInput::open(const std::string& path, LineInput* reader, std::string* error) {
+  Result opened = source_.openOrStandardInput(path);
+  if (!opened.ok()) {
+    *error = std::string(opened.message());
+    return -1;
+  }
   name_ = path == "-" ? std::string("standard input") : path;
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     *error = "cannot read " + name_ + ": " + std::strerror(errno);
-    formats::closeLineReader(&source_);
+    source_.close();
     return -1;
   }
-  *reader = formats::LineReader{};
-  reader->fd = ends[0];
-  reader->ownsFd = true;
+  reader->adopt(ends[0], true);
   sink_ = ends[1];
   thread_ = std::thread([this] { pass(); });
   return 0;
@@ -41,13 +43,13 @@ void CappedInput::pass() {
   long line = 1;
   for (;;) {
     // Waits for input, or for the reader to close its end.
-    pollfd waits[2] = {{source_.fd, POLLIN, 0}, {sink_, POLLRDHUP, 0}};
+    pollfd waits[2] = {{source_.fd(), POLLIN, 0}, {sink_, POLLRDHUP, 0}};
     if (::poll(waits, 2, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if ((waits[1].revents & (POLLHUP | POLLERR | POLLRDHUP)) != 0) break;
-    ssize_t got = ::read(source_.fd, buffer, sizeof buffer);
+    ssize_t got = ::read(source_.fd(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       fault_ = "cannot read " + name_ + ": " + std::strerror(errno);
@@ -82,7 +84,7 @@ std::string CappedInput::finish() {
   if (thread_.joinable()) thread_.join();
   if (sink_ >= 0) ::close(sink_);
   sink_ = -1;
-  formats::closeLineReader(&source_);
+  source_.close();
   return fault_;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "formats/line_reader.h"
+#include "base/line_input.h"
 
 namespace tavrel::tools {
 
@@ -27,7 +27,7 @@ class CappedInput {
 
   // Opens `path` ("-" is standard input) and sets `reader` to read it
   // through the cap. Returns 0, or -1 with a message in `error`.
-  int open(const std::string& path, formats::LineReader* reader, std::string* error);
+  int open(const std::string& path, LineInput* reader, std::string* error);
 
   // Once the reader is closed: waits for the thread and returns what
   // stopped it early, "<name>:<line>: a line longer than ..." or a failed
@@ -38,7 +38,7 @@ class CappedInput {
  private:
   void pass();
 
-  formats::LineReader source_;
+  LineInput source_;
   std::string name_;
   int sink_ = -1;
   std::thread thread_;

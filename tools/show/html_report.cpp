@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -94,7 +95,7 @@ void pointsToPixels(std::string* tag, const std::string& name) {
 }
 
 // A prefix per pattern for every id of its picture.
-std::string uniqueIds(std::string_view svg, int number) {
+std::string uniqueIds(std::string_view svg, std::int64_t number) {
   std::string prefix = " id=\"p" + std::to_string(number) + "-";
   std::string result;
   std::size_t at = 0;
@@ -109,7 +110,7 @@ std::string uniqueIds(std::string_view svg, int number) {
 // The picture for the page: the <svg> element alone, its size in pixels,
 // and its ids made unique, since Graphviz names the elements of every
 // picture alike ("graph0", "node1").
-std::string inlineSvg(std::string_view svg, int number) {
+std::string inlineSvg(std::string_view svg, std::int64_t number) {
   svg = svgElement(svg);
   std::size_t tagEnd = svg.find('>');
   if (tagEnd == std::string_view::npos) return uniqueIds(svg, number);

@@ -18,7 +18,8 @@ bool passesFilters(const Selection& selection, const Pattern& pattern) {
          (selection.maxEdges < 0 || size <= selection.maxEdges);
 }
 
-int checkRequestedNumbers(const Selection& selection, int patternsRead, std::string* error) {
+int checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead,
+                          std::string* error) {
   for (int number : selection.numbers) {
     if (number < 1 || number > patternsRead) {
       *error = "there is no pattern " + std::to_string(number) + " (the output holds " +

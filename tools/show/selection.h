@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ bool passesFilters(const Selection& selection, const Pattern& pattern);
 
 // Checks that the output held every requested pattern number. Returns 0,
 // or -1 with a message when one is missing.
-int checkRequestedNumbers(const Selection& selection, int patternsRead, std::string* error);
+int checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead,
+                          std::string* error);
 
 // True when `a` ranks before `b`: higher support, or equal support and a
 // lower number.

@@ -3,9 +3,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/decimal.h"
 #include "common/command_line.h"
 #include "common/report.h"
-#include "input/decimal.h"
 
 namespace tavrel::tools {
 

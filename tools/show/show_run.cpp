@@ -149,7 +149,7 @@ int show(const ShowOptions& options) {
   context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);
-  formats::closeLineReader(&reader.lines);
+  reader.lines.close();
   std::string fault = capped.finish();  // a line too long weighs more than what it caused
   if (!fault.empty()) {
     status = -1;
