@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/transaction_table.h"
-#include "transactions/edge_database.h"
+#include "state/edge_database.h"
 
 namespace tavrel {
 
