@@ -6,9 +6,12 @@
 
 #include <pthread.h>
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdlib>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <utility>
 
 namespace tavrel {
@@ -21,15 +24,23 @@ class SmallThread {
   SmallThread& operator=(const SmallThread&) = delete;
 
   // Starts `body` on a new thread. False when the system refuses (too many
-  // threads, no memory); nothing runs then.
+  // threads, no memory): then nothing runs, and no thread is left. Returns
+  // once the new thread has made its per-thread data (see entry()).
   bool start(std::function<void()> body) {
     body_ = std::move(body);
+    state_ = State::kStarting;
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
     pthread_attr_setstacksize(&attributes, kStackBytes);
     started_ = pthread_create(&thread_, &attributes, &SmallThread::entry, this) == 0;
     pthread_attr_destroy(&attributes);
-    return started_;
+    if (!started_) return false;
+    std::unique_lock<std::mutex> lock(lock_);
+    told_.wait(lock, [this] { return state_ != State::kStarting; });
+    if (state_ == State::kRunning) return true;
+    lock.unlock();
+    join();
+    return false;
   }
 
   // Waits for the thread to end (nothing when it never started).
@@ -39,16 +50,33 @@ class SmallThread {
   }
 
  private:
+  enum class State { kStarting, kRunning, kRefused };
+
   static void* entry(void* self) {
-    // The C++ runtime's per-thread data (where a thrown exception is kept)
-    // is made at its first use. Where the runtime was loaded into a running
-    // process (the Python module), that is an allocation that ends the
-    // process when it fails, and the first exception to be thrown on the
-    // thread would be std::bad_alloc itself: make it now, while the memory
-    // the thread started with is still there.
-    (void)std::uncaught_exceptions();
-    static_cast<SmallThread*>(self)->body_();
+    auto* thread = static_cast<SmallThread*>(self);
+    bool ready = makeRuntimeData();
+    {
+      std::lock_guard<std::mutex> guard(thread->lock_);
+      thread->state_ = ready ? State::kRunning : State::kRefused;
+    }
+    thread->told_.notify_one();
+    if (ready) thread->body_();
     return nullptr;
+  }
+
+  // The C++ runtime's per-thread data (where a thrown exception is kept)
+  // is made at its first use. Where the runtime was loaded into a running
+  // process (the Python module), that is an allocation which ends the whole
+  // process when it fails, and the first exception thrown on the thread
+  // would be std::bad_alloc itself. So the data is made here, first making
+  // sure that memory can be had: false (and no use of the runtime) when it
+  // cannot, and the thread then ends at once.
+  static bool makeRuntimeData() {
+    void* room = std::malloc(kRuntimeRoom);
+    if (room == nullptr) return false;
+    std::free(room);
+    (void)std::uncaught_exceptions();
+    return true;
   }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -57,9 +85,13 @@ class SmallThread {
 #else
   static constexpr std::size_t kStackBytes = std::size_t{512} << 10;
 #endif
+  static constexpr std::size_t kRuntimeRoom = std::size_t{64} << 10;
   pthread_t thread_{};
   bool started_ = false;
   std::function<void()> body_;
+  std::mutex lock_;
+  std::condition_variable told_;
+  State state_ = State::kStarting;
 };
 
 }  // namespace tavrel
