@@ -226,10 +226,8 @@ class Scheduler {
   std::size_t items_ = 0;  // work items queued, running or put aside
   int running_ = 0;
   int idle_ = 0;
-  long long splits_ = 0;
-  long long parks_ = 0;
-  double idleSeconds_ = 0;
-  bool begun_ = false;  // the first piece of work has been queued
+  ParallelStats stats_;  // splits, parks and idle time, counted under the lock
+  bool begun_ = false;   // the first piece of work has been queued
   // Set under the lock once no work is left; read without it too.
   std::atomic<bool> finished_{false};
   std::vector<std::unique_ptr<Worker>> workers_;
@@ -479,7 +477,7 @@ void Scheduler::trySplit(WorkItem& item, Worker& worker) {
   thief->near = nearHelp;
   thief->began = now();
   std::lock_guard<std::mutex> guard(lock_);
-  ++splits_;
+  ++stats_.splits;
   queueLocked(thief);
   if (idle_ > static_cast<int>(queue_.size())) splitWanted_.store(true);
   wake_.notify_one();
@@ -581,7 +579,7 @@ bool Scheduler::mayWait(WorkItem& item) {
         item.parked = true;
         parkedCount_.fetch_add(1);
       }
-      ++parks_;
+      ++stats_.parks;
       parked_.push_back(&item);
       --running_;
       starved_.store(true);  // asks for work again once the output has caught up
@@ -692,7 +690,7 @@ WorkItem* Scheduler::take() {
         !(begun_ && running_ == 0 && parked_.empty())) {
       wake_.wait(guard);
     }
-    idleSeconds_ += now() - idleFrom;
+    stats_.idleSeconds += now() - idleFrom;
     --idle_;
   }
 }
@@ -847,9 +845,7 @@ SearchOutcome Scheduler::searchFrom(WorkItem* item) {
   double searched = now();
   stopWorkers();
   if (options_.stats != nullptr) {
-    options_.stats->splits = splits_;
-    options_.stats->parks = parks_;
-    options_.stats->idleSeconds = idleSeconds_;
+    *options_.stats = stats_;
     options_.stats->searchSeconds = searched;
     options_.stats->mostWaitingBytes = output_.mostPendingBytes();
   }
