@@ -49,8 +49,10 @@ RunThread::RunThread(SharedRun& run, const StringSource& source, const MineOptio
     thread_ = std::thread([this, &source, options] {
       // A thread's first C++ exception makes libstdc++ allocate its
       // thread-local data, and glibc ends the process when that fails:
-      // have it made now, before the run takes the memory.
-      (void)std::uncaught_exceptions();
+      // have it made now, before the run takes the memory. (The function
+      // is declared pure: a result left unused would let the call go.)
+      volatile int uncaught = std::uncaught_exceptions();
+      (void)uncaught;
       Status status = mine(source, options, sink_);
       std::lock_guard<std::mutex> lock(run_.mutex);
       run_.status = std::move(status);

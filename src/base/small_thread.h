@@ -5,10 +5,10 @@
 #pragma once
 
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <condition_variable>
 #include <cstddef>
-#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -69,13 +69,18 @@ class SmallThread {
   // process (the Python module), that is an allocation which ends the whole
   // process when it fails, and the first exception thrown on the thread
   // would be std::bad_alloc itself. So the data is made here, first making
-  // sure that memory can be had: false (and no use of the runtime) when it
-  // cannot, and the thread then ends at once.
+  // sure that address space is left: false (and no use of the runtime) when
+  // it is not, and the thread then ends at once. (The room is looked for
+  // with mmap, not malloc, which would give the thread an arena of its own
+  // and so take far more of a limited address space.)
   static bool makeRuntimeData() {
-    void* room = std::malloc(kRuntimeRoom);
-    if (room == nullptr) return false;
-    std::free(room);
-    (void)std::uncaught_exceptions();
+    void* room =
+        mmap(nullptr, kRuntimeRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (room == MAP_FAILED) return false;
+    munmap(room, kRuntimeRoom);
+    // (Declared pure: a result left unused would let the call be dropped.)
+    volatile int uncaught = std::uncaught_exceptions();
+    (void)uncaught;
     return true;
   }
 
