@@ -53,8 +53,15 @@ void tellPerson(const CommandLineStreams& streams, std::string_view text) {
 // when asked. Returns the failing status.
 int reportFailure(output::BlockWriter& out, const CommandLineStreams& streams,
                   std::string_view message) {
-  writeText(out, message);
+  // A defective database line is shown as it was read: the last line of a
+  // file may have no line end, and the writer takes whole lines only.
+  bool wholeLines = message.empty() || message.back() == '\n';
+  if (wholeLines) writeText(out, message);
   if (!out.flush()) return cannotWrite(streams);
+  if (!wholeLines && streams.out >= 0 &&
+      !output::writeFully(streams.out, message.data(), message.size())) {
+    return cannotWrite(streams);
+  }
   if (streams.mirrorErrors && streams.err >= 0) {
     output::writeFully(streams.err, message.data(), message.size());
   }
