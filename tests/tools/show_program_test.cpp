@@ -253,6 +253,7 @@ TEST(ShowProgramTest, APatternTooLargeToDrawIsNotDrawn) {
 }
 
 TEST(ShowProgramTest, AnEndlessLineEndsWithAMessageInBoundedMemory) {
+  if (kSanitizedBuild) GTEST_SKIP() << "a sanitizer cannot run under an address-space limit";
   ChildOptions options;
   options.addressSpaceLimit = 1LL << 30;
   RunResult zeros = runShowTool({"/dev/zero"}, options);

@@ -9,6 +9,16 @@
 
 namespace tavrel::testing {
 
+// True in a sanitizer build: the sanitizers reserve far more address space
+// than a run under an address-space limit may have, so such runs cannot
+// start there.
+constexpr bool kSanitizedBuild =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
 // The path of `relative` in tests/tools/data.
 std::string dataPath(const std::string& relative);
 
