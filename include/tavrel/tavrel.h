@@ -128,6 +128,9 @@ struct RunProgress {
   std::atomic<int> topEdgesReached{0};
 };
 
+// The most items that MineOptions::items may name.
+inline constexpr std::size_t kMostConditionItems = 64;
+
 struct MineOptions {
   int minSup = 1;  // the least support of a pattern, at least 1
   // When given, the least support is this share of the strings rounded up
@@ -136,6 +139,19 @@ struct MineOptions {
   SupportShare minSupShare;
   int threads = 1;               // threads that search (0: every core the process may use)
   std::int64_t maxPatterns = 0;  // stop after this many patterns (0: no limit)
+  // Conditions on the patterns handed over; by default every closed
+  // pattern is. The patterns that pass keep the order of a full run, and
+  // the search skips what cannot pass. They combine: `top` is taken among
+  // the patterns that pass the others.
+  bool maximal = false;  // only patterns that no other frequent pattern strictly contains
+  int minEdges = 0;      // only patterns of at least this many edges (0: no bound)
+  int maxEdges = 0;      // only patterns of at most this many edges (0: no bound)
+  // Only patterns whose edges involve every one of these items (at most
+  // kMostConditionItems of them; empty: no condition).
+  std::vector<int> items;
+  // Only the `top` patterns of highest support (0: all); of equal supports,
+  // the earlier in the run's order. Memory for them is bounded by `top`.
+  std::int64_t top = 0;
   // Polled while the run works: when it becomes true the run stops soon
   // (within milliseconds) with Status::Code::kStopped. May be set from a
   // signal handler or another thread.

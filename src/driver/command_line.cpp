@@ -1,5 +1,7 @@
 #include "driver/command_line.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string_view>
 
@@ -30,6 +32,18 @@ const char kHelpText[] =
     "  --max-patterns N    stop after N patterns (the first N the search finds,\n"
     "                      not the best N); the run ends with its closing lines,\n"
     "                      a line that says it stopped there, and status 0\n"
+    "  --maximal           write only the maximal patterns: those that no\n"
+    "                      other pattern of min_sup strings or more contains\n"
+    "  --min-edges N       write only patterns of at least N edges\n"
+    "  --max-edges N       write only patterns of at most N edges; the search\n"
+    "                      goes no deeper, so a small N saves most of the work\n"
+    "  --items A,B,...     write only patterns whose edges involve every one of\n"
+    "                      these item numbers (at most 64)\n"
+    "  --top K             write only the K patterns of highest support (of equal\n"
+    "                      supports, the first found); the search raises its own\n"
+    "                      threshold as it goes, so it ends where a full run at\n"
+    "                      this min_sup would not. With a low min_sup (1) it is\n"
+    "                      the way to ask for the most frequent patterns\n"
     "  --progress          show the run's progress on standard error about once\n"
     "                      a second (the default when standard error is a\n"
     "                      terminal and standard output is not)\n"
@@ -38,7 +52,11 @@ const char kHelpText[] =
     "The output grows steeply as min_sup falls: on some databases one step\n"
     "down takes a run from thousands of patterns to millions. Try --count-only\n"
     "first; a run warns on standard error once its output passes 1 GB, and when\n"
-    "the disk that holds it is nearly full.\n";
+    "the disk that holds it is nearly full.\n"
+    "\n"
+    "The conditions (--maximal, --min-edges, --max-edges, --items, --top)\n"
+    "combine; the patterns written are those of the full run that pass them, in\n"
+    "the full run's order, numbered from 1.\n";
 
 namespace {
 
@@ -127,6 +145,70 @@ std::int64_t positiveCount(const char* text) {
   return value > 0 ? value : -1;
 }
 
+// The options that take a whole number of 1 or more: --min-edges,
+// --max-edges, --top.
+bool isCountOption(const char* option) {
+  return std::strcmp(option, "--min-edges") == 0 || std::strcmp(option, "--max-edges") == 0 ||
+         std::strcmp(option, "--top") == 0;
+}
+
+// Sets the count option `option` from `value`, or the reason it is not
+// valid.
+bool readCountOption(const char* option, const char* value, CommandLine* line) {
+  std::int64_t count = positiveCount(value);
+  bool isTop = std::strcmp(option, "--top") == 0;
+  if (count <= 0 || (!isTop && count > INT_MAX)) {
+    line->reason = std::string(option) + " takes a whole number of 1 or more; got '" + value + "'";
+    return false;
+  }
+  if (isTop) {
+    line->top = count;
+  } else if (std::strcmp(option, "--min-edges") == 0) {
+    line->minEdges = static_cast<int>(count);
+  } else {
+    line->maxEdges = static_cast<int>(count);
+  }
+  return true;
+}
+
+// Sets the items of --items from "A,B,...", item numbers of 0 or more,
+// sorted, each once; or the reason the list is not valid.
+bool readItems(const char* value, CommandLine* line) {
+  std::string_view rest = value;
+  std::vector<int> items;
+  while (true) {
+    std::size_t comma = rest.find(',');
+    std::string number(rest.substr(0, comma));
+    std::int64_t item = number == "0" ? 0 : positiveCount(number.c_str());
+    if (item < 0 || item > INT_MAX) {
+      line->reason =
+          std::string("--items takes item numbers separated by commas (3,17,42); got '") + value +
+          "'";
+      return false;
+    }
+    items.push_back(static_cast<int>(item));
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  std::sort(items.begin(), items.end());
+  items.erase(std::unique(items.begin(), items.end()), items.end());
+  if (items.size() > kMostConditionItems) {
+    line->reason = "--items takes at most " + std::to_string(kMostConditionItems) + " items";
+    return false;
+  }
+  line->items = std::move(items);
+  return true;
+}
+
+// The reason the conditions do not fit together, or empty.
+std::string conditionsClash(const CommandLine& line) {
+  if (line.maxEdges > 0 && line.minEdges > line.maxEdges) {
+    return "--min-edges " + std::to_string(line.minEdges) + " is above --max-edges " +
+           std::to_string(line.maxEdges) + ": no pattern can pass both";
+  }
+  return "";
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
@@ -153,6 +235,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return line;
       }
       line.maxPatterns = positiveCount(argv[++next]);
+    } else if (std::strcmp(option, "--maximal") == 0) {
+      line.maximal = true;
+    } else if (std::strcmp(option, "--items") == 0) {
+      if (!readItems(value, &line)) return line;
+      ++next;
+    } else if (isCountOption(option)) {
+      if (!readCountOption(option, value, &line)) return line;
+      ++next;
     } else if (std::strcmp(option, "--threads") == 0) {
       if (positiveCount(value) <= 0 || positiveCount(value) > 4096) {
         line.reason = "--threads takes a whole number from 1 to 4096";
@@ -172,6 +262,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     line.reason = argc - next == 0 ? "expected spec_file and min_sup" : "expected min_sup";
     return line;
   }
+  line.reason = conditionsClash(line);
+  if (!line.reason.empty()) return line;
   if (!readMinSup(argv[next + 1], &line)) return line;
   line.specPath = argv[next];
   line.valid = true;

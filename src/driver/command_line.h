@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tavrel/tavrel.h"
 
@@ -18,6 +19,11 @@ struct CommandLine {
   bool countOnly = false;        // --count-only: the closing lines alone, no pattern text
   std::int64_t maxPatterns = 0;  // --max-patterns N (0: no limit)
   int threads = 0;               // --threads N (0: every core the process may use)
+  bool maximal = false;          // --maximal
+  int minEdges = 0;              // --min-edges N (0: no bound)
+  int maxEdges = 0;              // --max-edges N (0: no bound)
+  std::vector<int> items;        // --items A,B,... (ascending, each once)
+  std::int64_t top = 0;          // --top K (0: every pattern)
   std::string specPath;
   int minSup = 0;
   SupportShare minSupShare;  // min_sup given as a share of the strings

@@ -131,6 +131,19 @@ class CountingSink : public PatternSink {
   std::int64_t counted_ = 0;
 };
 
+// Refuses options that the run found out of range once it knew the
+// database (an item of --items it does not have): the reason on standard
+// error, the usage line, the failing status.
+int refuseOptions(output::BlockWriter& out, const CommandLineStreams& streams,
+                  const Status& status) {
+  std::string_view message = status.message();
+  if (!message.empty() && message.back() == '\n') message.remove_suffix(1);
+  tellPerson(streams, message);
+  writeText(out, kUsageLine);
+  if (!out.flush()) return cannotWrite(streams);
+  return -1;
+}
+
 // Ends the process as the stop signal would, once everything complete is
 // written out. Returns only when no signal stopped the run.
 void endIfSignalled(output::BlockWriter& out, const CommandLineStreams& streams) {
@@ -173,6 +186,11 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   options.minSupShare = line.minSupShare;
   options.maxPatterns = line.maxPatterns;
   options.threads = line.threads;
+  options.maximal = line.maximal;
+  options.minEdges = line.minEdges;
+  options.maxEdges = line.maxEdges;
+  options.items = line.items;
+  options.top = line.top;
   if (streams.stopOnSignals && output::installStopHandlers()) options.stop = &output::stopFlag();
   CommandLineSink textSink(out, line, streams);
   CountingSink countingSink(line, streams);
@@ -196,6 +214,7 @@ int runParsed(const CommandLine& line, const CommandLineStreams& streams,
   }
   if (out.failed()) return cannotWrite(streams);
   if (textSink.outOfMemory()) return reportFailure(out, streams, "Error: out of memory\n");
+  if (status.code() == Status::Code::kInvalidOptions) return refuseOptions(out, streams, status);
   int failed = reportFailure(out, streams, status.message());
   if (!out.failed() && !status.hint().empty()) tellPerson(streams, status.hint());
   return failed;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/mine_with.h"
+#include "engine/option_checks.h"
 #include "input/first_pass.h"
 #include "input/string_feed.h"
 #include "pairs/pair_statistics.h"
@@ -175,9 +176,14 @@ int availableCores() {
 
 // The three passes: the run's edge table and edge transactions, or the
 // status of a failure.
-Status readStrings(const StringSource& source, RunState& run) {
+// The items of the conditions are checked once the run knows its items,
+// before the strings are read.
+Status readStrings(const StringSource& source, const MineOptions& options, RunState& run) {
   std::unique_ptr<StringFeed> feed = openStringFeed(source, run);
-  if (feed == nullptr || countItems(run, *feed) < 0 || buildPairStatistics(run, *feed) < 0 ||
+  if (feed == nullptr) return run.report.toStatus();
+  Status items = checkConditionItems(options, run.totalItems);
+  if (!items.ok()) return items;
+  if (countItems(run, *feed) < 0 || buildPairStatistics(run, *feed) < 0 ||
       buildEdgeDatabase(run, *feed) < 0) {
     return run.report.toStatus();
   }
@@ -190,7 +196,7 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   run.minSup = options.minSup;
   run.minSupShare = options.minSupShare;
   run.threads = options.threads == 0 ? availableCores() : options.threads;
-  Status read = readStrings(source, run);
+  Status read = readStrings(source, options, run);
   if (!read.ok()) return read;
   run.itemTable.release();
 
@@ -261,16 +267,8 @@ Status mine(const StringSource& source, const MineOptions& options, PatternSink&
 Status mineWith(const StringSource& source, const MineOptions& options, PatternSink& sink,
                 const SearchRunner& search) {
   try {
-    const SupportShare& share = options.minSupShare;
-    bool shareGiven = share.numerator != 0;
-    bool shareValid =
-        share.numerator > 0 && share.denominator > 0 && share.numerator <= share.denominator;
-    if ((shareGiven ? !shareValid : options.minSup < 1) || options.threads < 0 ||
-        options.maxPatterns < 0) {
-      return Status(Status::Code::kInvalidOptions,
-                    "min_sup must be at least 1 (or a share above 0 and at most 1), threads and "
-                    "max_patterns at least 0\n");
-    }
+    Status checked = checkOptions(options);
+    if (!checked.ok()) return checked;
     return runMining(source, options, sink, search);
   } catch (const std::bad_alloc&) {
     // A standard container that could not grow; everything the run made
