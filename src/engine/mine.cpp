@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "engine/mine_with.h"
 #include "engine/option_checks.h"
+#include "engine/top_patterns.h"
 #include "input/first_pass.h"
 #include "input/string_feed.h"
 #include "pairs/pair_statistics.h"
@@ -167,6 +170,34 @@ class PatternAdapter : public ClosedSetSink {
   bool stoppedBySink_ = false;
 };
 
+// Sets `conditions` from the options' conditions on the patterns (all but
+// the top k's least support) over the run's `edges`. False when there are
+// none.
+bool makeConditions(const MineOptions& options, const Buffer<EdgeSupport>& edges,
+                    SearchConditions* conditions) {
+  conditions->minEdges = options.minEdges;
+  conditions->maxEdges = options.maxEdges;
+  conditions->maximal = options.maximal;
+  std::vector<int> items = options.items;
+  std::sort(items.begin(), items.end());
+  items.erase(std::unique(items.begin(), items.end()), items.end());
+  auto bitOf = [&items](int item) -> std::uint64_t {
+    auto at = std::lower_bound(items.begin(), items.end(), item);
+    if (at == items.end() || *at != item) return 0;
+    return std::uint64_t{1} << (at - items.begin());
+  };
+  if (!items.empty()) {
+    conditions->allItems =
+        items.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << items.size()) - 1;
+    conditions->itemBits.resize(edges.size());
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+      conditions->itemBits[e] = bitOf(edges[e].edge.before) | bitOf(edges[e].edge.after);
+    }
+  }
+  return options.minEdges > 0 || options.maxEdges > 0 || options.maximal || !items.empty() ||
+         options.top > 0;
+}
+
 // The cores this process may run on.
 int availableCores() {
   cpu_set_t cores;
@@ -222,8 +253,21 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
   if (!sink.begin(info)) return Status(Status::Code::kStopped, "");
 
   PatternAdapter adapter(edges, options.maxPatterns, sink, scratch, textScratch, options.progress);
+  SearchConditions conditions;
+  bool conditioned = makeConditions(options, edges, &conditions);
+  std::unique_ptr<TopPatterns> top;
+  if (options.top > 0) {
+    top = std::make_unique<TopPatterns>(options.top, run.minSup);
+    conditions.leastSupport = &top->leastSupport();
+  }
+  ClosedSetSink& found = top != nullptr ? static_cast<ClosedSetSink&>(*top) : adapter;
   SearchOutcome outcome =
-      search(run.edgeDatabase, run.minSup, run.threads, adapter, options.stop, options.progress);
+      search(run.edgeDatabase, run.minSup, run.threads, found, conditioned ? &conditions : nullptr,
+             options.stop, options.progress);
+  if (top != nullptr && top->outOfMemory()) outcome = SearchOutcome::kOutOfMemory;
+  if (top != nullptr && outcome == SearchOutcome::kComplete && !top->handOn(adapter)) {
+    outcome = SearchOutcome::kStopped;
+  }
   switch (outcome) {
     case SearchOutcome::kComplete:
       return Status();
@@ -242,19 +286,22 @@ Status runMining(const StringSource& source, const MineOptions& options, Pattern
 }  // namespace
 
 SearchOutcome searchHere(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                         const std::atomic<bool>* stop, RunProgress* progress) {
+                         const SearchConditions* conditions, const std::atomic<bool>* stop,
+                         RunProgress* progress) {
   SearchOutcome outcome = SearchOutcome::kNoThreads;
   if (threads > 1) {
     parallel::ParallelOptions parallelOptions;
     parallelOptions.threads = threads;
     parallelOptions.stop = stop;
     parallelOptions.progress = progress;
+    parallelOptions.conditions = conditions;
     outcome = parallel::searchInParallel(database, minSup, sink, parallelOptions);
   }
   if (outcome == SearchOutcome::kNoThreads) {  // one thread, or none could be started
     SearchOptions searchOptions;
     searchOptions.stop = stop;
     searchOptions.progress = progress;
+    searchOptions.conditions = conditions;
     outcome = searchClosed(std::move(database), minSup, sink, searchOptions);
   }
   return outcome;

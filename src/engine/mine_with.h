@@ -14,17 +14,19 @@ namespace tavrel {
 
 // Searches the database (taking it over) for the closed patterns of at
 // least minSup strings and hands them to the sink in the order of
-// searchClosed(), with `threads` threads (at least 1); stops soon once
+// searchClosed(), with `threads` threads (at least 1), handing over only
+// the patterns that pass `conditions` when given; stops soon once
 // `stop` (when given) becomes true, and keeps `progress` (when given) up to
 // date as far as it can.
-using SearchRunner = std::function<SearchOutcome(EdgeDatabase& database, int minSup, int threads,
-                                                 ClosedSetSink& sink, const std::atomic<bool>* stop,
-                                                 RunProgress* progress)>;
+using SearchRunner = std::function<SearchOutcome(
+    EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
+    const SearchConditions* conditions, const std::atomic<bool>* stop, RunProgress* progress)>;
 
 // The search of mine(): on several threads when there are several, on the
 // calling thread otherwise.
 SearchOutcome searchHere(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                         const std::atomic<bool>* stop, RunProgress* progress);
+                         const SearchConditions* conditions, const std::atomic<bool>* stop,
+                         RunProgress* progress);
 
 // mine(), searching with `search`. A failed search ends the run with
 // Status::Code::kSearchFailed and the message "Error: a search process

@@ -33,7 +33,7 @@ Coordinator::Coordinator(const Session& session, const CoordinatorOptions& optio
 }
 
 SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                               const std::atomic<bool>* stop) {
+                               const SearchConditions* conditions, const std::atomic<bool>* stop) {
   sink_ = &sink;
   stop_ = stop;
   edgeCount_ = database.edgeCount;
@@ -42,6 +42,7 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
   double begin = secondsNow();
   std::vector<int> header =
       databaseHeader(database, minSup, threads, options_.splitAlways, options_.blockInts);
+  appendConditions(conditions, database.edgeCount, &header);
   for (int r = 1; r < session_.ranks; ++r) {
     if (!sendMessage(header, r, kToWorker)) {
       failedRank_ = r;
@@ -55,7 +56,8 @@ SearchOutcome Coordinator::run(EdgeDatabase& database, int minSup, int threads, 
     return SearchOutcome::kOutOfMemory;
   }
   stats_.broadcastSeconds = secondsNow() - begin;
-  if (!searcher_.open(database, minSup, threads, options_.splitAlways, options_.blockInts)) {
+  if (!searcher_.open(database, minSup, threads, options_.splitAlways, options_.blockInts,
+                      conditions)) {
     stopWorkers();
     return SearchOutcome::kOutOfMemory;
   }

@@ -63,7 +63,7 @@ class Coordinator {
   // or kFailed (a rank fell silent or MPI failed: see failedRank()). The
   // workers stop searching before it returns.
   SearchOutcome run(EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                    const std::atomic<bool>* stop);
+                    const SearchConditions* conditions, const std::atomic<bool>* stop);
 
   // Tells the workers from now until endWorkers() that rank 0 is alive,
   // from a thread that does nothing else, when MPI lets any thread call it

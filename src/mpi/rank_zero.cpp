@@ -24,9 +24,10 @@ RankZeroResult runRankZero(const Session& session, const CoordinatorOptions& opt
   coordinator.startHeartbeat();
   bool ended = false;
   SearchRunner search = [&](EdgeDatabase& database, int minSup, int threads, ClosedSetSink& sink,
-                            const std::atomic<bool>* stop, RunProgress* progress) {
+                            const SearchConditions* conditions, const std::atomic<bool>* stop,
+                            RunProgress* progress) {
     (void)progress;  // the patterns' count is kept by the run; the search's place is not known here
-    SearchOutcome outcome = coordinator.run(database, minSup, threads, sink, stop);
+    SearchOutcome outcome = coordinator.run(database, minSup, threads, sink, conditions, stop);
     int signal = output::stopSignal();
     if (outcome == SearchOutcome::kStopped && (signal != 0 || coordinator.workerSignal() != 0)) {
       if (signal == 0) {

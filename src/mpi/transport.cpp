@@ -127,7 +127,7 @@ bool broadcastDatabase(const EdgeDatabase& database) {
 }
 
 bool receiveDatabase(const std::vector<int>& header, EdgeDatabase* database) {
-  if (header.size() < 10) return false;
+  if (header.size() < kDatabaseHeaderInts) return false;
   std::size_t edges = 0;
   std::size_t transactions = 0;
   std::size_t items = 0;

@@ -36,12 +36,25 @@ class UnitSearcher::Sink : public ClosedSetSink {
 UnitSearcher::~UnitSearcher() { stop(); }
 
 bool UnitSearcher::open(EdgeDatabase& database, int minSup, int threads, bool splitAlways,
-                        int blockInts) {
+                        int blockInts, const SearchConditions* conditions) {
   always = splitAlways;
   blockInts_ = blockInts > 4 ? static_cast<std::size_t>(blockInts) : 4;
   threads_ = threads < 1 ? 1 : threads;
-  setSearchSettings(shared_, minSup, threads_, FramePolicy::kCheapest, true, nullptr);
+  if (conditions != nullptr) {
+    conditions_.minEdges = conditions->minEdges;
+    conditions_.maxEdges = conditions->maxEdges;
+    conditions_.maximal = conditions->maximal;
+    conditions_.allItems = conditions->allItems;
+    conditions_.itemBits = conditions->itemBits;
+  }
+  // No top k's least support, on rank 0 either: a unit's path must lead to
+  // the same frames on every rank, and the value differs between them.
+  setSearchSettings(shared_, minSup, threads_, FramePolicy::kCheapest, true, nullptr,
+                    conditions_.any() ? &conditions_ : nullptr);
   opened_ = openTopFrame(database, top_, shared_);
+  // Marks the top frame's pattern maximal when it is; its units that can
+  // hold no passing pattern are searched all the same (to no output).
+  if (opened_) topCandidatesSearched(shared_.conditions, top_);
   top_.references.store(1);
   return opened_;
 }

@@ -31,7 +31,8 @@ class UnitSearcher : public parallel::WorkExchange {
   // from; with `splitAlways`, units give pieces away at every step they
   // can. Patterns go out in blocks of about `blockInts` ints. False when
   // memory ran out.
-  bool open(EdgeDatabase& database, int minSup, int threads, bool splitAlways, int blockInts);
+  bool open(EdgeDatabase& database, int minSup, int threads, bool splitAlways, int blockInts,
+            const SearchConditions* conditions);
   // The top frame's candidates: the range of the unit that is the whole search.
   int topCandidates() const { return top_.candidateCount(); }
 
@@ -82,6 +83,7 @@ class UnitSearcher : public parallel::WorkExchange {
   int ranks_;
   int threads_ = 1;
   SearchShared shared_;
+  SearchConditions conditions_;  // a copy: the caller's may go before the searches end
   FrameData top_;
   bool opened_ = false;
   int unitId_ = 0;

@@ -92,8 +92,13 @@ const char* flawToWorker(const std::vector<int>& message) {
   parallel::WorkUnit unit;
   std::size_t size = message.size();
   switch (message[0]) {
-    case kDatabase:
-      return size == 10 && message[1] >= 0 && message[5] >= 0 ? nullptr : "a malformed database";
+    case kDatabase: {
+      SearchConditions conditions;
+      return size >= kDatabaseHeaderInts && message[1] >= 0 && message[5] >= 0 &&
+                     readConditions(message, &conditions)
+                 ? nullptr
+                 : "a malformed database";
+    }
     case kUnit:
       return readUnit(message, &id, &unit) ? nullptr : "a malformed unit";
     case kWant:
@@ -113,6 +118,55 @@ std::vector<int> orderKey(const parallel::WorkUnit& unit) {
   std::vector<int> key = unit.path;
   key.push_back(unit.start);
   return key;
+}
+
+void appendConditions(const SearchConditions* conditions, int edgeCount,
+                      std::vector<int>* message) {
+  SearchConditions none;
+  const SearchConditions& given = conditions != nullptr ? *conditions : none;
+  auto low = [](std::uint64_t bits) { return static_cast<int>(static_cast<std::uint32_t>(bits)); };
+  auto high = [](std::uint64_t bits) {
+    return static_cast<int>(static_cast<std::uint32_t>(bits >> 32));
+  };
+  message->insert(message->end(), {given.minEdges, given.maxEdges, given.maximal ? 1 : 0,
+                                   low(given.allItems), high(given.allItems), 0});
+  std::size_t countAt = message->size() - 1;
+  int count = 0;
+  for (int e = 0; e < edgeCount && given.allItems != 0; ++e) {
+    std::uint64_t bits = given.itemBits[static_cast<std::size_t>(e)];
+    if (bits == 0) continue;
+    message->insert(message->end(), {e, low(bits), high(bits)});
+    ++count;
+  }
+  (*message)[countAt] = count;
+}
+
+bool readConditions(const std::vector<int>& message, SearchConditions* conditions) {
+  constexpr std::size_t kFixed = kDatabaseHeaderInts + 6;
+  if (message.size() < kFixed) return false;
+  const int* at = message.data() + kDatabaseHeaderInts;
+  auto bits = [](int low, int high) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(low)) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32;
+  };
+  int edgeCount = message[1];
+  int count = at[5];
+  if (at[0] < 0 || at[1] < 0 || (at[2] != 0 && at[2] != 1) || count < 0 || count > edgeCount ||
+      message.size() != kFixed + 3 * static_cast<std::size_t>(count)) {
+    return false;
+  }
+  conditions->minEdges = at[0];
+  conditions->maxEdges = at[1];
+  conditions->maximal = at[2] == 1;
+  conditions->allItems = bits(at[3], at[4]);
+  conditions->itemBits.assign(conditions->allItems != 0 ? static_cast<std::size_t>(edgeCount) : 0,
+                              0);
+  for (int k = 0; k < count; ++k) {
+    const int* edge = at + 6 + 3 * k;
+    if (edge[0] < 0 || edge[0] >= edgeCount || conditions->allItems == 0) return false;
+    conditions->itemBits[static_cast<std::size_t>(edge[0])] = bits(edge[1], edge[2]);
+  }
+  return true;
 }
 
 }  // namespace tavrel::mpi

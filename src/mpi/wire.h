@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "parallel/parallel_search.h"
+#include "search/search_conditions.h"
 
 namespace tavrel::mpi {
 
@@ -55,5 +56,16 @@ const char* flawToWorker(const std::vector<int>& message);
 // A unit's place in the output order: its path, then its first candidate.
 // Units of one search compare like their patterns.
 std::vector<int> orderKey(const parallel::WorkUnit& unit);
+
+// The kDatabase message's first ints (see databaseHeader()); the search's
+// conditions follow them: minEdges, maxEdges, maximal, the two halves of
+// allItems, the number of edges that involve an item asked for, and per
+// such edge its edgeId and the two halves of its item bits. A top k's
+// least support stays on rank 0.
+constexpr std::size_t kDatabaseHeaderInts = 10;
+void appendConditions(const SearchConditions* conditions, int edgeCount, std::vector<int>* message);
+// Reads the conditions after the header of a kDatabase message; false when
+// that part is malformed (then `conditions` is not to be used).
+bool readConditions(const std::vector<int>& message, SearchConditions* conditions);
 
 }  // namespace tavrel::mpi

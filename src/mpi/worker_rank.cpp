@@ -84,10 +84,11 @@ bool Worker::handle(const std::vector<int>& message) {
   switch (message[0]) {
     case kDatabase: {
       EdgeDatabase database;
-      bool received = receiveDatabase(message, &database);
+      SearchConditions conditions;
+      bool received = readConditions(message, &conditions) && receiveDatabase(message, &database);
       sendSeconds_ = 0;  // what came before waited for rank 0 to read the database
-      if (received &&
-          !searcher_.open(database, message[3], message[4], message[8] != 0, message[9]))
+      if (received && !searcher_.open(database, message[3], message[4], message[8] != 0, message[9],
+                                      &conditions))
         received = false;
       if (!received) send({kDone, -1, static_cast<int>(SearchOutcome::kOutOfMemory)});
       return true;

@@ -388,11 +388,13 @@ bool Scheduler::step(WorkItem& item, Worker& worker) {
   finishStep(cursor, i);
   if (result == StepResult::kOutOfMemory) return false;
   if (result == StepResult::kRejected) return true;
-  if (!takePattern(item, child->pattern.data(), static_cast<int>(child->pattern.size()),
-                   child->support)) {
-    return false;
+  if (handsOver(shared_.conditions, *child)) {
+    if (!takePattern(item, child->pattern.data(), static_cast<int>(child->pattern.size()),
+                     child->support)) {
+      return false;
+    }
+    ++item.patterns;
   }
-  ++item.patterns;
   if (result == StepResult::kLeaf) return true;
   Cursor* below = worker.pool.takeCursor();
   if (below == nullptr) return false;
@@ -780,8 +782,8 @@ SearchOutcome Scheduler::run(FrameData* top) {
   WorkItem* item = new (std::nothrow) WorkItem;
   Cursor* cursor = new (std::nothrow) Cursor;
   if (first == nullptr || item == nullptr || cursor == nullptr ||
-      !openCursor(*cursor, *top, 0, top->candidateCount()) ||
-      (!top->pattern.empty() &&
+      !openCursor(*cursor, *top, 0, topCandidatesSearched(shared_.conditions, *top)) ||
+      (!top->pattern.empty() && handsOver(shared_.conditions, *top) &&
        !recordPattern(*item, top->pattern.data(), static_cast<int>(top->pattern.size()),
                       top->support))) {
     delete item;
@@ -806,7 +808,7 @@ SearchOutcome Scheduler::runUnit(FrameData& top, const WorkUnit& unit) {
                                                      : startUnit(top, shared_, unit, &item);
   if (started != SearchOutcome::kComplete) return started;
   bool whole = unit.path.empty() && unit.start == 0;
-  if (whole && !top.pattern.empty() &&
+  if (whole && !top.pattern.empty() && handsOver(shared_.conditions, top) &&
       !recordPattern(*item, top.pattern.data(), static_cast<int>(top.pattern.size()),
                      top.support)) {
     discardItem(item);
@@ -860,7 +862,7 @@ SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink
                                const ParallelOptions& options) {
   SearchShared shared;
   setSearchSettings(shared, minSup, options.threads, options.policy, options.vectorRows,
-                    options.stop);
+                    options.stop, options.conditions);
   Scheduler scheduler(options, shared, sink);
   if (!scheduler.startWorkers(static_cast<std::size_t>(database.edgeCount))) {
     return SearchOutcome::kNoThreads;

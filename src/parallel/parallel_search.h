@@ -69,8 +69,9 @@ struct alignas(64) ParallelOptions {
   // the tasks): when it began and ended, in seconds since the search
   // started, and the patterns it found.
   std::function<void(double begin, double end, long long patterns)> onWorkDone;
-  ParallelStats* stats = nullptr;    // filled in when given
-  WorkExchange* exchange = nullptr;  // when given, pieces of work may leave the search
+  ParallelStats* stats = nullptr;                // filled in when given
+  WorkExchange* exchange = nullptr;              // when given, pieces of work may leave the search
+  const SearchConditions* conditions = nullptr;  // as SearchOptions::conditions
 };
 
 // Hands every closed pattern of the database to `sink`, in the order of

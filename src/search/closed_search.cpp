@@ -3,6 +3,7 @@
 #include <new>
 
 #include "search/extension_step.h"
+#include "search/search_conditions.h"
 #include "search/search_frame.h"
 #include "search/search_settings.h"
 #include "search/top_frame.h"
@@ -113,7 +114,7 @@ SearchOutcome searchFrom(Path& path, SearchScratch& scratch, ClosedSetSink& sink
     StepResult result = extend(cursor, i, child, scratch);
     finishStep(cursor, i);
     if (result == StepResult::kOutOfMemory) return SearchOutcome::kOutOfMemory;
-    if (result != StepResult::kRejected &&
+    if (result != StepResult::kRejected && handsOver(options.conditions, child) &&
         !sink.take(child.pattern.data(), static_cast<int>(child.pattern.size()), child.support)) {
       return SearchOutcome::kStopped;
     }
@@ -133,7 +134,8 @@ SearchOutcome searchFrom(Path& path, SearchScratch& scratch, ClosedSetSink& sink
 SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                         const SearchOptions& options) {
   SearchShared shared;
-  setSearchSettings(shared, minSup, 1, options.policy, options.vectorRows, options.stop);
+  setSearchSettings(shared, minSup, 1, options.policy, options.vectorRows, options.stop,
+                    options.conditions);
   Path path;
   SearchScratch scratch;
   if (!path.reach(0) || !openTopFrame(database, path.frame(0), shared) ||
@@ -141,12 +143,12 @@ SearchOutcome runSearch(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
     return SearchOutcome::kOutOfMemory;
   }
   if (options.observer != nullptr) options.observer->cursorOpens(0);
-  if (!openCursor(path.cursor(0), path.frame(0), 0, path.frame(0).candidateCount())) {
+  FrameData& top = path.frame(0);
+  if (!openCursor(path.cursor(0), top, 0, topCandidatesSearched(options.conditions, top))) {
     return SearchOutcome::kOutOfMemory;
   }
-  const FrameData& top = path.frame(0);
   if (options.progress != nullptr) options.progress->topEdges.store(top.candidateCount());
-  if (!top.pattern.empty() &&
+  if (!top.pattern.empty() && handsOver(options.conditions, top) &&
       !sink.take(top.pattern.data(), static_cast<int>(top.pattern.size()), top.support)) {
     return SearchOutcome::kStopped;
   }

@@ -6,6 +6,7 @@
 
 #include "search/closed_set_sink.h"
 #include "search/frame_policy.h"
+#include "search/search_conditions.h"
 #include "search/search_observer.h"
 #include "tavrel/tavrel.h"
 #include "transactions/edge_database.h"
@@ -41,6 +42,9 @@ struct SearchOptions {
   // False: rows are counted without vector instructions even where the
   // processor has them (for the tests of that build).
   bool vectorRows = true;
+  // When given, only the patterns that pass these are handed over, and the
+  // search skips what cannot pass (search_conditions.h).
+  const SearchConditions* conditions = nullptr;
 };
 
 SearchOutcome searchClosed(EdgeDatabase database, int minSup, ClosedSetSink& sink,

@@ -3,6 +3,7 @@
 #include "search/extension_step.h"
 
 #include "search/occurrence_delivery.h"
+#include "search/search_conditions.h"
 #include "search/step_phases.h"
 #include "search/vertical_base.h"
 
@@ -36,6 +37,10 @@ bool openCursor(Cursor& cursor, FrameData& frame, int from, int end) {
 
 StepResult extend(Cursor& cursor, int i, FrameData& child, SearchScratch& scratch) {
   if (cursor.frame->isAbsorbed(i)) return StepResult::kRejected;
+  const SearchConditions* conditions = scratch.shared->conditions;
+  if (conditions != nullptr && conditionsSkip(*conditions, *cursor.frame, i)) {
+    return StepResult::kRejected;
+  }
   return cursor.frame->vertical ? extendVertical(cursor, i, child, scratch)
                                 : extendHorizontal(cursor, i, child, scratch);
 }

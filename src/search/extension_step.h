@@ -10,8 +10,12 @@
 namespace tavrel {
 
 enum class StepResult {
-  kRejected,     // the closure holds an edge before the candidate outside the pattern
-  kLeaf,         // accepted; the child's pattern is made and it has no candidates
+  // The closure holds an edge before the candidate outside the pattern;
+  // or, under conditions, the candidate is not tried (search_conditions.h).
+  kRejected,
+  // Accepted; the child's pattern is made, and it has no candidates or,
+  // under conditions, nothing below it can pass them.
+  kLeaf,
   kChild,        // accepted; the child frame is ready to be searched
   kOutOfMemory,  // nothing was accepted
 };

@@ -75,6 +75,7 @@ struct VerticalBase {
 };
 
 struct FrameData;
+struct SearchConditions;
 
 struct VerticalView {
   const FrameData* baseFrame = nullptr;  // the frame whose base holds the row sets
@@ -96,6 +97,7 @@ struct FrameData {
   alignas(64) bool vertical = false;
   bool top = false;                // the frame of the pattern every string holds
   int support = 0;                 // the pattern's support
+  bool maximal = false;            // set by the step that made it when maximality is asked
   Buffer<int> pattern;             // the pattern's edgeIds, ascending
   Buffer<int> edgeOf;              // per candidate: its edgeId (ascending)
   Buffer<int> count;               // per candidate: the strings of P that hold it
@@ -173,7 +175,8 @@ struct alignas(64) SearchShared {
   FramePolicy policy = FramePolicy::kCheapest;
   bool vectorRows = vectorRowsAvailable();  // vertical steps count with VectorRows
   TopPairs topPairs;
-  const std::atomic<bool>* stop = nullptr;  // the run's stop flag, for the top frame's pairs
+  const std::atomic<bool>* stop = nullptr;       // the run's stop flag, for the top frame's pairs
+  const SearchConditions* conditions = nullptr;  // nullptr: every closed pattern is handed over
 };
 
 // A worker's working memory, sized by the top frame's candidates (no frame

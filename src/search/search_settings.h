@@ -14,14 +14,17 @@ namespace tavrel {
 // `threads` threads (at least 1) with frames chosen by `policy`; rows are
 // counted with vector instructions when the processor has them and
 // `vectorRows` allows it; the top frame's pairs stop being counted once
-// `stop` (when given) becomes true.
+// `stop` (when given) becomes true; only the patterns that pass
+// `conditions` (when given) are handed over.
 inline void setSearchSettings(SearchShared& shared, int minSup, int threads, FramePolicy policy,
-                              bool vectorRows, const std::atomic<bool>* stop) {
+                              bool vectorRows, const std::atomic<bool>* stop,
+                              const SearchConditions* conditions) {
   shared.minSup = minSup;
   shared.threads = std::max(1, threads);
   shared.policy = policy;
   shared.vectorRows = vectorRowsAvailable() && vectorRows;
   shared.stop = stop;
+  shared.conditions = conditions;
 }
 
 }  // namespace tavrel

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "search/extension_step.h"
+#include "search/search_conditions.h"
 #include "search/search_frame.h"
 #include "search/top_pairs.h"
 
@@ -103,6 +104,16 @@ inline bool makePattern(const FrameData& frame, int i, const Buffer<int>& gather
     }
   }
   return true;
+}
+
+// After phase 4, under conditions: marks the child maximal when it has no
+// candidate and `earlierFrequent` is false (no edge before the candidate
+// is frequent with the child's pattern), and says whether the step goes on
+// to make the child's strings: false when nothing below the child's
+// pattern can pass the conditions (the step then ends as a leaf).
+inline bool judgeChild(const SearchConditions& conditions, FrameData& child, bool earlierFrequent) {
+  child.maximal = conditions.maximal && child.edgeOf.empty() && !earlierFrequent;
+  return conditionsAllowBelow(conditions, child);
 }
 
 }  // namespace tavrel

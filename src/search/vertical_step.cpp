@@ -143,6 +143,28 @@ template <class Rows>
   return true;
 }
 
+// Under maximality, for a child without candidates: true when at least
+// minSup of the extension's rows hold a witness of the frame or a
+// candidate before i.
+template <class Rows>
+[[gnu::always_inline]] inline bool earlierEdgeFrequent(const Rows& rows, const int* rowsFrom,
+                                                       const Cursor& cursor, int i,
+                                                       const SearchShared& shared) {
+  const FrameData& frame = *cursor.frame;
+  const VerticalView& view = frame.view;
+  const VerticalBase& base = view.baseFrame->base;
+  const int minSup = shared.minSup;
+  const bool filtered = shared.topPairs.available() && !frame.top;
+  for (std::uint32_t slot : view.witnessSlots) {
+    if (rows.countAtLeast(base.rowsOf(slot), rowsFrom, minSup) >= minSup) return true;
+  }
+  for (int m = 0; m < i; ++m) {
+    if (filtered && rarePair(frame, shared.topPairs, m, i)) continue;
+    if (rows.countAtLeast(base.rowsOf(view.slotOf[m]), rowsFrom, minSup) >= minSup) return true;
+  }
+  return false;
+}
+
 // Phase 6: the child's strings are the extension's rows of the frame's
 // base, or, when they are sparse there (`active` words for its support's
 // rows), row sets of its own, packed. False when memory ran out.
@@ -182,6 +204,11 @@ template <class Rows>
   }
   accept(cursor, i);
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
+  if (const SearchConditions* conditions = shared.conditions) {
+    bool earlier = conditions->maximal && child.edgeOf.empty() &&
+                   earlierEdgeFrequent(rows, rowsFrom, cursor, i, shared);
+    if (!judgeChild(*conditions, child, earlier)) return StepResult::kLeaf;
+  }
   if (child.edgeOf.empty()) return StepResult::kLeaf;
   if (!chooseWitnesses(rows, rowsFrom, cursor, i, child, shared) ||
       !finishRows(frame, active, child, shared)) {

@@ -56,7 +56,7 @@ TEST(TopPairsTest, SeveralThreadsCountEveryPairOnce) {
   for (int threads : {1, 2, 3}) {
     EdgeDatabase database = databaseOf(transactions);
     SearchShared shared;
-    setSearchSettings(shared, kMinSup, threads, FramePolicy::kCheapest, true, nullptr);
+    setSearchSettings(shared, kMinSup, threads, FramePolicy::kCheapest, true, nullptr, nullptr);
     FrameData top;
     ASSERT_TRUE(openTopFrame(database, top, shared));
     ASSERT_GE(top.horizontal.squaredLengths, std::size_t{1} << 22);
@@ -85,7 +85,7 @@ TEST(TopPairsTest, AStopLeavesTheCountUnavailableAndTheSearchStops) {
   std::atomic<bool> stop{true};
   EdgeDatabase database = databaseOf(transactions);
   SearchShared shared;
-  setSearchSettings(shared, 75, 3, FramePolicy::kCheapest, true, &stop);
+  setSearchSettings(shared, 75, 3, FramePolicy::kCheapest, true, &stop, nullptr);
   FrameData top;
   ASSERT_TRUE(openTopFrame(database, top, shared));
   EXPECT_FALSE(shared.topPairs.available());
