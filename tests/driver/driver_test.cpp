@@ -75,6 +75,40 @@ TEST(DriverTest, BadCommandLinesGetTheUsageLineAndTheReason) {
   EXPECT_EQ(result.out, kUsage);
 }
 
+TEST(DriverTest, ConditionsThatMakeNoSenseAreRefusedBeforeAnythingIsRead) {
+  ScratchDir dir;
+  // Bounds that need no database are refused before the spec file is
+  // opened: this one does not exist.
+  std::string missing = dir.path() + "/missing.spec";
+  // A database of 3 items whose first line is defective.
+  std::string defective = dir.writeDatabase("2 1 1\n", 3, 2, 1);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"--max-edges", "0", missing, "1"},
+       "--max-edges takes a whole number of 1 or more; got '0'"},
+      {{"--min-edges", "3", "--max-edges", "2", missing, "1"},
+       "--min-edges 3 is above --max-edges 2: no pattern can pass both"},
+      {{"--top", "0", missing, "1"}, "--top takes a whole number of 1 or more; got '0'"},
+      {{"--items", "", missing, "1"},
+       "--items takes item numbers separated by commas (3,17,42); got ''"},
+      // Items are checked against the spec file's item count before the
+      // strings are read.
+      {{"--items", "99999", defective, "1"},
+       "item 99999 is not in the database, whose items are 0 to 2"},
+      {{"--items", "1,3", defective, "1"},
+       "item 3 is not in the database, whose items are 0 to 2"}};
+  for (const auto& [args, reason] : cases) {
+    testing::RunResult result = runChild(args);
+    EXPECT_EQ(result.status, 255) << ::testing::PrintToString(args);
+    EXPECT_EQ(result.out, kUsage) << ::testing::PrintToString(args);
+    EXPECT_EQ(result.err, "Tavrel.exe: " + reason + "\n") << ::testing::PrintToString(args);
+  }
+  // The last item of the database is one it has: the run goes on to read
+  // the strings.
+  testing::RunResult inRange = runChild({"--items", "2", defective, "1"});
+  EXPECT_EQ(inRange.status, 255);
+  EXPECT_EQ(inRange.err, "row #1: error repeated item\n2 1 1\n");
+}
+
 TEST(DriverTest, MinSupIsAWholeCountAfterAnyBlanks) {
   ScratchDir dir;
   std::string spec = dir.writeDatabase("2 0 1\n2 0 1\n", 2, 2, 2);
@@ -129,6 +163,8 @@ TEST(DriverTest, MinSupAsAShareOfTheStringsIsRoundedUp) {
 TEST(DriverTest, FailuresAreMirroredOnStandardErrorForAPersonWatching) {
   ScratchDir dir;
   std::string missing = dir.path() + "/missing.spec";
+  // A database of 3 items whose first line is defective.
+  std::string defective = dir.writeDatabase("2 1 1\n", 3, 2, 1);
   std::string message = "Error: cannot open file " + missing + " with mode r\n";
   testing::RunResult watched = runInProcess({missing, "1"}, true);
   EXPECT_EQ(watched.status, -1);
@@ -155,6 +191,8 @@ TEST(DriverTest, FailuresReachStandardErrorWheneverItIsAnotherFile) {
   for (int fd : {file, other, pipeEnds[0], pipeEnds[1]}) close(fd);
   // The program itself, its output to a file and standard error collected apart.
   std::string missing = dir.path() + "/missing.spec";
+  // A database of 3 items whose first line is defective.
+  std::string defective = dir.writeDatabase("2 1 1\n", 3, 2, 1);
   testing::ChildOptions options;
   options.stdoutPath = dir.path() + "/patterns.txt";
   testing::RunResult result = runChild({missing, "1"}, options);

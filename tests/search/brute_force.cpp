@@ -86,4 +86,54 @@ BruteForceResult bruteForceClosedPatterns(const std::vector<std::vector<int>>& s
   return result;
 }
 
+namespace {
+
+// True when every one of `items` is an item of some edge of `edges`.
+bool involvesAll(const std::vector<Edge>& edges, const std::vector<int>& items) {
+  for (int item : items) {
+    bool involved = false;
+    for (const Edge& edge : edges) involved = involved || edge.first == item || edge.second == item;
+    if (!involved) return false;
+  }
+  return true;
+}
+
+// True when no set of `all` strictly contains `edges`.
+bool isMaximal(const std::vector<Edge>& edges, const std::vector<EdgeSet>& all) {
+  EdgeSet own(edges.begin(), edges.end());
+  for (const EdgeSet& other : all) {
+    if (other.size() > own.size() &&
+        std::includes(other.begin(), other.end(), own.begin(), own.end()))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<OrderedPattern> applyConditions(const std::vector<OrderedPattern>& ordered,
+                                            const std::vector<EdgeSet>& all,
+                                            const Conditions& conditions) {
+  std::vector<std::size_t> passing;
+  for (std::size_t k = 0; k < ordered.size(); ++k) {
+    const std::vector<Edge>& edges = ordered[k].first;
+    int count = static_cast<int>(edges.size());
+    if (conditions.minEdges > 0 && count < conditions.minEdges) continue;
+    if (conditions.maxEdges > 0 && count > conditions.maxEdges) continue;
+    if (!involvesAll(edges, conditions.items)) continue;
+    if (conditions.maximal && !isMaximal(edges, all)) continue;
+    passing.push_back(k);
+  }
+  if (conditions.top > 0 && static_cast<std::int64_t>(passing.size()) > conditions.top) {
+    std::stable_sort(passing.begin(), passing.end(), [&ordered](std::size_t a, std::size_t b) {
+      return ordered[a].second > ordered[b].second;
+    });
+    passing.resize(static_cast<std::size_t>(conditions.top));
+    std::sort(passing.begin(), passing.end());
+  }
+  std::vector<OrderedPattern> kept;
+  for (std::size_t k : passing) kept.push_back(ordered[k]);
+  return kept;
+}
+
 }  // namespace tavrel::testing

@@ -8,82 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "formats/miner_output.h"
 #include "formats/string_database.h"
 #include "search/brute_force.h"
-#include "search/literal_search.h"
 #include "search/random_databases.h"
+#include "search/run_patterns.h"
 #include "support/test_support.h"
 
 namespace tavrel::testing {
 namespace {
 
 using Strings = std::vector<std::vector<int>>;
-
-// Reads a complete run's output into its patterns, each with its edges in
-// the order written. The output's reader checks the framing: consecutive
-// numbers, the edge lines, no edge twice, the final count.
-std::vector<ClosedPattern> parsePatterns(const std::string& output,
-                                         std::vector<std::vector<Edge>>* edgeOrder) {
-  std::vector<ClosedPattern> patterns;
-  formats::MinerOutputReader reader;
-  reader.lines = LineInput::overText(output);
-  reader.name = "output";
-  formats::OutputPattern pattern;
-  std::string error;
-  int status;
-  while ((status = formats::nextPattern(&reader, &pattern, &error)) > 0) {
-    ClosedPattern closed{{}, pattern.support};
-    std::vector<Edge> order;
-    for (const formats::OutputEdge& edge : pattern.edges) {
-      closed.edges.insert({edge.from, edge.to});
-      order.push_back({edge.from, edge.to});
-    }
-    patterns.push_back(closed);
-    edgeOrder->push_back(order);
-  }
-  EXPECT_EQ(status, 0) << error;
-  EXPECT_TRUE(reader.complete);
-  EXPECT_EQ(normalizeRuntime("Total Runtime: " + reader.runtime + " sec.\n"),
-            "Total Runtime: <t> sec.\n");
-  return patterns;
-}
-
-// The patterns of the literal search over the strings' edge transactions,
-// as edge lists in edge order, with their supports: the miner's output
-// must hold exactly these, in this order. Edges are numbered by
-// descending support, ties by ascending pairCode (items below 10).
-std::vector<std::pair<std::vector<Edge>, int>> literalOrder(const Strings& strings,
-                                                            const BruteForceResult& expected,
-                                                            int stringCount, int minSup) {
-  std::vector<Edge> edges;
-  for (const auto& [edge, support] : expected.edgeSupport) edges.push_back(edge);
-  std::sort(edges.begin(), edges.end(), [&expected](const Edge& a, const Edge& b) {
-    int sa = expected.edgeSupport.at(a);
-    int sb = expected.edgeSupport.at(b);
-    return sa != sb ? sa > sb : a < b;
-  });
-  std::vector<std::vector<int>> transactions;
-  for (const auto& string : strings) {
-    std::vector<int> position(10, -1);
-    for (std::size_t k = 0; k < string.size(); ++k) position[string[k]] = static_cast<int>(k);
-    std::vector<int> transaction;
-    for (std::size_t e = 0; e < edges.size(); ++e) {
-      int from = position[edges[e].first];
-      int to = position[edges[e].second];
-      if (from >= 0 && to >= 0 && from < to) transaction.push_back(static_cast<int>(e));
-    }
-    transactions.push_back(transaction);
-  }
-  std::vector<std::pair<std::vector<Edge>, int>> order;
-  for (const LiteralPattern& pattern :
-       literalClosedPatterns(transactions, static_cast<int>(edges.size()), stringCount, minSup)) {
-    std::vector<Edge> asEdges;
-    for (int e : pattern.edges) asEdges.push_back(edges[e]);
-    order.emplace_back(asEdges, pattern.support);
-  }
-  return order;
-}
 
 TEST(PropertyTest, MinerAgreesWithBruteForce) {
   std::mt19937 random(20261208);
