@@ -105,6 +105,13 @@ int checkAll(const tavrel::mpi::Session& session) {
         checker.compare({"--threads", threads, "--max-patterns", "3", spec, std::to_string(minSup)},
                         splitAlways, what + " stopped after 3 patterns");
       }
+      if (round % 4 == 1) {
+        checker.compare({"--threads", threads, "--maximal", "--items", "3", "--max-edges", "4",
+                         spec, std::to_string(minSup)},
+                        splitAlways, what + " under conditions");
+        checker.compare({"--threads", threads, "--top", "5", spec, std::to_string(minSup)},
+                        splitAlways, what + " top 5");
+      }
       RunResult alone = tavrel::testing::runInProcess({spec, std::to_string(minSup)});
       patterns += static_cast<int>(std::count(alone.out.begin(), alone.out.end(), '\n'));
     }

@@ -67,19 +67,34 @@ TEST(MpiWireTest, DamagedMessagesToRankZeroAreNamed) {
 }
 
 TEST(MpiWireTest, DamagedMessagesToWorkersAreNamed) {
-  std::vector<Message> whole = {{kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384},
-                                {kUnit, 0, 0, 4},
-                                {kUnit, 7, 1, 2, 3},
-                                {kWant},
-                                {kStop},
-                                {kHold},
-                                {kRelease},
-                                {kAlive},
-                                {kEnd, 0, 0}};
+  // The database header is followed by the conditions: none, or at most 3
+  // edges, maximal, and edge 2 involving the one item asked for.
+  std::vector<Message> whole = {
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384, 0, 0, 0, 0, 0, 0},
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384, 0, 3, 1, 1, 0, 1, 2, 1, 0},
+      {kUnit, 0, 0, 4},
+      {kUnit, 7, 1, 2, 3},
+      {kWant},
+      {kStop},
+      {kHold},
+      {kRelease},
+      {kAlive},
+      {kEnd, 0, 0}};
   for (const Message& message : whole) EXPECT_EQ(flawToWorker(message), nullptr) << message[0];
   std::vector<Message> damaged = {
-      {},     {kDatabase, 5}, {kUnit, 0, 4, 4}, {kUnit, 0, 0},    {kWant, 1},
-      {kEnd}, {kEnd, 0},      {kPatterns, 0},   {kUnit, -1, 0, 4}};
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384},                    // no conditions
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384, 0, 0, 2, 0, 0, 0},  // maximal must be 0 or 1
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384, 0, 0, 0, 1, 0, 1, 7, 1, 0},  // edge 7 of 5
+      {kDatabase, 5, 9, 2, 1, 9, 30, 0, 0, 16384, 0, 0, 0, 1, 0, 2, 1, 1, 0},  // one edge short
+      {},
+      {kDatabase, 5},
+      {kUnit, 0, 4, 4},
+      {kUnit, 0, 0},
+      {kWant, 1},
+      {kEnd},
+      {kEnd, 0},
+      {kPatterns, 0},
+      {kUnit, -1, 0, 4}};
   for (const Message& message : damaged) {
     EXPECT_NE(flawToWorker(message), nullptr) << (message.empty() ? -1 : message[0]);
   }
