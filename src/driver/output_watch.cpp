@@ -64,9 +64,9 @@ std::string OutputWatch::warning(const std::string& what, std::uint64_t bytes, d
   return "Tavrel.exe: warning: " + what + ": " + readableBytes(bytes) + " written so far (" + rate +
          ").\n" +
          "Tavrel.exe: the output of a run grows steeply as min_sup falls. To see how many\n"
-         "Tavrel.exe: patterns a min_sup gives, try --count-only; to keep only the first N,\n"
-         "Tavrel.exe: --max-patterns N; or stop this run (Ctrl-C keeps what is written) and\n"
-         "Tavrel.exe: raise min_sup.\n";
+         "Tavrel.exe: patterns a min_sup gives, try --count-only; to keep only the K of\n"
+         "Tavrel.exe: highest support, --top K; to keep only the first N, --max-patterns N;\n"
+         "Tavrel.exe: or stop this run (Ctrl-C keeps what is written) and raise min_sup.\n";
 }
 
 std::string readableBytes(std::uint64_t bytes) {
