@@ -28,6 +28,12 @@ def check(condition, what):
         failures.append(what)
 
 
+def screenshot(driver, args, name):
+    """Saves the window, scrolled to the page's top, into the log folder."""
+    driver.execute_script("window.scrollTo(0, 0)")
+    driver.save_screenshot(os.path.join(args.log_dir, name))
+
+
 def read_patterns(path):
     """{number: (support, [(from, to)])} from the miner's output."""
     patterns, current = {}, None
@@ -100,7 +106,7 @@ def check_orders_page(driver, args, folder):
     everything = ranking(patterns, patterns)
     check(shown_rows(driver) == everything[:len(shown_rows(driver))] and len(shown_rows(driver)) > 5,
           "the page opens in ranking order")
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-1-opened.png"))
+    screenshot(driver, args, "explorer-1-opened.png")
 
     def holding(text):
         return {n for n, (_, edges) in patterns.items()
@@ -114,7 +120,7 @@ def check_orders_page(driver, args, folder):
     expected = ranking(holding("credit") & holding("reminder"), patterns)
     check(shown_rows(driver) == expected and 0 < len(expected),
           "'Credit, reminder' keeps the %d patterns that involve both" % len(expected))
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-2-items.png"))
+    screenshot(driver, args, "explorer-2-items.png")
 
     set_input(driver, "items", "")
     set_input(driver, "support-min", "10")
@@ -127,7 +133,7 @@ def check_orders_page(driver, args, folder):
     bars = driver.execute_script("return Array.from(document.querySelectorAll('.chart rect.shown'))"
                                  ".filter(function (r) { return r.getAttribute('height') > 0; }).length")
     check(bars > 0, "the charts draw the patterns that pass")
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-3-support.png"))
+    screenshot(driver, args, "explorer-3-support.png")
 
     driver.find_element("css selector", ".head button[data-key=support]").click()
     check(shown_rows(driver) == ranking(expected, patterns, ascending=True),
@@ -154,7 +160,7 @@ def check_orders_page(driver, args, folder):
           "the pane lists the pattern's edges")
     check(not driver.find_elements("css selector", ".pane ol.cases"),
           "without cases the pane shows none")
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-4-selected.png"))
+    screenshot(driver, args, "explorer-4-selected.png")
 
 
 def check_large_page(driver, args, folder):
@@ -174,7 +180,7 @@ def check_large_page(driver, args, folder):
     drawn = driver.execute_script("return arguments[0].querySelectorAll('svg g.node').length", diagram)
     check(diagram.get_attribute("data-drawn-by") == "page" and drawn >= 2,
           "its last pattern, which has no Graphviz picture, is drawn by the page")
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-5-large.png"))
+    screenshot(driver, args, "explorer-5-large.png")
 
 
 HOSTILE = ["<script>alert(1)</script>", "\"><img src=x onerror=alert(2)>",
@@ -211,7 +217,7 @@ def check_hostile_page(driver, args, folder):
     texts = driver.execute_script("return Array.from(document.querySelectorAll('.pane svg text'))"
                                   ".map(function (t) { return t.textContent; })")
     check(set(HOSTILE[:3]) <= set(texts), "the diagram shows them as text")
-    driver.save_screenshot(os.path.join(args.log_dir, "explorer-6-hostile.png"))
+    screenshot(driver, args, "explorer-6-hostile.png")
 
 
 def main():

@@ -514,8 +514,23 @@
       diagram.appendChild(drawDiagram(patterns[p][2]));
     }
     pane.appendChild(diagram);
+    fitDiagram(diagram);
     addEdges(pane, patterns[p][2]);
     if (data.cases) addCases(pane, data.cases[p]);
+  }
+
+  // Shrinks a picture wider than the pane to its width, but to no less
+  // than 60 % of its size, below which its labels could not be read; a
+  // wider one scrolls.
+  function fitDiagram(diagram) {
+    var svg = diagram.querySelector("svg");
+    if (!svg) return;
+    var width = parseFloat(svg.getAttribute("width")), height = parseFloat(svg.getAttribute("height"));
+    var room = diagram.clientWidth - 2;
+    if (!(width > room) || !(height > 0) || !svg.getAttribute("viewBox")) return;
+    var scale = Math.max(room / width, 0.6);
+    svg.setAttribute("width", String(width * scale));
+    svg.setAttribute("height", String(height * scale));
   }
 
   function addEdges(pane, edges) {
