@@ -3,7 +3,8 @@
 shipped event log examples/orders.csv (through tavrel-prep and the miner)
 is filtered, sorted and browsed with the keys; a page of 100,000 made-up
 patterns draws its first rows; a page whose labels are markup runs none of
-it. A screenshot of each state goes into --log-dir. Skipped (exit 77) only
+it. A screenshot of each state, and the printed page
+as PDF, go into --log-dir. Skipped (exit 77) only
 when Chromium, chromedriver or Selenium is missing.
 
 Usage: explorer_browser_test.py --prep P --miner M --show S --examples DIR --log-dir DIR
@@ -162,6 +163,16 @@ def check_orders_page(driver, args, folder):
           "without cases the pane shows none")
     screenshot(driver, args, "explorer-4-selected.png")
 
+    import base64
+    pdf = base64.b64decode(driver.execute_cdp_cmd("Page.printToPDF", {})["data"])
+    with open(os.path.join(args.log_dir, "explorer-7-printed.pdf"), "wb") as stream:
+        stream.write(pdf)
+    printed = driver.execute_script(
+        "return Array.from(document.querySelectorAll('.print-rows tr')).slice(1).map(function (r) {"
+        " return Number(r.firstChild.textContent); })")
+    check(pdf.startswith(b"%PDF") and printed == ranking(expected, patterns, ascending=True),
+          "printing puts the filtered, sorted rows on paper")
+
 
 def check_large_page(driver, args, folder):
     patterns = support.synthetic_patterns(100000)
@@ -237,6 +248,8 @@ def main():
         for case in (check_orders_page, check_large_page, check_hostile_page):
             with tempfile.TemporaryDirectory() as folder:
                 case(driver, args, folder)
+                errors = support.script_errors(driver)
+                check(not errors, "%s: no script error %s" % (case.__name__, errors))
     finally:
         driver.quit()
     print("screenshots in " + args.log_dir)

@@ -34,7 +34,13 @@ def start_browser(width=1280, height=860):
                      "--disable-component-update", "--disable-sync",
                      "--window-size=%d,%d" % (width, height)):
         options.add_argument(argument)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+
+
+def script_errors(driver):
+    """The errors the page's scripts reported since the last call."""
+    return [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
 
 
 def wait_ready(driver, seconds=60):
