@@ -11,6 +11,7 @@ Usage: explorer_browser_test.py --prep P --miner M --show S --examples DIR --log
 """
 
 import argparse
+import json
 import os
 import re
 import subprocess
@@ -198,12 +199,30 @@ HOSTILE = ["<script>alert(1)</script>", "\"><img src=x onerror=alert(2)>",
            "</script><script>alert(3)</script>", "<!-- <script>", "a & b"]
 
 
+def add_cases(page, cases):
+    """Puts `cases` into the data of `page`, escaped as tavrel-show does."""
+    with open(page, encoding="utf-8") as stream:
+        text = stream.read()
+    start = text.index('id="explorer-data">') + len('id="explorer-data">')
+    end = text.index("</script>", start)
+    data = json.loads(text[start:end])
+    data["cases"] = cases
+    encoded = json.dumps(data, ensure_ascii=False)
+    for character, escape in (("<", "\\u003c"), (">", "\\u003e"), ("&", "\\u0026")):
+        encoded = encoded.replace(character, escape)
+    with open(page, "w", encoding="utf-8") as stream:
+        stream.write(text[:start] + encoded + text[end:])
+
+
 def check_hostile_page(driver, args, folder):
     from selenium.common.exceptions import NoAlertPresentException
 
     patterns = [(3, [(0, 1), (1, 2)]), (2, [(2, 3), (3, 4)])]
     page = support.write_page(args.show, folder, "hostile", support.miner_output(patterns),
                               support.item_table(HOSTILE))
+    # The cases as --strings gives them: the first 50 names and the count.
+    names = ["case %d %s" % (k, HOSTILE[k % len(HOSTILE)]) for k in range(50)]
+    add_cases(page, [[75, names], [2, names[:2]]])
     driver.get("file://" + page)
     support.wait_ready(driver)
     try:
@@ -228,6 +247,13 @@ def check_hostile_page(driver, args, folder):
     texts = driver.execute_script("return Array.from(document.querySelectorAll('.pane svg text'))"
                                   ".map(function (t) { return t.textContent; })")
     check(set(HOSTILE[:3]) <= set(texts), "the diagram shows them as text")
+    shown = [li.text for li in driver.find_elements("css selector", ".pane ol.cases li")]
+    heading = driver.find_element("css selector", ".pane h3:last-of-type").text
+    check(shown == names and heading == "Cases (75)",
+          "the pane lists the 50 cases given and their count, as text")
+    counts = driver.execute_script(
+        "return [document.querySelectorAll('img').length, document.scripts.length]")
+    check(counts == [0, 2], "no element of a label or case enters the pane")
     screenshot(driver, args, "explorer-6-hostile.png")
 
 

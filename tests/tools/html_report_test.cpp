@@ -2,12 +2,18 @@
 // JSON), its pictures, its well-formedness for an HTML checker, and that
 // no label can end the data's script element. What a browser makes of the
 // page is tested in explorer_browser_test.py.
-#include <gtest/gtest.h>
+#include "show/html_report.h"
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "show/explorer_data.h"
+#include "common/output_sink.h"
 #include "tools/tools_test_support.h"
 
 namespace tavrel::testing {
@@ -82,6 +88,24 @@ TEST(HtmlReportTest, LabelsCannotEndTheScriptOrOpenAComment) {
   EXPECT_EQ(occurrences(page.out, "<img"), 0u);
 }
 
+// The page that makeHtmlWriter() writes for `ranking` with `cases`;
+// "error: ..." when it fails.
+std::string pageWithCases(const std::vector<tools::Pattern>& ranking, tools::CaseSource cases) {
+  ScratchDir dir;
+  std::string path = dir.path() + "/page.html";
+  tools::OutputSink out;
+  out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  tools::ShowContext context;
+  context.out = &out;
+  auto writer = tools::makeHtmlWriter(context, "out.txt", 10, std::move(cases));
+  std::string error;
+  for (const tools::Pattern& pattern : ranking) EXPECT_EQ(writer->add(pattern, &error), 0);
+  int status = writer->finish(7, &error);
+  EXPECT_EQ(tools::sinkFlush(&out), 0);
+  ::close(out.fd);
+  return status == 0 ? readFile(path) : "error: " + error;
+}
+
 TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
   std::vector<tools::Pattern> ranking(2);
   ranking[0].number = 4;
@@ -90,32 +114,41 @@ TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
   ranking[1].number = 2;
   ranking[1].support = 1;
   ranking[1].edges = {{1, 0}};
-  tools::CaseSource cases = [](const tools::Pattern& pattern, tools::SupportingCases* found,
-                               std::string* error) {
-    if (pattern.number == 9) {
-      *error = "no cases for pattern 9";
-      return -1;
+  int calls = 0;
+  tools::CaseSource cases = [&calls](std::span<const tools::Pattern> patterns,
+                                     std::vector<tools::SupportingCases>* found, std::string*) {
+    ++calls;
+    for (const tools::Pattern& pattern : patterns) {
+      found->emplace_back();
+      found->back().count = pattern.support;
+      for (int k = 0; k < pattern.support; ++k) {
+        found->back().names.push_back("c<" + std::to_string(k));
+      }
     }
-    found->count = pattern.support;
-    for (int k = 0; k < pattern.support; ++k) found->names.push_back("c<" + std::to_string(k));
     return 0;
   };
-  std::string json;
-  std::string error;
-  tools::ExplorerFigures figures{"out.txt", 7, 2};
-  ASSERT_EQ(tools::explorerJson(figures, ranking, nullptr, cases, &json, &error), 0);
   std::string names;
-  for (int k = 0; k < 50; ++k) names += (k > 0 ? ",\"c<" : "\"c<") + std::to_string(k) + "\"";
-  EXPECT_EQ(json,
+  for (int k = 0; k < 50; ++k)
+    names += (k > 0 ? ",\"c\\u003c" : "\"c\\u003c") + std::to_string(k) + "\"";
+  EXPECT_EQ(pageData(pageWithCases(ranking, cases)),
             "{\"input\":\"out.txt\",\"total\":7,\"chosen\":2,\"patterns\":[[4,60,[0,1]],"
             "[2,1,[1,0]]],\"cases\":[[60,[" +
-                names + "]],[1,[\"c<0\"]]]}");
-  EXPECT_EQ(tools::scriptSafeJson("[\"a</script>&\"]"), "[\"a\\u003c/script\\u003e\\u0026\"]");
-  EXPECT_EQ(tools::explorerJson(figures, ranking, nullptr, {}, &json, &error), 0);
-  EXPECT_EQ(json.find("cases"), std::string::npos);
-  ranking[1].number = 9;
-  EXPECT_EQ(tools::explorerJson(figures, ranking, nullptr, cases, &json, &error), -1);
-  EXPECT_EQ(error, "no cases for pattern 9");
+                names + "]],[1,[\"c\\u003c0\"]]]}");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(pageData(pageWithCases(ranking, {})).find("cases"), std::string::npos);
+
+  tools::CaseSource failing = [](std::span<const tools::Pattern>,
+                                 std::vector<tools::SupportingCases>*, std::string* error) {
+    *error = "the database is not the output's";
+    return -1;
+  };
+  EXPECT_EQ(pageWithCases(ranking, failing), "error: the database is not the output's");
+  tools::CaseSource short_ = [](std::span<const tools::Pattern>,
+                                std::vector<tools::SupportingCases>* found, std::string*) {
+    found->resize(1);
+    return 0;
+  };
+  EXPECT_EQ(pageWithCases(ranking, short_), "error: the cases of 1 patterns were found for 2");
 }
 
 }  // namespace

@@ -46,48 +46,43 @@ void appendPattern(const Pattern& pattern, std::string* json) {
   *json += "]]";
 }
 
-// ,"cases":[[count,[names]],...] from `cases`; -1 with its message.
-int appendCases(const std::vector<Pattern>& ranking, const CaseSource& cases, std::string* json,
-                std::string* error) {
+// ,"cases":[[count,[names]],...]
+void appendCases(const std::vector<SupportingCases>& cases, std::string* json) {
   *json += ",\"cases\":[";
-  for (std::size_t k = 0; k < ranking.size(); ++k) {
-    SupportingCases found;
-    if (cases(ranking[k], &found, error) != 0) return -1;
+  for (std::size_t k = 0; k < cases.size(); ++k) {
     if (k > 0) *json += ',';
-    *json += '[' + std::to_string(found.count) + ",[";
-    for (std::size_t n = 0; n < found.names.size() && n < kCaseNames; ++n) {
+    *json += '[' + std::to_string(cases[k].count) + ",[";
+    for (std::size_t n = 0; n < cases[k].names.size() && n < kCaseNames; ++n) {
       if (n > 0) *json += ',';
-      *json += labelJson(found.names[n]);
+      *json += labelJson(cases[k].names[n]);
     }
     *json += "]]";
   }
   *json += ']';
-  return 0;
 }
 
 }  // namespace
 
-int explorerJson(const ExplorerFigures& figures, const std::vector<Pattern>& ranking,
-                 const ItemTable* table, const CaseSource& cases, std::string* json,
-                 std::string* error) {
-  *json = "{\"input\":" + labelJson(figures.input) + ",\"total\":" + std::to_string(figures.total) +
-          ",\"chosen\":" + std::to_string(figures.chosen);
+std::string explorerJson(const ExplorerFigures& figures, const std::vector<Pattern>& ranking,
+                         const ItemTable* table, const std::vector<SupportingCases>* cases) {
+  std::string json = "{\"input\":" + labelJson(figures.input) +
+                     ",\"total\":" + std::to_string(figures.total) +
+                     ",\"chosen\":" + std::to_string(figures.chosen);
   if (table != nullptr && table->fingerprint) {
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(table->fingerprint->crc32));
-    *json +=
+    json +=
         ",\"strings\":" + std::to_string(table->fingerprint->strings) + ",\"crc32\":\"" + crc + '"';
   }
-  if (table != nullptr) *json += labelsJson(ranking, *table);
-  *json += ",\"patterns\":[";
+  if (table != nullptr) json += labelsJson(ranking, *table);
+  json += ",\"patterns\":[";
   for (std::size_t k = 0; k < ranking.size(); ++k) {
-    if (k > 0) *json += ',';
-    appendPattern(ranking[k], json);
+    if (k > 0) json += ',';
+    appendPattern(ranking[k], &json);
   }
-  *json += ']';
-  if (cases && appendCases(ranking, cases, json, error) != 0) return -1;
-  *json += '}';
-  return 0;
+  json += ']';
+  if (cases != nullptr) appendCases(*cases, &json);
+  return json + '}';
 }
 
 std::string scriptSafeJson(const std::string& json) {

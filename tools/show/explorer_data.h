@@ -10,14 +10,13 @@
 // numbers. "strings" and "crc32" are there when the item table holds the
 // database's fingerprint, "labels" (the items of the page's patterns)
 // when an item table is given, "cases" (per pattern: how many strings
-// hold it and the names of the first kCaseNames) when a case source is.
+// hold it and the names of the first kCaseNames) when they are known.
 // Labels show control characters as \xNN. The text holds no '<', '>' or
 // '&' (each is written \u003c, \u003e, \u0026), so that it cannot end
 // the script element that holds it nor open a comment.
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,10 +34,6 @@ struct SupportingCases {
   std::vector<std::string> names;
 };
 
-// Fills in the cases of a pattern; returns 0, or -1 with a message.
-using CaseSource =
-    std::function<int(const Pattern& pattern, SupportingCases* cases, std::string* error)>;
-
 // The run's figures on the page.
 struct ExplorerFigures {
   std::string input;  // the miner's output, by name
@@ -47,10 +42,9 @@ struct ExplorerFigures {
 };
 
 // The JSON of the page for `ranking` (the page's patterns, in ranking
-// order). Returns 0, or -1 with the case source's message in `error`.
-int explorerJson(const ExplorerFigures& figures, const std::vector<Pattern>& ranking,
-                 const ItemTable* table, const CaseSource& cases, std::string* json,
-                 std::string* error);
+// order); `cases`, when given, holds the cases of each, in the same order.
+std::string explorerJson(const ExplorerFigures& figures, const std::vector<Pattern>& ranking,
+                         const ItemTable* table, const std::vector<SupportingCases>* cases);
 
 // `json` with '<', '>' and '&' written as \u003c, \u003e and \u0026; it
 // reads as the same JSON.

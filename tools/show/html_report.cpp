@@ -77,12 +77,13 @@ class HtmlWriter : public PatternWriter {
   int finish(long total, std::string* error) override {
     std::vector<Pattern> ranking = takeRanking(&rows_);
     std::string pictures;
-    std::string json;
-    ExplorerFigures figures{inputName_, total, chosen_};
+    std::vector<SupportingCases> cases;
     if (addPictures(ranking, &pictures, error) != 0 ||
-        explorerJson(figures, ranking, context_.table, cases_, &json, error) != 0) {
+        (cases_ && findCases(ranking, &cases, error) != 0)) {
       return -1;
     }
+    ExplorerFigures figures{inputName_, total, chosen_};
+    std::string json = explorerJson(figures, ranking, context_.table, cases_ ? &cases : nullptr);
     OutputSink* out = context_.out;
     std::string title = "Patterns of " + htmlText(inputName_);
     sinkPut(out, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n");
@@ -117,6 +118,18 @@ class HtmlWriter : public PatternWriter {
       if (renderer.render(dot, "svg", &svg, error) != 0) return -1;
       *html += "<div data-pattern=\"" + std::to_string(pattern.number) + "\">" +
                inlineSvg(svg, pattern.number) + "</div>\n";
+    }
+    return 0;
+  }
+
+  // The cases of every pattern of the page, one entry each.
+  int findCases(const std::vector<Pattern>& ranking, std::vector<SupportingCases>* cases,
+                std::string* error) {
+    if (cases_(ranking, cases, error) != 0) return -1;
+    if (cases->size() != ranking.size()) {
+      *error = "the cases of " + std::to_string(cases->size()) + " patterns were found for " +
+               std::to_string(ranking.size());
+      return -1;
     }
     return 0;
   }

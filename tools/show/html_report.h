@@ -16,8 +16,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "show/explorer_data.h"
 #include "show/pattern_writer.h"
@@ -26,6 +29,12 @@ namespace tavrel::tools {
 
 constexpr std::size_t kHtmlTableRows = 100000;
 constexpr std::size_t kHtmlPictures = 100;
+
+// Where the page's cases come from (--strings): fills `cases` with one
+// entry per pattern of `patterns`, in their order. It is called once, with
+// every pattern of the page. Returns 0, or -1 with a message.
+using CaseSource = std::function<int(std::span<const Pattern> patterns,
+                                     std::vector<SupportingCases>* cases, std::string* error)>;
 
 // A writer of the page about `inputName`, whose table holds at most
 // `tableRows` patterns. `cases`, when set, gives the strings that hold
