@@ -1,67 +1,64 @@
-// tavrel-show's HTML page: its golden text (pictures aside, which depend on
-// the Graphviz version), its well-formedness for an HTML checker, and what
-// a real browser makes of it: headless Chromium runs the page's script and
-// takes a screenshot. The browser checks are skipped when Chromium is not
-// installed.
-#include <gtest/gtest.h>
+// tavrel-show's explorer page as the program writes it: its data (golden
+// JSON), its pictures, its well-formedness for an HTML checker, and that
+// no label can end the data's script element. What a browser makes of the
+// page is tested in explorer_browser_test.py.
+#include "show/html_report.h"
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/output_sink.h"
 #include "tools/tools_test_support.h"
 
 namespace tavrel::testing {
 namespace {
 
-// The page for data/show/patterns.txt, with the item table that knows the
-// database's size.
-std::string reportPage() {
-  ChildOptions inData;
-  inData.workingDir = dataPath("show");
-  RunResult page =
-      runShowTool({"--format", "html", "--items", "report-items.tsv", "patterns.txt"}, inData);
-  EXPECT_EQ(page.status, 0);
-  EXPECT_EQ(page.err, "");
-  return page.out;
+const std::string kDataStart = "<script type=\"application/json\" id=\"explorer-data\">";
+
+// The JSON the page holds.
+std::string pageData(const std::string& page) {
+  size_t start = page.find(kDataStart);
+  if (start == std::string::npos) return "";
+  start += kDataStart.size();
+  return page.substr(start, page.find("</script>", start) - start);
 }
 
-// The page with every picture's content taken out.
-std::string withoutPictures(const std::string& page) {
-  std::string result;
-  size_t at = 0;
-  for (size_t start; (start = page.find("<svg", at)) != std::string::npos;) {
-    size_t end = page.find("</svg>", start);
-    if (end == std::string::npos) break;
-    result.append(page, at, start - at).append("<svg><!-- picture --></svg>");
-    at = end + 6;
-  }
-  return result.append(page, at, std::string::npos);
-}
-
-// The pattern numbers in the first column of the page's table, in order.
-std::vector<int> tableOrder(const std::string& page) {
-  const std::string rowStart = "<tr><td class=\"number\">";
+// The pattern numbers of the page's pictures, in order.
+std::vector<int> pictureOrder(const std::string& page) {
+  const std::string start = "<div data-pattern=\"";
   std::vector<int> numbers;
-  for (size_t at = page.find(rowStart); at != std::string::npos; at = page.find(rowStart, at + 1)) {
-    numbers.push_back(std::atoi(page.c_str() + at + rowStart.size()));
+  for (size_t at = page.find(start); at != std::string::npos; at = page.find(start, at + 1)) {
+    numbers.push_back(std::atoi(page.c_str() + at + start.size()));
+    EXPECT_EQ(page.find("\"><svg width=", at), page.find('"', at + start.size()));
   }
   return numbers;
 }
 
-TEST(HtmlReportTest, PageMatchesItsGoldenTextAndIsWellFormed) {
-  std::string page = reportPage();
-  EXPECT_EQ(withoutPictures(page), readData("show/report.html"));
-  size_t pictures = 0;
-  for (size_t at = page.find("<svg width="); at != std::string::npos;
-       at = page.find("<svg width=", at + 1)) {
-    ++pictures;
-  }
-  EXPECT_EQ(pictures, 5u);
-  EXPECT_NE(page.find("Pattern 4, support 3"), std::string::npos);
+size_t occurrences(const std::string& text, const std::string& part) {
+  size_t found = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
+}
+
+TEST(HtmlReportTest, PageHoldsItsDataAndPicturesAndIsWellFormed) {
+  ChildOptions inData;
+  inData.workingDir = dataPath("show");
+  RunResult page =
+      runShowTool({"--format", "html", "--items", "report-items.tsv", "patterns.txt"}, inData);
+  ASSERT_EQ(page.status, 0);
+  EXPECT_EQ(page.err, "");
+  EXPECT_EQ(pageData(page.out) + "\n", readData("show/report.json"));
+  EXPECT_EQ(pictureOrder(page.out), (std::vector<int>{1, 3, 2, 4, 5}));
+  EXPECT_NE(page.out.find("Pattern 4, support 3"), std::string::npos);
 
   ScratchDir dir;
-  std::string file = dir.write("report.html", page);
+  std::string file = dir.write("report.html", page.out);
   std::string xmllint = findProgram("xmllint");
   if (!xmllint.empty()) {
     RunResult parsed = runChild({"--noout", file}, {}, xmllint);
@@ -74,51 +71,84 @@ TEST(HtmlReportTest, PageMatchesItsGoldenTextAndIsWellFormed) {
   EXPECT_EQ(checked.err, "");
 }
 
-TEST(HtmlReportTest, ChromiumSortsTheTableAndDrawsThePage) {
-  std::string chromium = findProgram("chromium");
-  if (chromium.empty()) GTEST_SKIP() << "Chromium is not installed";
+TEST(HtmlReportTest, LabelsCannotEndTheScriptOrOpenAComment) {
   ScratchDir dir;
-  std::string file = dir.write("report.html", reportPage());
-  std::vector<std::string> browser{"60",
-                                   chromium,
-                                   "--headless",
-                                   "--no-sandbox",
-                                   "--disable-gpu",
-                                   "--disable-quic",
-                                   "--no-first-run",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--user-data-dir=" + dir.path() + "/profile",
-                                   "--window-size=1000,1400"};
-  std::string url = "file://" + file;
-
-  // The page comes in pattern-number order; its script puts the table in
-  // ranking order (support 5, 4, 3, 3, 2, ties by number) on opening.
-  std::vector<std::string> dump = browser;
-  dump.insert(dump.end(), {"--dump-dom", url});
-  RunResult dom = runChild(dump, {}, "/usr/bin/timeout");
-  ASSERT_EQ(dom.status, 0) << dom.err;
-  EXPECT_EQ(tableOrder(readFile(file)), (std::vector<int>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(tableOrder(dom.out), (std::vector<int>{1, 3, 2, 4, 5}));
-  EXPECT_NE(dom.out.find("id=\"support-column\" tabindex=\"0\" aria-sort=\"descending\""),
+  std::string items = dir.write(
+      "items.tsv", "0\t</script><script>alert(1)</script>\n1\t<!-- \"><img src=x onerror=f()>\n");
+  std::string patterns =
+      dir.write("patterns.txt", completeRunOutput("Pattern 1 Support = 2: \n0-1\t\n\n", 1));
+  RunResult page = runShowTool({"--format", "html", "--items", items, patterns});
+  ASSERT_EQ(page.status, 0);
+  std::string data = pageData(page.out);
+  EXPECT_NE(data.find("\"0\":\"\\u003c/script\\u003e\\u003cscript\\u003ealert(1)"),
             std::string::npos);
+  EXPECT_EQ(data.find_first_of("<>&"), std::string::npos);
+  EXPECT_EQ(occurrences(page.out, "<script"), 2u);
+  EXPECT_EQ(occurrences(page.out, "</script>"), 2u);
+  EXPECT_EQ(occurrences(page.out, "<img"), 0u);
+}
 
-  std::vector<std::string> shoot = browser;
-  shoot.insert(shoot.end(), {"--screenshot=" + dir.path() + "/page.png", url});
-  RunResult shot = runChild(shoot, {}, "/usr/bin/timeout");
-  ASSERT_EQ(shot.status, 0) << shot.err;
-  std::string png = readFile(dir.path() + "/page.png");
-  ASSERT_GT(png.size(), 24u);
-  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-  // The IHDR chunk holds the picture's width and height, big-endian.
-  auto number = [&](size_t at) {
-    return (static_cast<unsigned char>(png[at]) << 24) |
-           (static_cast<unsigned char>(png[at + 1]) << 16) |
-           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+// The page that makeHtmlWriter() writes for `ranking` with `cases`;
+// "error: ..." when it fails.
+std::string pageWithCases(const std::vector<tools::Pattern>& ranking, tools::CaseSource cases) {
+  ScratchDir dir;
+  std::string path = dir.path() + "/page.html";
+  tools::OutputSink out;
+  out.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  tools::ShowContext context;
+  context.out = &out;
+  auto writer = tools::makeHtmlWriter(context, "out.txt", 10, std::move(cases));
+  std::string error;
+  for (const tools::Pattern& pattern : ranking) EXPECT_EQ(writer->add(pattern, &error), 0);
+  int status = writer->finish(7, &error);
+  EXPECT_EQ(tools::sinkFlush(&out), 0);
+  ::close(out.fd);
+  return status == 0 ? readFile(path) : "error: " + error;
+}
+
+TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
+  std::vector<tools::Pattern> ranking(2);
+  ranking[0].number = 4;
+  ranking[0].support = 60;
+  ranking[0].edges = {{0, 1}};
+  ranking[1].number = 2;
+  ranking[1].support = 1;
+  ranking[1].edges = {{1, 0}};
+  int calls = 0;
+  tools::CaseSource cases = [&calls](std::span<const tools::Pattern> patterns,
+                                     std::vector<tools::SupportingCases>* found, std::string*) {
+    ++calls;
+    for (const tools::Pattern& pattern : patterns) {
+      found->emplace_back();
+      found->back().count = pattern.support;
+      for (int k = 0; k < pattern.support; ++k) {
+        found->back().names.push_back("c<" + std::to_string(k));
+      }
+    }
+    return 0;
   };
-  EXPECT_EQ(number(16), 1000);
-  EXPECT_EQ(number(20), 1400);
+  std::string names;
+  for (int k = 0; k < 50; ++k)
+    names += (k > 0 ? ",\"c\\u003c" : "\"c\\u003c") + std::to_string(k) + "\"";
+  EXPECT_EQ(pageData(pageWithCases(ranking, cases)),
+            "{\"input\":\"out.txt\",\"total\":7,\"chosen\":2,\"patterns\":[[4,60,[0,1]],"
+            "[2,1,[1,0]]],\"cases\":[[60,[" +
+                names + "]],[1,[\"c\\u003c0\"]]]}");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(pageData(pageWithCases(ranking, {})).find("cases"), std::string::npos);
+
+  tools::CaseSource failing = [](std::span<const tools::Pattern>,
+                                 std::vector<tools::SupportingCases>*, std::string* error) {
+    *error = "the database is not the output's";
+    return -1;
+  };
+  EXPECT_EQ(pageWithCases(ranking, failing), "error: the database is not the output's");
+  tools::CaseSource short_ = [](std::span<const tools::Pattern>,
+                                std::vector<tools::SupportingCases>* found, std::string*) {
+    found->resize(1);
+    return 0;
+  };
+  EXPECT_EQ(pageWithCases(ranking, short_), "error: the cases of 1 patterns were found for 2");
 }
 
 }  // namespace

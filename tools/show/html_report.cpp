@@ -4,79 +4,19 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "show/dot_output.h"
+#include "show/explorer_assets.h"
 #include "show/graphviz_render.h"
 #include "show/picture_writers.h"
 #include "show/selection.h"
-#include "show/share_text.h"
-#include "show/summary_output.h"
 #include "show/text_escape.h"
 
 namespace tavrel::tools {
 
 namespace {
-
-constexpr const char* kStyle = R"(
-body { font-family: sans-serif; margin: 2em; color: #222; }
-h1 { font-size: 1.5em; }
-pre { background: #f6f6f6; padding: 1em; }
-figure { margin: 0 0 1em 0; padding: 0.5em; border: 1px solid #ddd; overflow-x: auto; }
-table { border-collapse: collapse; }
-th, td { border: 1px solid #ccc; padding: 0.25em 0.5em; text-align: left; vertical-align: top; }
-td.number { text-align: right; }
-th { background: #eee; cursor: pointer; user-select: none; }
-th[aria-sort=ascending]::after { content: " \25B2"; }
-th[aria-sort=descending]::after { content: " \25BC"; }
-)";
-
-// Sorts the table by the clicked column, numbers by value and text by
-// collation, each click turning the direction; on opening the table is
-// put in ranking order (support, descending). Ties keep their order, as
-// the browser's sort is stable. It holds no '<' or '&', so that the page
-// is well-formed XML as well.
-constexpr const char* kScript = R"(
-function sortTable(header, ascending) {
-  var table = header.closest("table");
-  var column = Array.prototype.indexOf.call(header.parentNode.children, header);
-  var numeric = header.dataset.type === "number";
-  table.querySelectorAll("th").forEach(function (other) { other.removeAttribute("aria-sort"); });
-  header.setAttribute("aria-sort", ascending ? "ascending" : "descending");
-  var body = table.tBodies[0];
-  var rows = Array.from(body.rows);
-  function key(row) {
-    var cell = row.cells[column];
-    var value = cell.dataset.value || cell.textContent;
-    return numeric ? Number(value) : value;
-  }
-  rows.sort(function (a, b) {
-    var x = key(a), y = key(b);
-    var order = numeric ? x - y : String(x).localeCompare(String(y));
-    return ascending ? order : -order;
-  });
-  rows.forEach(function (row) { body.appendChild(row); });
-}
-document.querySelectorAll("table.sortable th").forEach(function (header) {
-  header.tabIndex = 0;
-  header.addEventListener("click", function () {
-    sortTable(header, header.getAttribute("aria-sort") !== "ascending");
-  });
-});
-var supportHeader = document.getElementById("support-column");
-if (supportHeader) sortTable(supportHeader, false);
-)";
-
-// The edges of a pattern as "from → to; ...", labelled.
-std::string edgesText(const Pattern& pattern, const ItemTable* table) {
-  std::string text;
-  for (std::size_t k = 0; k < pattern.edges.size(); ++k) {
-    if (k > 0) text += "; ";
-    text += labelOrNumber(table, pattern.edges[k].from) + " \u2192 " +
-            labelOrNumber(table, pattern.edges[k].to);
-  }
-  return htmlText(text);
-}
 
 // Rewrites the size attribute `name` of an <svg> start tag from points,
 // as Graphviz writes it ("325pt"), to as many CSS pixels ("325"), the unit
@@ -122,13 +62,14 @@ std::string inlineSvg(std::string_view svg, std::int64_t number) {
 
 class HtmlWriter : public PatternWriter {
  public:
-  HtmlWriter(const ShowContext& context, const std::string& inputName, std::size_t tableRows)
-      : context_(context), inputName_(inputName) {
+  HtmlWriter(const ShowContext& context, const std::string& inputName, std::size_t tableRows,
+             CaseSource cases)
+      : context_(context), inputName_(inputName), cases_(std::move(cases)) {
     rows_.limit = tableRows;
   }
 
   int add(const Pattern& pattern, std::string*) override {
-    countPattern(&counts_, pattern);
+    ++chosen_;
     offerPattern(&rows_, pattern);
     return 0;
   }
@@ -136,95 +77,76 @@ class HtmlWriter : public PatternWriter {
   int finish(long total, std::string* error) override {
     std::vector<Pattern> ranking = takeRanking(&rows_);
     std::string pictures;
-    if (addPictures(ranking, &pictures, error) != 0) return -1;
+    std::vector<SupportingCases> cases;
+    if (addPictures(ranking, &pictures, error) != 0 ||
+        (cases_ && findCases(ranking, &cases, error) != 0)) {
+      return -1;
+    }
+    ExplorerFigures figures{inputName_, total, chosen_};
+    std::string json = explorerJson(figures, ranking, context_.table, cases_ ? &cases : nullptr);
     OutputSink* out = context_.out;
+    std::string title = "Patterns of " + htmlText(inputName_);
     sinkPut(out, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n");
-    sinkPut(out, "<title>Patterns of " + htmlText(inputName_) + "</title>\n");
-    sinkPut(out, std::string("<style>") + kStyle + "</style>\n</head>\n<body>\n");
-    sinkPut(out, "<h1>Patterns of " + htmlText(inputName_) + "</h1>\n");
-    sinkPut(out, "<h2>Summary</h2>\n<pre>" + htmlText(summaryText(counts_, total, context_.table)) +
-                     "</pre>\n");
+    sinkPut(out, "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n");
+    sinkPut(out, "<title>" + title + "</title>\n");
+    sinkPut(out, std::string("<style>") + kExplorerStyle + "</style>\n</head>\n<body>\n");
+    sinkPut(out, "<h1>" + title + "</h1>\n");
+    sinkPut(out, "<noscript><p>The explorer needs JavaScript.</p></noscript>\n");
+    sinkPut(out, "<div id=\"explorer\"></div>\n<div id=\"pictures\" hidden=\"hidden\">\n");
     sinkPut(out, pictures);
-    putTable(ranking);
-    sinkPut(out, std::string("<script>//<![CDATA[") + kScript + "//]]></script>\n");
-    sinkPut(out, "</body>\n</html>\n");
+    sinkPut(out, "</div>\n<script type=\"application/json\" id=\"explorer-data\">");
+    sinkPut(out, scriptSafeJson(json));
+    sinkPut(out, std::string("</script>\n<script>//<![CDATA[\n") + kExplorerScript +
+                     "//]]></script>\n</body>\n</html>\n");
     return 0;
   }
 
  private:
-  // The pictures of the first kHtmlPictures patterns of the ranking.
+  // The pictures of the first kHtmlPictures patterns of the ranking, each
+  // in a <div data-pattern="N">; a pattern too large to draw gets none.
   int addPictures(const std::vector<Pattern>& ranking, std::string* html, std::string* error) {
     std::size_t count = std::min(ranking.size(), kHtmlPictures);
     if (count == 0) return 0;
     GraphvizRenderer renderer;
-    *html += "<h2>The " + std::to_string(count) + " pattern" + (count == 1 ? "" : "s") +
-             " of highest support</h2>\n";
     for (std::size_t k = 0; k < count; ++k) {
       const Pattern& pattern = ranking[k];
-      std::string tooLarge = tooLargeToDraw(pattern);
-      if (!tooLarge.empty()) {
-        tooLarge[0] = 'P';  // "pattern 5 has ..." begins the sentence
-        tooLarge.push_back('.');
-        *html += "<figure id=\"pattern-" + std::to_string(pattern.number) + "\"><p>" +
-                 htmlText(tooLarge) + "</p></figure>\n";
-        continue;
-      }
+      if (!tooLargeToDraw(pattern).empty()) continue;
       bool cycle = false;
       std::string dot = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
       noteDrawing(context_, pattern, static_cast<long>(k) + 1, cycle);
       std::string svg;
       if (renderer.render(dot, "svg", &svg, error) != 0) return -1;
-      *html += "<figure id=\"pattern-" + std::to_string(pattern.number) + "\">\n" +
-               inlineSvg(svg, pattern.number) + "</figure>\n";
+      *html += "<div data-pattern=\"" + std::to_string(pattern.number) + "\">" +
+               inlineSvg(svg, pattern.number) + "</div>\n";
     }
     return 0;
   }
 
-  void putTable(std::vector<Pattern>& ranking) {
-    OutputSink* out = context_.out;
-    long long strings = context_.table != nullptr && context_.table->fingerprint
-                            ? context_.table->fingerprint->strings
-                            : 0;
-    sinkPut(out, "<h2>Patterns</h2>\n");
-    if (static_cast<long>(ranking.size()) < counts_.patterns) {
-      sinkPut(out, "<p>The table holds the " + std::to_string(ranking.size()) +
-                       " patterns of highest support of the " + std::to_string(counts_.patterns) +
-                       " chosen; choose others with --top, --min-support or --pattern.</p>\n");
+  // The cases of every pattern of the page, one entry each.
+  int findCases(const std::vector<Pattern>& ranking, std::vector<SupportingCases>* cases,
+                std::string* error) {
+    if (cases_(ranking, cases, error) != 0) return -1;
+    if (cases->size() != ranking.size()) {
+      *error = "the cases of " + std::to_string(cases->size()) + " patterns were found for " +
+               std::to_string(ranking.size());
+      return -1;
     }
-    sinkPut(out,
-            "<table class=\"sortable\">\n<thead><tr><th data-type=\"number\">Pattern</th>"
-            "<th data-type=\"number\" id=\"support-column\">Support</th>");
-    if (strings > 0) sinkPut(out, "<th data-type=\"number\">Share</th>");
-    sinkPut(out, "<th data-type=\"number\">Edges</th><th>Order</th></tr></thead>\n<tbody>\n");
-    // In pattern-number order; the script puts them in ranking order.
-    std::sort(ranking.begin(), ranking.end(),
-              [](const Pattern& a, const Pattern& b) { return a.number < b.number; });
-    for (const Pattern& pattern : ranking) {
-      std::string support = std::to_string(pattern.support);
-      std::string row = "<tr><td class=\"number\">" + std::to_string(pattern.number) +
-                        "</td><td class=\"number\">" + support + "</td>";
-      if (strings > 0) {
-        row += "<td class=\"number\" data-value=\"" + support + "\">" +
-               htmlText(shareText(pattern.support, strings)) + "</td>";
-      }
-      row += "<td class=\"number\">" + std::to_string(pattern.edges.size()) + "</td><td>" +
-             edgesText(pattern, context_.table) + "</td></tr>\n";
-      sinkPut(out, row);
-    }
-    sinkPut(out, "</tbody>\n</table>\n");
+    return 0;
   }
 
   ShowContext context_;
   std::string inputName_;
-  SummaryCounts counts_;
+  CaseSource cases_;
+  long chosen_ = 0;
   TopPatterns rows_;
 };
 
 }  // namespace
 
 std::unique_ptr<PatternWriter> makeHtmlWriter(const ShowContext& context,
-                                              const std::string& inputName, std::size_t tableRows) {
-  return std::make_unique<HtmlWriter>(context, inputName, tableRows);
+                                              const std::string& inputName, std::size_t tableRows,
+                                              CaseSource cases) {
+  return std::make_unique<HtmlWriter>(context, inputName, tableRows, std::move(cases));
 }
 
 }  // namespace tavrel::tools

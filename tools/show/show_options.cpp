@@ -107,7 +107,7 @@ const char* showUsage() {
          "                    svg, png: pictures drawn with Graphviz\n"
          "                    jsonl: one JSON object per line and pattern\n"
          "                    csv: a header, then one record per pattern\n"
-         "                    html: one page with the summary, pictures and a table\n"
+         "                    html: the explorer, one page to filter, sort and browse\n"
          "  --items FILE      the item table from tavrel-prep, for item labels\n"
          "  --output-dir DIR  dot, svg, png: one file per pattern in DIR\n"
          "                    (pattern_N.dot, .svg or .png)\n"
