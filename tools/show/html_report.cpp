@@ -11,6 +11,7 @@
 #include "show/picture_writers.h"
 #include "show/selection.h"
 #include "show/share_text.h"
+#include "show/strings_section.h"
 #include "show/summary_output.h"
 #include "show/text_escape.h"
 
@@ -146,6 +147,12 @@ class HtmlWriter : public PatternWriter {
                      "</pre>\n");
     sinkPut(out, pictures);
     putTable(ranking);
+    std::string strings;
+    if (context_.strings != nullptr &&
+        stringsSection(*context_.strings, ranking, &strings, error) != 0) {
+      return -1;
+    }
+    sinkPut(out, strings);
     sinkPut(out, std::string("<script>//<![CDATA[") + kScript + "//]]></script>\n");
     sinkPut(out, "</body>\n</html>\n");
     return 0;

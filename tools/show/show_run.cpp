@@ -12,6 +12,7 @@
 #include "show/capped_input.h"
 #include "show/html_report.h"
 #include "show/pattern.h"
+#include "show/pattern_strings.h"
 #include "show/pattern_writer.h"
 #include "show/picture_writers.h"
 #include "show/selection.h"
@@ -136,7 +137,12 @@ int show(const ShowOptions& options) {
   formats::MinerOutputReader reader;
   CappedInput capped;
   reader.name = options.input == "-" ? "standard input" : options.input;
+  StringsSource strings;
+  strings.table = labelled ? &table : nullptr;
+  strings.tablePath = options.itemsPath;
   if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
+      (!options.stringsSpec.empty() &&
+       openStringsSource(options.stringsSpec, &strings, &error) != 0) ||
       capped.open(options.input, &reader.lines, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
@@ -146,6 +152,7 @@ int show(const ShowOptions& options) {
   context.table = labelled ? &table : nullptr;
   context.allEdges = options.allEdges;
   context.outputDir = options.outputDir;
+  context.strings = options.stringsSpec.empty() ? nullptr : &strings;
   context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);
