@@ -20,29 +20,6 @@ namespace {
 constexpr std::size_t kBatchPatterns = 100000;
 constexpr std::size_t kBatchEdges = 1000000;
 
-// The edges of a batch, each once, and each pattern's edges as indices
-// into them.
-struct BatchEdges {
-  std::vector<Edge> edges;
-  std::vector<std::vector<int>> ofPattern;
-};
-
-BatchEdges indexEdges(std::span<const Pattern> patterns, int totalItems) {
-  BatchEdges batch;
-  std::vector<int> index;  // by from * totalItems + to, filled on demand
-  std::unordered_map<long long, int> seen;
-  for (const Pattern& pattern : patterns) {
-    std::vector<int>& mine = batch.ofPattern.emplace_back();
-    for (const Edge& edge : pattern.edges) {
-      long long key = static_cast<long long>(edge.from) * totalItems + edge.to;
-      auto [at, added] = seen.try_emplace(key, static_cast<int>(batch.edges.size()));
-      if (added) batch.edges.push_back(edge);
-      mine.push_back(at->second);
-    }
-  }
-  return batch;
-}
-
 // Checks what can be checked before the pass: every item within the
 // database's item count.
 int checkItems(const StringsSource& source, std::span<const Pattern> patterns, std::string* error) {
@@ -109,25 +86,41 @@ int checkFound(const StringsSource& source, std::span<const Pattern> patterns,
   return 0;
 }
 
-// Adds line `row` to the patterns of the batch whose edges the string
-// with item positions `position` holds.
-void matchString(const BatchEdges& batch, const std::vector<int>& position, int row,
-                 std::vector<char>* holds, std::vector<std::vector<int>>* lines) {
-  for (std::size_t e = 0; e < batch.edges.size(); ++e) {
-    int from = position[static_cast<std::size_t>(batch.edges[e].from)];
-    int to = position[static_cast<std::size_t>(batch.edges[e].to)];
-    (*holds)[e] = from >= 0 && to >= 0 && from < to;
-  }
-  for (std::size_t k = 0; k < batch.ofPattern.size(); ++k) {
-    const std::vector<int>& edges = batch.ofPattern[k];
-    if (std::all_of(edges.begin(), edges.end(),
-                    [&](int e) { return (*holds)[static_cast<std::size_t>(e)] != 0; })) {
-      (*lines)[k].push_back(row);
+}  // namespace
+
+StringMatcher::StringMatcher(std::span<const Pattern> patterns, int totalItems)
+    : position_(static_cast<std::size_t>(totalItems), -1), rows_(patterns.size()) {
+  std::unordered_map<long long, int> seen;
+  for (const Pattern& pattern : patterns) {
+    std::vector<int>& mine = ofPattern_.emplace_back();
+    for (const Edge& edge : pattern.edges) {
+      long long key = static_cast<long long>(edge.from) * totalItems + edge.to;
+      auto [at, added] = seen.try_emplace(key, static_cast<int>(edges_.size()));
+      if (added) edges_.push_back(edge);
+      mine.push_back(at->second);
     }
   }
+  holds_.resize(edges_.size());
 }
 
-}  // namespace
+void StringMatcher::match(std::span<const int> items, int row) {
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    position_[static_cast<std::size_t>(items[k])] = static_cast<int>(k);
+  }
+  for (std::size_t e = 0; e < edges_.size(); ++e) {
+    int from = position_[static_cast<std::size_t>(edges_[e].from)];
+    int to = position_[static_cast<std::size_t>(edges_[e].to)];
+    holds_[e] = from >= 0 && to >= 0 && from < to;
+  }
+  for (std::size_t k = 0; k < ofPattern_.size(); ++k) {
+    const std::vector<int>& edges = ofPattern_[k];
+    if (std::all_of(edges.begin(), edges.end(),
+                    [&](int e) { return holds_[static_cast<std::size_t>(e)] != 0; })) {
+      rows_[k].push_back(row);
+    }
+  }
+  for (int item : items) position_[static_cast<std::size_t>(item)] = -1;
+}
 
 int openStringsSource(const std::string& specPath, StringsSource* source, std::string* error) {
   Report report;
@@ -159,12 +152,9 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
     *error = std::string(opened.message());
     return -1;
   }
-  BatchEdges batch = indexEdges(patterns, static_cast<int>(spec.totalItems));
-  lines->assign(patterns.size(), {});
+  StringMatcher matcher(patterns, static_cast<int>(spec.totalItems));
   std::vector<int> seen(static_cast<std::size_t>(spec.totalItems), 0);
-  std::vector<int> position(static_cast<std::size_t>(spec.totalItems), -1);
   std::vector<int> items(static_cast<std::size_t>(spec.maxItemLength));
-  std::vector<char> holds(batch.edges.size());
   formats::StringRules rules{static_cast<int>(spec.totalItems),
                              static_cast<int>(spec.maxItemLength), seen.data()};
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -178,9 +168,7 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
       *error = source.databasePath + ":" + std::to_string(row + 1) + ": defective string";
       return -1;
     }
-    for (int k = 0; k < count; ++k) position[static_cast<std::size_t>(items[k])] = k;
-    matchString(batch, position, row, &holds, lines);
-    for (int k = 0; k < count; ++k) position[static_cast<std::size_t>(items[k])] = -1;
+    matcher.match(std::span<const int>(items.data(), static_cast<std::size_t>(count)), row);
     ++row;
   }
   if (input.failure().isOutOfMemory()) throw std::bad_alloc();
@@ -188,6 +176,7 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
     *error = "cannot read " + source.databasePath + ": " + std::string(input.failure().message());
     return -1;
   }
+  *lines = std::move(matcher.rows());
   return checkFound(source, patterns, *lines, {row, static_cast<std::uint32_t>(crc)}, error);
 }
 

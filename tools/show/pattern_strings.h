@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/case_table.h"
@@ -48,6 +49,27 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
 // The identifier of database line `line` (from 0): its case id when the
 // case table gives one, otherwise its line number (from 1).
 std::string stringId(const StringsSource& source, int line);
+
+// Finds which strings hold each of a batch of patterns, one string at a
+// time: each string is read once, whatever the number of patterns.
+class StringMatcher {
+ public:
+  // `patterns` must stay valid while matching; their items lie below
+  // `totalItems`.
+  StringMatcher(std::span<const Pattern> patterns, int totalItems);
+  // Adds `row` to the rows of every pattern that the string `items`
+  // (distinct item numbers below totalItems) holds.
+  void match(std::span<const int> items, int row);
+  // The rows added, per pattern, in the order they were matched.
+  std::vector<std::vector<int>>& rows() { return rows_; }
+
+ private:
+  std::vector<Edge> edges_;                  // the batch's edges, each once
+  std::vector<std::vector<int>> ofPattern_;  // each pattern's edges, as indices
+  std::vector<int> position_;                // by item: its place in the string, or -1
+  std::vector<char> holds_;                  // by edge: the string holds it
+  std::vector<std::vector<int>> rows_;
+};
 
 // Collects patterns and hands each on with its strings, a batch at a time.
 class StringsBatch {
