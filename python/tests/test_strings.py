@@ -51,6 +51,14 @@ def test_strings_of_equals_a_brute_force_string_set(tmp_path: Path) -> None:
         assert batches[-1].strings_of(-1).tolist() == from_file.strings_of(-1).tolist()
 
 
+def test_strings_of_over_many_strings_equals_the_brute_force() -> None:
+    strings = random_strings(99, 5000, 5)  # blocks of strings, and words they end inside
+    result = tavrel.mine(strings, 1200)
+    assert len(result) > 5
+    for pattern, found in zip(result, result.strings_of()):
+        assert found.tolist() == holding(strings, pattern.edges)
+
+
 def test_strings_of_refuses_what_it_cannot_know(tmp_path: Path) -> None:
     spec = write_database(tmp_path, "db", [[0, 1, 2], [0, 2], [2, 0]])
     result = tavrel.mine_file(spec, 2)

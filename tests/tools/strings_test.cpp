@@ -98,6 +98,22 @@ TEST(StringsTest, StringSetsEqualTheBruteForce) {
                 std::to_string(patterns[k].edges.size()) + "," + edges + "," + joined(lines) + "\n";
     }
     EXPECT_EQ(csv.out, wanted);
+
+    // The same strings many times over: several blocks of strings, and
+    // blocks that end inside a machine word.
+    int copies = 350 + round;
+    std::vector<std::vector<int>> many;
+    for (int c = 0; c < copies; ++c) many.insert(many.end(), strings.begin(), strings.end());
+    std::string manySpec =
+        dir.writeDatabase(formats::databaseText(many), 10, 10, static_cast<int>(many.size()));
+    ASSERT_EQ(tools::openStringsSource(manySpec, &source, &error), 0) << error;
+    for (tools::Pattern& pattern : patterns) pattern.support *= copies;
+    ASSERT_EQ(tools::findStrings(source, patterns, &found, &error), 0) << error;
+    for (std::size_t k = 0; k < patterns.size(); ++k) {
+      std::vector<int> lines = holdingLines(many, expected.patterns[k].edges);
+      ASSERT_EQ(found[k].size(), lines.size()) << k;
+      for (std::size_t s = 0; s < lines.size(); ++s) EXPECT_EQ(found[k][s], lines[s] - 1) << k;
+    }
   }
 }
 

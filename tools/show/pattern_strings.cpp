@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <new>
 #include <unordered_map>
 
@@ -100,26 +101,41 @@ StringMatcher::StringMatcher(std::span<const Pattern> patterns, int totalItems)
       mine.push_back(at->second);
     }
   }
-  holds_.resize(edges_.size());
+  bits_.assign(edges_.size() * kWords, 0);
+  blockRows_.reserve(kBlockStrings);
 }
 
 void StringMatcher::match(std::span<const int> items, int row) {
   for (std::size_t k = 0; k < items.size(); ++k) {
     position_[static_cast<std::size_t>(items[k])] = static_cast<int>(k);
   }
+  std::size_t bit = blockRows_.size();
+  std::uint64_t mask = std::uint64_t{1} << (bit % 64);
   for (std::size_t e = 0; e < edges_.size(); ++e) {
     int from = position_[static_cast<std::size_t>(edges_[e].from)];
     int to = position_[static_cast<std::size_t>(edges_[e].to)];
-    holds_[e] = from >= 0 && to >= 0 && from < to;
-  }
-  for (std::size_t k = 0; k < ofPattern_.size(); ++k) {
-    const std::vector<int>& edges = ofPattern_[k];
-    if (std::all_of(edges.begin(), edges.end(),
-                    [&](int e) { return holds_[static_cast<std::size_t>(e)] != 0; })) {
-      rows_[k].push_back(row);
-    }
+    if (from >= 0 && to >= 0 && from < to) bits_[e * kWords + bit / 64] |= mask;
   }
   for (int item : items) position_[static_cast<std::size_t>(item)] = -1;
+  blockRows_.push_back(row);
+  if (blockRows_.size() == kBlockStrings) flush();
+}
+
+void StringMatcher::flush() {
+  std::size_t words = (blockRows_.size() + 63) / 64;
+  for (std::size_t k = 0; k < ofPattern_.size(); ++k) {
+    for (std::size_t w = 0; w < words; ++w) {
+      std::uint64_t all = w + 1 < words || blockRows_.size() % 64 == 0
+                              ? ~std::uint64_t{0}
+                              : (std::uint64_t{1} << (blockRows_.size() % 64)) - 1;
+      for (int e : ofPattern_[k]) all &= bits_[static_cast<std::size_t>(e) * kWords + w];
+      for (; all != 0; all &= all - 1) {
+        rows_[k].push_back(blockRows_[w * 64 + static_cast<std::size_t>(std::countr_zero(all))]);
+      }
+    }
+  }
+  std::fill(bits_.begin(), bits_.end(), 0);
+  blockRows_.clear();
 }
 
 int openStringsSource(const std::string& specPath, StringsSource* source, std::string* error) {

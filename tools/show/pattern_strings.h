@@ -51,9 +51,13 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
 std::string stringId(const StringsSource& source, int line);
 
 // Finds which strings hold each of a batch of patterns, one string at a
-// time: each string is read once, whatever the number of patterns.
+// time: each string is read once, whatever the number of patterns. Per
+// block of kBlockStrings strings, each edge of the batch gets a bitset of
+// the strings that hold it, and a pattern's strings are the AND of its
+// edges' bitsets, a machine word (64 strings) at a time.
 class StringMatcher {
  public:
+  static constexpr std::size_t kBlockStrings = 4096;
   // `patterns` must stay valid while matching; their items lie below
   // `totalItems`.
   StringMatcher(std::span<const Pattern> patterns, int totalItems);
@@ -61,13 +65,21 @@ class StringMatcher {
   // (distinct item numbers below totalItems) holds.
   void match(std::span<const int> items, int row);
   // The rows added, per pattern, in the order they were matched.
-  std::vector<std::vector<int>>& rows() { return rows_; }
+  std::vector<std::vector<int>>& rows() {
+    flush();
+    return rows_;
+  }
 
  private:
+  static constexpr std::size_t kWords = kBlockStrings / 64;
+  // Adds the block's strings to the patterns that they hold.
+  void flush();
+
   std::vector<Edge> edges_;                  // the batch's edges, each once
   std::vector<std::vector<int>> ofPattern_;  // each pattern's edges, as indices
   std::vector<int> position_;                // by item: its place in the string, or -1
-  std::vector<char> holds_;                  // by edge: the string holds it
+  std::vector<std::uint64_t> bits_;          // kWords per edge: the block's strings that hold it
+  std::vector<int> blockRows_;               // the rows of the block's strings
   std::vector<std::vector<int>> rows_;
 };
 
