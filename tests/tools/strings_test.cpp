@@ -136,6 +136,12 @@ TEST(StringsTest, MismatchedDatabasesAreRefused) {
   EXPECT_EQ(good.status, 0) << good.err;
   EXPECT_EQ(good.out,
             "{\"pattern\":1,\"support\":2,\"size\":1,\"edges\":[[0,2]],\"strings\":[1,2]}\n");
+  RunResult html = runShowTool({"--format", "html", "--strings", "good.spec", patterns}, options);
+  EXPECT_NE(html.out.find("<h2>Strings</h2>"), std::string::npos);
+  EXPECT_NE(html.out.find("<tr><td class=\"number\">1</td><td class=\"number\">2</td><td>1; "
+                          "2</td></tr>\n"),
+            std::string::npos)
+      << html.out;
   dir.write("good.cases.tsv",
             "# database fingerprint: strings=3 crc32=00000000\nline\tcase\n"
             "1\ta\n2\tb\n3\tc\n");
@@ -160,6 +166,11 @@ TEST(StringsTest, MismatchedDatabasesAreRefused) {
     EXPECT_EQ(refused.out, "pattern,support,size,edges,strings\n");
     EXPECT_EQ(refused.err, c.err);
   }
+  RunResult summary = runShowTool({"--strings", "good.spec", patterns}, options);
+  EXPECT_EQ(summary.status, 2);
+  EXPECT_EQ(summary.err,
+            "tavrel-show: --strings applies to --format csv, jsonl and html only (see "
+            "tavrel-show --help)\n");
 }
 
 // The case ids of a CSV event log come back from the case table as they
