@@ -12,6 +12,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "sequences.h"
 #include "show/dot_output.h"
 #include "stream.h"
+#include "strings_of.h"
 #include "tavrel/tavrel.h"
 
 namespace py = pybind11;
@@ -37,12 +39,19 @@ constexpr int kSignalInterval = 1 << 14;
 // when `share` is not (0, 1).
 using Share = std::pair<std::int64_t, std::int64_t>;
 
-MineOptions mineOptions(int minSup, Share share, int threads, std::int64_t maxPatterns) {
+// The conditions on the patterns: (maximal, min_edges, max_edges, items,
+// top), 0 and an empty list for none, checked by the library.
+using Conditions = std::tuple<bool, int, int, std::vector<int>, std::int64_t>;
+
+MineOptions mineOptions(int minSup, Share share, int threads, std::int64_t maxPatterns,
+                        const Conditions& conditions) {
   MineOptions options;
   options.minSup = minSup;
   options.minSupShare = {share.first, share.second};
   options.threads = threads;
   options.maxPatterns = maxPatterns;
+  std::tie(options.maximal, options.minEdges, options.maxEdges, options.items, options.top) =
+      conditions;
   return options;
 }
 
@@ -52,31 +61,36 @@ StringSource stringSource(const EncodedStrings& strings) {
 }
 
 py::dict mineStrings(const EncodedStrings& strings, int minSup, Share share, int threads,
-                     std::int64_t maxPatterns, py::object deliver, py::dict partial) {
-  return runMining(stringSource(strings), mineOptions(minSup, share, threads, maxPatterns),
-                   std::move(deliver), std::move(partial));
+                     std::int64_t maxPatterns, const Conditions& conditions, py::object deliver,
+                     py::dict partial) {
+  return runMining(stringSource(strings),
+                   mineOptions(minSup, share, threads, maxPatterns, conditions), std::move(deliver),
+                   std::move(partial));
 }
 
 py::dict mineSpec(const std::string& specPath, int minSup, Share share, int threads,
-                  std::int64_t maxPatterns, py::object deliver, py::dict partial) {
+                  std::int64_t maxPatterns, const Conditions& conditions, py::object deliver,
+                  py::dict partial) {
   return runMining(StringSource::specFile(specPath),
-                   mineOptions(minSup, share, threads, maxPatterns), std::move(deliver),
+                   mineOptions(minSup, share, threads, maxPatterns, conditions), std::move(deliver),
                    std::move(partial));
 }
 
 std::unique_ptr<MiningStream> streamStrings(py::object strings, int minSup, Share share,
                                             int threads, std::int64_t maxPatterns,
-                                            std::size_t batch) {
+                                            const Conditions& conditions, std::size_t batch) {
   StringSource source = stringSource(strings.cast<const EncodedStrings&>());
-  return std::make_unique<MiningStream>(source, mineOptions(minSup, share, threads, maxPatterns),
-                                        std::move(strings), batch);
+  return std::make_unique<MiningStream>(
+      source, mineOptions(minSup, share, threads, maxPatterns, conditions), std::move(strings),
+      batch);
 }
 
 std::unique_ptr<MiningStream> streamSpec(const std::string& specPath, int minSup, Share share,
-                                         int threads, std::int64_t maxPatterns, std::size_t batch) {
-  return std::make_unique<MiningStream>(StringSource::specFile(specPath),
-                                        mineOptions(minSup, share, threads, maxPatterns),
-                                        py::none(), batch);
+                                         int threads, std::int64_t maxPatterns,
+                                         const Conditions& conditions, std::size_t batch) {
+  return std::make_unique<MiningStream>(
+      StringSource::specFile(specPath),
+      mineOptions(minSup, share, threads, maxPatterns, conditions), py::none(), batch);
 }
 
 // Reads the miner's output from the open file `fd` or from the bytes
@@ -153,18 +167,25 @@ PYBIND11_MODULE(_tavrel, module) {
 
   module.def("encode", &encodeSequences, py::arg("sequences"));
   module.def("mine_strings", &mineStrings, py::arg("strings"), py::arg("min_sup"), py::arg("share"),
-             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"), py::arg("partial"));
+             py::arg("threads"), py::arg("max_patterns"), py::arg("conditions"), py::arg("deliver"),
+             py::arg("partial"));
   module.def("mine_spec", &mineSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
-             py::arg("threads"), py::arg("max_patterns"), py::arg("deliver"), py::arg("partial"));
+             py::arg("threads"), py::arg("max_patterns"), py::arg("conditions"), py::arg("deliver"),
+             py::arg("partial"));
 
   py::class_<MiningStream>(module, "MiningStream")
       .def("next", &MiningStream::next)
       .def("ending", &MiningStream::ending)
       .def("close", &MiningStream::close);
   module.def("stream_strings", &streamStrings, py::arg("strings"), py::arg("min_sup"),
-             py::arg("share"), py::arg("threads"), py::arg("max_patterns"), py::arg("batch"));
+             py::arg("share"), py::arg("threads"), py::arg("max_patterns"), py::arg("conditions"),
+             py::arg("batch"));
   module.def("stream_spec", &streamSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
-             py::arg("threads"), py::arg("max_patterns"), py::arg("batch"));
+             py::arg("threads"), py::arg("max_patterns"), py::arg("conditions"), py::arg("batch"));
+  module.def("strings_of_sequences", &stringsOfSequences, py::arg("strings"), py::arg("supports"),
+             py::arg("offsets"), py::arg("edges"), py::arg("which"));
+  module.def("strings_of_spec", &stringsOfSpec, py::arg("spec_path"), py::arg("supports"),
+             py::arg("offsets"), py::arg("edges"), py::arg("which"));
   module.def("read_output", &readOutput, py::arg("fd"), py::arg("text"), py::arg("name"));
   module.def("dot_graph", &dotGraph, py::arg("number"), py::arg("support"), py::arg("edges"),
              py::arg("labels"), py::arg("all_edges"));

@@ -303,7 +303,10 @@ class Encoder {
         seen = s;
         out.items[kept++] = item;
       }
-      if (end != start) ends_[++strings] = kept;
+      if (end != start) {
+        ends_[++strings] = kept;
+        out.positions.push_back(static_cast<std::int64_t>(s));
+      }
       start = end;
     }
     if (strings > static_cast<std::size_t>(INT_MAX)) {
@@ -313,6 +316,7 @@ class Encoder {
     ends_.resize(strings + 1);
     out.offsets = std::move(ends_);
     out.sequences = static_cast<std::int64_t>(sequences);
+    out.itemCount = out.labels.size();
   }
 
   IntLabels ints_;

@@ -24,6 +24,10 @@ struct EncodedStrings {
   std::int64_t sequences = 0;       // sequences given
   std::int64_t droppedRepeats = 0;  // later occurrences of a label left out
   std::int64_t droppedEmpty = 0;    // empty sequences left out
+  // The position of each string among the sequences given (empty ones
+  // left out shift the later strings).
+  std::vector<std::int64_t> positions;
+  std::size_t itemCount = 0;  // labels.size(), readable without the GIL
 
   std::size_t count() const { return offsets.size() - 1; }
 };

@@ -8,6 +8,9 @@ from typing import Any, Optional, Union
 
 from . import _tavrel
 from ._mining import (
+    _conditions,
+    _item_numbers,
+    _label_items,
     _min_sup_arguments,
     _pattern_limit,
     _spec_path,
@@ -28,6 +31,11 @@ def iter_mine(
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
     batch_size: int = DEFAULT_BATCH,
+    maximal: bool = False,
+    min_edges: Optional[int] = None,
+    max_edges: Optional[int] = None,
+    items: Optional[Iterable[Label]] = None,
+    top: Optional[int] = None,
 ) -> Iterator[Result]:
     """The patterns of :func:`tavrel.mine` as a series of :class:`Result`
     batches of at most `batch_size` patterns each, in the run's order and
@@ -50,7 +58,10 @@ def iter_mine(
     limit = _pattern_limit(max_patterns)
     batch = _batch_size(batch_size)
     strings = _tavrel.encode(sequences)
-    stream = _tavrel.stream_strings(strings, count, share, thread_count, limit, batch)
+    conditions = _conditions(
+        maximal, min_edges, max_edges, _label_items(items, list(strings.labels)), top
+    )
+    stream = _tavrel.stream_strings(strings, count, share, thread_count, limit, conditions, batch)
     return _batches(stream, lambda arrays: _strings_result(arrays, strings, arrays["first"]))
 
 
@@ -61,6 +72,11 @@ def iter_mine_file(
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
     batch_size: int = DEFAULT_BATCH,
+    maximal: bool = False,
+    min_edges: Optional[int] = None,
+    max_edges: Optional[int] = None,
+    items: Optional[Iterable[Label]] = None,
+    top: Optional[int] = None,
 ) -> Iterator[Result]:
     """The patterns of :func:`tavrel.mine_file` in batches, as
     :func:`iter_mine` gives those of :func:`tavrel.mine`."""
@@ -69,8 +85,9 @@ def iter_mine_file(
     thread_count = _thread_count(threads)
     limit = _pattern_limit(max_patterns)
     batch = _batch_size(batch_size)
-    stream = _tavrel.stream_spec(path, count, share, thread_count, limit, batch)
-    return _batches(stream, lambda arrays: _spec_result(arrays, arrays["first"]))
+    conditions = _conditions(maximal, min_edges, max_edges, _item_numbers(items), top)
+    stream = _tavrel.stream_spec(path, count, share, thread_count, limit, conditions, batch)
+    return _batches(stream, lambda arrays: _spec_result(arrays, path, arrays["first"]))
 
 
 def _batch_size(batch_size: object) -> int:

@@ -32,6 +32,11 @@ def mine(
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
     on_pattern: Optional[PatternCallback] = None,
+    maximal: bool = False,
+    min_edges: Optional[int] = None,
+    max_edges: Optional[int] = None,
+    items: Optional[Iterable[Label]] = None,
+    top: Optional[int] = None,
 ) -> Result:
     """Mines the frequent closed patterns of order relations of `sequences`.
 
@@ -60,6 +65,19 @@ def mine(
             value other than None) stops the run: the result then ends with
             that pattern. An exception it raises stops the run and is
             raised again by :func:`mine`.
+        maximal: only the maximal patterns: those that no other pattern of
+            support at least min_sup strictly contains.
+        min_edges, max_edges: only the patterns of at least / at most this
+            many edges (None: no bound; max_edges at least 1).
+        items: only the patterns whose edges involve every one of these
+            labels (at most 64; None: no condition).
+        top: only the `top` patterns of highest support, ties by the run's
+            order (None: all).
+
+    The conditions combine (`top` is taken among the patterns that pass
+    the others); the patterns that pass keep the run's order and are
+    numbered 1, 2, 3, ... as they come. :meth:`Result.strings_of` tells
+    which sequences hold a pattern.
 
     Labels become item numbers 0, 1, 2, ... (:attr:`Result.labels` holds
     them by number): in the sorted order of the labels when they are all
@@ -90,10 +108,11 @@ def mine(
     limit = _pattern_limit(max_patterns)
     strings = _tavrel.encode(sequences)
     labels: list[Label] = list(strings.labels)
+    conditions = _conditions(maximal, min_edges, max_edges, _label_items(items, labels), top)
     deliver = _deliverer(on_pattern, labels)
     return _run(
         lambda partial: _tavrel.mine_strings(
-            strings, count, share, thread_count, limit, deliver, partial
+            strings, count, share, thread_count, limit, conditions, deliver, partial
         ),
         lambda arrays: _strings_result(arrays, strings),
     )
@@ -106,6 +125,11 @@ def mine_file(
     threads: Optional[int] = None,
     max_patterns: Optional[int] = None,
     on_pattern: Optional[PatternCallback] = None,
+    maximal: bool = False,
+    min_edges: Optional[int] = None,
+    max_edges: Optional[int] = None,
+    items: Optional[Iterable[Label]] = None,
+    top: Optional[int] = None,
 ) -> Result:
     """Mines the string database that a spec file names, exactly as the
     command line ``Tavrel.exe spec_path min_sup`` does: the same checks, the
@@ -117,7 +141,8 @@ def mine_file(
     (:attr:`Result.labels` is None). A share as `min_sup` is taken of the
     strings read, rounded up exactly as the command line rounds ``0.05`` or
     ``5%``. The other
-    arguments, and what Ctrl-C raises, are those of :func:`mine`.
+    arguments, and what Ctrl-C raises, are those of :func:`mine`, with
+    item numbers as `items`.
 
     Raises:
         ValueError: the spec file or the database is defective or cannot be
@@ -130,10 +155,13 @@ def mine_file(
     count, share = _min_sup_arguments(min_sup)
     thread_count = _thread_count(threads)
     limit = _pattern_limit(max_patterns)
+    conditions = _conditions(maximal, min_edges, max_edges, _item_numbers(items), top)
     deliver = _deliverer(on_pattern, None)
     return _run(
-        lambda partial: _tavrel.mine_spec(path, count, share, thread_count, limit, deliver, partial),
-        _spec_result,
+        lambda partial: _tavrel.mine_spec(
+            path, count, share, thread_count, limit, conditions, deliver, partial
+        ),
+        lambda arrays: _spec_result(arrays, path),
     )
 
 
@@ -227,10 +255,11 @@ def _strings_result(arrays: dict[str, Any], strings: Any, first: int = 0) -> Res
         dropped_repeats=strings.dropped_repeats,
         dropped_empty=strings.dropped_empty,
         first=first,
+        source=strings,
     )
 
 
-def _spec_result(arrays: dict[str, Any], first: int = 0) -> Result:
+def _spec_result(arrays: dict[str, Any], path: str, first: int = 0) -> Result:
     """The Result of a run of :func:`mine_file`."""
     return Result(
         arrays,
@@ -241,6 +270,7 @@ def _spec_result(arrays: dict[str, Any], first: int = 0) -> Result:
         string_count=arrays["string_count"],
         frequent_item_count=arrays["frequent_item_count"],
         first=first,
+        source=os.path.abspath(path),
     )
 
 
@@ -334,6 +364,66 @@ def _pattern_limit(max_patterns: object) -> int:
     if int(max_patterns) < 1:
         raise ValueError(f"max_patterns must be at least 1, not {max_patterns}")
     return min(int(max_patterns), 2**63 - 1)
+
+
+Conditions = tuple[bool, int, int, list[int], int]
+
+
+def _conditions(
+    maximal: object, min_edges: object, max_edges: object, items: Optional[list[int]], top: object
+) -> Conditions:
+    """The conditions on the patterns as the run takes them (0 and [] for
+    none). Bounds the library refuses (a negative count, min_edges above
+    max_edges, an item outside the database) raise ValueError with its
+    message when the run starts."""
+    if not isinstance(maximal, bool):
+        raise TypeError(f"maximal must be a bool, not {type(maximal).__name__}")
+    least = _optional_count("min_edges", min_edges, _INT_MAX)
+    most = _optional_count("max_edges", max_edges, _INT_MAX)
+    best = _optional_count("top", top, 2**63 - 1)
+    for name, value in (("max_edges", max_edges), ("top", top)):
+        if value is not None and int(value) == 0:  # type: ignore[call-overload]
+            raise ValueError(f"{name} must be at least 1 (None: no bound), not 0")
+    if items is not None and len(items) == 0:
+        raise ValueError("items must name at least one item (None: no condition)")
+    return maximal, least, most, items if items is not None else [], best
+
+
+def _optional_count(name: str, value: object, most: int) -> int:
+    """An optional count as the run takes it: None is 0, a larger value
+    than the run holds is `most` (a negative one the library refuses)."""
+    if value is None:
+        return 0
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be an int or None, not {type(value).__name__}")
+    return max(min(int(value), most), -1)
+
+
+def _item_numbers(items: Optional[Iterable[Any]]) -> Optional[list[int]]:
+    """Item numbers of a database as the run takes them."""
+    if items is None:
+        return None
+    numbers_given = list(items)
+    for item in numbers_given:
+        if isinstance(item, bool) or not isinstance(item, numbers.Integral):
+            raise TypeError(f"items must be item numbers (ints), not {type(item).__name__}")
+        if int(item) > _INT_MAX:
+            raise ValueError(f"item {item} is not in the database")
+    return [max(int(item), -1) for item in numbers_given]
+
+
+def _label_items(items: Optional[Iterable[Label]], labels: list[Label]) -> Optional[list[int]]:
+    """The item numbers of the labels `items`; ValueError for a label that
+    no sequence holds."""
+    if items is None:
+        return None
+    number_of = {label: number for number, label in enumerate(labels)}
+    numbers_found = []
+    for label in items:
+        if label not in number_of:
+            raise ValueError(f"item {label!r} is not a label of the sequences")
+        numbers_found.append(number_of[label])
+    return numbers_found
 
 
 def _deliverer(

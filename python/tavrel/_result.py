@@ -4,8 +4,8 @@ from __future__ import annotations
 
 import operator
 import resource
-from collections.abc import Hashable, Iterator, Sequence
-from dataclasses import dataclass
+from collections.abc import Hashable, Iterable, Iterator, Sequence
+from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any, Optional, Union, overload
 
 import numpy as np
@@ -31,11 +31,23 @@ class Pattern:
         edges: the edges as ``(before, after)`` pairs of labels, in the
             output's edge order (descending support of the edge, ties by
             ascending item numbers).
+        strings: (a property) the positions of the sequences that hold the
+            pattern, as :meth:`Result.strings_of` gives them; computed when
+            asked, for a pattern taken from a result.
     """
 
     number: int
     support: int
     edges: list[tuple[Label, Label]]
+    _result: Optional["Result"] = field(default=None, repr=False, compare=False)
+    _index: int = field(default=-1, repr=False, compare=False)
+
+    @property
+    def strings(self) -> npt.NDArray[np.int64]:
+        """The positions (from 0) of the sequences that hold the pattern."""
+        if self._result is None:
+            raise ValueError("the strings are known only for a pattern taken from a Result")
+        return self._result.strings_of(self._index)
 
 
 def _read_only(array: npt.NDArray[Any]) -> npt.NDArray[Any]:
@@ -97,6 +109,7 @@ class Result(Sequence[Pattern]):
         "dropped_repeats",
         "dropped_empty",
         "_first",
+        "_source",
     )
 
     def __init__(
@@ -112,6 +125,7 @@ class Result(Sequence[Pattern]):
         dropped_repeats: int = 0,
         dropped_empty: int = 0,
         first: int = 0,
+        source: Any = None,
     ) -> None:
         """Takes the arrays of a run or of an output read back; results are
         made by :func:`tavrel.mine`, :func:`tavrel.mine_file` and
@@ -134,6 +148,9 @@ class Result(Sequence[Pattern]):
         self.dropped_repeats = dropped_repeats
         self.dropped_empty = dropped_empty
         self._first = first  # the run's patterns before this result's (a batch's)
+        # The strings mined, for strings_of(): the encoded sequences of
+        # mine(), the spec file's path of mine_file(), or None.
+        self._source = source
 
     # The arrays -----------------------------------------------------------
 
@@ -192,7 +209,7 @@ class Result(Sequence[Pattern]):
             base = offsets[start]
             for k in range(start, stop):
                 edges = self._label_pairs(pairs[offsets[k] - base : offsets[k + 1] - base])
-                yield Pattern(self._first + k + 1, supports[k], edges)
+                yield Pattern(self._first + k + 1, supports[k], edges, self, k)
 
     def __repr__(self) -> str:
         parts = [f"{len(self)} patterns"]
@@ -207,7 +224,56 @@ class Result(Sequence[Pattern]):
     def _pattern(self, index: int) -> Pattern:
         start, stop = int(self._offsets[index]), int(self._offsets[index + 1])
         edges = self._label_pairs(self._edges[start:stop].tolist())
-        return Pattern(self._first + index + 1, int(self._supports[index]), edges)
+        return Pattern(self._first + index + 1, int(self._supports[index]), edges, self, index)
+
+    # The strings behind the patterns -----------------------------------------
+
+    @overload
+    def strings_of(self, which: int) -> npt.NDArray[np.int64]:
+        ...
+
+    @overload
+    def strings_of(self, which: Optional[Iterable[int]] = None) -> list[npt.NDArray[np.int64]]:
+        ...
+
+    def strings_of(
+        self, which: Union[int, Iterable[int], None] = None
+    ) -> Union[npt.NDArray[np.int64], list[npt.NDArray[np.int64]]]:
+        """The strings that hold patterns: for the index `which` (as in
+        ``result[which]``, negative from the end), an int64 array of the
+        positions (from 0, ascending) of the sequences that hold every edge
+        of that pattern; for an iterable of indices, a list of such arrays;
+        for None, one per pattern of the result.
+
+        The positions are those of the sequences given to
+        :func:`tavrel.mine` (empty ones count), or the lines (from 0) of
+        the database of :func:`tavrel.mine_file`. The strings are looked
+        at once for all the patterns asked for (the database is read once
+        per call): ask for many at a time rather than one by one.
+
+        Raises:
+            ValueError: the result was read back from an output, which
+                keeps no strings; or the database of :func:`tavrel.mine_file`
+                is no longer the one mined (tavrel-show --strings' checks).
+            IndexError: an index out of range.
+        """
+        if which is None:
+            indices = list(range(len(self)))
+        elif isinstance(which, (int, np.integer)):
+            return self._strings_of([self._position(int(which))])[0]
+        else:
+            indices = [self._position(int(k)) for k in which]
+        return self._strings_of(indices)
+
+    def _strings_of(self, indices: list[int]) -> list[npt.NDArray[np.int64]]:
+        """The strings of the patterns at the checked `indices`, in one pass."""
+        which = np.asarray(indices, dtype=np.int64)
+        arrays = (self._supports, self._offsets, self._edges, which)
+        if isinstance(self._source, str):
+            return list(_tavrel.strings_of_spec(self._source, *arrays))
+        if self._source is None:
+            raise ValueError("a result read back from an output keeps no strings")
+        return list(_tavrel.strings_of_sequences(self._source, *arrays))
 
     def _label_pairs(self, pairs: list[list[int]]) -> list[tuple[Label, Label]]:
         labels = self.labels

@@ -27,6 +27,9 @@ Deliver = Callable[
     [int, npt.NDArray[np.int32], npt.NDArray[np.int64], npt.NDArray[np.int32]], Optional[int]
 ]
 
+#: (maximal, min_edges, max_edges, items, top); 0 and [] for none.
+Conditions = tuple[bool, int, int, list[int], int]
+
 def encode(sequences: Iterable[Iterable[Hashable]]) -> EncodedStrings: ...
 def mine_strings(
     strings: EncodedStrings,
@@ -34,6 +37,7 @@ def mine_strings(
     share: tuple[int, int],
     threads: int,
     max_patterns: int,
+    conditions: Conditions,
     deliver: Optional[Deliver],
     partial: dict[str, Any],
 ) -> dict[str, Any]: ...
@@ -43,6 +47,7 @@ def mine_spec(
     share: tuple[int, int],
     threads: int,
     max_patterns: int,
+    conditions: Conditions,
     deliver: Optional[Deliver],
     partial: dict[str, Any],
 ) -> dict[str, Any]: ...
@@ -59,6 +64,7 @@ def stream_strings(
     share: tuple[int, int],
     threads: int,
     max_patterns: int,
+    conditions: Conditions,
     batch: int,
 ) -> MiningStream: ...
 def stream_spec(
@@ -67,8 +73,23 @@ def stream_spec(
     share: tuple[int, int],
     threads: int,
     max_patterns: int,
+    conditions: Conditions,
     batch: int,
 ) -> MiningStream: ...
+def strings_of_sequences(
+    strings: EncodedStrings,
+    supports: npt.NDArray[np.int32],
+    offsets: npt.NDArray[np.int64],
+    edges: npt.NDArray[np.int32],
+    which: npt.NDArray[np.int64],
+) -> list[npt.NDArray[np.int64]]: ...
+def strings_of_spec(
+    spec_path: str,
+    supports: npt.NDArray[np.int32],
+    offsets: npt.NDArray[np.int64],
+    edges: npt.NDArray[np.int32],
+    which: npt.NDArray[np.int64],
+) -> list[npt.NDArray[np.int64]]: ...
 def read_output(fd: Optional[int], text: Optional[bytes], name: str) -> dict[str, Any]: ...
 def dot_graph(
     number: int,

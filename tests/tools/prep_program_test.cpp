@@ -188,8 +188,8 @@ TEST(PrepProgramTest, OneOfAThingIsCountedInTheSingular) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err,
             "tavrel-prep: dropped 1 empty sequence\n"
-            "tavrel-prep: wrote 1 string over 1 item (longest 1) to one.db, one.spec and "
-            "one.items.tsv in out\n");
+            "tavrel-prep: wrote 1 string over 1 item (longest 1) to one.db, one.spec, "
+            "one.items.tsv and one.cases.tsv in out\n");
 }
 
 TEST(PrepProgramTest, UnwritableOutputAndMissingInputAreErrors) {

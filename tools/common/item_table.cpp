@@ -9,8 +9,6 @@
 
 namespace tavrel::tools {
 
-namespace {
-
 std::string unescapeLabel(std::string_view text) {
   std::string label;
   label.reserve(text.size());
@@ -29,6 +27,8 @@ std::string unescapeLabel(std::string_view text) {
   }
   return label;
 }
+
+namespace {
 
 constexpr std::string_view kFingerprintStart = "# database fingerprint: strings=";
 
@@ -51,6 +51,11 @@ bool parseFingerprint(std::string_view line, DatabaseFingerprint* fingerprint) {
 }
 
 }  // namespace
+
+int readFingerprintLine(std::string_view line, DatabaseFingerprint* fingerprint) {
+  if (line.substr(0, kFingerprintStart.size()) != kFingerprintStart) return 0;
+  return parseFingerprint(line, fingerprint) ? 1 : -1;
+}
 
 std::string fingerprintLine(const DatabaseFingerprint& fingerprint) {
   char hex[9];
@@ -95,13 +100,13 @@ int parseItemLines(LineInput& input, const std::string& fileName, const std::str
   int status;
   while ((status = input.readTrimmed(&line, &terminated)) > 0) {
     auto where = [&] { return fileName + ":" + std::to_string(input.lineNumber()) + ": "; };
-    if (line.substr(0, kFingerprintStart.size()) == kFingerprintStart) {
-      DatabaseFingerprint fingerprint;
-      if (!parseFingerprint(line, &fingerprint)) {
-        *error =
-            where() + "expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\"";
-        return -1;
-      }
+    DatabaseFingerprint fingerprint;
+    int found = readFingerprintLine(line, &fingerprint);
+    if (found < 0) {
+      *error = where() + kFingerprintExpected;
+      return -1;
+    }
+    if (found > 0) {
       table->fingerprint = fingerprint;
       continue;
     }

@@ -33,6 +33,17 @@ std::string fingerprintLine(const DatabaseFingerprint& fingerprint);
 // The label as it is written in the table.
 std::string escapeLabel(std::string_view label);
 
+// The label that escapeLabel() wrote as `text`.
+std::string unescapeLabel(std::string_view text);
+
+// Reads a line that may be a fingerprint line: 1 with `fingerprint` set,
+// 0 when the line is not one, -1 when it starts as one but is malformed.
+int readFingerprintLine(std::string_view line, DatabaseFingerprint* fingerprint);
+
+// The message for a malformed fingerprint line, after "<file>:<line>: ".
+inline constexpr const char* kFingerprintExpected =
+    "expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\"";
+
 // Reads a table from `text`. Returns 0, or -1 with "<fileName>:<line>:
 // <reason>" in `error` for a malformed fingerprint, a line without a tab,
 // a number that is not a whole non-negative int, or a number listed twice.

@@ -101,6 +101,8 @@ void buildDatabase(SequenceSet&& set, Database* database) {
   for (int& key : set.keys) key = numberOf[static_cast<std::size_t>(key)];
   database->items = std::move(set.keys);
   database->starts = std::move(set.starts);
+  database->caseNames = std::move(set.caseNames);
+  database->sequenceLines = std::move(set.sequenceLines);
   database->longest = 0;
   for (std::size_t s = 0; s + 1 < database->starts.size(); ++s) {
     database->longest = std::max(database->longest, database->starts[s + 1] - database->starts[s]);

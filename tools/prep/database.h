@@ -18,7 +18,17 @@ struct Database {
   std::vector<int> items;
   std::vector<std::size_t> starts{0};
   std::size_t longest = 0;  // items in the longest string
+  // Where each string came from: the case id of an event log (caseNames),
+  // otherwise the input line it started on (sequenceLines).
+  std::vector<std::string> caseNames;
+  std::vector<long> sequenceLines;
 };
+
+// The identifier of string `s` in the source: its case id, or its line.
+inline std::string sourceOf(const Database& database, std::size_t s) {
+  return database.caseNames.empty() ? std::to_string(database.sequenceLines[s])
+                                    : database.caseNames[s];
+}
 
 inline std::size_t stringCount(const Database& database) { return database.starts.size() - 1; }
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/case_table.h"
 #include "common/item_table.h"
 #include "common/output_sink.h"
 #include "formats/spec_file.h"
@@ -105,23 +106,33 @@ int writeDatabaseFiles(const std::string& folder, const std::string& name, const
   }
   std::string base = folder + (folder.back() == '/' ? "" : "/") + name;
   // The spec file comes last, so that it appears only beside a finished database.
-  PendingFile files[3] = {{base + ".items.tsv", ""}, {base + ".db", ""}, {base + ".spec", ""}};
+  PendingFile files[4] = {{base + ".items.tsv", ""},
+                          {base + ".cases.tsv", ""},
+                          {base + ".db", ""},
+                          {base + ".spec", ""}};
   bool written =
       writeTemporary(
           &files[0], [&](OutputSink* sink) { putItemTable(sink, database); }, error) == 0 &&
       writeTemporary(
-          &files[1], [&](OutputSink* sink) { putDatabase(sink, database); }, error) == 0 &&
+          &files[1],
+          [&](OutputSink* sink) {
+            putCaseTable(sink, fingerprintOf(database), stringCount(database),
+                         [&](std::size_t s) { return sourceOf(database, s); });
+          },
+          error) == 0 &&
       writeTemporary(
-          &files[2], [&](OutputSink* sink) { putSpec(sink, name, database); }, error) == 0;
+          &files[2], [&](OutputSink* sink) { putDatabase(sink, database); }, error) == 0 &&
+      writeTemporary(
+          &files[3], [&](OutputSink* sink) { putSpec(sink, name, database); }, error) == 0;
   if (!written) {
-    removeTemporaries(files, 3);
+    removeTemporaries(files, 4);
     return -1;
   }
   for (PendingFile& file : files) {
     if (std::rename(file.temporaryPath.c_str(), file.finalPath.c_str()) != 0) {
       *error = "cannot rename " + file.temporaryPath + " to " + file.finalPath + ": " +
                std::strerror(errno);
-      removeTemporaries(files, 3);
+      removeTemporaries(files, 4);
       return -1;
     }
     file.temporaryPath.clear();

@@ -1,8 +1,9 @@
 // Writing a database with its spec file and item table into a folder:
-// <name>.db, <name>.spec and <name>.items.tsv. The spec file's first line is
+// <name>.db, <name>.spec, <name>.items.tsv and <name>.cases.tsv. The spec file's first line is
 // the bare file name <name>.db, so the miner finds the database when it is
 // started from that folder. The item table starts with the database's
-// fingerprint (see common/item_table.h). Each file is written under a temporary name in
+// fingerprint (see common/item_table.h), and so does the case table (see
+// common/case_table.h). Each file is written under a temporary name in
 // the folder and renamed only when all three are complete, so a failed run
 // never leaves a file that looks finished.
 #pragma once
@@ -13,7 +14,7 @@
 
 namespace tavrel::tools {
 
-// Creates `folder` (and its parents) when missing and writes the three
+// Creates `folder` (and its parents) when missing and writes the four
 // files. Returns 0, or -1 with a message in `error`; the temporary files
 // are then removed again.
 int writeDatabaseFiles(const std::string& folder, const std::string& name, const Database& database,

@@ -105,11 +105,12 @@ int prepare(const PrepOptions& options) {
     reportMessage(kProgram, error);
     return 1;
   }
-  reportMessage(kProgram,
-                "wrote " + counted(static_cast<long>(stringCount(database)), "string") + " over " +
-                    counted(static_cast<long>(database.labels.size()), "item") + " (longest " +
-                    std::to_string(database.longest) + ") to " + options.name + ".db, " +
-                    options.name + ".spec and " + options.name + ".items.tsv in " + options.outDir);
+  reportMessage(kProgram, "wrote " + counted(static_cast<long>(stringCount(database)), "string") +
+                              " over " +
+                              counted(static_cast<long>(database.labels.size()), "item") +
+                              " (longest " + std::to_string(database.longest) + ") to " +
+                              options.name + ".db, " + options.name + ".spec, " + options.name +
+                              ".items.tsv and " + options.name + ".cases.tsv in " + options.outDir);
   return 0;
 }
 

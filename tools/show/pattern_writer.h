@@ -8,6 +8,7 @@
 #include "common/item_table.h"
 #include "common/output_sink.h"
 #include "show/pattern.h"
+#include "show/pattern_strings.h"
 
 namespace tavrel::tools {
 
@@ -18,6 +19,7 @@ struct ShowContext {
   bool allEdges = false;             // pictures: every edge, not the Hasse diagram
   std::string outputDir;             // pictures: one file per pattern here; empty: standard output
   bool picturesChosen = false;       // --top or --pattern chose the patterns to draw
+  const StringsSource* strings = nullptr;  // --strings: the database; nullptr: not asked
 };
 
 class PatternWriter {

@@ -14,9 +14,27 @@ void putJsonItem(OutputSink* sink, int item, const ItemTable* table) {
   }
 }
 
+// The JSON array of the strings: case ids as strings, line numbers as
+// numbers.
+void putJsonStrings(OutputSink* sink, const StringsOfPattern& strings) {
+  sinkPut(sink, ",\"strings\":[");
+  bool first = true;
+  for (int line : *strings.lines) {
+    if (!first) sinkPutChar(sink, ',');
+    first = false;
+    if (strings.source->cases) {
+      sinkPut(sink, jsonString(stringId(*strings.source, line)));
+    } else {
+      sinkPutInt(sink, line + 1);
+    }
+  }
+  sinkPutChar(sink, ']');
+}
+
 }  // namespace
 
-void putJsonRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* table) {
+void putJsonRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* table,
+                   const StringsOfPattern* strings) {
   sinkPut(sink, "{\"pattern\":");
   sinkPutInt(sink, pattern.number);
   sinkPut(sink, ",\"support\":");
@@ -31,12 +49,17 @@ void putJsonRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* ta
     putJsonItem(sink, pattern.edges[k].to, table);
     sinkPutChar(sink, ']');
   }
-  sinkPut(sink, "]}\n");
+  sinkPutChar(sink, ']');
+  if (strings != nullptr) putJsonStrings(sink, *strings);
+  sinkPut(sink, "}\n");
 }
 
-void putCsvHeader(OutputSink* sink) { sinkPut(sink, "pattern,support,size,edges\n"); }
+void putCsvHeader(OutputSink* sink, bool strings) {
+  sinkPut(sink, strings ? "pattern,support,size,edges,strings\n" : "pattern,support,size,edges\n");
+}
 
-void putCsvRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* table) {
+void putCsvRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* table,
+                  const StringsOfPattern* strings) {
   std::string edges;
   for (std::size_t k = 0; k < pattern.edges.size(); ++k) {
     if (k > 0) edges += "; ";
@@ -51,6 +74,15 @@ void putCsvRecord(OutputSink* sink, const Pattern& pattern, const ItemTable* tab
   sinkPutInt(sink, static_cast<long long>(pattern.edges.size()));
   sinkPutChar(sink, ',');
   sinkPut(sink, csvField(edges));
+  if (strings != nullptr) {
+    std::string ids;
+    for (int line : *strings->lines) {
+      if (!ids.empty()) ids += "; ";
+      ids += stringId(*strings->source, line);
+    }
+    sinkPutChar(sink, ',');
+    sinkPut(sink, csvField(ids));
+  }
   sinkPutChar(sink, '\n');
 }
 

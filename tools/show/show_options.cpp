@@ -13,7 +13,8 @@ namespace {
 
 constexpr std::string_view kFlags = "--help --all-edges --strict";
 constexpr std::string_view kValued =
-    "--format --items --output-dir --pattern --min-support --min-edges --max-edges --top";
+    "--format --items --output-dir --pattern --min-support --min-edges --max-edges --top "
+    "--strings";
 
 int readCount(std::string_view key, std::string_view text, int* value, std::string* error) {
   if (!parseWholeInt(text, value) || *value < 0) {
@@ -66,11 +67,13 @@ int applyValue(std::string_view key, std::string_view value, ShowOptions* option
   if (key == "--max-edges") return readCount(key, value, &selection.maxEdges, error);
   if (key == "--top") return readCount(key, value, &selection.top, error);
   if (value.empty()) {
-    *error = "option " + std::string(key) + " needs a " + (key == "--items" ? "file" : "folder") +
-             " name";
+    *error = "option " + std::string(key) + " needs a " +
+             (key == "--output-dir" ? "folder" : "file") + " name";
     return -1;
   }
-  (key == "--items" ? options->itemsPath : options->outputDir) = std::string(value);
+  (key == "--items"     ? options->itemsPath
+   : key == "--strings" ? options->stringsSpec
+                        : options->outputDir) = std::string(value);
   return 0;
 }
 
@@ -81,6 +84,9 @@ int checkFormatOptions(const ShowOptions& options, std::string* error) {
       format == ShowFormat::kDot || format == ShowFormat::kSvg || format == ShowFormat::kPng;
   if (options.allEdges && !pictures && format != ShowFormat::kHtml) {
     *error = "--all-edges applies to --format dot, svg, png and html only";
+  } else if (!options.stringsSpec.empty() && format != ShowFormat::kCsv &&
+             format != ShowFormat::kJsonLines && format != ShowFormat::kHtml) {
+    *error = "--strings applies to --format csv, jsonl and html only";
   } else if (!options.outputDir.empty() && !pictures) {
     *error = "--output-dir applies to --format dot, svg and png only";
   } else if ((format == ShowFormat::kSvg || format == ShowFormat::kPng) &&
@@ -109,6 +115,10 @@ const char* showUsage() {
          "                    csv: a header, then one record per pattern\n"
          "                    html: the explorer, one page to filter, sort and browse\n"
          "  --items FILE      the item table from tavrel-prep, for item labels\n"
+         "  --strings SPEC    csv, jsonl, html: the strings of the database SPEC names\n"
+         "                    that hold each pattern (case ids from the case table\n"
+         "                    beside it, else line numbers); one pass over the\n"
+         "                    database per 100,000 patterns\n"
          "  --output-dir DIR  dot, svg, png: one file per pattern in DIR\n"
          "                    (pattern_N.dot, .svg or .png)\n"
          "  --all-edges       pictures: draw every edge, not only the Hasse diagram's\n"

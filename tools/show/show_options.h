@@ -1,5 +1,6 @@
 // The command line of tavrel-show:
 //   tavrel-show [--format summary|dot|jsonl|csv|svg|png|html] [--items FILE]
+//               [--strings SPEC_FILE]
 //               [--output-dir DIR] [--pattern N[,N...]]... [--min-support S]
 //               [--min-edges E] [--max-edges E] [--top K] [--all-edges]
 //               [--strict] [MINER_OUTPUT]
@@ -19,8 +20,9 @@ enum class ShowFormat { kSummary, kDot, kJsonLines, kCsv, kSvg, kPng, kHtml };
 struct ShowOptions {
   bool help = false;
   ShowFormat format = ShowFormat::kSummary;
-  std::string itemsPath;  // empty: no item table
-  std::string outputDir;  // pictures: one file per pattern; empty: standard output
+  std::string itemsPath;    // empty: no item table
+  std::string stringsSpec;  // the spec file of the database for --strings; empty: none
+  std::string outputDir;    // pictures: one file per pattern; empty: standard output
   Selection selection;
   bool allEdges = false;
   bool strict = false;  // an output that was cut off is an error
@@ -29,7 +31,8 @@ struct ShowOptions {
 
 // Reads the arguments after the program name. Returns 0, or -1 with the
 // reason in `error`: an unknown option or format, a missing value, a
-// number that is not a whole non-negative int, --all-edges or --output-dir
+// number that is not a whole non-negative int, --strings with a format
+// other than csv, jsonl and html, --all-edges or --output-dir
 // with a format that draws no pictures, SVG or PNG for more than one
 // pattern without --output-dir, or more than one operand.
 int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error);

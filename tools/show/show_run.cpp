@@ -12,6 +12,7 @@
 #include "show/capped_input.h"
 #include "show/html_report.h"
 #include "show/pattern.h"
+#include "show/pattern_strings.h"
 #include "show/pattern_writer.h"
 #include "show/picture_writers.h"
 #include "show/selection.h"
@@ -53,7 +54,23 @@ std::unique_ptr<PatternWriter> makeWriter(const ShowOptions& options, const Show
   }
   std::size_t rows =
       options.selection.top >= 0 ? static_cast<std::size_t>(options.selection.top) : kHtmlTableRows;
-  return makeHtmlWriter(context, inputName, rows);
+  if (context.strings == nullptr) return makeHtmlWriter(context, inputName, rows);
+  const StringsSource& strings = *context.strings;
+  CaseSource cases = [&strings](std::span<const Pattern> patterns,
+                                std::vector<SupportingCases>* found, std::string* error) {
+    std::vector<std::vector<int>> lines;
+    if (findStrings(strings, patterns, &lines, error) != 0) return -1;
+    for (const std::vector<int>& holding : lines) {
+      SupportingCases pattern;
+      pattern.count = static_cast<long long>(holding.size());
+      for (std::size_t k = 0; k < holding.size() && k < kCaseNames; ++k) {
+        pattern.names.push_back(stringId(strings, holding[k]));
+      }
+      found->push_back(std::move(pattern));
+    }
+    return 0;
+  };
+  return makeHtmlWriter(context, inputName, rows, std::move(cases));
 }
 
 // Checks that the item table names every item of `pattern`, and warns
@@ -136,7 +153,12 @@ int show(const ShowOptions& options) {
   formats::MinerOutputReader reader;
   CappedInput capped;
   reader.name = options.input == "-" ? "standard input" : options.input;
+  StringsSource strings;
+  strings.table = labelled ? &table : nullptr;
+  strings.tablePath = options.itemsPath;
   if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
+      (!options.stringsSpec.empty() &&
+       openStringsSource(options.stringsSpec, &strings, &error) != 0) ||
       capped.open(options.input, &reader.lines, &error) != 0) {
     reportMessage(kProgram, error);
     return 1;
@@ -146,6 +168,7 @@ int show(const ShowOptions& options) {
   context.table = labelled ? &table : nullptr;
   context.allEdges = options.allEdges;
   context.outputDir = options.outputDir;
+  context.strings = options.stringsSpec.empty() ? nullptr : &strings;
   context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
   int status = passPatterns(&reader, options, context.table, writer.get(), &error);

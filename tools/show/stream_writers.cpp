@@ -1,5 +1,8 @@
 #include "show/stream_writers.h"
 
+#include <memory>
+#include <vector>
+
 #include "show/record_output.h"
 #include "show/summary_output.h"
 
@@ -24,31 +27,39 @@ class SummaryWriter : public PatternWriter {
   SummaryCounts counts_;
 };
 
-class JsonLinesWriter : public PatternWriter {
+// A writer of one record per pattern (`Put` writes it), with the
+// pattern's strings when --strings asks for them: then the patterns are
+// looked up a batch at a time, in their order.
+template <typename Put>
+class RecordWriter : public PatternWriter {
  public:
-  explicit JsonLinesWriter(const ShowContext& context) : context_(context) {}
-  int add(const Pattern& pattern, std::string*) override {
-    putJsonRecord(context_.out, pattern, context_.table);
+  RecordWriter(const ShowContext& context, Put put) : context_(context), put_(put) {
+    if (context_.strings == nullptr) return;
+    batch_ = std::make_unique<StringsBatch>(
+        context_.strings, [this](const Pattern& pattern, const std::vector<int>& lines) {
+          StringsOfPattern strings{context_.strings, &lines};
+          put_(context_, pattern, &strings);
+        });
+  }
+  int add(const Pattern& pattern, std::string* error) override {
+    if (batch_ != nullptr) return batch_->add(pattern, error);
+    put_(context_, pattern, nullptr);
     return 0;
   }
-  int finish(long, std::string*) override { return 0; }
+  int finish(long, std::string* error) override {
+    return batch_ != nullptr ? batch_->flush(error) : 0;
+  }
 
  private:
   ShowContext context_;
+  Put put_;
+  std::unique_ptr<StringsBatch> batch_;
 };
 
-class CsvWriter : public PatternWriter {
- public:
-  explicit CsvWriter(const ShowContext& context) : context_(context) { putCsvHeader(context_.out); }
-  int add(const Pattern& pattern, std::string*) override {
-    putCsvRecord(context_.out, pattern, context_.table);
-    return 0;
-  }
-  int finish(long, std::string*) override { return 0; }
-
- private:
-  ShowContext context_;
-};
+template <typename Put>
+std::unique_ptr<PatternWriter> makeRecordWriter(const ShowContext& context, Put put) {
+  return std::make_unique<RecordWriter<Put>>(context, put);
+}
 
 }  // namespace
 
@@ -57,11 +68,18 @@ std::unique_ptr<PatternWriter> makeSummaryWriter(const ShowContext& context) {
 }
 
 std::unique_ptr<PatternWriter> makeJsonLinesWriter(const ShowContext& context) {
-  return std::make_unique<JsonLinesWriter>(context);
+  return makeRecordWriter(
+      context, [](const ShowContext& c, const Pattern& pattern, const StringsOfPattern* strings) {
+        putJsonRecord(c.out, pattern, c.table, strings);
+      });
 }
 
 std::unique_ptr<PatternWriter> makeCsvWriter(const ShowContext& context) {
-  return std::make_unique<CsvWriter>(context);
+  putCsvHeader(context.out, context.strings != nullptr);
+  return makeRecordWriter(
+      context, [](const ShowContext& c, const Pattern& pattern, const StringsOfPattern* strings) {
+        putCsvRecord(c.out, pattern, c.table, strings);
+      });
 }
 
 }  // namespace tavrel::tools
