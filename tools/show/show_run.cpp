@@ -93,7 +93,7 @@ int passPatterns(formats::MinerOutputReader* reader, const ShowOptions& options,
   bool warned = false;
   Pattern pattern;
   int status;
-  while ((status = formats::nextPattern(reader, &pattern, error)) > 0) {
+  while ((status = formats::nextPattern(reader, &pattern)) > 0) {
     if (!passesFilters(selection, pattern)) continue;
     if (table != nullptr && checkLabels(pattern, *table, options.itemsPath, &warned, error) != 0) {
       return -1;
@@ -104,7 +104,10 @@ int passPatterns(formats::MinerOutputReader* reader, const ShowOptions& options,
       return -1;
     }
   }
-  if (status < 0) return -1;
+  if (status < 0) {
+    *error = reader->failure.message();
+    return -1;
+  }
   for (const Pattern& ranked : takeRanking(&top)) {
     if (writer->add(ranked, error) != 0) return -1;
   }
