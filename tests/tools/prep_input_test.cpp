@@ -396,8 +396,8 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
     text += line + "\n";
   }
   ItemTable table;
-  std::string error;
-  ASSERT_EQ(parseItemTable(text, "items.tsv", &table, &error), 0) << error;
+  Result parsed = parseItemTable(text, "items.tsv", &table);
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
   for (size_t i = 0; i < labels.size(); ++i) {
     ASSERT_NE(findLabel(table, static_cast<int>(i)), nullptr);
     EXPECT_EQ(*findLabel(table, static_cast<int>(i)), labels[i]);
@@ -406,7 +406,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   EXPECT_EQ(labelOrNumber(&table, 6), "6");
   EXPECT_EQ(labelOrNumber(nullptr, 1), "1");
   // A backslash before another character stands for itself.
-  ASSERT_EQ(parseItemTable("3\tC:\\path\\\n", "t", &table, &error), 0);
+  ASSERT_TRUE(parseItemTable("3\tC:\\path\\\n", "t", &table).ok());
   EXPECT_EQ(*findLabel(table, 3), "C:\\path\\");
 
   EXPECT_FALSE(table.fingerprint.has_value());  // an older table has none
@@ -414,9 +414,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   // The fingerprint line is read back; other lines starting with '#' are comments.
   DatabaseFingerprint fingerprint{40, 0xd5e5553e};
   ASSERT_EQ(fingerprintLine(fingerprint), "# database fingerprint: strings=40 crc32=d5e5553e");
-  ASSERT_EQ(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table, &error),
-            0)
-      << error;
+  ASSERT_TRUE(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table).ok());
   ASSERT_TRUE(table.fingerprint.has_value());
   EXPECT_EQ(table.fingerprint->strings, 40);
   EXPECT_EQ(table.fingerprint->crc32, 0xd5e5553eu);
@@ -432,8 +430,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
            {"x\ta\n", "t:1: 'x' is not an item number"},
            {"0\ta\n\n", "t:2: expected an item number, a tab and a label"},
            {"4\ta\n4\tb\n", "t:2: item 4 is listed twice"}}) {
-    EXPECT_EQ(parseItemTable(bad, "t", &table, &error), -1) << bad;
-    EXPECT_EQ(error, message) << bad;
+    EXPECT_EQ(parseItemTable(bad, "t", &table).message(), message) << bad;
   }
 }
 

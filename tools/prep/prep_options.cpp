@@ -181,7 +181,7 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int status;
-  while ((status = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
+  while ((status = nextArgument(&scanner, kFlags, kValued, &argument)) > 0) {
     std::string_view key = argument.key;
     if (argument.isOperand) {
       operands.emplace_back(argument.value);
@@ -201,7 +201,10 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     separatorGiven = separatorGiven || key == "--separator";
     repeatsGiven = repeatsGiven || key == "--repeats";
   }
-  if (status < 0) return -1;
+  if (status < 0) {
+    *error = scanner.failure.message();
+    return -1;
+  }
   if (options->help) return 0;
   if (strictRepeats) {
     if (repeatsGiven && options->repeats != RepeatMode::kRefuse) {
