@@ -127,16 +127,17 @@ class HtmlWriter : public PatternWriter {
     rows_.limit = tableRows;
   }
 
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     countPattern(&counts_, pattern);
     offerPattern(&rows_, pattern);
-    return 0;
+    return Result();
   }
 
-  int finish(long total, std::string* error) override {
+  Result finish(long total) override {
     std::vector<Pattern> ranking = takeRanking(&rows_);
     std::string pictures;
-    if (addPictures(ranking, &pictures, error) != 0) return -1;
+    Result drawn = addPictures(ranking, &pictures);
+    if (!drawn.ok()) return drawn;
     OutputSink* out = context_.out;
     sinkPut(out, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n");
     sinkPut(out, "<title>Patterns of " + htmlText(inputName_) + "</title>\n");
@@ -148,14 +149,14 @@ class HtmlWriter : public PatternWriter {
     putTable(ranking);
     sinkPut(out, std::string("<script>//<![CDATA[") + kScript + "//]]></script>\n");
     sinkPut(out, "</body>\n</html>\n");
-    return 0;
+    return Result();
   }
 
  private:
   // The pictures of the first kHtmlPictures patterns of the ranking.
-  int addPictures(const std::vector<Pattern>& ranking, std::string* html, std::string* error) {
+  Result addPictures(const std::vector<Pattern>& ranking, std::string* html) {
     std::size_t count = std::min(ranking.size(), kHtmlPictures);
-    if (count == 0) return 0;
+    if (count == 0) return Result();
     GraphvizRenderer renderer;
     *html += "<h2>The " + std::to_string(count) + " pattern" + (count == 1 ? "" : "s") +
              " of highest support</h2>\n";
@@ -173,11 +174,12 @@ class HtmlWriter : public PatternWriter {
       std::string dot = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
       noteDrawing(context_, pattern, static_cast<long>(k) + 1, cycle);
       std::string svg;
-      if (renderer.render(dot, "svg", &svg, error) != 0) return -1;
+      Result rendered = renderer.render(dot, "svg", &svg);
+      if (!rendered.ok()) return rendered;
       *html += "<figure id=\"pattern-" + std::to_string(pattern.number) + "\">\n" +
                inlineSvg(svg, pattern.number) + "</figure>\n";
     }
-    return 0;
+    return Result();
   }
 
   void putTable(std::vector<Pattern>& ranking) {

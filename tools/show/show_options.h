@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "show/selection.h"
 
 namespace tavrel::tools {
@@ -27,12 +28,12 @@ struct ShowOptions {
   std::string input = "-";
 };
 
-// Reads the arguments after the program name. Returns 0, or -1 with the
-// reason in `error`: an unknown option or format, a missing value, a
+// Reads the arguments after the program name. Fails with the reason: an
+// unknown option or format, a missing value, a
 // number that is not a whole non-negative int, --all-edges or --output-dir
 // with a format that draws no pictures, SVG or PNG for more than one
 // pattern without --output-dir, or more than one operand.
-int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error);
+Result parseShowOptions(int argc, const char* const* argv, ShowOptions* options);
 
 // The text --help prints.
 const char* showUsage();

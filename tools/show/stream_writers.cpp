@@ -10,13 +10,13 @@ namespace {
 class SummaryWriter : public PatternWriter {
  public:
   explicit SummaryWriter(const ShowContext& context) : context_(context) {}
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     countPattern(&counts_, pattern);
-    return 0;
+    return Result();
   }
-  int finish(long total, std::string*) override {
+  Result finish(long total) override {
     sinkPut(context_.out, summaryText(counts_, total, context_.table));
-    return 0;
+    return Result();
   }
 
  private:
@@ -27,11 +27,11 @@ class SummaryWriter : public PatternWriter {
 class JsonLinesWriter : public PatternWriter {
  public:
   explicit JsonLinesWriter(const ShowContext& context) : context_(context) {}
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     putJsonRecord(context_.out, pattern, context_.table);
-    return 0;
+    return Result();
   }
-  int finish(long, std::string*) override { return 0; }
+  Result finish(long) override { return Result(); }
 
  private:
   ShowContext context_;
@@ -40,11 +40,11 @@ class JsonLinesWriter : public PatternWriter {
 class CsvWriter : public PatternWriter {
  public:
   explicit CsvWriter(const ShowContext& context) : context_(context) { putCsvHeader(context_.out); }
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     putCsvRecord(context_.out, pattern, context_.table);
-    return 0;
+    return Result();
   }
-  int finish(long, std::string*) override { return 0; }
+  Result finish(long) override { return Result(); }
 
  private:
   ShowContext context_;
