@@ -342,7 +342,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   SequenceSet numberedCopy = set;
   RepeatCount count;
   std::string error;
-  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count, &error), 0);
+  ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count).ok());
   EXPECT_EQ(count.occurrences, 2);
   EXPECT_EQ(count.sequences, 2);
   Database database;
@@ -352,12 +352,11 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   EXPECT_EQ(database.longest, 3u);
 
   RepeatCount strictCount;
-  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount, &error), -1);
-  EXPECT_EQ(error, "in.txt:1: item 'b' occurs again in the same sequence");
+  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount).message(),
+            "in.txt:1: item 'b' occurs again in the same sequence");
 
   RepeatCount numberedCount;
-  ASSERT_EQ(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount, &error),
-            0);
+  ASSERT_TRUE(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount).ok());
   EXPECT_EQ(numberedCount.occurrences, 2);
   EXPECT_EQ(numberedCount.sequences, 2);
   buildDatabase(numberedCopy, &database);
@@ -367,8 +366,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   // A name that the input already uses is not given to a repeat.
   SequenceSet clash;
   readTextSequences("a#2 x\nx a a\n", "", &clash);
-  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count, &error), -1);
-  EXPECT_EQ(error,
+  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count).message(),
             "in.txt:2: the input holds an item 'a#2', the name that --repeats number gives to "
             "occurrence 2 of 'a' in a sequence");
 }
@@ -378,7 +376,7 @@ TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
   std::string error;
   ASSERT_EQ(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set, &error), 0);
   RepeatCount count;
-  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kNumber, "in", &count, &error), 0);
+  ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kNumber, "in", &count).ok());
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(database.labels, (std::vector<std::string>{"3", "5", "3#2", "5#2", "3#3"}));

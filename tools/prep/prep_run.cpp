@@ -86,9 +86,12 @@ int prepare(const PrepOptions& options) {
   SequenceSet set;
   RepeatCount repeats;
   InputLines input;
-  if (input.open(options.input, &error) != 0 || readSequences(options, &input, &set, &error) != 0 ||
-      resolveRepeats(&set, options.repeats, options.input, &repeats, &error) != 0) {
-    reportMessage(kProgram, error);
+  bool read =
+      input.open(options.input, &error) == 0 && readSequences(options, &input, &set, &error) == 0;
+  Result resolved = read ? resolveRepeats(&set, options.repeats, options.input, &repeats)
+                         : Result::failure(error);
+  if (!resolved.ok()) {
+    reportMessage(kProgram, resolved.message());
     return 1;
   }
   if (set.emptyDropped > 0) {
@@ -101,8 +104,9 @@ int prepare(const PrepOptions& options) {
   }
   Database database;
   buildDatabase(std::move(set), &database);
-  if (writeDatabaseFiles(options.outDir, options.name, database, &error) != 0) {
-    reportMessage(kProgram, error);
+  Result written = writeDatabaseFiles(options.outDir, options.name, database);
+  if (!written.ok()) {
+    reportMessage(kProgram, written.message());
     return 1;
   }
   reportMessage(kProgram,
@@ -118,9 +122,9 @@ int prepare(const PrepOptions& options) {
 int runPrep(int argc, const char* const* argv) {
   try {
     PrepOptions options;
-    std::string error;
-    if (parsePrepOptions(argc, argv, &options, &error) != 0) {
-      reportMessage(kProgram, error + " (see tavrel-prep --help)");
+    Result parsed = parsePrepOptions(argc, argv, &options);
+    if (!parsed.ok()) {
+      reportMessage(kProgram, std::string(parsed.message()) + " (see tavrel-prep --help)");
       return 2;
     }
     return options.help ? printHelp() : prepare(options);
