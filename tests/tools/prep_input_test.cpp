@@ -37,9 +37,10 @@ std::vector<Record> allRecords(const std::string& text, std::string* error, long
   Fields fields;
   long line = 0;
   int status;
-  while ((status = readCsvRecord(&cursor, &fields, &line, error)) > 0) {
+  while ((status = readCsvRecord(&cursor, &fields, &line)) > 0) {
     records.push_back({fields, line});
   }
+  *error = cursor.failure.message();
   *errorLine = status < 0 ? line : 0;
   return records;
 }
@@ -168,8 +169,8 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
                           {{"a", "b"}}}}) {
     SequenceSet set;
     TimeOrder order = TimeOrder::kFileOrder;
-    std::string error;
-    ASSERT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), 0) << error;
+    Result read = readEventLog(c.text, "log.csv", "", format, &set, &order);
+    ASSERT_TRUE(read.ok()) << read.message();
     EXPECT_EQ(order, c.order) << c.text;
     Database database;
     buildDatabase(set, &database);
@@ -178,10 +179,8 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   // Without a time column the file order is the time order.
   SequenceSet set;
   TimeOrder order = TimeOrder::kNumeric;
-  std::string error;
-  ASSERT_EQ(readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order,
-                         &error),
-            0);
+  ASSERT_TRUE(
+      readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order).ok());
   EXPECT_EQ(order, TimeOrder::kFileOrder);
   Database database;
   buildDatabase(set, &database);
@@ -222,11 +221,10 @@ TEST(EventLogTest, TextTimestampsMustShareAShapeOrBeReadWithAFormat) {
     EventLogFormat format{{"id", "step", "t"}, ',', true, c.format};
     SequenceSet set;
     TimeOrder order;
-    std::string error;
-    int status = readEventLog(text, "log", "", format, &set, &order, &error);
-    EXPECT_EQ(status, c.error.empty() ? 0 : -1) << c.times;
-    EXPECT_EQ(error, c.error);
-    if (status != 0) continue;
+    Result read = readEventLog(text, "log", "", format, &set, &order);
+    EXPECT_EQ(read.ok(), c.error.empty()) << c.times;
+    EXPECT_EQ(read.message(), c.error);
+    if (!read.ok()) continue;
     EXPECT_EQ(order, c.format.empty() ? TimeOrder::kText : TimeOrder::kFormatted);
     Database database;
     buildDatabase(set, &database);
@@ -239,20 +237,18 @@ TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {
   EventLogFormat format{{"2", "3", ""}, ';', false};
   SequenceSet set;
   TimeOrder order;
-  std::string error;
-  ASSERT_EQ(readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//", format,
-                         &set, &order, &error),
-            0)
-      << error;
+  Result read = readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//",
+                             format, &set, &order);
+  ASSERT_TRUE(read.ok()) << read.message();
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"a;b", "d"}, {"c"}}));
   EXPECT_EQ(set.sequenceLines[1], 3);
   format.columns.activityColumn = "4";
-  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order, &error), -1);
-  EXPECT_EQ(error, "log:1: there is no column 4; the first row has 3 fields");
+  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order).message(),
+            "log:1: there is no column 4; the first row has 3 fields");
   format = EventLogFormat{{"id", "step", ""}, '\t', true};
-  ASSERT_EQ(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order, &error), 0);
+  ASSERT_TRUE(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order).ok());
   EXPECT_EQ(set.labels.back(), "a,b");
 }
 
@@ -275,20 +271,18 @@ TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
            {"id,step,t\nx,a,1\nx,\"b,1\n", "log.csv:3: a quoted field is not closed"}}) {
     SequenceSet set;
     TimeOrder order;
-    std::string error;
-    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), -1) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order).message(), c.error)
+        << c.text;
   }
 }
 
 TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readSpmf("@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
-                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
-                     "in.spmf", "//", &set, &error),
-            0)
-      << error;
+  Result read = readSpmf(
+      "@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
+      "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
+      "in.spmf", "//", &set);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(set.emptyDropped, 1);
   Database database;
   buildDatabase(set, &database);
@@ -309,16 +303,14 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
            {"@ITEM=x=name\n", "in.spmf:1: expected @ITEM=<id>=<name>"},
            {"99999999999 -1 -2\n", "in.spmf:1: '99999999999' is not an item id, -1 or -2"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad, &error), -1) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad).message(), c.error) << c.text;
   }
 }
 
 TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set, &error), 0)
-      << error;
+  Result read = readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set);
+  ASSERT_TRUE(read.ok()) << read.message();
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}}));
@@ -329,8 +321,7 @@ TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
            {"s1 a\ns2\n", "log:2: expected two columns, a case id and an item, found one"},
            {"s1 a 10:05\n", "log:1: expected two columns, a case id and an item, found more"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readPairs(text, "log", "", &bad, &error), -1) << text;
-    EXPECT_EQ(error, message);
+    EXPECT_EQ(readPairs(text, "log", "", &bad).message(), message) << text;
   }
 }
 
@@ -341,7 +332,6 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   SequenceSet strictCopy = set;
   SequenceSet numberedCopy = set;
   RepeatCount count;
-  std::string error;
   ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count).ok());
   EXPECT_EQ(count.occurrences, 2);
   EXPECT_EQ(count.sequences, 2);
@@ -373,8 +363,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
 
 TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set, &error), 0);
+  ASSERT_TRUE(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set).ok());
   RepeatCount count;
   ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kNumber, "in", &count).ok());
   Database database;

@@ -57,41 +57,35 @@ void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
                 "timestamps in column " + (log.header ? inQuotes(column) : column) + " " + how);
 }
 
-// Reads the input in its format into `set`, line by line; -1 with a
-// message in `error`.
-int readSequences(const PrepOptions& options, InputLines* input, SequenceSet* set,
-                  std::string* error) {
+// Reads the input in its format into `set`, line by line; fails with a
+// message.
+Result readSequences(const PrepOptions& options, InputLines* input, SequenceSet* set) {
   switch (options.format) {
     case InputFormat::kSpmf:
-      return readSpmf(input, options.input, options.comment, set, error);
+      return readSpmf(input, options.input, options.comment, set);
     case InputFormat::kText:
-      return readTextSequences(input, options.comment, set, error);
+      return readTextSequences(input, options.comment, set);
     case InputFormat::kPairs:
-      return readPairs(input, options.input, options.comment, set, error);
+      return readPairs(input, options.input, options.comment, set);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
-      if (readEventLog(input, options.input, options.comment, options.log, set, &order, error) !=
-          0) {
-        return -1;
-      }
-      if (order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
-      return 0;
+      Result read = readEventLog(input, options.input, options.comment, options.log, set, &order);
+      if (read.ok() && order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
+      return read;
     }
   }
-  return 0;
+  return Result();
 }
 
 int prepare(const PrepOptions& options) {
-  std::string error;
   SequenceSet set;
   RepeatCount repeats;
   InputLines input;
-  bool read =
-      input.open(options.input, &error) == 0 && readSequences(options, &input, &set, &error) == 0;
-  Result resolved = read ? resolveRepeats(&set, options.repeats, options.input, &repeats)
-                         : Result::failure(error);
-  if (!resolved.ok()) {
-    reportMessage(kProgram, resolved.message());
+  Result read = input.open(options.input);
+  if (read.ok()) read = readSequences(options, &input, &set);
+  if (read.ok()) read = resolveRepeats(&set, options.repeats, options.input, &repeats);
+  if (!read.ok()) {
+    reportMessage(kProgram, read.message());
     return 1;
   }
   if (set.emptyDropped > 0) {
