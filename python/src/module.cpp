@@ -105,10 +105,9 @@ py::dict readOutput(std::optional<int> fd, std::optional<py::bytes> text, const 
   }
   PatternArrays arrays;
   formats::OutputPattern pattern;
-  std::string error;
   int status;
   std::vector<std::int32_t> items;
-  while ((status = formats::nextPattern(&reader, &pattern, &error)) > 0) {
+  while ((status = formats::nextPattern(&reader, &pattern)) > 0) {
     items.clear();
     for (const formats::OutputEdge& edge : pattern.edges) {
       items.push_back(edge.from);
@@ -119,7 +118,7 @@ py::dict readOutput(std::optional<int> fd, std::optional<py::bytes> text, const 
       throw py::error_already_set();
     }
   }
-  if (status < 0) throw py::value_error(error);
+  if (status < 0) throw py::value_error(std::string(reader.failure.message()));
   py::dict out;
   putPatternArrays(arrays, out);
   out["complete"] = reader.complete;

@@ -73,14 +73,13 @@ py::list stringsOfSpec(const std::string& specPath, const Supports& supports,
   std::vector<tools::Pattern> patterns = chosenPatterns(supports, offsets, edges, which);
   tools::StringsSource source;
   std::vector<std::vector<int>> rows;
-  std::string error;
-  int status;
+  Result found;
   {
     py::gil_scoped_release released;
-    status = tools::openStringsSource(specPath, &source, &error);
-    if (status == 0) status = tools::findStrings(source, patterns, &rows, &error);
+    found = tools::openStringsSource(specPath, &source);
+    if (found.ok()) found = tools::findStrings(source, patterns, &rows);
   }
-  if (status != 0) throw py::value_error(error);
+  if (!found.ok()) throw py::value_error(std::string(found.message()));
   return toArrays(rows, nullptr);
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/line_input.h"
+#include "base/result.h"
 #include "tavrel/tavrel.h"
 
 namespace tavrel::formats {
@@ -120,14 +121,17 @@ struct MinerOutputReader {
   std::int64_t patternCount = -1;  // the <count> of the count line (equals patternsRead); -1 before
   bool complete = false;           // at the end: every closing line was there
   bool capped = false;             // at the end: the run stopped at --max-patterns (cappedLine())
+  Result failure;                  // why nextPattern() returned -1
 };
 
 // Reads the next pattern into `pattern`. Returns 1 with a pattern, 0 at
 // the end of the output (`reader->complete` tells whether it was the end
-// of a complete run), and -1 with "<name>:<line>: <reason>" in `error` for
-// an empty input, a header without an edge line, a malformed or repeated
-// edge, a number out of sequence, a count that disagrees with the patterns
-// read, text after the closing lines, or any other line out of place.
-int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* error);
+// of a complete run), and -1 with "<name>:<line>: <reason>" in
+// `reader->failure` for an empty input, a header without an edge line, a
+// malformed or repeated edge, a number out of sequence, a count that
+// disagrees with the patterns read, text after the closing lines, or any
+// other line out of place ("cannot read <name>: <reason>" when reading
+// fails). Throws std::bad_alloc when memory runs out.
+int nextPattern(MinerOutputReader* reader, OutputPattern* pattern);
 
 }  // namespace tavrel::formats

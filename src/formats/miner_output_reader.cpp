@@ -83,11 +83,12 @@ struct Line {
 };
 
 // Reads the next line; -1 with a message when reading fails.
-int takeLine(MinerOutputReader* reader, Line* line, std::string* error) {
+int takeLine(MinerOutputReader* reader, Line* line) {
   int status = reader->lines.readTrimmed(&line->text, &line->terminated);
   if (status < 0) {
     if (reader->lines.failure().isOutOfMemory()) throw std::bad_alloc();
-    *error = "cannot read " + reader->name + ": " + std::string(reader->lines.failure().message());
+    reader->failure = Result::failure("cannot read " + reader->name + ": " +
+                                      std::string(reader->lines.failure().message()));
     return -1;
   }
   line->present = status > 0;
@@ -98,8 +99,10 @@ int takeLine(MinerOutputReader* reader, Line* line, std::string* error) {
 // True when `line` is the partial last line of an input cut off mid-write.
 bool cutOff(const Line& line) { return !line.present || !line.terminated; }
 
-int fail(const MinerOutputReader& reader, long at, const std::string& reason, std::string* error) {
-  *error = reader.name + ":" + std::to_string(at) + ": " + reason;
+// Fails the reading with "<name>:<at>: <reason>"; -1 as nextPattern()
+// returns it.
+int fail(MinerOutputReader* reader, long at, const std::string& reason) {
+  reader->failure = Result::failure(reader->name + ":" + std::to_string(at) + ": " + reason);
   return -1;
 }
 
@@ -112,41 +115,40 @@ int finish(MinerOutputReader* reader, bool complete) {
 
 // Reads the closing lines after "Total Runtime"; 0 at their end, whether
 // they are complete or cut off, or -1 with a message.
-int readClosingLines(MinerOutputReader* reader, std::string* error) {
+int readClosingLines(MinerOutputReader* reader) {
   Line line;
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   if (cutOff(line)) return finish(reader, false);
   std::int64_t count = 0;
   if (!startsWith(line.text, kCountStart) ||
       !parseWholeCount(line.text.substr(kCountStart.size()), &count)) {
-    return fail(*reader, line.number, "expected \"Total Number of patterns: <count>\"", error);
+    return fail(reader, line.number, "expected \"Total Number of patterns: <count>\"");
   }
   if (count != reader->patternsRead) {
-    return fail(*reader, line.number,
+    return fail(reader, line.number,
                 "the output counts " + std::to_string(count) + " patterns, but holds " +
-                    std::to_string(reader->patternsRead),
-                error);
+                    std::to_string(reader->patternsRead));
   }
   reader->patternCount = count;
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   if (!line.present ||
       (!line.terminated && startsWith(kStars, line.text) && line.text.size() < kStars.size())) {
     return finish(reader, false);
   }
   if (line.text != kStars) {
-    return fail(*reader, line.number, "expected the closing line of 47 asterisks", error);
+    return fail(reader, line.number, "expected the closing line of 47 asterisks");
   }
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   std::string capped = cappedLine(count);
   std::string_view cappedText(capped.data(), capped.size() - 1);  // without its '\n'
   if (line.present && line.text == cappedText) {
     reader->capped = true;
-    if (takeLine(reader, &line, error) != 0) return -1;
+    if (takeLine(reader, &line) != 0) return -1;
   } else if (line.present && !line.terminated && startsWith(cappedText, line.text)) {
     return finish(reader, false);  // cut off inside the capped line
   }
   if (line.present) {
-    return fail(*reader, line.number, "text after the end of the miner's output", error);
+    return fail(reader, line.number, "text after the end of the miner's output");
   }
   return finish(reader, true);
 }
@@ -154,24 +156,23 @@ int readClosingLines(MinerOutputReader* reader, std::string* error) {
 // Reads the edge line and the empty line of the pattern whose header was
 // just read. Returns 1 with the pattern, 0 when the input ends before its
 // edge line is complete, -1 with a message.
-int readPatternBody(MinerOutputReader* reader, long headerLine, OutputPattern* pattern,
-                    std::string* error) {
+int readPatternBody(MinerOutputReader* reader, long headerLine, OutputPattern* pattern) {
   std::string at = "pattern " + std::to_string(pattern->number);
   Line line;
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   if (cutOff(line)) return finish(reader, false);
   std::int64_t otherNumber = 0;
   int otherSupport = 0;
   if (line.text.empty() || parseHeader(line.text, &otherNumber, &otherSupport)) {
-    return fail(*reader, headerLine, at + " has no edge line", error);
+    return fail(reader, headerLine, at + " has no edge line");
   }
   std::string reason;
   if (parseEdges(line.text, &pattern->edges, &reason) != 0) {
-    return fail(*reader, line.number, reason, error);
+    return fail(reader, line.number, reason);
   }
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   if (line.present && !line.text.empty()) {
-    return fail(*reader, line.number, "expected an empty line after the edges of " + at, error);
+    return fail(reader, line.number, "expected an empty line after the edges of " + at);
   }
   ++reader->patternsRead;
   reader->state = line.present && line.terminated ? MinerOutputReader::State::kPatterns
@@ -181,23 +182,22 @@ int readPatternBody(MinerOutputReader* reader, long headerLine, OutputPattern* p
 
 }  // namespace
 
-int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* error) {
+int nextPattern(MinerOutputReader* reader, OutputPattern* pattern) {
   using State = MinerOutputReader::State;
   if (reader->state == State::kDone) return 0;
   if (reader->state == State::kCutAfterPattern) return finish(reader, false);
   Line line;
-  if (takeLine(reader, &line, error) != 0) return -1;
+  if (takeLine(reader, &line) != 0) return -1;
   if (reader->state == State::kStart) {
-    if (!line.present) return fail(*reader, 1, "empty input; expected the miner's output", error);
+    if (!line.present) return fail(reader, 1, "empty input; expected the miner's output");
     if (line.text != " " && !(cutOff(line) && line.text.empty())) {
-      return fail(*reader, 1,
+      return fail(reader, 1,
                   "expected a line holding one blank, found " + shown(line.text) +
-                      " (is this the miner's output of a complete run?)",
-                  error);
+                      " (is this the miner's output of a complete run?)");
     }
     if (cutOff(line)) return finish(reader, false);
     reader->state = State::kPatterns;
-    if (takeLine(reader, &line, error) != 0) return -1;
+    if (takeLine(reader, &line) != 0) return -1;
   }
   if (cutOff(line)) return finish(reader, false);
   *pattern = OutputPattern{};
@@ -205,21 +205,20 @@ int nextPattern(MinerOutputReader* reader, OutputPattern* pattern, std::string* 
     std::string at = "pattern " + std::to_string(pattern->number);
     std::int64_t expected = reader->patternsRead + 1;
     if (pattern->number != expected) {
-      return fail(*reader, line.number,
-                  at + " is out of sequence (expected pattern " + std::to_string(expected) + ")",
-                  error);
+      return fail(reader, line.number,
+                  at + " is out of sequence (expected pattern " + std::to_string(expected) + ")");
     }
-    if (pattern->support < 1) return fail(*reader, line.number, at + " has support 0", error);
-    return readPatternBody(reader, line.number, pattern, error);
+    if (pattern->support < 1) return fail(reader, line.number, at + " has support 0");
+    return readPatternBody(reader, line.number, pattern);
   }
   if (startsWith(line.text, kRuntimeStart) &&
       line.text.size() > kRuntimeStart.size() + kRuntimeEnd.size() &&
       line.text.substr(line.text.size() - kRuntimeEnd.size()) == kRuntimeEnd) {
     reader->runtime = line.text.substr(
         kRuntimeStart.size(), line.text.size() - kRuntimeStart.size() - kRuntimeEnd.size());
-    return readClosingLines(reader, error);
+    return readClosingLines(reader);
   }
-  return fail(*reader, line.number, "unexpected line " + shown(line.text), error);
+  return fail(reader, line.number, "unexpected line " + shown(line.text));
 }
 
 }  // namespace tavrel::formats

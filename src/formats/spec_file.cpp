@@ -7,20 +7,31 @@
 #include <new>
 
 #include "base/decimal.h"
-#include "base/input_file.h"
+#include "base/line_input.h"
 
 namespace tavrel::formats {
 
 namespace {
 
+// The failure of a spec file that cannot be opened or read: out of memory,
+// or "Error: cannot open file <path> with mode r".
+Result cannotOpen(const Result& reason, const char* path) {
+  if (reason.isOutOfMemory()) return Result::outOfMemory();
+  return Result::failure(std::string("Error: cannot open file ") + path + " with mode r");
+}
+
 // Reads the next line of the spec file. Returns 1 with the line, 0 when the
-// file has ended (after reporting `missingMessage`), -1 on a read error.
-int readSpecLine(InputFile& file, LineView* line, const char* missingMessage, Report& report) {
-  int status = file.readLine(line, report);
+// file has ended (after adding `missingMessage` to `messages`, one a line),
+// -1 when it cannot be read (`failure` then says why).
+int readSpecLine(LineInput& file, LineView* line, const char* missingMessage, std::string* messages,
+                 Result* failure, const char* path) {
+  int status = file.readLine(line);
   if (status == 0) {
-    report.line(missingMessage);
+    if (!messages->empty()) messages->push_back('\n');
+    messages->append(missingMessage);
     *line = LineView{};
   }
+  if (status < 0) *failure = cannotOpen(file.failure(), path);
   return status;
 }
 
@@ -44,7 +55,7 @@ std::string workingDirectory() {
 
 // The database name from line 1: without its line end and a CR before it,
 // and up to a NUL byte, which ends the name as it would for the file system.
-int takeDatabaseName(const LineView& line, std::string* name, Report& report) {
+void takeDatabaseName(const LineView& line, std::string* name) {
   std::size_t length = line.length;
   if (length > 0 && line.text[length - 1] == '\n') {
     --length;
@@ -52,27 +63,22 @@ int takeDatabaseName(const LineView& line, std::string* name, Report& report) {
   }
   const void* nul = std::memchr(line.text, '\0', length);
   if (nul != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(nul) - line.text);
-  try {
-    name->assign(line.text, length);
-  } catch (const std::bad_alloc&) {
-    return report.outOfMemory();
-  }
-  return 0;
+  name->assign(line.text, length);
 }
 
-}  // namespace
-
-int readSpecFile(const char* path, SpecFile* spec, Report& report) {
-  InputFile file;
-  if (!file.open(path, "r", false, report)) return -1;
-  bool error = false;
+// readSpecFile() but for memory running out, which throws std::bad_alloc.
+Result readSpecLines(const char* path, SpecFile* spec) {
+  LineInput file;
+  if (!file.openQuietly(path, false)) return cannotOpen(Result(), path);
+  std::string messages;
+  Result failure;
 
   LineView line;
-  int status = readSpecLine(file, &line, "Error: string db filename in spec file", report);
-  if (status < 0) return -1;
-  if (status == 0) error = true;
+  int status = readSpecLine(file, &line, "Error: string db filename in spec file", &messages,
+                            &failure, path);
+  if (status < 0) return failure;
   spec->databaseName.clear();
-  if (status > 0 && takeDatabaseName(line, &spec->databaseName, report) < 0) return -1;
+  if (status > 0) takeDatabaseName(line, &spec->databaseName);
 
   static const char* const kMissing[3] = {
       "Error: can't get the number of total items",
@@ -81,21 +87,30 @@ int readSpecFile(const char* path, SpecFile* spec, Report& report) {
   };
   long long values[3] = {0, 0, 0};
   for (int k = 0; k < 3; ++k) {
-    status = readSpecLine(file, &line, kMissing[k], report);
-    if (status < 0) return -1;
-    if (status == 0) error = true;
+    status = readSpecLine(file, &line, kMissing[k], &messages, &failure, path);
+    if (status < 0) return failure;
     values[k] = lineValue(line);
   }
 
   if (!isValidSize(values[0]) || !isValidSize(values[1]) || !isValidSize(values[2])) {
-    report.line("Error: wrong parameters given in spec file");
-    error = true;
+    if (!messages.empty()) messages.push_back('\n');
+    messages.append("Error: wrong parameters given in spec file");
   }
-  if (error) return -1;
+  if (!messages.empty()) return Result::failure(std::move(messages));
   spec->totalItems = values[0];
   spec->maxItemLength = values[1];
   spec->stringCount = values[2];
-  return 0;
+  return Result();
+}
+
+}  // namespace
+
+Result readSpecFile(const char* path, SpecFile* spec) {
+  try {
+    return readSpecLines(path, spec);
+  } catch (const std::bad_alloc&) {
+    return Result::outOfMemory();
+  }
 }
 
 std::string specFileText(const SpecFile& spec) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/report.h"
+#include "base/result.h"
 
 namespace tavrel::formats {
 
@@ -21,17 +22,18 @@ struct SpecFile {
   long long stringCount = 0;
 };
 
-// Reads and checks the spec file at `path` into `spec`. Returns 0 when all
+// Reads and checks the spec file at `path` into `spec`. Succeeds when all
 // four values are valid (the three numbers between 1 and the int maximum).
-// Otherwise reports every message that applies, in line order, and returns
-// -1, leaving `spec` in no particular state:
+// Otherwise fails with every message that applies, in line order, one a
+// line, leaving `spec` in no particular state:
 //   "Error: string db filename in spec file"          (no line 1)
 //   "Error: can't get the number of total items"      (no line 2)
 //   "Error: can't get the number of max item length"  (no line 3)
 //   "Error: can't get the number of all strings"      (no line 4)
 //   "Error: wrong parameters given in spec file"      (a value <= 0 or too big)
-// A spec file that cannot be opened gets InputFile's message.
-int readSpecFile(const char* path, SpecFile* spec, Report& report);
+// A spec file that cannot be opened or read fails with "Error: cannot open
+// file <path> with mode r" alone, as the miner's other input files do.
+Result readSpecFile(const char* path, SpecFile* spec);
 
 // Where the database named in a spec file is read from: `databaseName` as
 // it stands when that file exists (relative names from the working

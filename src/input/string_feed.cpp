@@ -177,7 +177,12 @@ class MemoryFeed : public StringFeed {
 // Returns 0, or -1 after the reader's messages.
 int takeSpecFile(RunState& run, const std::string& path) {
   formats::SpecFile spec;
-  if (formats::readSpecFile(path.c_str(), &spec, run.report) < 0) return -1;
+  Result read = formats::readSpecFile(path.c_str(), &spec);
+  if (read.isOutOfMemory()) return run.report.outOfMemory();
+  if (!read.ok()) {
+    run.report.line(read.message());
+    return -1;
+  }
   run.stringDbFilename = formats::locateDatabase(path, spec.databaseName, run.report);
   run.totalItems = static_cast<int>(spec.totalItems);
   run.maxItemLength = static_cast<int>(spec.maxItemLength);

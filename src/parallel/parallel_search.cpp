@@ -14,6 +14,7 @@
 #include "base/small_thread.h"
 #include "parallel/frame_pool.h"
 #include "parallel/ordered_output.h"
+#include "parallel/pattern_hand_over.h"
 #include "parallel/pattern_records.h"
 #include "parallel/unit_start.h"
 #include "parallel/work_item.h"
@@ -78,13 +79,6 @@ long long threadMicros() {
   return static_cast<long long>(used.tv_sec) * 1000000 + used.tv_nsec / 1000;
 }
 
-// A clock that is cheap to read, to a few milliseconds.
-long long coarseMilliseconds() {
-  struct timespec now {};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // A worker's own memory: scratch, and frames and cursors to use again.
 // Written at every step by its thread alone, on cache lines of its own
 // (two workers side by side in the heap made each step a cache miss).
@@ -122,44 +116,20 @@ class Scheduler {
   void runItem(WorkItem& item, Worker& worker);
   bool step(WorkItem& item, Worker& worker);
   void popLevel(WorkItem& item, Worker& worker);
-  // True when the item's chunk is direct and nothing of the item waits:
-  // what it finds now goes straight to the sink.
-  static bool writesDirectly(const WorkItem& item) {
-    return item.pending.empty() && item.chunk->direct();
+  // The hand-over's, for step() and run() (pattern_hand_over.h).
+  bool takePattern(WorkItem& item, const int* edges, int length, int support) {
+    return patterns_.takePattern(item, edges, length, support);
   }
-  // Hands a pattern on: straight to the sink when the item writes
-  // directly, else through its pending records (handOverSoon()). False
-  // when memory ran out.
-  bool takePattern(WorkItem& item, const int* edges, int length, int support);
-  // Adds a pattern to the item's pending records: as the sink's text when
-  // the sink makes text, else as its support, edge count and edges. False
-  // when memory ran out.
-  bool recordPattern(WorkItem& item, const int* edges, int length, int support);
-  // Hands the item's pending patterns to its chunk, or on to the sink when
-  // the chunk is direct (now, or soon: when enough have gathered or the
-  // chunk is first and they have waited a little). False when memory ran
-  // out.
-  bool handOver(WorkItem& item);
-  bool handOverSoon(WorkItem& item);
-  // Hands the item's pending records on to the sink, in order; drops them
-  // once the sink has asked to stop.
-  void handOnDirectly(WorkItem& item);
-  // Hands one record on (a pattern, or a mark); sets the ints it used.
-  // False when the sink asks to stop.
-  bool deliver(const int* record, std::size_t* used);
-  // The sink asked to stop: nothing more reaches it, and the run ends.
-  void stopForSink() {
-    sinkStopped_.store(true);
-    stopping_.store(true);
-    output_.wake();
+  bool recordPattern(WorkItem& item, const int* edges, int length, int support) {
+    return patterns_.recordPattern(item, edges, length, support);
   }
+  bool handOver(WorkItem& item) { return patterns_.handOver(item); }
   void finish(WorkItem& item, Worker& worker, bool cut);
   void trySplit(WorkItem& item, Worker& worker);
   void giveAway(WorkItem& item);
   Chunk* chunkForSplit(WorkItem& item, std::size_t chosen);
   SearchOutcome searchFrom(WorkItem* item);
   bool mayWait(WorkItem& item);
-  void waitForOutput();
   void fail() {
     failed_.store(true);
     stopping_.store(true);
@@ -245,90 +215,8 @@ class Scheduler {
   std::atomic<bool> starved_{false};        // an idle worker asked for no work: too much waited
   std::atomic<bool> stopping_{false};
   std::atomic<bool> failed_{false};
-  std::atomic<bool> sinkStopped_{false};
+  PatternHandOver patterns_{options_, sink_, output_, stopping_};
 };
-
-bool Scheduler::recordPattern(WorkItem& item, const int* edges, int length, int support) {
-  std::size_t bound = sink_.textBound(length);
-  if (bound == 0) {
-    if (!item.pending.reserve(item.pending.size() + patternRecordInts(length))) return false;
-    item.pending.push(support);
-    item.pending.push(length);
-    item.pending.append(edges, static_cast<std::size_t>(length));
-    return true;
-  }
-  std::size_t at = item.pending.size();
-  if (!item.pending.resize(at + textRecordInts(bound))) return false;
-  char* text = reinterpret_cast<char*>(item.pending.data() + at + 1);
-  std::size_t size = sink_.writeText(edges, length, support, text);
-  if (size == ClosedSetSink::kTextFailed || size >= static_cast<std::size_t>(INT_MAX)) return false;
-  item.pending[at] = textRecordHeader(size);
-  item.pending.resize(at + textRecordInts(size));
-  return true;
-}
-
-bool Scheduler::takePattern(WorkItem& item, const int* edges, int length, int support) {
-  if (writesDirectly(item)) {
-    if (!sinkStopped_.load(std::memory_order_relaxed) && !sink_.take(edges, length, support)) {
-      stopForSink();
-    }
-    return true;
-  }
-  return recordPattern(item, edges, length, support) && handOverSoon(item);
-}
-
-bool Scheduler::handOver(WorkItem& item) {
-  item.handedAt = coarseMilliseconds();
-  if (item.pending.empty()) return true;
-  std::size_t bytes = item.pending.size() * sizeof(int);
-  Chunk::Taken taken = item.chunk->take(item.pending);
-  if (taken == Chunk::Taken::kTaken) item.handedBytes += bytes;
-  if (taken == Chunk::Taken::kDirect) handOnDirectly(item);
-  item.pending.clear();
-  return taken != Chunk::Taken::kOutOfMemory;
-}
-
-void Scheduler::handOnDirectly(WorkItem& item) {
-  const int* record = item.pending.data();
-  const int* end = record + item.pending.size();
-  while (record < end && !sinkStopped_.load(std::memory_order_relaxed)) {
-    std::size_t used = 0;
-    if (!deliver(record, &used)) stopForSink();
-    record += used;
-  }
-}
-
-bool Scheduler::deliver(const int* record, std::size_t* used) {
-  *used = recordInts(record);
-  switch (recordKind(record)) {
-    case RecordKind::kTopEdge:
-      options_.progress->topEdgesReached.store(record[1], std::memory_order_relaxed);
-      return true;
-    case RecordKind::kText:
-      return sink_.takeText(reinterpret_cast<const char*>(record + 1), textRecordSize(record[0]));
-    case RecordKind::kPiece:
-      return options_.exchange->reached(pieceOfMark(record));
-    case RecordKind::kPattern:
-      break;
-  }
-  return sink_.take(record + 2, record[1], record[0]);
-}
-
-bool Scheduler::handOverSoon(WorkItem& item) {
-  constexpr std::size_t kBatch = 32768;  // ints: patterns are handed over in blocks of 128 KB
-  constexpr long long kHeadWait = 5;     // ms the first patterns of the output may wait
-  if (item.chunk->direct()) return handOver(item);
-  bool head = output_.head() == item.chunk;
-  if (item.pending.size() < kBatch &&
-      !(head && coarseMilliseconds() - item.handedAt >= kHeadWait)) {
-    return true;
-  }
-  if (!handOver(item)) return false;
-  // Only a hand-over adds to what the head's work has waiting: this is
-  // where it waits when too much does (see mayWait()).
-  if (head && output_.pendingBytes() > options_.waitingCap) waitForOutput();
-  return true;
-}
 
 // Takes the item's deepest level off: its cursor goes back to the
 // worker's pool, its frame loses the item's hold. Returns the chunk the
@@ -589,20 +477,8 @@ bool Scheduler::mayWait(WorkItem& item) {
       return false;
     }
   }
-  waitForOutput();
+  patterns_.waitForOutput();
   return true;
-}
-
-// Waits, as the work of the head chunk, until the head's patterns not yet
-// handed on are down to a quarter of the cap, or the run stops. (Patterns of later
-// chunks only go once the head's work has ended: waiting for them would
-// never end.)
-void Scheduler::waitForOutput() {
-  while (output_.unhandedAtHead() > options_.waitingCap / 4 && !stopping_.load() &&
-         !(options_.stop != nullptr && options_.stop->load(std::memory_order_relaxed))) {
-    output_.wake();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 void Scheduler::runItem(WorkItem& item, Worker& worker) {
@@ -831,8 +707,8 @@ SearchOutcome Scheduler::searchFrom(WorkItem* item) {
   }
   bool complete = output_.drain(
       [this](const int* record, std::size_t* used) {
-        if (!deliver(record, used)) {
-          stopForSink();
+        if (!patterns_.deliver(record, used)) {
+          patterns_.stopForSink();
           return false;
         }
         catchUp();
@@ -852,7 +728,7 @@ SearchOutcome Scheduler::searchFrom(WorkItem* item) {
     options_.stats->mostWaitingBytes = output_.mostPendingBytes();
   }
   if (failed_.load()) return SearchOutcome::kOutOfMemory;
-  if (!complete || sinkStopped_.load()) return SearchOutcome::kStopped;
+  if (!complete || patterns_.sinkStopped()) return SearchOutcome::kStopped;
   return SearchOutcome::kComplete;
 }
 

@@ -38,8 +38,9 @@ int readAll(const std::string& text, std::vector<OutputPattern>* patterns, bool*
   patterns->clear();
   OutputPattern pattern;
   int status;
-  while ((status = nextPattern(&reader, &pattern, error)) > 0) patterns->push_back(pattern);
+  while ((status = nextPattern(&reader, &pattern)) > 0) patterns->push_back(pattern);
   *complete = reader.complete;
+  *error = reader.failure.message();
   return status;
 }
 
@@ -94,10 +95,9 @@ TEST(MinerOutputTest, AnOutputCappedByMaxPatternsSaysSo) {
     reader.lines = LineInput::overText(c.text);
     reader.name = "out";
     OutputPattern pattern;
-    std::string error;
-    while (nextPattern(&reader, &pattern, &error) > 0) {
+    while (nextPattern(&reader, &pattern) > 0) {
     }
-    EXPECT_EQ(error, "") << c.text;
+    EXPECT_EQ(reader.failure.message(), "") << c.text;
     EXPECT_EQ(reader.complete, c.complete) << c.text;
     EXPECT_EQ(reader.capped, c.capped) << c.text;
   }
@@ -193,10 +193,9 @@ TEST(MinerOutputTest, NumbersAndCountsPastTwoToTheThirtyOne) {
   reader.state = MinerOutputReader::State::kPatterns;
   reader.patternsRead = 2147483647;
   OutputPattern pattern;
-  std::string error;
-  ASSERT_EQ(nextPattern(&reader, &pattern, &error), 1) << error;
+  ASSERT_EQ(nextPattern(&reader, &pattern), 1) << reader.failure.message();
   EXPECT_EQ(pattern.number, 2147483648LL);
-  ASSERT_EQ(nextPattern(&reader, &pattern, &error), 0) << error;
+  ASSERT_EQ(nextPattern(&reader, &pattern), 0) << reader.failure.message();
   EXPECT_TRUE(reader.complete);
   EXPECT_EQ(reader.patternCount, 2147483648LL);
   EXPECT_EQ(reader.runtime, "2.14748e+06");  // milliseconds past the int range too
@@ -204,8 +203,9 @@ TEST(MinerOutputTest, NumbersAndCountsPastTwoToTheThirtyOne) {
   reader = MinerOutputReader{};
   reader.lines = LineInput::overText(" \nPattern 99999999999999999999 Support = 3: \n1-2\t\n\n");
   reader.name = "out";
-  EXPECT_EQ(nextPattern(&reader, &pattern, &error), -1);
-  EXPECT_EQ(error, "out:2: unexpected line 'Pattern 99999999999999999999 Support = 3: '");
+  EXPECT_EQ(nextPattern(&reader, &pattern), -1);
+  EXPECT_EQ(reader.failure.message(),
+            "out:2: unexpected line 'Pattern 99999999999999999999 Support = 3: '");
 }
 
 TEST(MinerOutputWriterTest, ABlockOfTheLargestNumbersFitsItsBound) {

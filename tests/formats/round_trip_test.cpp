@@ -21,8 +21,7 @@ TEST(SpecFileRoundTripTest, WrittenValuesReadBack) {
        {SpecFile{"my db.txt", 6, 4, 4}, SpecFile{" /a/b c", 1, INT_MAX, 1}}) {
     std::string path = dir.write("s.spec", specFileText(written));
     SpecFile read;
-    Report report;
-    ASSERT_EQ(readSpecFile(path.c_str(), &read, report), 0) << written.databaseName;
+    ASSERT_TRUE(readSpecFile(path.c_str(), &read).ok()) << written.databaseName;
     EXPECT_EQ(read.databaseName, written.databaseName);
     EXPECT_EQ(read.totalItems, written.totalItems);
     EXPECT_EQ(read.maxItemLength, written.maxItemLength);
@@ -76,10 +75,9 @@ TEST(MinerOutputRoundTripTest, ReadsBackWhatWasWrittenAndEveryCutOffBeginning) {
     reader.name = "out";
     std::vector<OutputPattern> read;
     OutputPattern pattern;
-    std::string error;
     int status;
-    while ((status = nextPattern(&reader, &pattern, &error)) > 0) read.push_back(pattern);
-    ASSERT_EQ(status, 0) << error;
+    while ((status = nextPattern(&reader, &pattern)) > 0) read.push_back(pattern);
+    ASSERT_EQ(status, 0) << reader.failure.message();
     std::size_t whole = 0;
     while (whole < edgeLineEnds.size() && edgeLineEnds[whole] <= cut) ++whole;
     ASSERT_EQ(read.size(), whole);

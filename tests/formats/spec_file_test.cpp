@@ -25,13 +25,12 @@ TEST(SpecFileTest, GoodFileSetsTheFourValuesAndPrintsNothing) {
   ScratchDir dir;
   std::string path = dir.write("s.spec", "my db.txt \n 25x\n+7\n3000000\nignored\n");
   formats::SpecFile spec;
-  Report report;
-  ASSERT_EQ(formats::readSpecFile(path.c_str(), &spec, report), 0);
+  Result read = formats::readSpecFile(path.c_str(), &spec);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(spec.databaseName, "my db.txt ");  // blanks inside and at the end are kept
   EXPECT_EQ(spec.totalItems, 25);
   EXPECT_EQ(spec.maxItemLength, 7);
   EXPECT_EQ(spec.stringCount, 3000000);
-  EXPECT_TRUE(report.empty());
 }
 
 TEST(SpecFileTest, LinesAreReadWhole) {
@@ -39,8 +38,8 @@ TEST(SpecFileTest, LinesAreReadWhole) {
   std::string longName(300, 'n');
   std::string path = dir.write("s.spec", longName + "\r\n1234567\r\n12345678\r\n2147483647");
   formats::SpecFile spec;
-  Report report;
-  ASSERT_EQ(formats::readSpecFile(path.c_str(), &spec, report), 0);
+  Result read = formats::readSpecFile(path.c_str(), &spec);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(spec.databaseName, longName);  // no line end, no carriage return
   EXPECT_EQ(spec.totalItems, 1234567);     // seven digits do not spill into line 3
   EXPECT_EQ(spec.maxItemLength, 12345678);

@@ -17,9 +17,8 @@ std::vector<ClosedPattern> parsePatterns(const std::string& output,
   reader.lines = LineInput::overText(output);
   reader.name = "output";
   formats::OutputPattern pattern;
-  std::string error;
   int status;
-  while ((status = formats::nextPattern(&reader, &pattern, &error)) > 0) {
+  while ((status = formats::nextPattern(&reader, &pattern)) > 0) {
     ClosedPattern closed{{}, pattern.support};
     std::vector<Edge> order;
     for (const formats::OutputEdge& edge : pattern.edges) {
@@ -29,7 +28,7 @@ std::vector<ClosedPattern> parsePatterns(const std::string& output,
     patterns.push_back(closed);
     edgeOrder->push_back(order);
   }
-  EXPECT_EQ(status, 0) << error;
+  EXPECT_EQ(status, 0) << reader.failure.message();
   EXPECT_TRUE(reader.complete);
   EXPECT_EQ(normalizeRuntime("Total Runtime: " + reader.runtime + " sec.\n"),
             "Total Runtime: <t> sec.\n");

@@ -1,50 +1,21 @@
 // The search on edge transactions given directly: the same patterns in the
 // same order as the literal search, in each form of its frames; a sink
-// that stops it; and a search far deeper than a call stack.
+// that stops it; and a search far deeper than a call stack. (The parallel
+// search's: parallel/parallel_search_test.cpp.)
 #include <gtest/gtest.h>
 #include <pthread.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <deque>
-#include <functional>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "parallel/parallel_search.h"
 #include "search/closed_search.h"
+#include "search/edge_strings.h"
 #include "search/literal_search.h"
-#include "search/top_frame.h"
 
 namespace tavrel::testing {
 namespace {
-
-using Strings = std::vector<std::vector<int>>;
-
-class CollectingSink : public ClosedSetSink {
- public:
-  explicit CollectingSink(std::size_t limit = static_cast<std::size_t>(-1)) : limit_(limit) {}
-  bool take(const int* edges, int length, int support) override {
-    patterns.push_back({std::vector<int>(edges, edges + length), support});
-    return patterns.size() < limit_;
-  }
-  std::vector<LiteralPattern> patterns;
-
- private:
-  std::size_t limit_;
-};
-
-EdgeDatabase databaseOf(const Strings& strings, int edgeCount, int rootSupport) {
-  EdgeDatabaseBuilder builder;
-  EXPECT_TRUE(builder.start(edgeCount, rootSupport));
-  for (const auto& string : strings) {
-    std::vector<std::uint32_t> transaction(string.begin(), string.end());
-    EXPECT_TRUE(builder.add(transaction.data(), transaction.size()));
-  }
-  return builder.finish();
-}
 
 std::vector<LiteralPattern> mine(const Strings& strings, int edgeCount, int rootSupport, int minSup,
                                  FramePolicy policy, bool vectorRows = true) {
@@ -55,15 +26,6 @@ std::vector<LiteralPattern> mine(const Strings& strings, int edgeCount, int root
       searchClosed(databaseOf(strings, edgeCount, rootSupport), minSup, sink, options);
   EXPECT_EQ(outcome, SearchOutcome::kComplete);
   return sink.patterns;
-}
-
-std::string describe(const Strings& strings) {
-  std::string text;
-  for (const auto& string : strings) {
-    for (int edge : string) text += std::to_string(edge) + " ";
-    text += "\n";
-  }
-  return text;
 }
 
 TEST(SearchFormsTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
@@ -105,21 +67,6 @@ TEST(SearchFormsTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
   EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
 }
 
-// `count` random strings over `edges` edges, each holding each edge with a
-// chance that grows with the round: 0.3, 0.6, 0.9, 0.3, ...
-Strings randomStrings(std::mt19937& random, int edges, int count, int round) {
-  std::bernoulli_distribution holds((round % 3 + 1) * 0.3);
-  Strings strings;
-  for (int s = 0; s < count; ++s) {
-    std::vector<int> string;
-    for (int e = 0; e < edges; ++e) {
-      if (holds(random)) string.push_back(e);
-    }
-    strings.push_back(string);
-  }
-  return strings;
-}
-
 TEST(SearchFormsTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
   // Thousands of strings: the row sets of the vertical frames span many
   // blocks of words, and most later candidates fall below min_sup part
@@ -147,142 +94,6 @@ TEST(SearchFormsTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
   }
 }
 
-std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount, int rootSupport,
-                                           int minSup, const parallel::ParallelOptions& options) {
-  CollectingSink sink;
-  EdgeDatabase database = databaseOf(strings, edgeCount, rootSupport);
-  SearchOutcome outcome = parallel::searchInParallel(database, minSup, sink, options);
-  EXPECT_EQ(outcome, SearchOutcome::kComplete);
-  return sink.patterns;
-}
-
-TEST(SearchFormsTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
-  // Every range split as soon as it can be, and splits on demand with
-  // 1, 2, 3 and 8 workers, in each form of the frames.
-  std::mt19937 random(20261210);
-  for (int round = 0; round < 60; ++round) {
-    int edges = 2 + static_cast<int>(random() % 20);
-    int count = 2 + static_cast<int>(random() % 30);
-    Strings strings = randomStrings(random, edges, count, round);
-    for (int minSup : {1, 2, count / 3 + 1}) {
-      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
-                   describe(strings));
-      std::vector<LiteralPattern> expected = literalClosedPatterns(strings, edges, count, minSup);
-      for (FramePolicy policy :
-           {FramePolicy::kCheapest, FramePolicy::kHorizontal, FramePolicy::kVertical}) {
-        for (int threads : {1, 2, 3, 8}) {
-          parallel::ParallelOptions options;
-          options.threads = threads;
-          options.policy = policy;
-          options.splitAlways = threads != 2;
-          // Odd rounds leave almost no room for patterns that wait, so
-          // that work is put aside and idle workers wait for the output.
-          if (round % 2 == 1) options.waitingCap = 64;
-          options.vectorRows = round % 3 != 0;
-          ASSERT_EQ(mineInParallel(strings, edges, count, minSup, options), expected)
-              << "policy " << static_cast<int>(policy) << ", " << threads << " threads";
-        }
-      }
-    }
-  }
-}
-
-// The output of one unit of work: patterns, and the marks of the pieces
-// it gave away (mark >= 0) where their patterns belong.
-struct UnitOutput {
-  std::vector<std::pair<int, LiteralPattern>> entries;
-};
-
-class UnitSink : public ClosedSetSink, public parallel::WorkExchange {
- public:
-  UnitSink(std::vector<parallel::WorkUnit>& units, std::mutex& lock, UnitOutput& out)
-      : units_(units), lock_(lock), out_(out) {}
-  bool take(const int* edges, int length, int support) override {
-    out_.entries.push_back({-1, {std::vector<int>(edges, edges + length), support}});
-    return true;
-  }
-  int give(const parallel::WorkUnit& unit, bool asked) override {
-    std::lock_guard<std::mutex> guard(lock_);
-    EXPECT_TRUE(asked || always);
-    units_.push_back(unit);
-    return static_cast<int>(units_.size()) - 1;
-  }
-  bool reached(int id) override {
-    out_.entries.push_back({id, {}});
-    return true;
-  }
-
- private:
-  std::vector<parallel::WorkUnit>& units_;
-  std::mutex& lock_;
-  UnitOutput& out_;
-};
-
-// Searches the whole top range as a unit, and every piece given away as a
-// unit of its own, each giving pieces away again (at every step, or once
-// when asked at its start); then puts the pieces' patterns in place of
-// their marks.
-std::vector<LiteralPattern> mineInUnits(const Strings& strings, int edgeCount, int minSup,
-                                        int threads, bool always, int* pieces) {
-  SearchShared shared;
-  shared.minSup = minSup;
-  FrameData top;
-  EdgeDatabase database = databaseOf(strings, edgeCount, static_cast<int>(strings.size()));
-  EXPECT_TRUE(openTopFrame(database, top, shared));
-  top.references.store(1);
-  std::vector<parallel::WorkUnit> units{{{}, 0, top.candidateCount()}};
-  std::deque<UnitOutput> outputs;
-  std::mutex lock;
-  for (std::size_t u = 0; u < units.size(); ++u) {
-    parallel::WorkUnit unit = units[u];
-    outputs.emplace_back();
-    UnitSink sink(units, lock, outputs.back());
-    sink.always = always;
-    sink.wanted.store(!always);
-    parallel::ParallelOptions options;
-    options.threads = threads;
-    options.exchange = &sink;
-    EXPECT_EQ(parallel::searchUnitInParallel(top, shared, unit, sink, options),
-              SearchOutcome::kComplete);
-  }
-  EXPECT_EQ(top.references.load(), 1);
-  *pieces += static_cast<int>(units.size()) - 1;
-  std::vector<LiteralPattern> patterns;
-  std::function<void(std::size_t)> write = [&](std::size_t u) {
-    for (auto& [mark, pattern] : outputs[u].entries) {
-      if (mark >= 0) {
-        write(static_cast<std::size_t>(mark));
-      } else {
-        patterns.push_back(pattern);
-      }
-    }
-  };
-  write(0);
-  return patterns;
-}
-
-TEST(SearchFormsTest, PiecesSearchedAsUnitsFitBackWhereTheirMarksStand) {
-  std::mt19937 random(20261211);
-  int pieces = 0;
-  for (int round = 0; round < 24; ++round) {
-    int edges = 2 + static_cast<int>(random() % 13);
-    int count = 2 + static_cast<int>(random() % 24);
-    Strings strings = randomStrings(random, edges, count, round);
-    for (int minSup : {1, 2, count / 3 + 1}) {
-      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
-                   describe(strings));
-      std::vector<LiteralPattern> expected = literalClosedPatterns(strings, edges, count, minSup);
-      for (int threads : {1, 3}) {
-        for (bool always : {false, true}) {
-          ASSERT_EQ(mineInUnits(strings, edges, minSup, threads, always, &pieces), expected)
-              << threads << " threads" << (always ? ", giving at every step" : "");
-        }
-      }
-    }
-  }
-  EXPECT_GT(pieces, 1000);
-}
-
 TEST(SearchFormsTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
   Strings strings{{0, 1, 2, 3}, {0, 3}, {0, 1, 2}, {1}, {0, 1, 3}, {2, 3}};
   std::vector<LiteralPattern> all = literalClosedPatterns(strings, 4, 6, 1);
@@ -292,19 +103,6 @@ TEST(SearchFormsTest, ASinkThatStopsGetsThePatternsBeforeTheStop) {
     EXPECT_EQ(searchClosed(databaseOf(strings, 4, 6), 1, sink, {policy, nullptr}),
               SearchOutcome::kStopped);
     EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + 3));
-  }
-  // On several threads, with work put aside and workers idle when the
-  // sink stops: the run still ends, with the same first patterns.
-  for (int threads : {2, 8}) {
-    for (int limit = 1; limit < static_cast<int>(all.size()); ++limit) {
-      CollectingSink sink(static_cast<std::size_t>(limit));
-      parallel::ParallelOptions options;
-      options.threads = threads;
-      options.waitingCap = 16;
-      EdgeDatabase database = databaseOf(strings, 4, 6);
-      EXPECT_EQ(parallel::searchInParallel(database, 1, sink, options), SearchOutcome::kStopped);
-      EXPECT_EQ(sink.patterns, std::vector<LiteralPattern>(all.begin(), all.begin() + limit));
-    }
   }
 }
 

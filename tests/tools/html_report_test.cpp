@@ -98,12 +98,11 @@ std::string pageWithCases(const std::vector<tools::Pattern>& ranking, tools::Cas
   tools::ShowContext context;
   context.out = &out;
   auto writer = tools::makeHtmlWriter(context, "out.txt", 10, std::move(cases));
-  std::string error;
-  for (const tools::Pattern& pattern : ranking) EXPECT_EQ(writer->add(pattern, &error), 0);
-  int status = writer->finish(7, &error);
+  for (const tools::Pattern& pattern : ranking) EXPECT_TRUE(writer->add(pattern).ok());
+  Result finished = writer->finish(7);
   EXPECT_EQ(tools::sinkFlush(&out), 0);
   ::close(out.fd);
-  return status == 0 ? readFile(path) : "error: " + error;
+  return finished.ok() ? readFile(path) : "error: " + std::string(finished.message());
 }
 
 TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
@@ -116,7 +115,7 @@ TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
   ranking[1].edges = {{1, 0}};
   int calls = 0;
   tools::CaseSource cases = [&calls](std::span<const tools::Pattern> patterns,
-                                     std::vector<tools::SupportingCases>* found, std::string*) {
+                                     std::vector<tools::SupportingCases>* found) {
     ++calls;
     for (const tools::Pattern& pattern : patterns) {
       found->emplace_back();
@@ -125,7 +124,7 @@ TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
         found->back().names.push_back("c<" + std::to_string(k));
       }
     }
-    return 0;
+    return Result();
   };
   std::string names;
   for (int k = 0; k < 50; ++k)
@@ -138,15 +137,14 @@ TEST(HtmlReportTest, CasesGoIntoTheDataWhenASourceGivesThem) {
   EXPECT_EQ(pageData(pageWithCases(ranking, {})).find("cases"), std::string::npos);
 
   tools::CaseSource failing = [](std::span<const tools::Pattern>,
-                                 std::vector<tools::SupportingCases>*, std::string* error) {
-    *error = "the database is not the output's";
-    return -1;
+                                 std::vector<tools::SupportingCases>*) {
+    return Result::failure("the database is not the output's");
   };
   EXPECT_EQ(pageWithCases(ranking, failing), "error: the database is not the output's");
   tools::CaseSource short_ = [](std::span<const tools::Pattern>,
-                                std::vector<tools::SupportingCases>* found, std::string*) {
+                                std::vector<tools::SupportingCases>* found) {
     found->resize(1);
-    return 0;
+    return Result();
   };
   EXPECT_EQ(pageWithCases(ranking, short_), "error: the cases of 1 patterns were found for 2");
 }

@@ -29,8 +29,8 @@ TEST(CompressedInputTest, GzipIsUnpackedMemberByMember) {
                                          {"plain text\n", "plain text\n"},
                                          {"", ""}}) {
     std::string bytes = c.bytes;
-    std::string error;
-    EXPECT_EQ(unpackInput(&bytes, "in.gz", &error), 0) << error;
+    Result unpacked = unpackInput(&bytes, "in.gz");
+    EXPECT_TRUE(unpacked.ok()) << unpacked.message();
     EXPECT_EQ(bytes, c.text);
   }
 }
@@ -62,18 +62,15 @@ TEST(CompressedInputTest, DamagedGzipAndOtherPackingsAreRefusedWithAdvice) {
            {std::string("\xFD\x37\x7A\x58\x5A\x00\x00", 7),
             "in is compressed with xz; decompress it first (xz -dk in)"}}) {
     std::string bytes = c.bytes;
-    std::string error;
-    EXPECT_EQ(unpackInput(&bytes, "in", &error), -1) << c.error;
-    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(unpackInput(&bytes, "in").message(), c.error);
   }
 }
 
 TEST(TextCheckTest, BinaryDataAndOtherEncodingsAreRefused) {
-  std::string error;
   // Up to eight stray bytes pass: they are common in real logs.
-  EXPECT_EQ(checkText("caf\xE9 ok\n\xFF\xFE\xFD\xFC\xFB\xFA\xF9 \xC3\x9C\n", "in", &error), 0)
-      << error;
-  EXPECT_EQ(checkText("", "in", &error), 0);
+  Result checked = checkText("caf\xE9 ok\n\xFF\xFE\xFD\xFC\xFB\xFA\xF9 \xC3\x9C\n", "in");
+  EXPECT_TRUE(checked.ok()) << checked.message();
+  EXPECT_TRUE(checkText("", "in").ok());
   struct Case {
     std::string text;
     std::string error;
@@ -87,8 +84,7 @@ TEST(TextCheckTest, BinaryDataAndOtherEncodingsAreRefused) {
            {"ok\nok\nM\xFCller \xE9t\xE9\n\xE0 la \xE7\xE0 \xF1o \xF6l\xFC\n",
             "in:3: not UTF-8 text (more than 8 bytes that are not UTF-8, the first on this "
             "line); convert the file to UTF-8 first, e.g. with iconv -f LATIN1 -t UTF-8"}}) {
-    EXPECT_EQ(checkText(c.text, "in", &error), -1) << c.error;
-    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(checkText(c.text, "in").message(), c.error);
   }
 }
 

@@ -37,9 +37,10 @@ std::vector<Record> allRecords(const std::string& text, std::string* error, long
   Fields fields;
   long line = 0;
   int status;
-  while ((status = readCsvRecord(&cursor, &fields, &line, error)) > 0) {
+  while ((status = readCsvRecord(&cursor, &fields, &line)) > 0) {
     records.push_back({fields, line});
   }
+  *error = cursor.failure.message();
   *errorLine = status < 0 ? line : 0;
   return records;
 }
@@ -168,8 +169,8 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
                           {{"a", "b"}}}}) {
     SequenceSet set;
     TimeOrder order = TimeOrder::kFileOrder;
-    std::string error;
-    ASSERT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), 0) << error;
+    Result read = readEventLog(c.text, "log.csv", "", format, &set, &order);
+    ASSERT_TRUE(read.ok()) << read.message();
     EXPECT_EQ(order, c.order) << c.text;
     Database database;
     buildDatabase(set, &database);
@@ -178,10 +179,8 @@ TEST(EventLogTest, SortsEachCaseByTimeKeepingTiesInFileOrder) {
   // Without a time column the file order is the time order.
   SequenceSet set;
   TimeOrder order = TimeOrder::kNumeric;
-  std::string error;
-  ASSERT_EQ(readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order,
-                         &error),
-            0);
+  ASSERT_TRUE(
+      readEventLog("step,id\nb,x\na,x\n", "log.csv", "", {{"id", "step", ""}}, &set, &order).ok());
   EXPECT_EQ(order, TimeOrder::kFileOrder);
   Database database;
   buildDatabase(set, &database);
@@ -222,11 +221,10 @@ TEST(EventLogTest, TextTimestampsMustShareAShapeOrBeReadWithAFormat) {
     EventLogFormat format{{"id", "step", "t"}, ',', true, c.format};
     SequenceSet set;
     TimeOrder order;
-    std::string error;
-    int status = readEventLog(text, "log", "", format, &set, &order, &error);
-    EXPECT_EQ(status, c.error.empty() ? 0 : -1) << c.times;
-    EXPECT_EQ(error, c.error);
-    if (status != 0) continue;
+    Result read = readEventLog(text, "log", "", format, &set, &order);
+    EXPECT_EQ(read.ok(), c.error.empty()) << c.times;
+    EXPECT_EQ(read.message(), c.error);
+    if (!read.ok()) continue;
     EXPECT_EQ(order, c.format.empty() ? TimeOrder::kText : TimeOrder::kFormatted);
     Database database;
     buildDatabase(set, &database);
@@ -239,20 +237,18 @@ TEST(EventLogTest, ASeparatorOtherThanCommaAndColumnsByNumber) {
   EventLogFormat format{{"2", "3", ""}, ';', false};
   SequenceSet set;
   TimeOrder order;
-  std::string error;
-  ASSERT_EQ(readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//", format,
-                         &set, &order, &error),
-            0)
-      << error;
+  Result read = readEventLog("// exported\n1;x;\"a;b\"\n2;y;c\n3;x;d\n// end\n", "log", "//",
+                             format, &set, &order);
+  ASSERT_TRUE(read.ok()) << read.message();
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"a;b", "d"}, {"c"}}));
   EXPECT_EQ(set.sequenceLines[1], 3);
   format.columns.activityColumn = "4";
-  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order, &error), -1);
-  EXPECT_EQ(error, "log:1: there is no column 4; the first row has 3 fields");
+  EXPECT_EQ(readEventLog("1;x;a\n", "log", "", format, &set, &order).message(),
+            "log:1: there is no column 4; the first row has 3 fields");
   format = EventLogFormat{{"id", "step", ""}, '\t', true};
-  ASSERT_EQ(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order, &error), 0);
+  ASSERT_TRUE(readEventLog("id\tstep\nx\ta,b\n", "log", "", format, &set, &order).ok());
   EXPECT_EQ(set.labels.back(), "a,b");
 }
 
@@ -275,20 +271,18 @@ TEST(EventLogTest, MalformedLogsAreReportedWithFileAndLine) {
            {"id,step,t\nx,a,1\nx,\"b,1\n", "log.csv:3: a quoted field is not closed"}}) {
     SequenceSet set;
     TimeOrder order;
-    std::string error;
-    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order, &error), -1) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(readEventLog(c.text, "log.csv", "", format, &set, &order).message(), c.error)
+        << c.text;
   }
 }
 
 TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readSpmf("@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
-                     "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
-                     "in.spmf", "//", &set, &error),
-            0)
-      << error;
+  Result read = readSpmf(
+      "@CONVERTED_FROM_TEXT\n@ITEM=20=b c\n"
+      "20 5 -1 100 -1 -2\n# note\n\n%x\n -2\n// 7 -2\n100 -1 20 -1 -2\n",
+      "in.spmf", "//", &set);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(set.emptyDropped, 1);
   Database database;
   buildDatabase(set, &database);
@@ -309,16 +303,14 @@ TEST(SpmfReaderTest, FlattensItemsetsNumbersByIdAndNamesItems) {
            {"@ITEM=x=name\n", "in.spmf:1: expected @ITEM=<id>=<name>"},
            {"99999999999 -1 -2\n", "in.spmf:1: '99999999999' is not an item id, -1 or -2"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad, &error), -1) << c.text;
-    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(readSpmf(c.text, "in.spmf", "", &bad).message(), c.error) << c.text;
   }
 }
 
 TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set, &error), 0)
-      << error;
+  Result read = readPairs("s2 b\n% s1 x\ns1 a\n\ns2\tc\n \t\ns1  b \n", "log", "%", &set);
+  ASSERT_TRUE(read.ok()) << read.message();
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(labelled(database), (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}}));
@@ -329,8 +321,7 @@ TEST(PairsReaderTest, GroupsEventsByCaseAndWantsTwoColumns) {
            {"s1 a\ns2\n", "log:2: expected two columns, a case id and an item, found one"},
            {"s1 a 10:05\n", "log:1: expected two columns, a case id and an item, found more"}}) {
     SequenceSet bad;
-    EXPECT_EQ(readPairs(text, "log", "", &bad, &error), -1) << text;
-    EXPECT_EQ(error, message);
+    EXPECT_EQ(readPairs(text, "log", "", &bad).message(), message) << text;
   }
 }
 
@@ -341,8 +332,7 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   SequenceSet strictCopy = set;
   SequenceSet numberedCopy = set;
   RepeatCount count;
-  std::string error;
-  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count, &error), 0);
+  ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kDrop, "in.txt", &count).ok());
   EXPECT_EQ(count.occurrences, 2);
   EXPECT_EQ(count.sequences, 2);
   Database database;
@@ -352,12 +342,11 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   EXPECT_EQ(database.longest, 3u);
 
   RepeatCount strictCount;
-  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount, &error), -1);
-  EXPECT_EQ(error, "in.txt:1: item 'b' occurs again in the same sequence");
+  EXPECT_EQ(resolveRepeats(&strictCopy, RepeatMode::kRefuse, "in.txt", &strictCount).message(),
+            "in.txt:1: item 'b' occurs again in the same sequence");
 
   RepeatCount numberedCount;
-  ASSERT_EQ(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount, &error),
-            0);
+  ASSERT_TRUE(resolveRepeats(&numberedCopy, RepeatMode::kNumber, "in.txt", &numberedCount).ok());
   EXPECT_EQ(numberedCount.occurrences, 2);
   EXPECT_EQ(numberedCount.sequences, 2);
   buildDatabase(numberedCopy, &database);
@@ -367,18 +356,16 @@ TEST(DatabaseTest, RepeatsAreDroppedRefusedOrNumberedAndItemsNumberedByFirstAppe
   // A name that the input already uses is not given to a repeat.
   SequenceSet clash;
   readTextSequences("a#2 x\nx a a\n", "", &clash);
-  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count, &error), -1);
-  EXPECT_EQ(error,
+  EXPECT_EQ(resolveRepeats(&clash, RepeatMode::kNumber, "in.txt", &count).message(),
             "in.txt:2: the input holds an item 'a#2', the name that --repeats number gives to "
             "occurrence 2 of 'a' in a sequence");
 }
 
 TEST(DatabaseTest, NumberedRepeatsOfSpmfIdsComeAfterTheIds) {
   SequenceSet set;
-  std::string error;
-  ASSERT_EQ(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set, &error), 0);
+  ASSERT_TRUE(readSpmf("5 -1 3 5 -1 -2\n3 -1 3 -1 3 -1 -2\n", "in", "", &set).ok());
   RepeatCount count;
-  ASSERT_EQ(resolveRepeats(&set, RepeatMode::kNumber, "in", &count, &error), 0);
+  ASSERT_TRUE(resolveRepeats(&set, RepeatMode::kNumber, "in", &count).ok());
   Database database;
   buildDatabase(set, &database);
   EXPECT_EQ(database.labels, (std::vector<std::string>{"3", "5", "3#2", "5#2", "3#3"}));
@@ -396,8 +383,8 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
     text += line + "\n";
   }
   ItemTable table;
-  std::string error;
-  ASSERT_EQ(parseItemTable(text, "items.tsv", &table, &error), 0) << error;
+  Result parsed = parseItemTable(text, "items.tsv", &table);
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
   for (size_t i = 0; i < labels.size(); ++i) {
     ASSERT_NE(findLabel(table, static_cast<int>(i)), nullptr);
     EXPECT_EQ(*findLabel(table, static_cast<int>(i)), labels[i]);
@@ -406,7 +393,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   EXPECT_EQ(labelOrNumber(&table, 6), "6");
   EXPECT_EQ(labelOrNumber(nullptr, 1), "1");
   // A backslash before another character stands for itself.
-  ASSERT_EQ(parseItemTable("3\tC:\\path\\\n", "t", &table, &error), 0);
+  ASSERT_TRUE(parseItemTable("3\tC:\\path\\\n", "t", &table).ok());
   EXPECT_EQ(*findLabel(table, 3), "C:\\path\\");
 
   EXPECT_FALSE(table.fingerprint.has_value());  // an older table has none
@@ -414,9 +401,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
   // The fingerprint line is read back; other lines starting with '#' are comments.
   DatabaseFingerprint fingerprint{40, 0xd5e5553e};
   ASSERT_EQ(fingerprintLine(fingerprint), "# database fingerprint: strings=40 crc32=d5e5553e");
-  ASSERT_EQ(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table, &error),
-            0)
-      << error;
+  ASSERT_TRUE(parseItemTable(fingerprintLine(fingerprint) + "\n# note\n0\ta\n", "t", &table).ok());
   ASSERT_TRUE(table.fingerprint.has_value());
   EXPECT_EQ(table.fingerprint->strings, 40);
   EXPECT_EQ(table.fingerprint->crc32, 0xd5e5553eu);
@@ -432,8 +417,7 @@ TEST(ItemTableTest, AnyLabelSurvivesTheRoundTrip) {
            {"x\ta\n", "t:1: 'x' is not an item number"},
            {"0\ta\n\n", "t:2: expected an item number, a tab and a label"},
            {"4\ta\n4\tb\n", "t:2: item 4 is listed twice"}}) {
-    EXPECT_EQ(parseItemTable(bad, "t", &table, &error), -1) << bad;
-    EXPECT_EQ(error, message) << bad;
+    EXPECT_EQ(parseItemTable(bad, "t", &table).message(), message) << bad;
   }
 }
 

@@ -74,10 +74,11 @@ TEST(StringsTest, StringSetsEqualTheBruteForce) {
         "Total Runtime: 0 sec.\nTotal Number of patterns: " + std::to_string(patterns.size()) +
         "\n***********************************************\n";
     tools::StringsSource source;
-    std::string error;
-    ASSERT_EQ(tools::openStringsSource(spec, &source, &error), 0) << error;
+    Result opened = tools::openStringsSource(spec, &source);
+    ASSERT_TRUE(opened.ok()) << opened.message();
     std::vector<std::vector<int>> found;
-    ASSERT_EQ(tools::findStrings(source, patterns, &found, &error), 0) << error;
+    Result looked = tools::findStrings(source, patterns, &found);
+    ASSERT_TRUE(looked.ok()) << looked.message();
     ChildOptions options;
     options.workingDir = dir.path();
     dir.write("patterns.txt", output);
@@ -106,9 +107,11 @@ TEST(StringsTest, StringSetsEqualTheBruteForce) {
     for (int c = 0; c < copies; ++c) many.insert(many.end(), strings.begin(), strings.end());
     std::string manySpec =
         dir.writeDatabase(formats::databaseText(many), 10, 10, static_cast<int>(many.size()));
-    ASSERT_EQ(tools::openStringsSource(manySpec, &source, &error), 0) << error;
+    opened = tools::openStringsSource(manySpec, &source);
+    ASSERT_TRUE(opened.ok()) << opened.message();
     for (tools::Pattern& pattern : patterns) pattern.support *= copies;
-    ASSERT_EQ(tools::findStrings(source, patterns, &found, &error), 0) << error;
+    looked = tools::findStrings(source, patterns, &found);
+    ASSERT_TRUE(looked.ok()) << looked.message();
     for (std::size_t k = 0; k < patterns.size(); ++k) {
       std::vector<int> lines = holdingLines(many, expected.patterns[k].edges);
       ASSERT_EQ(found[k].size(), lines.size()) << k;
@@ -184,9 +187,10 @@ TEST(StringsTest, CaseTableRoundTripsTheCaseIdsOfAnEventLog) {
       0);
   tools::CaseTable cases;
   tools::ItemTable items;
-  std::string error;
-  ASSERT_EQ(tools::readCaseTable(dir.path() + "/out/log.cases.tsv", &cases, &error), 0) << error;
-  ASSERT_EQ(tools::readItemTable(dir.path() + "/out/log.items.tsv", &items, &error), 0) << error;
+  Result read = tools::readCaseTable(dir.path() + "/out/log.cases.tsv", &cases);
+  ASSERT_TRUE(read.ok()) << read.message();
+  read = tools::readItemTable(dir.path() + "/out/log.items.tsv", &items);
+  ASSERT_TRUE(read.ok()) << read.message();
   EXPECT_EQ(cases.cases,
             (std::vector<std::string>{"t\tab", "new\nline", "plain", "back\\\\slash"}));
   ASSERT_TRUE(cases.fingerprint && items.fingerprint);

@@ -43,14 +43,11 @@ void putCaseTable(OutputSink* sink, const DatabaseFingerprint& fingerprint, std:
   }
 }
 
-int readCaseTable(const std::string& path, CaseTable* table, std::string* error) {
+Result readCaseTable(const std::string& path, CaseTable* table) {
   *table = CaseTable{};
   LineInput input;
   Result opened = input.open(path, false);
-  if (!opened.ok()) {
-    *error = std::string(opened.message());
-    return -1;
-  }
+  if (!opened.ok()) return opened;
   std::string_view line;
   bool terminated = false;
   bool headerSeen = false;
@@ -71,19 +68,14 @@ int readCaseTable(const std::string& path, CaseTable* table, std::string* error)
     }
   }
   if (!reason.empty()) {
-    *error = path + ":" + std::to_string(input.lineNumber()) + ": " + reason;
-    return -1;
+    return Result::failure(path + ":" + std::to_string(input.lineNumber()) + ": " + reason);
   }
   if (status < 0) {
     if (input.failure().isOutOfMemory()) throw std::bad_alloc();
-    *error = "cannot read " + path + ": " + std::string(input.failure().message());
-    return -1;
+    return Result::failure("cannot read " + path + ": " + std::string(input.failure().message()));
   }
-  if (!headerSeen) {
-    *error = path + ": expected the header \"line<TAB>case\"";
-    return -1;
-  }
-  return 0;
+  if (!headerSeen) return Result::failure(path + ": expected the header \"line<TAB>case\"");
+  return Result();
 }
 
 }  // namespace tavrel::tools

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "common/item_table.h"
 #include "common/output_sink.h"
 
@@ -36,10 +37,10 @@ struct CaseTable {
 void putCaseTable(OutputSink* sink, const DatabaseFingerprint& fingerprint, std::size_t count,
                   const std::function<std::string(std::size_t)>& caseOf);
 
-// Reads the table from the file `path`. Returns 0, or -1 with
-// "<path>:<line>: <reason>" (or the reason the file cannot be read) in
-// `error`: a malformed fingerprint, a missing header, a row without a tab,
-// or a line number other than the next one.
-int readCaseTable(const std::string& path, CaseTable* table, std::string* error);
+// Reads the table from the file `path`. Fails with "<path>:<line>:
+// <reason>" (or the reason the file cannot be read): a malformed
+// fingerprint, a missing header, a row without a tab, or a line number
+// other than the next one.
+Result readCaseTable(const std::string& path, CaseTable* table);
 
 }  // namespace tavrel::tools

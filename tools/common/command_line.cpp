@@ -18,7 +18,7 @@ bool listed(std::string_view names, std::string_view name) {
 }  // namespace
 
 int nextArgument(ArgumentScanner* scanner, std::string_view flags, std::string_view valued,
-                 Argument* argument, std::string* error) {
+                 Argument* argument) {
   while (scanner->next < scanner->argc) {
     std::string_view arg = scanner->argv[scanner->next++];
     if (scanner->optionsEnded || arg.size() < 2 || arg.substr(0, 2) != "--") {
@@ -32,14 +32,14 @@ int nextArgument(ArgumentScanner* scanner, std::string_view flags, std::string_v
     std::string_view key = arg.substr(0, arg.find('='));
     if (listed(flags, key)) {
       if (key != arg) {
-        *error = "option " + std::string(key) + " takes no value";
+        scanner->failure = Result::failure("option " + std::string(key) + " takes no value");
         return -1;
       }
       *argument = Argument{false, key, {}};
       return 1;
     }
     if (!listed(valued, key)) {
-      *error = "unknown option " + std::string(key);
+      scanner->failure = Result::failure("unknown option " + std::string(key));
       return -1;
     }
     std::string_view value;
@@ -48,7 +48,7 @@ int nextArgument(ArgumentScanner* scanner, std::string_view flags, std::string_v
     } else if (scanner->next < scanner->argc) {
       value = scanner->argv[scanner->next++];
     } else {
-      *error = "option " + std::string(key) + " needs a value";
+      scanner->failure = Result::failure("option " + std::string(key) + " needs a value");
       return -1;
     }
     *argument = Argument{false, key, value};

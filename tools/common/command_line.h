@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 struct ArgumentScanner {
@@ -13,6 +15,7 @@ struct ArgumentScanner {
   const char* const* argv = nullptr;
   int next = 1;               // argv index of the next argument
   bool optionsEnded = false;  // "--" was seen
+  Result failure{};           // why nextArgument() returned -1
 };
 
 struct Argument {
@@ -24,9 +27,9 @@ struct Argument {
 // Reads the next argument into `argument`. `flags` and `valued` list the
 // option names that take no value and one value, separated by blanks
 // ("--help --all-edges"). Returns 1 with an argument, 0 after the last one,
-// and -1 with a message in `error` for an unknown option, a flag given a
-// value, or an option whose value is missing.
+// and -1 with a message in `scanner->failure` for an unknown option, a flag
+// given a value, or an option whose value is missing.
 int nextArgument(ArgumentScanner* scanner, std::string_view flags, std::string_view valued,
-                 Argument* argument, std::string* error);
+                 Argument* argument);
 
 }  // namespace tavrel::tools

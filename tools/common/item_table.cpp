@@ -91,8 +91,8 @@ namespace {
 
 // Reads the table's lines from `input` (named `shown` when reading fails),
 // as parseItemTable() reads them.
-int parseItemLines(LineInput& input, const std::string& fileName, const std::string& shown,
-                   ItemTable* table, std::string* error) {
+Result parseItemLines(LineInput& input, const std::string& fileName, const std::string& shown,
+                      ItemTable* table) {
   table->labels.clear();
   table->fingerprint.reset();
   std::string_view line;
@@ -102,10 +102,7 @@ int parseItemLines(LineInput& input, const std::string& fileName, const std::str
     auto where = [&] { return fileName + ":" + std::to_string(input.lineNumber()) + ": "; };
     DatabaseFingerprint fingerprint;
     int found = readFingerprintLine(line, &fingerprint);
-    if (found < 0) {
-      *error = where() + kFingerprintExpected;
-      return -1;
-    }
+    if (found < 0) return Result::failure(where() + kFingerprintExpected);
     if (found > 0) {
       table->fingerprint = fingerprint;
       continue;
@@ -113,43 +110,35 @@ int parseItemLines(LineInput& input, const std::string& fileName, const std::str
     if (!line.empty() && line[0] == '#') continue;
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) {
-      *error = where() + "expected an item number, a tab and a label";
-      return -1;
+      return Result::failure(where() + "expected an item number, a tab and a label");
     }
     int item = 0;
     if (!parseWholeInt(line.substr(0, tab), &item) || item < 0) {
-      *error = where() + inQuotes(line.substr(0, tab)) + " is not an item number";
-      return -1;
+      return Result::failure(where() + inQuotes(line.substr(0, tab)) + " is not an item number");
     }
     if (!table->labels.emplace(item, unescapeLabel(line.substr(tab + 1))).second) {
-      *error = where() + "item " + std::to_string(item) + " is listed twice";
-      return -1;
+      return Result::failure(where() + "item " + std::to_string(item) + " is listed twice");
     }
   }
   if (status < 0) {
     if (input.failure().isOutOfMemory()) throw std::bad_alloc();
-    *error = "cannot read " + shown + ": " + std::string(input.failure().message());
-    return -1;
+    return Result::failure("cannot read " + shown + ": " + std::string(input.failure().message()));
   }
-  return 0;
+  return Result();
 }
 
 }  // namespace
 
-int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
-                   std::string* error) {
+Result parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table) {
   LineInput input = LineInput::overText(text);
-  return parseItemLines(input, fileName, fileName, table, error);
+  return parseItemLines(input, fileName, fileName, table);
 }
 
-int readItemTable(const std::string& path, ItemTable* table, std::string* error) {
+Result readItemTable(const std::string& path, ItemTable* table) {
   LineInput input;
   Result opened = input.openOrStandardInput(path);
-  if (!opened.ok()) {
-    *error = std::string(opened.message());
-    return -1;
-  }
-  return parseItemLines(input, path, path == "-" ? "standard input" : path, table, error);
+  if (!opened.ok()) return opened;
+  return parseItemLines(input, path, path == "-" ? "standard input" : path, table);
 }
 
 const std::string* findLabel(const ItemTable& table, int item) {

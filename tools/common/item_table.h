@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 struct DatabaseFingerprint {
@@ -44,14 +46,14 @@ int readFingerprintLine(std::string_view line, DatabaseFingerprint* fingerprint)
 inline constexpr const char* kFingerprintExpected =
     "expected \"# database fingerprint: strings=<count> crc32=<8 hex digits>\"";
 
-// Reads a table from `text`. Returns 0, or -1 with "<fileName>:<line>:
-// <reason>" in `error` for a malformed fingerprint, a line without a tab,
-// a number that is not a whole non-negative int, or a number listed twice.
-int parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table,
-                   std::string* error);
+// Reads a table from `text`. Fails with "<fileName>:<line>: <reason>" for a
+// malformed fingerprint, a line without a tab, a number that is not a whole
+// non-negative int, or a number listed twice.
+Result parseItemTable(std::string_view text, const std::string& fileName, ItemTable* table);
 
-// Reads the table from the file `path`, as parseItemTable().
-int readItemTable(const std::string& path, ItemTable* table, std::string* error);
+// Reads the table from the file `path`, as parseItemTable(); fails also
+// when it cannot be opened or read.
+Result readItemTable(const std::string& path, ItemTable* table);
 
 // The label of `item`, or nullptr when the table does not list it.
 const std::string* findLabel(const ItemTable& table, int item);

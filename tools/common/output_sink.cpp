@@ -43,7 +43,7 @@ int sinkFlush(OutputSink* sink) {
   return sink->failed ? -1 : 0;
 }
 
-int writeWholeFile(const std::string& path, std::string_view content, std::string* error) {
+Result writeWholeFile(const std::string& path, std::string_view content) {
   std::string temporary = path + ".tmp-XXXXXX";
   int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   int failure = fd < 0 ? errno : 0;
@@ -56,11 +56,8 @@ int writeWholeFile(const std::string& path, std::string_view content, std::strin
     if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
     if (failure != 0) ::unlink(temporary.c_str());
   }
-  if (failure != 0) {
-    *error = "cannot write " + path + ": " + std::strerror(failure);
-    return -1;
-  }
-  return 0;
+  if (failure != 0) return Result::failure("cannot write " + path + ": " + std::strerror(failure));
+  return Result();
 }
 
 }  // namespace tavrel::tools

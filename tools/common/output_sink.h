@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 struct OutputSink {
@@ -30,7 +32,7 @@ int sinkFlush(OutputSink* sink);
 // (with the permissions a plainly created file gets) and renames it to
 // `path`. Whatever `path` was before, a symbolic link included, is
 // replaced, never written through; a failed write leaves it untouched.
-// Returns 0, or -1 with "cannot write <path>: <reason>" in `error`.
-int writeWholeFile(const std::string& path, std::string_view content, std::string* error);
+// Fails with "cannot write <path>: <reason>".
+Result writeWholeFile(const std::string& path, std::string_view content);
 
 }  // namespace tavrel::tools

@@ -178,7 +178,7 @@ std::string packingAdvice(std::string_view bytes, const std::string& fileName) {
   return "";
 }
 
-int unpackInput(std::string* bytes, const std::string& fileName, std::string* error) {
+Result unpackInput(std::string* bytes, const std::string& fileName) {
   std::string text;
   std::string reason;
   {
@@ -186,14 +186,11 @@ int unpackInput(std::string* bytes, const std::string& fileName, std::string* er
     int status;
     while ((status = input.read(&text, &reason)) > 0) {
     }
-    if (status < 0) {
-      *error = fileName + ": " + reason;
-      return -1;
-    }
+    if (status < 0) return Result::failure(fileName + ": " + reason);
   }
   bytes->swap(text);
-  *error = packingAdvice(*bytes, fileName);
-  return error->empty() ? 0 : -1;
+  std::string advice = packingAdvice(*bytes, fileName);
+  return advice.empty() ? Result() : Result::failure(std::move(advice));
 }
 
 }  // namespace tavrel::tools

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 // The bytes of an input, unpacked when they are gzip data (recognised by
@@ -53,9 +55,9 @@ constexpr std::size_t kPackingPrefix = 263;
 std::string packingAdvice(std::string_view prefix, const std::string& fileName);
 
 // Replaces the gzip data in `bytes` by what it unpacks to; leaves other
-// data as it is. Returns 0, or -1 with a message naming `fileName` in
-// `error`: for damaged or cut-off gzip data, and for a zip, 7-Zip or tar
-// archive or bzip2, xz or zstd data (also inside gzip), with what to do.
-int unpackInput(std::string* bytes, const std::string& fileName, std::string* error);
+// data as it is. Fails with a message naming `fileName`: for damaged or
+// cut-off gzip data, and for a zip, 7-Zip or tar archive or bzip2, xz or
+// zstd data (also inside gzip), with what to do.
+Result unpackInput(std::string* bytes, const std::string& fileName);
 
 }  // namespace tavrel::tools

@@ -12,15 +12,14 @@ bool atRecordEnd(const CsvCursor& cursor) {
 }
 
 // Reads a quoted field; the cursor stands on its opening quote.
-int readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine, std::string* error) {
+Result readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine) {
   long startLine = cursor->line;
   std::string_view text = cursor->text;
   std::size_t i = cursor->position + 1;
   for (;;) {
     if (i >= text.size()) {
       *errorLine = startLine;
-      *error = "a quoted field is not closed";
-      return -1;
+      return Result::failure("a quoted field is not closed");
     }
     char c = text[i];
     if (c == '"') {
@@ -38,26 +37,25 @@ int readQuotedField(CsvCursor* cursor, std::string* field, long* errorLine, std:
   }
   if (!atRecordEnd(*cursor) && text[cursor->position] != cursor->separator) {
     *errorLine = cursor->line;
-    *error = "text after the closing quote of a field";
-    return -1;
+    return Result::failure("text after the closing quote of a field");
   }
-  return 0;
+  return Result();
 }
 
 // Reads an unquoted field up to the next separator or record end.
-int readPlainField(CsvCursor* cursor, std::string* field, long* errorLine, std::string* error) {
+Result readPlainField(CsvCursor* cursor, std::string* field, long* errorLine) {
   std::string_view text = cursor->text;
   std::size_t start = cursor->position;
   while (!atRecordEnd(*cursor) && text[cursor->position] != cursor->separator) {
     if (text[cursor->position] == '"') {
       *errorLine = cursor->line;
-      *error = "a quote inside an unquoted field (quote the whole field and double the quote)";
-      return -1;
+      return Result::failure(
+          "a quote inside an unquoted field (quote the whole field and double the quote)");
     }
     ++cursor->position;
   }
   field->assign(text.substr(start, cursor->position - start));
-  return 0;
+  return Result();
 }
 
 // Moves the cursor past the comment lines that start where it stands.
@@ -72,8 +70,7 @@ void skipCommentLines(CsvCursor* cursor) {
 
 }  // namespace
 
-int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine,
-                  std::string* error) {
+int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine) {
   fields->clear();
   skipCommentLines(cursor);
   if (cursor->position >= cursor->text.size()) return 0;
@@ -81,9 +78,12 @@ int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* rec
   for (;;) {
     fields->emplace_back();
     bool quoted = cursor->text[cursor->position] == '"';
-    int status = quoted ? readQuotedField(cursor, &fields->back(), recordLine, error)
-                        : readPlainField(cursor, &fields->back(), recordLine, error);
-    if (status != 0) return -1;
+    Result read = quoted ? readQuotedField(cursor, &fields->back(), recordLine)
+                         : readPlainField(cursor, &fields->back(), recordLine);
+    if (!read.ok()) {
+      cursor->failure = std::move(read);
+      return -1;
+    }
     if (atRecordEnd(*cursor)) break;
     ++cursor->position;  // the separator
     if (cursor->position == cursor->text.size()) {

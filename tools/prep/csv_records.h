@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 struct CsvCursor {
@@ -22,12 +24,12 @@ struct CsvCursor {
   long line = 1;                  // the line `position` is on
   char separator = ',';           // between fields; never '"', '\n' or '\r'
   std::string_view comment = {};  // lines starting with it are skipped; empty: none
+  Result failure = {};            // why readCsvRecord() returned -1
 };
 
 // Reads the next record into `fields` and the line it starts on into
 // `recordLine`. Returns 1 for a record, 0 at the end of the text, and -1
-// with a reason in `error` (and its line in `recordLine`).
-int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine,
-                  std::string* error);
+// with a reason in `cursor->failure` (and its line in `recordLine`).
+int readCsvRecord(CsvCursor* cursor, std::vector<std::string>* fields, long* recordLine);
 
 }  // namespace tavrel::tools

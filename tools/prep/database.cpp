@@ -30,8 +30,8 @@ int numberedKey(SequenceSet* set, int key, int occurrence, std::size_t inputKeys
 
 }  // namespace
 
-int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
-                   RepeatCount* count, std::string* error) {
+Result resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
+                      RepeatCount* count) {
   std::size_t inputKeys = set->labels.size();
   // lastSeen[key] is 1 + the index of the last sequence that held the key;
   // seen[key] counts its occurrences in that sequence.
@@ -61,8 +61,8 @@ int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileNam
         key = numberedKey(set, key, ++seen[index], inputKeys, &reason);
       }
       if (!reason.empty()) {
-        *error = fileName + ":" + std::to_string(keyLine(*set, s, k)) + ": " + reason;
-        return -1;
+        return Result::failure(fileName + ":" + std::to_string(keyLine(*set, s, k)) + ": " +
+                               reason);
       }
       set->keys[kept] = key;
       if (withLines) set->keyLines[kept] = set->keyLines[k];
@@ -72,7 +72,7 @@ int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileNam
   set->starts.back() = kept;
   set->keys.resize(kept);
   if (withLines) set->keyLines.resize(kept);
-  return 0;
+  return Result();
 }
 
 void buildDatabase(SequenceSet&& set, Database* database) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "prep/sequence_set.h"
 
 namespace tavrel::tools {
@@ -51,12 +52,12 @@ struct RepeatCount {
 };
 
 // Makes every sequence hold each item once, as `mode` says, counting the
-// later occurrences in `count`. Returns 0, or -1 with "<fileName>:<line>:
-// <reason>" in `error` for the first repeat with kRefuse (naming the item
-// and the case of an event log), and with kNumber when the input already
-// holds an item of the name a repeat would get.
-int resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
-                   RepeatCount* count, std::string* error);
+// later occurrences in `count`. Fails with "<fileName>:<line>: <reason>"
+// for the first repeat with kRefuse (naming the item and the case of an
+// event log), and with kNumber when the input already holds an item of the
+// name a repeat would get.
+Result resolveRepeats(SequenceSet* set, RepeatMode mode, const std::string& fileName,
+                      RepeatCount* count);
 
 // Numbers the items, by ascending sort value when the set asks for it
 // (numbered repeats after all first occurrences, the second ones first) and

@@ -58,14 +58,13 @@ void putItemTable(OutputSink* sink, const Database& database) {
 }
 
 // Writes one file under a fresh temporary name beside `finalPath`; the
-// content comes from `put`. Returns 0, or -1 with a message.
+// content comes from `put`. Fails with a message.
 template <typename Put>
-int writeTemporary(PendingFile* file, Put put, std::string* error) {
+Result writeTemporary(PendingFile* file, Put put) {
   std::string pattern = file->finalPath + ".tmp-XXXXXX";
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
-    *error = "cannot create " + file->finalPath + ": " + std::strerror(errno);
-    return -1;
+    return Result::failure("cannot create " + file->finalPath + ": " + std::strerror(errno));
   }
   file->temporaryPath = pattern;
   mode_t mask = ::umask(0);
@@ -81,10 +80,9 @@ int writeTemporary(PendingFile* file, Put put, std::string* error) {
     writeError = errno;
   }
   if (status != 0) {
-    *error = "cannot write " + file->finalPath + ": " + std::strerror(writeError);
-    return -1;
+    return Result::failure("cannot write " + file->finalPath + ": " + std::strerror(writeError));
   }
-  return 0;
+  return Result();
 }
 
 void removeTemporaries(PendingFile* files, std::size_t count) {
@@ -96,13 +94,12 @@ void removeTemporaries(PendingFile* files, std::size_t count) {
 
 }  // namespace
 
-int writeDatabaseFiles(const std::string& folder, const std::string& name, const Database& database,
-                       std::string* error) {
+Result writeDatabaseFiles(const std::string& folder, const std::string& name,
+                          const Database& database) {
   std::error_code failure;
   std::filesystem::create_directories(folder, failure);
   if (failure) {
-    *error = "cannot create the folder " + folder + ": " + failure.message();
-    return -1;
+    return Result::failure("cannot create the folder " + folder + ": " + failure.message());
   }
   std::string base = folder + (folder.back() == '/' ? "" : "/") + name;
   // The spec file comes last, so that it appears only beside a finished database.
@@ -110,34 +107,34 @@ int writeDatabaseFiles(const std::string& folder, const std::string& name, const
                           {base + ".cases.tsv", ""},
                           {base + ".db", ""},
                           {base + ".spec", ""}};
-  bool written =
-      writeTemporary(
-          &files[0], [&](OutputSink* sink) { putItemTable(sink, database); }, error) == 0 &&
-      writeTemporary(
-          &files[1],
-          [&](OutputSink* sink) {
-            putCaseTable(sink, fingerprintOf(database), stringCount(database),
-                         [&](std::size_t s) { return sourceOf(database, s); });
-          },
-          error) == 0 &&
-      writeTemporary(
-          &files[2], [&](OutputSink* sink) { putDatabase(sink, database); }, error) == 0 &&
-      writeTemporary(
-          &files[3], [&](OutputSink* sink) { putSpec(sink, name, database); }, error) == 0;
-  if (!written) {
+  Result written =
+      writeTemporary(&files[0], [&](OutputSink* sink) { putItemTable(sink, database); });
+  if (written.ok()) {
+    written = writeTemporary(&files[1], [&](OutputSink* sink) {
+      putCaseTable(sink, fingerprintOf(database), stringCount(database),
+                   [&](std::size_t s) { return sourceOf(database, s); });
+    });
+  }
+  if (written.ok()) {
+    written = writeTemporary(&files[2], [&](OutputSink* sink) { putDatabase(sink, database); });
+  }
+  if (written.ok()) {
+    written = writeTemporary(&files[3], [&](OutputSink* sink) { putSpec(sink, name, database); });
+  }
+  if (!written.ok()) {
     removeTemporaries(files, 4);
-    return -1;
+    return written;
   }
   for (PendingFile& file : files) {
     if (std::rename(file.temporaryPath.c_str(), file.finalPath.c_str()) != 0) {
-      *error = "cannot rename " + file.temporaryPath + " to " + file.finalPath + ": " +
-               std::strerror(errno);
+      Result renamed = Result::failure("cannot rename " + file.temporaryPath + " to " +
+                                       file.finalPath + ": " + std::strerror(errno));
       removeTemporaries(files, 4);
-      return -1;
+      return renamed;
     }
     file.temporaryPath.clear();
   }
-  return 0;
+  return Result();
 }
 
 }  // namespace tavrel::tools

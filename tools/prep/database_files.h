@@ -10,14 +10,14 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "prep/database.h"
 
 namespace tavrel::tools {
 
 // Creates `folder` (and its parents) when missing and writes the four
-// files. Returns 0, or -1 with a message in `error`; the temporary files
-// are then removed again.
-int writeDatabaseFiles(const std::string& folder, const std::string& name, const Database& database,
-                       std::string* error);
+// files. Fails with a message; the temporary files are then removed again.
+Result writeDatabaseFiles(const std::string& folder, const std::string& name,
+                          const Database& database);
 
 }  // namespace tavrel::tools

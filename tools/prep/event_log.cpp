@@ -81,14 +81,17 @@ int resolveColumns(const EventLogFormat& format, const std::vector<std::string>&
 // Reads the text of the next record into `record`: the next line that is
 // not a comment, and the lines after it while a quoted field is open.
 // Returns 1 with its first line in `firstLine`, 0 at the end, -1 with a
-// message in `error`.
+// message in `failure`.
 int nextRecordText(InputLines* input, const std::string& fileName, std::string_view comment,
-                   std::string* record, long* firstLine, std::string* error) {
+                   std::string* record, long* firstLine, Result* failure) {
   std::string_view line;
   bool terminated = false;
   int status;
   do {
-    if ((status = input->next(&line, &terminated, error)) <= 0) return status;
+    if ((status = input->next(&line, &terminated)) <= 0) {
+      if (status < 0) *failure = input->failure();
+      return status;
+    }
   } while (!comment.empty() && line.substr(0, comment.size()) == comment);
   *firstLine = input->lineNumber();
   record->assign(line);
@@ -96,12 +99,15 @@ int nextRecordText(InputLines* input, const std::string& fileName, std::string_v
   while (terminated) {
     record->push_back('\n');
     if (quotes % 2 == 0) break;
-    if ((status = input->next(&line, &terminated, error)) < 0) return -1;
+    if ((status = input->next(&line, &terminated)) < 0) {
+      *failure = input->failure();
+      return -1;
+    }
     if (status == 0) break;
     if (record->size() + line.size() > kMaxLineBytes) {
-      *error = fileName + ":" + std::to_string(*firstLine) + ": a record longer than " +
-               std::to_string(kMaxLineBytes >> 20) + " MiB; is a quote not closed?";
-      input->settle(error);
+      *failure = input->settle(
+          Result::failure(fileName + ":" + std::to_string(*firstLine) + ": a record longer than " +
+                          std::to_string(kMaxLineBytes >> 20) + " MiB; is a quote not closed?"));
       return -1;
     }
     record->append(line);
@@ -111,19 +117,18 @@ int nextRecordText(InputLines* input, const std::string& fileName, std::string_v
 }
 
 // Reads the next record into `fields`. Returns 1 with its first line in
-// `line`, 0 at the end, -1 with a message in `error`.
+// `line`, 0 at the end, -1 with a message in `failure`.
 int nextRecord(InputLines* input, const std::string& fileName, std::string_view comment,
-               char separator, std::vector<std::string>* fields, long* line, std::string* error) {
+               char separator, std::vector<std::string>* fields, long* line, Result* failure) {
   std::string record;
-  int status = nextRecordText(input, fileName, comment, &record, line, error);
+  int status = nextRecordText(input, fileName, comment, &record, line, failure);
   if (status <= 0) return status;
   CsvCursor cursor{record};
   cursor.line = *line;
   cursor.separator = separator;
-  std::string reason;
-  if (readCsvRecord(&cursor, fields, line, &reason) < 0) {
-    *error = fileName + ":" + std::to_string(*line) + ": " + reason;
-    input->settle(error);
+  if (readCsvRecord(&cursor, fields, line) < 0) {
+    *failure = input->settle(Result::failure(fileName + ":" + std::to_string(*line) + ": " +
+                                             std::string(cursor.failure.message())));
     return -1;
   }
   return 1;
@@ -157,19 +162,17 @@ void sortAndGroup(EventList* events, std::vector<TimeKey>* times, TimeOrder orde
 
 }  // namespace
 
-int readEventLog(InputLines* input, const std::string& fileName, std::string_view comment,
-                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
-                 std::string* error) {
+Result readEventLog(InputLines* input, const std::string& fileName, std::string_view comment,
+                    const EventLogFormat& format, SequenceSet* set, TimeOrder* order) {
   std::vector<std::string> first;
   long line = 1;
   std::string reason;
   auto fail = [&](long at, const std::string& why) {
-    *error = fileName + ":" + std::to_string(at) + ": " + why;
-    input->settle(error);
-    return -1;
+    return input->settle(Result::failure(fileName + ":" + std::to_string(at) + ": " + why));
   };
-  int status = nextRecord(input, fileName, comment, format.separator, &first, &line, error);
-  if (status < 0) return -1;
+  Result failure;
+  int status = nextRecord(input, fileName, comment, format.separator, &first, &line, &failure);
+  if (status < 0) return failure;
   if (status == 0) {
     return fail(1, format.header ? "the file is empty; expected a header row"
                                  : "the file is empty; expected events");
@@ -221,26 +224,25 @@ int readEventLog(InputLines* input, const std::string& fileName, std::string_vie
   };
   if (!format.header && addEvent(first) != 0) return fail(line, reason);
   std::vector<std::string> fields;
-  while ((status = nextRecord(input, fileName, comment, format.separator, &fields, &line, error)) >
-         0) {
+  while ((status = nextRecord(input, fileName, comment, format.separator, &fields, &line,
+                              &failure)) > 0) {
     if (fields.size() == 1 && fields[0].empty()) continue;  // a blank line
     if (addEvent(fields) != 0) return fail(line, reason);
   }
-  if (status < 0) return -1;
+  if (status < 0) return failure;
 
   *order = TimeOrder::kFileOrder;
   if (at.timed && !events.keys.empty() && decideTimeOrder(timestamps, order, &line, &reason) != 0) {
     return fail(line, reason);
   }
   sortAndGroup(&events, &times, *order, set);
-  return 0;
+  return Result();
 }
 
-int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
-                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
-                 std::string* error) {
+Result readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+                    const EventLogFormat& format, SequenceSet* set, TimeOrder* order) {
   InputLines input(text, fileName);
-  return readEventLog(&input, fileName, comment, format, set, order, error);
+  return readEventLog(&input, fileName, comment, format, set, order);
 }
 
 }  // namespace tavrel::tools

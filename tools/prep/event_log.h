@@ -33,20 +33,18 @@ struct EventLogFormat {
 
 // Reads the records of `input` (the file `fileName`) into `set`, skipping the lines
 // that start with `comment` (when it is not empty) where a record would
-// start, and tells in `order` how the timestamps were compared. Returns 0,
-// or -1 with "<fileName>:<line>: <reason>" in `error`: a malformed record,
+// start, and tells in `order` how the timestamps were compared. Fails
+// with "<fileName>:<line>: <reason>": a malformed record,
 // a record whose field count differs from the first record's, a column
 // that is missing or named twice, an empty case id, activity or
 // timestamp, or timestamps that cannot be put in order (or the fault of
 // the input's bytes, which weighs more). A record is read line by line and
 // may be at most kMaxLineBytes long.
-int readEventLog(InputLines* input, const std::string& fileName, std::string_view comment,
-                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
-                 std::string* error);
+Result readEventLog(InputLines* input, const std::string& fileName, std::string_view comment,
+                    const EventLogFormat& format, SequenceSet* set, TimeOrder* order);
 
 // Reads `text` in memory, as above.
-int readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
-                 const EventLogFormat& format, SequenceSet* set, TimeOrder* order,
-                 std::string* error);
+Result readEventLog(std::string_view text, const std::string& fileName, std::string_view comment,
+                    const EventLogFormat& format, SequenceSet* set, TimeOrder* order);
 
 }  // namespace tavrel::tools

@@ -7,15 +7,12 @@ InputLines::InputLines(std::string_view text, const std::string& fileName)
 
 InputLines::~InputLines() = default;
 
-int InputLines::open(const std::string& path, std::string* error) {
+Result InputLines::open(const std::string& path) {
   Result opened = file_.openOrStandardInput(path);
-  if (!opened.ok()) {
-    *error = std::string(opened.message());
-    return -1;
-  }
+  if (!opened.ok()) return opened;
   name_ = path;
   input_ = std::make_unique<UnpackedInput>(file_.fd());
-  return 0;
+  return Result();
 }
 
 bool InputLines::faulty() const {
@@ -57,7 +54,7 @@ int InputLines::fill() {
   return faulty() ? -1 : 0;
 }
 
-void InputLines::settle(std::string* error) {
+Result InputLines::settle(Result own) {
   // The rest is read only for the faults of its bytes; its text is dropped
   // as soon as it is checked.
   while (!end_ && unpackError_.empty()) {
@@ -65,10 +62,10 @@ void InputLines::settle(std::string* error) {
     text_.erase(0, checked_);
     start_ = searched_ = checked_ = 0;
   }
-  if (faulty()) *error = fault();
+  return faulty() ? Result::failure(fault()) : own;
 }
 
-int InputLines::next(std::string_view* line, bool* terminated, std::string* error) {
+int InputLines::next(std::string_view* line, bool* terminated) {
   if (input_ == nullptr) return 0;
   std::size_t end;
   for (;;) {
@@ -83,7 +80,7 @@ int InputLines::next(std::string_view* line, bool* terminated, std::string* erro
     if (fill() != 0) break;
   }
   if (faulty()) {
-    settle(error);
+    failure_ = settle(Result());
     return -1;
   }
   if (end == std::string_view::npos && start_ == checked_) return 0;

@@ -33,21 +33,22 @@ class InputLines {
   InputLines(const InputLines&) = delete;
   InputLines& operator=(const InputLines&) = delete;
 
-  // Opens `path` ("-" is standard input). Returns 0, or -1 with a message.
-  int open(const std::string& path, std::string* error);
+  // Opens `path` ("-" is standard input); fails with a message.
+  Result open(const std::string& path);
 
   // Hands out the next line without its '\n' (a '\r' before it is kept)
   // and whether a '\n' ended it; the line stays valid until the next call.
-  // Returns 1 with a line, 0 at the end, and -1 with the message in
-  // `error` when the input's bytes are at fault.
-  int next(std::string_view* line, bool* terminated, std::string* error);
+  // Returns 1 with a line, 0 at the end, and -1 when the input's bytes are
+  // at fault (failure() says how).
+  int next(std::string_view* line, bool* terminated);
+  const Result& failure() const { return failure_; }
 
   // The number of the line last handed out, from 1.
   long lineNumber() const { return lineNumber_; }
 
-  // After a reader's own error `error`: reads the rest of the input and
-  // replaces `error` by the input's fault, when it has one.
-  void settle(std::string* error);
+  // After a reader's own failure `own`: reads the rest of the input and
+  // returns the input's fault when it has one, which weighs more, else `own`.
+  Result settle(Result own);
 
  private:
   int fill();
@@ -68,6 +69,7 @@ class InputLines {
   std::string longLine_;
   TextCheck check_;
   long lineNumber_ = 0;
+  Result failure_;
 };
 
 // `line` without one '\r' at its end.

@@ -27,25 +27,23 @@ std::size_t splitColumns(std::string_view line, std::string_view columns[3]) {
 
 }  // namespace
 
-int readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
-              SequenceSet* set, std::string* error) {
+Result readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
+                 SequenceSet* set) {
   std::unordered_map<std::string, int> caseOf;  // case id -> index in `events`
   EventList events;
   std::string_view raw;
   bool terminated = false;
   int status;
-  while ((status = input->next(&raw, &terminated, error)) > 0) {
+  while ((status = input->next(&raw, &terminated)) > 0) {
     std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
     std::string_view columns[3];
     std::size_t count = splitColumns(line, columns);
     if (count == 0) continue;
     if (count != 2) {
-      *error = fileName + ":" + std::to_string(input->lineNumber()) +
-               ": expected two columns, a case id and an item, found " +
-               (count == 1 ? "one" : "more");
-      input->settle(error);
-      return -1;
+      return input->settle(Result::failure(fileName + ":" + std::to_string(input->lineNumber()) +
+                                           ": expected two columns, a case id and an item, found " +
+                                           (count == 1 ? "one" : "more")));
     }
     auto [entry, added] =
         caseOf.try_emplace(std::string(columns[0]), static_cast<int>(events.caseNames.size()));
@@ -57,15 +55,15 @@ int readPairs(InputLines* input, const std::string& fileName, std::string_view c
     events.keys.push_back(internLabel(set, columns[1]));
     events.lines.push_back(input->lineNumber());
   }
-  if (status < 0) return -1;
+  if (status < 0) return input->failure();
   groupEvents(&events, set);
-  return 0;
+  return Result();
 }
 
-int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
-              SequenceSet* set, std::string* error) {
+Result readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
+                 SequenceSet* set) {
   InputLines input(text, fileName);
-  return readPairs(&input, fileName, comment, set, error);
+  return readPairs(&input, fileName, comment, set);
 }
 
 }  // namespace tavrel::tools

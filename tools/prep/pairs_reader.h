@@ -14,15 +14,14 @@
 namespace tavrel::tools {
 
 // Reads the lines of `input` (the file `fileName`) into `set`, skipping
-// the lines that start with `comment` (when it is not empty). Returns 0,
-// or -1 with "<fileName>:<line>: <reason>" in `error` for a line that does
-// not hold exactly two columns (or the fault of the input's bytes, which
-// weighs more).
-int readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
-              SequenceSet* set, std::string* error);
+// the lines that start with `comment` (when it is not empty). Fails with
+// "<fileName>:<line>: <reason>" for a line that does not hold exactly two
+// columns (or the fault of the input's bytes, which weighs more).
+Result readPairs(InputLines* input, const std::string& fileName, std::string_view comment,
+                 SequenceSet* set);
 
 // Reads `text` in memory, as above.
-int readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
-              SequenceSet* set, std::string* error);
+Result readPairs(std::string_view text, const std::string& fileName, std::string_view comment,
+                 SequenceSet* set);
 
 }  // namespace tavrel::tools

@@ -16,13 +16,13 @@ constexpr std::string_view kFlags = "--help --strict-repeats --no-header";
 constexpr std::string_view kValued =
     "--format --case --activity --time --time-format --comment --separator --repeats";
 
-int checkName(const std::string& name, std::string* error) {
+Result checkName(const std::string& name) {
   if (name.empty() || name == "." || name == ".." ||
       name.find_first_of("/\n\r") != std::string::npos) {
-    *error = inQuotes(name) + " cannot be used as the output name (give NAME: no '/', no line end)";
-    return -1;
+    return Result::failure(inQuotes(name) +
+                           " cannot be used as the output name (give NAME: no '/', no line end)");
   }
-  return 0;
+  return Result();
 }
 
 // The input's file name without its extension, and without ".gz" before
@@ -33,7 +33,7 @@ std::string defaultName(const std::string& input) {
   return path.stem().string();
 }
 
-int readFormat(const std::string& value, InputFormat* format, std::string* error) {
+Result readFormat(const std::string& value, InputFormat* format) {
   if (value == "spmf") {
     *format = InputFormat::kSpmf;
   } else if (value == "text") {
@@ -43,13 +43,12 @@ int readFormat(const std::string& value, InputFormat* format, std::string* error
   } else if (value == "csv") {
     *format = InputFormat::kCsv;
   } else {
-    *error = "unknown format '" + value + "' (use spmf, text, pairs or csv)";
-    return -1;
+    return Result::failure("unknown format '" + value + "' (use spmf, text, pairs or csv)");
   }
-  return 0;
+  return Result();
 }
 
-int readRepeatMode(const std::string& value, RepeatMode* mode, std::string* error) {
+Result readRepeatMode(const std::string& value, RepeatMode* mode) {
   if (value == "drop") {
     *mode = RepeatMode::kDrop;
   } else if (value == "refuse") {
@@ -57,36 +56,33 @@ int readRepeatMode(const std::string& value, RepeatMode* mode, std::string* erro
   } else if (value == "number") {
     *mode = RepeatMode::kNumber;
   } else {
-    *error = "option --repeats takes drop, refuse or number, not " + inQuotes(value);
-    return -1;
+    return Result::failure("option --repeats takes drop, refuse or number, not " + inQuotes(value));
   }
-  return 0;
+  return Result();
 }
 
 // Reads a separator: one byte, or "tab" (or "\t") for a tab.
-int readSeparator(const std::string& value, char* separator, std::string* error) {
+Result readSeparator(const std::string& value, char* separator) {
   if (value == "tab" || value == "\\t") {
     *separator = '\t';
-    return 0;
+    return Result();
   }
   if (value.size() != 1 || value == "\"" || value == "\n" || value == "\r") {
-    *error =
+    return Result::failure(
         "option --separator needs one character other than a quote or a line end (or "
         "'tab'), not " +
-        inQuotes(value);
-    return -1;
+        inQuotes(value));
   }
   *separator = value[0];
-  return 0;
+  return Result();
 }
 
 // Takes in the value of one of the options in kValued.
-int applyValue(std::string_view key, const std::string& value, PrepOptions* options,
-               std::string* error) {
+Result applyValue(std::string_view key, const std::string& value, PrepOptions* options) {
   EventLogColumns& columns = options->log.columns;
-  if (key == "--format") return readFormat(value, &options->format, error);
-  if (key == "--separator") return readSeparator(value, &options->log.separator, error);
-  if (key == "--repeats") return readRepeatMode(value, &options->repeats, error);
+  if (key == "--format") return readFormat(value, &options->format);
+  if (key == "--separator") return readSeparator(value, &options->log.separator);
+  if (key == "--repeats") return readRepeatMode(value, &options->repeats);
   if (key == "--comment") {
     options->comment = value;
   } else if (key == "--case") {
@@ -98,41 +94,40 @@ int applyValue(std::string_view key, const std::string& value, PrepOptions* opti
   } else {
     columns.timeColumn = value;
   }
-  return 0;
+  return Result();
 }
 
 // Checks that the event log options come with --format csv, and only then.
-int checkEventLogOptions(const PrepOptions& options, bool separatorGiven, std::string* error) {
+Result checkEventLogOptions(const PrepOptions& options, bool separatorGiven) {
   const EventLogColumns& columns = options.log.columns;
   if (options.format != InputFormat::kCsv) {
     if (!columns.caseColumn.empty() || !columns.activityColumn.empty() ||
         !columns.timeColumn.empty() || !options.log.timeFormat.empty()) {
-      *error = "--case, --activity, --time and --time-format apply to --format csv only";
-    } else if (separatorGiven || !options.log.header) {
-      *error = "--separator and --no-header apply to --format csv only";
+      return Result::failure(
+          "--case, --activity, --time and --time-format apply to --format csv only");
     }
-    return error->empty() ? 0 : -1;
+    if (separatorGiven || !options.log.header) {
+      return Result::failure("--separator and --no-header apply to --format csv only");
+    }
+    return Result();
   }
   if (columns.caseColumn.empty() || columns.activityColumn.empty()) {
-    *error = "--format csv needs --case and --activity";
-    return -1;
+    return Result::failure("--format csv needs --case and --activity");
   }
   if (!options.log.timeFormat.empty() && columns.timeColumn.empty()) {
-    *error = "--time-format needs --time";
-    return -1;
+    return Result::failure("--time-format needs --time");
   }
-  if (options.log.header) return 0;
+  if (options.log.header) return Result();
   for (const auto& [option, column] :
        {std::pair{"--case", &columns.caseColumn}, std::pair{"--activity", &columns.activityColumn},
         std::pair{"--time", &columns.timeColumn}}) {
     int number = 0;
     if (!column->empty() && (!parseWholeInt(*column, &number) || number < 1)) {
-      *error = std::string("with --no-header, ") + option + " needs a column number from 1, not " +
-               inQuotes(*column);
-      return -1;
+      return Result::failure(std::string("with --no-header, ") + option +
+                             " needs a column number from 1, not " + inQuotes(*column));
     }
   }
-  return 0;
+  return Result();
 }
 
 }  // namespace
@@ -172,7 +167,7 @@ const char* prepUsage() {
          "  --help              print this text\n";
 }
 
-int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error) {
+Result parsePrepOptions(int argc, const char* const* argv, PrepOptions* options) {
   std::vector<std::string> operands;
   bool formatGiven = false;
   bool separatorGiven = false;
@@ -181,7 +176,7 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int status;
-  while ((status = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
+  while ((status = nextArgument(&scanner, kFlags, kValued, &argument)) > 0) {
     std::string_view key = argument.key;
     if (argument.isOperand) {
       operands.emplace_back(argument.value);
@@ -192,41 +187,39 @@ int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, st
     } else if (key == "--no-header") {
       options->log.header = false;
     } else if (argument.value.empty()) {
-      *error = "option " + std::string(key) + " needs a non-empty value";
-      return -1;
-    } else if (applyValue(key, std::string(argument.value), options, error) != 0) {
-      return -1;
+      return Result::failure("option " + std::string(key) + " needs a non-empty value");
+    } else if (Result applied = applyValue(key, std::string(argument.value), options);
+               !applied.ok()) {
+      return applied;
     }
     formatGiven = formatGiven || key == "--format";
     separatorGiven = separatorGiven || key == "--separator";
     repeatsGiven = repeatsGiven || key == "--repeats";
   }
-  if (status < 0) return -1;
-  if (options->help) return 0;
+  if (status < 0) return scanner.failure;
+  if (options->help) return Result();
   if (strictRepeats) {
     if (repeatsGiven && options->repeats != RepeatMode::kRefuse) {
-      *error = "--strict-repeats is --repeats refuse; give one of them";
-      return -1;
+      return Result::failure("--strict-repeats is --repeats refuse; give one of them");
     }
     options->repeats = RepeatMode::kRefuse;
   }
   if (!formatGiven) {
-    *error = "--format is required";
-    return -1;
+    return Result::failure("--format is required");
   }
-  if (checkEventLogOptions(*options, separatorGiven, error) != 0) return -1;
+  Result checked = checkEventLogOptions(*options, separatorGiven);
+  if (!checked.ok()) return checked;
   if (operands.size() < 2 || operands.size() > 3) {
-    *error = operands.size() < 2 ? "INPUT and OUTDIR are required" : "too many operands";
-    return -1;
+    return Result::failure(operands.size() < 2 ? "INPUT and OUTDIR are required"
+                                               : "too many operands");
   }
   options->input = operands[0];
   options->outDir = operands[1];
   if (options->outDir.empty()) {
-    *error = "OUTDIR is empty";
-    return -1;
+    return Result::failure("OUTDIR is empty");
   }
   options->name = operands.size() == 3 ? operands[2] : defaultName(options->input);
-  return checkName(options->name, error);
+  return checkName(options->name);
 }
 
 }  // namespace tavrel::tools

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "prep/database.h"
 #include "prep/event_log.h"
 
@@ -27,13 +28,13 @@ struct PrepOptions {
   std::string name;  // the output files' base name; defaults to the input's without its extension
 };
 
-// Reads the arguments after the program name. Returns 0, or -1 with the
-// reason in `error`: an unknown option, a missing value, a missing or
+// Reads the arguments after the program name. Fails with the reason: an
+// unknown option, a missing value, a missing or
 // extra operand, --case/--activity missing for csv, a CSV option given for
 // another format, a column that is not a number with --no-header, a
 // separator that is not one byte, or a NAME that cannot be a file name in
 // OUTDIR.
-int parsePrepOptions(int argc, const char* const* argv, PrepOptions* options, std::string* error);
+Result parsePrepOptions(int argc, const char* const* argv, PrepOptions* options);
 
 // The text --help prints.
 const char* prepUsage();

@@ -57,38 +57,35 @@ void reportTimeOrder(const EventLogFormat& log, TimeOrder order) {
                 "timestamps in column " + (log.header ? inQuotes(column) : column) + " " + how);
 }
 
-// Reads the input in its format into `set`, line by line; -1 with a
-// message in `error`.
-int readSequences(const PrepOptions& options, InputLines* input, SequenceSet* set,
-                  std::string* error) {
+// Reads the input in its format into `set`, line by line; fails with a
+// message.
+Result readSequences(const PrepOptions& options, InputLines* input, SequenceSet* set) {
   switch (options.format) {
     case InputFormat::kSpmf:
-      return readSpmf(input, options.input, options.comment, set, error);
+      return readSpmf(input, options.input, options.comment, set);
     case InputFormat::kText:
-      return readTextSequences(input, options.comment, set, error);
+      return readTextSequences(input, options.comment, set);
     case InputFormat::kPairs:
-      return readPairs(input, options.input, options.comment, set, error);
+      return readPairs(input, options.input, options.comment, set);
     case InputFormat::kCsv: {
       TimeOrder order = TimeOrder::kFileOrder;
-      if (readEventLog(input, options.input, options.comment, options.log, set, &order, error) !=
-          0) {
-        return -1;
-      }
-      if (order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
-      return 0;
+      Result read = readEventLog(input, options.input, options.comment, options.log, set, &order);
+      if (read.ok() && order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
+      return read;
     }
   }
-  return 0;
+  return Result();
 }
 
 int prepare(const PrepOptions& options) {
-  std::string error;
   SequenceSet set;
   RepeatCount repeats;
   InputLines input;
-  if (input.open(options.input, &error) != 0 || readSequences(options, &input, &set, &error) != 0 ||
-      resolveRepeats(&set, options.repeats, options.input, &repeats, &error) != 0) {
-    reportMessage(kProgram, error);
+  Result read = input.open(options.input);
+  if (read.ok()) read = readSequences(options, &input, &set);
+  if (read.ok()) read = resolveRepeats(&set, options.repeats, options.input, &repeats);
+  if (!read.ok()) {
+    reportMessage(kProgram, read.message());
     return 1;
   }
   if (set.emptyDropped > 0) {
@@ -101,8 +98,9 @@ int prepare(const PrepOptions& options) {
   }
   Database database;
   buildDatabase(std::move(set), &database);
-  if (writeDatabaseFiles(options.outDir, options.name, database, &error) != 0) {
-    reportMessage(kProgram, error);
+  Result written = writeDatabaseFiles(options.outDir, options.name, database);
+  if (!written.ok()) {
+    reportMessage(kProgram, written.message());
     return 1;
   }
   reportMessage(kProgram, "wrote " + counted(static_cast<long>(stringCount(database)), "string") +
@@ -119,9 +117,9 @@ int prepare(const PrepOptions& options) {
 int runPrep(int argc, const char* const* argv) {
   try {
     PrepOptions options;
-    std::string error;
-    if (parsePrepOptions(argc, argv, &options, &error) != 0) {
-      reportMessage(kProgram, error + " (see tavrel-prep --help)");
+    Result parsed = parsePrepOptions(argc, argv, &options);
+    if (!parsed.ok()) {
+      reportMessage(kProgram, std::string(parsed.message()) + " (see tavrel-prep --help)");
       return 2;
     }
     return options.help ? printHelp() : prepare(options);

@@ -68,15 +68,15 @@ int readSpmfSequence(std::string_view line, SequenceSet* set, std::string* reaso
 
 }  // namespace
 
-int readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
-             SequenceSet* set, std::string* error) {
+Result readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
+                SequenceSet* set) {
   set->numberBySortValue = true;
   std::map<int, std::string> names;
   std::string_view raw;
   bool terminated = false;
   std::string reason;
   int status;
-  while ((status = input->next(&raw, &terminated, error)) > 0) {
+  while ((status = input->next(&raw, &terminated)) > 0) {
     std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
     std::size_t first = 0;
@@ -85,24 +85,23 @@ int readSpmf(InputLines* input, const std::string& fileName, std::string_view co
     int read = line[first] == '@' ? readItemName(line.substr(first), &names, &reason)
                                   : readSpmfSequence(line, set, &reason);
     if (read != 0) {
-      *error = fileName + ":" + std::to_string(input->lineNumber()) + ": " + reason;
-      input->settle(error);
-      return -1;
+      return input->settle(
+          Result::failure(fileName + ":" + std::to_string(input->lineNumber()) + ": " + reason));
     }
     if (line[first] != '@') closeSequence(set, input->lineNumber());
   }
-  if (status < 0) return -1;
+  if (status < 0) return input->failure();
   for (const auto& [id, name] : names) {
     auto entry = set->index.find(std::to_string(id));
     if (entry != set->index.end()) set->labels[static_cast<std::size_t>(entry->second)] = name;
   }
-  return 0;
+  return Result();
 }
 
-int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
-             SequenceSet* set, std::string* error) {
+Result readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+                SequenceSet* set) {
   InputLines input(text, fileName);
-  return readSpmf(&input, fileName, comment, set, error);
+  return readSpmf(&input, fileName, comment, set);
 }
 
 }  // namespace tavrel::tools

@@ -17,13 +17,13 @@ namespace tavrel::tools {
 
 // Reads the lines of `input` (the file `fileName`) into `set`, skipping
 // also the lines that start with `comment` (when it is not empty).
-// Returns 0, or -1 with "<fileName>:<line>: <reason>" in `error` (or the
-// fault of the input's bytes, which weighs more).
-int readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
-             SequenceSet* set, std::string* error);
+// Fails with "<fileName>:<line>: <reason>" (or the fault of the input's
+// bytes, which weighs more).
+Result readSpmf(InputLines* input, const std::string& fileName, std::string_view comment,
+                SequenceSet* set);
 
 // Reads `text` in memory, as above.
-int readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
-             SequenceSet* set, std::string* error);
+Result readSpmf(std::string_view text, const std::string& fileName, std::string_view comment,
+                SequenceSet* set);
 
 }  // namespace tavrel::tools

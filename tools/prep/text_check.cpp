@@ -62,12 +62,11 @@ std::string TextCheck::message(const std::string& fileName) const {
          "UTF-8 first, e.g. with iconv -f LATIN1 -t UTF-8";
 }
 
-int checkText(std::string_view text, const std::string& fileName, std::string* error) {
+Result checkText(std::string_view text, const std::string& fileName) {
   TextCheck check;
   check.take(text, true);
-  if (!check.failed()) return 0;
-  *error = check.message(fileName);
-  return -1;
+  if (!check.failed()) return Result();
+  return Result::failure(check.message(fileName));
 }
 
 }  // namespace tavrel::tools

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace tavrel::tools {
 
 // How many bytes that are not UTF-8 a text may hold and still be read.
@@ -38,10 +40,10 @@ class TextCheck {
   std::size_t badBytes_ = 0;
 };
 
-// Returns 0 when `text` (the contents of `fileName`) is text, or -1 with a
-// message in `error` that names the line of the first offending byte and
+// Succeeds when `text` (the contents of `fileName`) is text; otherwise
+// fails with a message that names the line of the first offending byte and
 // says what to do: for UTF-16 text, a NUL byte, or more than
 // kTolerableNonUtf8Bytes bytes that are not UTF-8.
-int checkText(std::string_view text, const std::string& fileName, std::string* error);
+Result checkText(std::string_view text, const std::string& fileName);
 
 }  // namespace tavrel::tools

@@ -10,12 +10,11 @@ bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
 }  // namespace
 
-int readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set,
-                      std::string* error) {
+Result readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set) {
   std::string_view raw;
   bool terminated = false;
   int status;
-  while ((status = input->next(&raw, &terminated, error)) > 0) {
+  while ((status = input->next(&raw, &terminated)) > 0) {
     std::string_view line = withoutCr(raw);
     if (isCommentLine(line, comment)) continue;
     std::size_t i = 0;
@@ -27,13 +26,12 @@ int readTextSequences(InputLines* input, std::string_view comment, SequenceSet* 
     }
     closeSequence(set, input->lineNumber());
   }
-  return status;
+  return status < 0 ? input->failure() : Result();
 }
 
 void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set) {
   InputLines input(text, "text");
-  std::string error;
-  readTextSequences(&input, comment, set, &error);
+  static_cast<void>(readTextSequences(&input, comment, set));
 }
 
 }  // namespace tavrel::tools

@@ -15,10 +15,8 @@ namespace tavrel::tools {
 
 // Reads the lines of `input` into `set`, skipping the lines that start
 // with `comment` (when it is not empty). Every line is well-formed, so
-// only the input's bytes can be at fault: returns 0, or -1 with the
-// message in `error`.
-int readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set,
-                      std::string* error);
+// only the input's bytes can be at fault: fails with their fault.
+Result readTextSequences(InputLines* input, std::string_view comment, SequenceSet* set);
 
 // Reads `text` in memory, as above; for text without faults.
 void readTextSequences(std::string_view text, std::string_view comment, SequenceSet* set);

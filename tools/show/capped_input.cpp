@@ -16,23 +16,20 @@ CappedInput::~CappedInput() {
   finish();
 }
 
-int CappedInput::open(const std::string& path, LineInput* reader, std::string* error) {
+Result CappedInput::open(const std::string& path, LineInput* reader) {
   Result opened = source_.openOrStandardInput(path);
-  if (!opened.ok()) {
-    *error = std::string(opened.message());
-    return -1;
-  }
+  if (!opened.ok()) return opened;
   name_ = path == "-" ? std::string("standard input") : path;
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-    *error = "cannot read " + name_ + ": " + std::strerror(errno);
+    Result failed = Result::failure("cannot read " + name_ + ": " + std::strerror(errno));
     source_.close();
-    return -1;
+    return failed;
   }
   reader->adopt(ends[0], true);
   sink_ = ends[1];
   thread_ = std::thread([this] { pass(); });
-  return 0;
+  return Result();
 }
 
 // Passes the input on until its end, a line that is too long, a failed

@@ -26,8 +26,8 @@ class CappedInput {
   CappedInput& operator=(const CappedInput&) = delete;
 
   // Opens `path` ("-" is standard input) and sets `reader` to read it
-  // through the cap. Returns 0, or -1 with a message in `error`.
-  int open(const std::string& path, LineInput* reader, std::string* error);
+  // through the cap. Fails with a message.
+  Result open(const std::string& path, LineInput* reader);
 
   // Once the reader is closed: waits for the thread and returns what
   // stopped it early, "<name>:<line>: a line longer than ..." or a failed

@@ -25,13 +25,10 @@ GraphvizRenderer::GraphvizRenderer() : context_(gvContext()) {
 
 GraphvizRenderer::~GraphvizRenderer() { gvFreeContext(context_); }
 
-int GraphvizRenderer::render(const std::string& dot, std::string_view format, std::string* picture,
-                             std::string* error) {
+Result GraphvizRenderer::render(const std::string& dot, std::string_view format,
+                                std::string* picture) {
   Agraph_t* graph = agmemread(dot.c_str());
-  if (graph == nullptr) {
-    *error = graphvizReason();
-    return -1;
-  }
+  if (graph == nullptr) return Result::failure(graphvizReason());
   int status = gvLayout(context_, graph, "dot");
   char* data = nullptr;
   unsigned int length = 0;
@@ -42,11 +39,8 @@ int GraphvizRenderer::render(const std::string& dot, std::string_view format, st
   if (data != nullptr) gvFreeRenderData(data);
   gvFreeLayout(context_, graph);
   agclose(graph);
-  if (status != 0) {
-    *error = graphvizReason();
-    return -1;
-  }
-  return 0;
+  if (status != 0) return Result::failure(graphvizReason());
+  return Result();
 }
 
 std::string_view svgElement(std::string_view svg) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 struct GVC_s;
 
 namespace tavrel::tools {
@@ -19,10 +21,8 @@ class GraphvizRenderer {
   GraphvizRenderer& operator=(const GraphvizRenderer&) = delete;
 
   // Lays out the graph in `dot` and renders it in `format` ("svg" or
-  // "png") into `picture`. Returns 0, or -1 with Graphviz's reason in
-  // `error`.
-  int render(const std::string& dot, std::string_view format, std::string* picture,
-             std::string* error);
+  // "png") into `picture`. Fails with Graphviz's reason.
+  Result render(const std::string& dot, std::string_view format, std::string* picture);
 
  private:
   GVC_s* context_;

@@ -68,20 +68,19 @@ class HtmlWriter : public PatternWriter {
     rows_.limit = tableRows;
   }
 
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     ++chosen_;
     offerPattern(&rows_, pattern);
-    return 0;
+    return Result();
   }
 
-  int finish(long total, std::string* error) override {
+  Result finish(long total) override {
     std::vector<Pattern> ranking = takeRanking(&rows_);
     std::string pictures;
     std::vector<SupportingCases> cases;
-    if (addPictures(ranking, &pictures, error) != 0 ||
-        (cases_ && findCases(ranking, &cases, error) != 0)) {
-      return -1;
-    }
+    Result found = addPictures(ranking, &pictures);
+    if (found.ok() && cases_) found = findCases(ranking, &cases);
+    if (!found.ok()) return found;
     ExplorerFigures figures{inputName_, total, chosen_};
     std::string json = explorerJson(figures, ranking, context_.table, cases_ ? &cases : nullptr);
     OutputSink* out = context_.out;
@@ -98,15 +97,15 @@ class HtmlWriter : public PatternWriter {
     sinkPut(out, scriptSafeJson(json));
     sinkPut(out, std::string("</script>\n<script>//<![CDATA[\n") + kExplorerScript +
                      "//]]></script>\n</body>\n</html>\n");
-    return 0;
+    return Result();
   }
 
  private:
   // The pictures of the first kHtmlPictures patterns of the ranking, each
   // in a <div data-pattern="N">; a pattern too large to draw gets none.
-  int addPictures(const std::vector<Pattern>& ranking, std::string* html, std::string* error) {
+  Result addPictures(const std::vector<Pattern>& ranking, std::string* html) {
     std::size_t count = std::min(ranking.size(), kHtmlPictures);
-    if (count == 0) return 0;
+    if (count == 0) return Result();
     GraphvizRenderer renderer;
     for (std::size_t k = 0; k < count; ++k) {
       const Pattern& pattern = ranking[k];
@@ -115,23 +114,23 @@ class HtmlWriter : public PatternWriter {
       std::string dot = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
       noteDrawing(context_, pattern, static_cast<long>(k) + 1, cycle);
       std::string svg;
-      if (renderer.render(dot, "svg", &svg, error) != 0) return -1;
+      Result rendered = renderer.render(dot, "svg", &svg);
+      if (!rendered.ok()) return rendered;
       *html += "<div data-pattern=\"" + std::to_string(pattern.number) + "\">" +
                inlineSvg(svg, pattern.number) + "</div>\n";
     }
-    return 0;
+    return Result();
   }
 
   // The cases of every pattern of the page, one entry each.
-  int findCases(const std::vector<Pattern>& ranking, std::vector<SupportingCases>* cases,
-                std::string* error) {
-    if (cases_(ranking, cases, error) != 0) return -1;
+  Result findCases(const std::vector<Pattern>& ranking, std::vector<SupportingCases>* cases) {
+    Result found = cases_(ranking, cases);
+    if (!found.ok()) return found;
     if (cases->size() != ranking.size()) {
-      *error = "the cases of " + std::to_string(cases->size()) + " patterns were found for " +
-               std::to_string(ranking.size());
-      return -1;
+      return Result::failure("the cases of " + std::to_string(cases->size()) +
+                             " patterns were found for " + std::to_string(ranking.size()));
     }
-    return 0;
+    return Result();
   }
 
   ShowContext context_;

@@ -32,9 +32,9 @@ constexpr std::size_t kHtmlPictures = 100;
 
 // Where the page's cases come from (--strings): fills `cases` with one
 // entry per pattern of `patterns`, in their order. It is called once, with
-// every pattern of the page. Returns 0, or -1 with a message.
-using CaseSource = std::function<int(std::span<const Pattern> patterns,
-                                     std::vector<SupportingCases>* cases, std::string* error)>;
+// every pattern of the page. Fails with a message.
+using CaseSource =
+    std::function<Result(std::span<const Pattern> patterns, std::vector<SupportingCases>* cases)>;
 
 // A writer of the page about `inputName`, whose table holds at most
 // `tableRows` patterns. `cases`, when set, gives the strings that hold

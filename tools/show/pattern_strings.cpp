@@ -23,68 +23,66 @@ constexpr std::size_t kBatchEdges = 1000000;
 
 // Checks what can be checked before the pass: every item within the
 // database's item count.
-int checkItems(const StringsSource& source, std::span<const Pattern> patterns, std::string* error) {
+Result checkItems(const StringsSource& source, std::span<const Pattern> patterns) {
   for (const Pattern& pattern : patterns) {
     for (const Edge& edge : pattern.edges) {
       int item = std::max(edge.from, edge.to);
       if (item >= source.spec.totalItems) {
-        *error = "pattern " + std::to_string(pattern.number) + " has item " + std::to_string(item) +
-                 ", but " + source.databasePath + " has " + std::to_string(source.spec.totalItems) +
-                 " items: another item count, not the database of this output";
-        return -1;
+        return Result::failure("pattern " + std::to_string(pattern.number) + " has item " +
+                               std::to_string(item) + ", but " + source.databasePath + " has " +
+                               std::to_string(source.spec.totalItems) +
+                               " items: another item count, not the database of this output");
       }
     }
   }
-  return 0;
+  return Result();
 }
 
 // Compares the database's fingerprint with the one `file` was written for.
-int checkFingerprint(const DatabaseFingerprint& found,
-                     const std::optional<DatabaseFingerprint>& want, const std::string& file,
-                     const std::string& database, std::string* error) {
-  if (!want || (want->strings == found.strings && want->crc32 == found.crc32)) return 0;
-  *error = database + " has a different fingerprint (" + fingerprintLine(found).substr(2) +
-           ") from the one " + file + " was written for (" + fingerprintLine(*want).substr(2) +
-           "): not the database of this output";
-  return -1;
+Result checkFingerprint(const DatabaseFingerprint& found,
+                        const std::optional<DatabaseFingerprint>& want, const std::string& file,
+                        const std::string& database) {
+  if (!want || (want->strings == found.strings && want->crc32 == found.crc32)) return Result();
+  return Result::failure(database + " has a different fingerprint (" +
+                         fingerprintLine(found).substr(2) + ") from the one " + file +
+                         " was written for (" + fingerprintLine(*want).substr(2) +
+                         "): not the database of this output");
 }
 
 // Checks the batch against what the pass found.
-int checkFound(const StringsSource& source, std::span<const Pattern> patterns,
-               const std::vector<std::vector<int>>& lines, const DatabaseFingerprint& found,
-               std::string* error) {
+Result checkFound(const StringsSource& source, std::span<const Pattern> patterns,
+                  const std::vector<std::vector<int>>& lines, const DatabaseFingerprint& found) {
   const std::string& db = source.databasePath;
   for (std::size_t k = 0; k < patterns.size(); ++k) {
     const Pattern& pattern = patterns[k];
     if (pattern.support > found.strings) {
-      *error = db + " has " + std::to_string(found.strings) + " strings, fewer than the support " +
-               std::to_string(pattern.support) + " of pattern " + std::to_string(pattern.number) +
-               ": not the database of this output";
-      return -1;
+      return Result::failure(db + " has " + std::to_string(found.strings) +
+                             " strings, fewer than the support " + std::to_string(pattern.support) +
+                             " of pattern " + std::to_string(pattern.number) +
+                             ": not the database of this output");
     }
   }
-  if (source.cases &&
-      checkFingerprint(found, source.cases->fingerprint, source.casesPath, db, error) != 0) {
-    return -1;
+  Result same = source.cases
+                    ? checkFingerprint(found, source.cases->fingerprint, source.casesPath, db)
+                    : Result();
+  if (same.ok() && source.table != nullptr) {
+    same = checkFingerprint(found, source.table->fingerprint, source.tablePath, db);
   }
-  if (source.table != nullptr &&
-      checkFingerprint(found, source.table->fingerprint, source.tablePath, db, error) != 0) {
-    return -1;
-  }
+  if (!same.ok()) return same;
   for (std::size_t k = 0; k < patterns.size(); ++k) {
     if (static_cast<int>(lines[k].size()) != patterns[k].support) {
-      *error = std::to_string(lines[k].size()) + " strings of " + db + " hold pattern " +
-               std::to_string(patterns[k].number) + ", whose support is " +
-               std::to_string(patterns[k].support) + ": not the database of this output";
-      return -1;
+      return Result::failure(std::to_string(lines[k].size()) + " strings of " + db +
+                             " hold pattern " + std::to_string(patterns[k].number) +
+                             ", whose support is " + std::to_string(patterns[k].support) +
+                             ": not the database of this output");
     }
   }
   if (source.cases && source.cases->cases.size() != static_cast<std::size_t>(found.strings)) {
-    *error = source.casesPath + " lists " + std::to_string(source.cases->cases.size()) +
-             " strings, " + db + " has " + std::to_string(found.strings);
-    return -1;
+    return Result::failure(source.casesPath + " lists " +
+                           std::to_string(source.cases->cases.size()) + " strings, " + db +
+                           " has " + std::to_string(found.strings));
   }
-  return 0;
+  return Result();
 }
 
 }  // namespace
@@ -138,13 +136,14 @@ void StringMatcher::flush() {
   blockRows_.clear();
 }
 
-int openStringsSource(const std::string& specPath, StringsSource* source, std::string* error) {
-  Report report;
-  if (formats::readSpecFile(specPath.c_str(), &source->spec, report) != 0) {
-    *error = specPath + ": " + std::string(report.toStatus().message());
-    while (!error->empty() && error->back() == '\n') error->pop_back();
-    return -1;
+Result openStringsSource(const std::string& specPath, StringsSource* source) {
+  Result read = formats::readSpecFile(specPath.c_str(), &source->spec);
+  if (!read.ok()) {
+    std::string message = specPath + ": " + std::string(read.message());
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    return Result::failure(message);
   }
+  Report report;
   source->databasePath = formats::locateDatabase(specPath, source->spec.databaseName, report);
   std::string base = source->databasePath;
   if (base.size() > 3 && base.ends_with(".db")) base.resize(base.size() - 3);
@@ -152,22 +151,21 @@ int openStringsSource(const std::string& specPath, StringsSource* source, std::s
   source->cases.reset();
   if (::access(source->casesPath.c_str(), F_OK) == 0) {
     CaseTable cases;
-    if (readCaseTable(source->casesPath, &cases, error) != 0) return -1;
+    Result cased = readCaseTable(source->casesPath, &cases);
+    if (!cased.ok()) return cased;
     source->cases = std::move(cases);
   }
-  return 0;
+  return Result();
 }
 
-int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
-                std::vector<std::vector<int>>* lines, std::string* error) {
-  if (checkItems(source, patterns, error) != 0) return -1;
+Result findStrings(const StringsSource& source, std::span<const Pattern> patterns,
+                   std::vector<std::vector<int>>* lines) {
+  Result checked = checkItems(source, patterns);
+  if (!checked.ok()) return checked;
   const formats::SpecFile& spec = source.spec;
   LineInput input;
   Result opened = input.open(source.databasePath, false);
-  if (!opened.ok()) {
-    *error = std::string(opened.message());
-    return -1;
-  }
+  if (!opened.ok()) return opened;
   StringMatcher matcher(patterns, static_cast<int>(spec.totalItems));
   std::vector<int> seen(static_cast<std::size_t>(spec.totalItems), 0);
   std::vector<int> items(static_cast<std::size_t>(spec.maxItemLength));
@@ -181,19 +179,19 @@ int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
     crc = crc32(crc, reinterpret_cast<const Bytef*>(line.text), static_cast<uInt>(line.length));
     int count = 0;
     if (formats::parseStringLine(line, row + 1, rules, items.data(), &count) != formats::kLineOk) {
-      *error = source.databasePath + ":" + std::to_string(row + 1) + ": defective string";
-      return -1;
+      return Result::failure(source.databasePath + ":" + std::to_string(row + 1) +
+                             ": defective string");
     }
     matcher.match(std::span<const int>(items.data(), static_cast<std::size_t>(count)), row);
     ++row;
   }
   if (input.failure().isOutOfMemory()) throw std::bad_alloc();
   if (!input.failure().ok()) {
-    *error = "cannot read " + source.databasePath + ": " + std::string(input.failure().message());
-    return -1;
+    return Result::failure("cannot read " + source.databasePath + ": " +
+                           std::string(input.failure().message()));
   }
   *lines = std::move(matcher.rows());
-  return checkFound(source, patterns, *lines, {row, static_cast<std::uint32_t>(crc)}, error);
+  return checkFound(source, patterns, *lines, {row, static_cast<std::uint32_t>(crc)});
 }
 
 std::string stringId(const StringsSource& source, int line) {
@@ -201,19 +199,22 @@ std::string stringId(const StringsSource& source, int line) {
                       : std::to_string(line + 1);
 }
 
-int StringsBatch::add(const Pattern& pattern, std::string* error) {
+Result StringsBatch::add(const Pattern& pattern) {
   patterns_.push_back(pattern);
   edges_ += pattern.edges.size();
-  return patterns_.size() >= kBatchPatterns || edges_ >= kBatchEdges ? flush(error) : 0;
+  return patterns_.size() >= kBatchPatterns || edges_ >= kBatchEdges ? flush() : Result();
 }
 
-int StringsBatch::flush(std::string* error) {
+Result StringsBatch::flush() {
   std::vector<std::vector<int>> lines;
-  if (!patterns_.empty() && findStrings(*source_, patterns_, &lines, error) != 0) return -1;
+  if (!patterns_.empty()) {
+    Result found = findStrings(*source_, patterns_, &lines);
+    if (!found.ok()) return found;
+  }
   for (std::size_t k = 0; k < patterns_.size(); ++k) put_(patterns_[k], lines[k]);
   patterns_.clear();
   edges_ = 0;
-  return 0;
+  return Result();
 }
 
 }  // namespace tavrel::tools

@@ -32,19 +32,18 @@ struct StringsSource {
 };
 
 // Reads the spec file and the case table beside the database it names
-// (<database without .db>.cases.tsv, when there is one). Returns 0, or -1
-// with a message.
-int openStringsSource(const std::string& specPath, StringsSource* source, std::string* error);
+// (<database without .db>.cases.tsv, when there is one). Fails with a
+// message.
+Result openStringsSource(const std::string& specPath, StringsSource* source);
 
 // Finds, in one pass over the database, the strings (database lines from
-// 0, ascending) that hold each of `patterns`. Returns 0, or -1 with a
-// message when the database is not the one of the output: a pattern's
-// item outside its item count, fewer strings than a pattern's support, a
+// 0, ascending) that hold each of `patterns`. Fails with a message when the database is not the one
+// of the output: a pattern's item outside its item count, fewer strings than a pattern's support, a
 // fingerprint (of the case table or the item table) other than its own,
 // or a pattern held by a number of strings other than its support; or
 // when a line is defective.
-int findStrings(const StringsSource& source, std::span<const Pattern> patterns,
-                std::vector<std::vector<int>>* lines, std::string* error);
+Result findStrings(const StringsSource& source, std::span<const Pattern> patterns,
+                   std::vector<std::vector<int>>* lines);
 
 // The identifier of database line `line` (from 0): its case id when the
 // case table gives one, otherwise its line number (from 1).
@@ -88,11 +87,11 @@ class StringsBatch {
  public:
   using Put = std::function<void(const Pattern&, const std::vector<int>&)>;
   StringsBatch(const StringsSource* source, Put put) : source_(source), put_(std::move(put)) {}
-  // Takes a pattern; a full batch is looked up and handed on. 0, or -1
-  // with a message.
-  int add(const Pattern& pattern, std::string* error);
-  // Looks up and hands on the patterns still held. 0, or -1 with a message.
-  int flush(std::string* error);
+  // Takes a pattern; a full batch is looked up and handed on. Fails with
+  // a message.
+  Result add(const Pattern& pattern);
+  // Looks up and hands on the patterns still held. Fails with a message.
+  Result flush();
 
  private:
   const StringsSource* source_;

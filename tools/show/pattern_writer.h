@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "common/item_table.h"
 #include "common/output_sink.h"
 #include "show/pattern.h"
@@ -25,12 +26,11 @@ struct ShowContext {
 class PatternWriter {
  public:
   virtual ~PatternWriter() = default;
-  // Takes one chosen pattern. Returns 0, or -1 with a message in `error`.
-  virtual int add(const Pattern& pattern, std::string* error) = 0;
+  // Takes one chosen pattern; fails with a message.
+  virtual Result add(const Pattern& pattern) = 0;
   // Completes the output once every chosen pattern is in; `total` is the
-  // number of patterns in the miner's output. Returns 0, or -1 with a
-  // message in `error`.
-  virtual int finish(long total, std::string* error) = 0;
+  // number of patterns in the miner's output. Fails with a message.
+  virtual Result finish(long total) = 0;
 };
 
 }  // namespace tavrel::tools

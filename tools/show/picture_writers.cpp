@@ -26,41 +26,46 @@ class PictureWriter : public PatternWriter {
     if (format != PictureFormat::kDot) renderer_ = std::make_unique<GraphvizRenderer>();
   }
 
-  int add(const Pattern& pattern, std::string* error) override {
+  Result add(const Pattern& pattern) override {
     std::string tooLarge = tooLargeToDraw(pattern);
     if (!tooLarge.empty()) {
       reportMessage(kProgram, tooLarge);
-      return 0;
+      return Result();
     }
     bool cycle = false;
     std::string picture = dotGraph(pattern, context_.table, context_.allEdges, &cycle);
     noteDrawing(context_, pattern, ++drawn_, cycle);
     if (renderer_ != nullptr) {
       std::string dot = std::move(picture);
-      if (renderer_->render(dot, formatName(format_), &picture, error) != 0) return -1;
+      Result rendered = renderer_->render(dot, formatName(format_), &picture);
+      if (!rendered.ok()) return rendered;
     }
     if (context_.outputDir.empty()) {
       sinkPut(context_.out, picture);
-      return 0;
+      return Result();
     }
-    if (drawn_ == 1 && createFolder(error) != 0) return -1;
+    if (drawn_ == 1) {
+      Result created = createFolder();
+      if (!created.ok()) return created;
+    }
     std::string path = (std::filesystem::path(context_.outputDir) /
                         ("pattern_" + std::to_string(pattern.number) + "." + formatName(format_)))
                            .string();
-    return writeWholeFile(path, picture, error);
+    return writeWholeFile(path, picture);
   }
 
-  int finish(long, std::string*) override { return 0; }
+  Result finish(long) override { return Result(); }
 
  private:
-  int createFolder(std::string* error) {
+  // Makes the folder the pictures go in, with the folders above it.
+  Result createFolder() {
     std::error_code failure;
     std::filesystem::create_directories(context_.outputDir, failure);
     if (failure) {
-      *error = "cannot create the folder " + context_.outputDir + ": " + failure.message();
-      return -1;
+      return Result::failure("cannot create the folder " + context_.outputDir + ": " +
+                             failure.message());
     }
-    return 0;
+    return Result();
   }
 
   PictureFormat format_;

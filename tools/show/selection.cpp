@@ -18,16 +18,14 @@ bool passesFilters(const Selection& selection, const Pattern& pattern) {
          (selection.maxEdges < 0 || size <= selection.maxEdges);
 }
 
-int checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead,
-                          std::string* error) {
+Result checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead) {
   for (int number : selection.numbers) {
     if (number < 1 || number > patternsRead) {
-      *error = "there is no pattern " + std::to_string(number) + " (the output holds " +
-               std::to_string(patternsRead) + ")";
-      return -1;
+      return Result::failure("there is no pattern " + std::to_string(number) +
+                             " (the output holds " + std::to_string(patternsRead) + ")");
     }
   }
-  return 0;
+  return Result();
 }
 
 bool ranksBefore(const Pattern& a, const Pattern& b) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "show/pattern.h"
 
 namespace tavrel::tools {
@@ -28,10 +29,9 @@ void prepareSelection(Selection* selection);
 // the top k are chosen afterwards.
 bool passesFilters(const Selection& selection, const Pattern& pattern);
 
-// Checks that the output held every requested pattern number. Returns 0,
-// or -1 with a message when one is missing.
-int checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead,
-                          std::string* error);
+// Checks that the output held every requested pattern number; fails with
+// a message when one is missing.
+Result checkRequestedNumbers(const Selection& selection, std::int64_t patternsRead);
 
 // True when `a` ranks before `b`: higher support, or equal support and a
 // lower number.

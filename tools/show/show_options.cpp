@@ -16,29 +16,28 @@ constexpr std::string_view kValued =
     "--format --items --output-dir --pattern --min-support --min-edges --max-edges --top "
     "--strings";
 
-int readCount(std::string_view key, std::string_view text, int* value, std::string* error) {
+Result readCount(std::string_view key, std::string_view text, int* value) {
   if (!parseWholeInt(text, value) || *value < 0) {
-    *error =
-        "option " + std::string(key) + " needs a whole number of 0 or more, not " + inQuotes(text);
-    return -1;
+    return Result::failure("option " + std::string(key) +
+                           " needs a whole number of 0 or more, not " + inQuotes(text));
   }
-  return 0;
+  return Result();
 }
 
 // Reads "N[,N...]" into `numbers`.
-int readNumbers(std::string_view key, std::string_view text, std::vector<int>* numbers,
-                std::string* error) {
+Result readNumbers(std::string_view key, std::string_view text, std::vector<int>* numbers) {
   for (;;) {
     std::size_t comma = text.find(',');
     int number = 0;
-    if (readCount(key, text.substr(0, comma), &number, error) != 0) return -1;
+    Result read = readCount(key, text.substr(0, comma), &number);
+    if (!read.ok()) return read;
     numbers->push_back(number);
-    if (comma == std::string_view::npos) return 0;
+    if (comma == std::string_view::npos) return Result();
     text.remove_prefix(comma + 1);
   }
 }
 
-int readFormat(std::string_view text, ShowFormat* format, std::string* error) {
+Result readFormat(std::string_view text, ShowFormat* format) {
   struct Name {
     std::string_view text;
     ShowFormat format;
@@ -49,54 +48,55 @@ int readFormat(std::string_view text, ShowFormat* format, std::string* error) {
                            Name{"html", ShowFormat::kHtml}}) {
     if (text == name.text) {
       *format = name.format;
-      return 0;
+      return Result();
     }
   }
-  *error = "unknown format " + inQuotes(text) + " (use summary, dot, jsonl, csv, svg, png or html)";
-  return -1;
+  return Result::failure("unknown format " + inQuotes(text) +
+                         " (use summary, dot, jsonl, csv, svg, png or html)");
 }
 
 // Takes in the value of one of the options in kValued.
-int applyValue(std::string_view key, std::string_view value, ShowOptions* options,
-               std::string* error) {
+Result applyValue(std::string_view key, std::string_view value, ShowOptions* options) {
   Selection& selection = options->selection;
-  if (key == "--format") return readFormat(value, &options->format, error);
-  if (key == "--pattern") return readNumbers(key, value, &selection.numbers, error);
-  if (key == "--min-support") return readCount(key, value, &selection.minSupport, error);
-  if (key == "--min-edges") return readCount(key, value, &selection.minEdges, error);
-  if (key == "--max-edges") return readCount(key, value, &selection.maxEdges, error);
-  if (key == "--top") return readCount(key, value, &selection.top, error);
+  if (key == "--format") return readFormat(value, &options->format);
+  if (key == "--pattern") return readNumbers(key, value, &selection.numbers);
+  if (key == "--min-support") return readCount(key, value, &selection.minSupport);
+  if (key == "--min-edges") return readCount(key, value, &selection.minEdges);
+  if (key == "--max-edges") return readCount(key, value, &selection.maxEdges);
+  if (key == "--top") return readCount(key, value, &selection.top);
   if (value.empty()) {
-    *error = "option " + std::string(key) + " needs a " +
-             (key == "--output-dir" ? "folder" : "file") + " name";
-    return -1;
+    return Result::failure("option " + std::string(key) + " needs a " +
+                           (key == "--output-dir" ? "folder" : "file") + " name");
   }
   (key == "--items"     ? options->itemsPath
    : key == "--strings" ? options->stringsSpec
                         : options->outputDir) = std::string(value);
-  return 0;
+  return Result();
 }
 
 // Checks the options that only some formats take.
-int checkFormatOptions(const ShowOptions& options, std::string* error) {
+Result checkFormatOptions(const ShowOptions& options) {
   ShowFormat format = options.format;
   bool pictures =
       format == ShowFormat::kDot || format == ShowFormat::kSvg || format == ShowFormat::kPng;
   if (options.allEdges && !pictures && format != ShowFormat::kHtml) {
-    *error = "--all-edges applies to --format dot, svg, png and html only";
-  } else if (!options.stringsSpec.empty() && format != ShowFormat::kCsv &&
-             format != ShowFormat::kJsonLines && format != ShowFormat::kHtml) {
-    *error = "--strings applies to --format csv, jsonl and html only";
-  } else if (!options.outputDir.empty() && !pictures) {
-    *error = "--output-dir applies to --format dot, svg and png only";
-  } else if ((format == ShowFormat::kSvg || format == ShowFormat::kPng) &&
-             options.outputDir.empty() && options.selection.top != 1 &&
-             options.selection.numbers.size() != 1) {
-    *error = std::string("--format ") + (format == ShowFormat::kSvg ? "svg" : "png") +
-             " writes one file per pattern: give --output-dir DIR, or choose one pattern with "
-             "--pattern N or --top 1";
+    return Result::failure("--all-edges applies to --format dot, svg, png and html only");
   }
-  return error->empty() ? 0 : -1;
+  if (!options.stringsSpec.empty() && format != ShowFormat::kCsv &&
+      format != ShowFormat::kJsonLines && format != ShowFormat::kHtml) {
+    return Result::failure("--strings applies to --format csv, jsonl and html only");
+  }
+  if (!options.outputDir.empty() && !pictures) {
+    return Result::failure("--output-dir applies to --format dot, svg and png only");
+  }
+  if ((format == ShowFormat::kSvg || format == ShowFormat::kPng) && options.outputDir.empty() &&
+      options.selection.top != 1 && options.selection.numbers.size() != 1) {
+    return Result::failure(
+        std::string("--format ") + (format == ShowFormat::kSvg ? "svg" : "png") +
+        " writes one file per pattern: give --output-dir DIR, or choose one pattern with "
+        "--pattern N or --top 1");
+  }
+  return Result();
 }
 
 }  // namespace
@@ -136,12 +136,12 @@ const char* showUsage() {
          "  --help            print this text\n";
 }
 
-int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error) {
+Result parseShowOptions(int argc, const char* const* argv, ShowOptions* options) {
   std::vector<std::string> operands;
   ArgumentScanner scanner{argc, argv};
   Argument argument;
   int scanned;
-  while ((scanned = nextArgument(&scanner, kFlags, kValued, &argument, error)) > 0) {
+  while ((scanned = nextArgument(&scanner, kFlags, kValued, &argument)) > 0) {
     if (argument.isOperand) {
       operands.emplace_back(argument.value);
     } else if (argument.key == "--help") {
@@ -150,20 +150,18 @@ int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, st
       options->strict = true;
     } else if (argument.key == "--all-edges") {
       options->allEdges = true;
-    } else if (applyValue(argument.key, argument.value, options, error) != 0) {
-      return -1;
+    } else if (Result applied = applyValue(argument.key, argument.value, options); !applied.ok()) {
+      return applied;
     }
   }
-  if (scanned < 0) return -1;
-  if (options->help) return 0;
+  if (scanned < 0) return scanner.failure;
+  if (options->help) return Result();
   prepareSelection(&options->selection);
-  if (checkFormatOptions(*options, error) != 0) return -1;
-  if (operands.size() > 1) {
-    *error = "too many operands (one miner output at most)";
-    return -1;
-  }
+  Result checked = checkFormatOptions(*options);
+  if (!checked.ok()) return checked;
+  if (operands.size() > 1) return Result::failure("too many operands (one miner output at most)");
   if (!operands.empty()) options->input = operands[0];
-  return 0;
+  return Result();
 }
 
 }  // namespace tavrel::tools

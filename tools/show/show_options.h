@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "base/result.h"
 #include "show/selection.h"
 
 namespace tavrel::tools {
@@ -29,13 +30,13 @@ struct ShowOptions {
   std::string input = "-";
 };
 
-// Reads the arguments after the program name. Returns 0, or -1 with the
-// reason in `error`: an unknown option or format, a missing value, a
-// number that is not a whole non-negative int, --strings with a format
-// other than csv, jsonl and html, --all-edges or --output-dir
+// Reads the arguments after the program name. Fails with the reason: an
+// unknown option or format, a missing value, a number that is not a whole
+// non-negative int, --strings with a format other than csv, jsonl and
+// html, --all-edges or --output-dir
 // with a format that draws no pictures, SVG or PNG for more than one
 // pattern without --output-dir, or more than one operand.
-int parseShowOptions(int argc, const char* const* argv, ShowOptions* options, std::string* error);
+Result parseShowOptions(int argc, const char* const* argv, ShowOptions* options);
 
 // The text --help prints.
 const char* showUsage();

@@ -57,9 +57,10 @@ std::unique_ptr<PatternWriter> makeWriter(const ShowOptions& options, const Show
   if (context.strings == nullptr) return makeHtmlWriter(context, inputName, rows);
   const StringsSource& strings = *context.strings;
   CaseSource cases = [&strings](std::span<const Pattern> patterns,
-                                std::vector<SupportingCases>* found, std::string* error) {
+                                std::vector<SupportingCases>* found) {
     std::vector<std::vector<int>> lines;
-    if (findStrings(strings, patterns, &lines, error) != 0) return -1;
+    Result looked = findStrings(strings, patterns, &lines);
+    if (!looked.ok()) return looked;
     for (const std::vector<int>& holding : lines) {
       SupportingCases pattern;
       pattern.count = static_cast<long long>(holding.size());
@@ -68,7 +69,7 @@ std::unique_ptr<PatternWriter> makeWriter(const ShowOptions& options, const Show
       }
       found->push_back(std::move(pattern));
     }
-    return 0;
+    return Result();
   };
   return makeHtmlWriter(context, inputName, rows, std::move(cases));
 }
@@ -76,14 +77,14 @@ std::unique_ptr<PatternWriter> makeWriter(const ShowOptions& options, const Show
 // Checks that the item table names every item of `pattern`, and warns
 // once when the pattern's support is more than the strings of the
 // database the table was written for.
-int checkLabels(const Pattern& pattern, const ItemTable& table, const std::string& tablePath,
-                bool* warned, std::string* error) {
+Result checkLabels(const Pattern& pattern, const ItemTable& table, const std::string& tablePath,
+                   bool* warned) {
   for (const Edge& edge : pattern.edges) {
     for (int item : {edge.from, edge.to}) {
       if (findLabel(table, item) == nullptr) {
-        *error = tablePath + ": no label for item " + std::to_string(item) + " of pattern " +
-                 std::to_string(pattern.number) + " (is it the table of this database?)";
-        return -1;
+        return Result::failure(tablePath + ": no label for item " + std::to_string(item) +
+                               " of pattern " + std::to_string(pattern.number) +
+                               " (is it the table of this database?)");
       }
     }
   }
@@ -96,36 +97,37 @@ int checkLabels(const Pattern& pattern, const ItemTable& table, const std::strin
                                 " was written for; its labels may be wrong (is it the table "
                                 "of this database?)");
   }
-  return 0;
+  return Result();
 }
 
 // Reads every pattern of the output and hands the chosen ones to
-// `writer`, those of --top at the end in ranking order. Returns 0, or -1
-// with a message.
-int passPatterns(formats::MinerOutputReader* reader, const ShowOptions& options,
-                 const ItemTable* table, PatternWriter* writer, std::string* error) {
+// `writer`, those of --top at the end in ranking order; fails with a
+// message.
+Result passPatterns(formats::MinerOutputReader* reader, const ShowOptions& options,
+                    const ItemTable* table, PatternWriter* writer) {
   const Selection& selection = options.selection;
   TopPatterns top;
   top.limit = selection.top >= 0 ? static_cast<std::size_t>(selection.top) : 0;
   bool warned = false;
   Pattern pattern;
   int status;
-  while ((status = formats::nextPattern(reader, &pattern, error)) > 0) {
+  while ((status = formats::nextPattern(reader, &pattern)) > 0) {
     if (!passesFilters(selection, pattern)) continue;
-    if (table != nullptr && checkLabels(pattern, *table, options.itemsPath, &warned, error) != 0) {
-      return -1;
-    }
-    if (selection.top >= 0) {
+    Result taken =
+        table != nullptr ? checkLabels(pattern, *table, options.itemsPath, &warned) : Result();
+    if (taken.ok() && selection.top >= 0) {
       offerPattern(&top, std::move(pattern));
-    } else if (writer->add(pattern, error) != 0) {
-      return -1;
+    } else if (taken.ok()) {
+      taken = writer->add(pattern);
     }
+    if (!taken.ok()) return taken;
   }
-  if (status < 0) return -1;
+  if (status < 0) return reader->failure;
   for (const Pattern& ranked : takeRanking(&top)) {
-    if (writer->add(ranked, error) != 0) return -1;
+    Result added = writer->add(ranked);
+    if (!added.ok()) return added;
   }
-  return 0;
+  return Result();
 }
 
 // Says that the output was cut off; an error with --strict.
@@ -147,7 +149,6 @@ void reportCapped(const formats::MinerOutputReader& reader) {
 int show(const ShowOptions& options) {
   OutputSink out;
   out.fd = 1;
-  std::string error;
   ItemTable table;
   bool labelled = !options.itemsPath.empty();
   formats::MinerOutputReader reader;
@@ -156,11 +157,13 @@ int show(const ShowOptions& options) {
   StringsSource strings;
   strings.table = labelled ? &table : nullptr;
   strings.tablePath = options.itemsPath;
-  if ((labelled && readItemTable(options.itemsPath, &table, &error) != 0) ||
-      (!options.stringsSpec.empty() &&
-       openStringsSource(options.stringsSpec, &strings, &error) != 0) ||
-      capped.open(options.input, &reader.lines, &error) != 0) {
-    reportMessage(kProgram, error);
+  Result opened = labelled ? readItemTable(options.itemsPath, &table) : Result();
+  if (opened.ok() && !options.stringsSpec.empty()) {
+    opened = openStringsSource(options.stringsSpec, &strings);
+  }
+  if (opened.ok()) opened = capped.open(options.input, &reader.lines);
+  if (!opened.ok()) {
+    reportMessage(kProgram, opened.message());
     return 1;
   }
   ShowContext context;
@@ -171,18 +174,16 @@ int show(const ShowOptions& options) {
   context.strings = options.stringsSpec.empty() ? nullptr : &strings;
   context.picturesChosen = options.selection.top >= 0 || !options.selection.numbers.empty();
   std::unique_ptr<PatternWriter> writer = makeWriter(options, context, reader.name);
-  int status = passPatterns(&reader, options, context.table, writer.get(), &error);
+  Result passed = passPatterns(&reader, options, context.table, writer.get());
   reader.lines.close();
   std::string fault = capped.finish();  // a line too long weighs more than what it caused
-  if (!fault.empty()) {
-    status = -1;
-    error = fault;
-  }
-  if (status == 0 && !reader.complete) reportCutOff(reader);
-  if (status == 0 && reader.capped) reportCapped(reader);
-  if (status != 0 || checkRequestedNumbers(options.selection, reader.patternsRead, &error) != 0 ||
-      writer->finish(reader.patternsRead, &error) != 0) {
-    reportMessage(kProgram, error);
+  if (!fault.empty()) passed = Result::failure(std::move(fault));
+  if (passed.ok() && !reader.complete) reportCutOff(reader);
+  if (passed.ok() && reader.capped) reportCapped(reader);
+  if (passed.ok()) passed = checkRequestedNumbers(options.selection, reader.patternsRead);
+  if (passed.ok()) passed = writer->finish(reader.patternsRead);
+  if (!passed.ok()) {
+    reportMessage(kProgram, passed.message());
     finishOutput(&out);
     return 1;
   }
@@ -202,9 +203,9 @@ int printHelp() {
 int runShow(int argc, const char* const* argv) {
   try {
     ShowOptions options;
-    std::string error;
-    if (parseShowOptions(argc, argv, &options, &error) != 0) {
-      reportMessage(kProgram, error + " (see tavrel-show --help)");
+    Result parsed = parseShowOptions(argc, argv, &options);
+    if (!parsed.ok()) {
+      reportMessage(kProgram, std::string(parsed.message()) + " (see tavrel-show --help)");
       return 2;
     }
     return options.help ? printHelp() : show(options);

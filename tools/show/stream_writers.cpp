@@ -13,13 +13,13 @@ namespace {
 class SummaryWriter : public PatternWriter {
  public:
   explicit SummaryWriter(const ShowContext& context) : context_(context) {}
-  int add(const Pattern& pattern, std::string*) override {
+  Result add(const Pattern& pattern) override {
     countPattern(&counts_, pattern);
-    return 0;
+    return Result();
   }
-  int finish(long total, std::string*) override {
+  Result finish(long total) override {
     sinkPut(context_.out, summaryText(counts_, total, context_.table));
-    return 0;
+    return Result();
   }
 
  private:
@@ -41,14 +41,12 @@ class RecordWriter : public PatternWriter {
           put_(context_, pattern, &strings);
         });
   }
-  int add(const Pattern& pattern, std::string* error) override {
-    if (batch_ != nullptr) return batch_->add(pattern, error);
+  Result add(const Pattern& pattern) override {
+    if (batch_ != nullptr) return batch_->add(pattern);
     put_(context_, pattern, nullptr);
-    return 0;
+    return Result();
   }
-  int finish(long, std::string* error) override {
-    return batch_ != nullptr ? batch_->flush(error) : 0;
-  }
+  Result finish(long) override { return batch_ != nullptr ? batch_->flush() : Result(); }
 
  private:
   ShowContext context_;
