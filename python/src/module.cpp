@@ -142,6 +142,7 @@ std::string dotGraph(
 PYBIND11_MODULE(_tavrel, module) {
   using namespace tavrel::python;
   module.doc() = "The compiled part of tavrel; use the package tavrel, not this module.";
+  module.attr("__version__") = TAVREL_VERSION;
 
   py::class_<EncodedStrings>(module, "EncodedStrings")
       .def_property_readonly("labels", [](const EncodedStrings& s) { return s.labels; })

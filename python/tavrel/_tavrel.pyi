@@ -6,6 +6,8 @@ from typing import Any, Optional
 import numpy as np
 import numpy.typing as npt
 
+__version__: str
+
 class EncodedStrings:
     """Sequences as the library's strings: item numbers, repeats and empty
     sequences left out."""
