@@ -18,6 +18,7 @@
 #include "arrays.h"
 #include "common/item_table.h"
 #include "formats/miner_output.h"
+#include "logs_and_pictures.h"
 #include "run.h"
 #include "sequences.h"
 #include "show/dot_output.h"
@@ -167,6 +168,7 @@ PYBIND11_MODULE(_tavrel, module) {
   module.def("stream_spec", &streamSpec, py::arg("spec_path"), py::arg("min_sup"), py::arg("share"),
              py::arg("threads"), py::arg("max_patterns"), py::arg("batch"));
   module.def("read_output", &readOutput, py::arg("fd"), py::arg("text"), py::arg("name"));
+  bindLogsAndPictures(module);
   module.def("dot_graph", &dotGraph, py::arg("number"), py::arg("support"), py::arg("edges"),
              py::arg("labels"), py::arg("all_edges"));
 }

@@ -14,6 +14,7 @@
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
 #include "prep/text_reader.h"
+#include "prep/xes_reader.h"
 
 namespace tavrel::tools {
 
@@ -77,6 +78,8 @@ int readSequences(const PrepOptions& options, InputLines* input, SequenceSet* se
       if (order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
       return 0;
     }
+    case InputFormat::kXes:
+      return readXesLog(input, options.input, set, error);
   }
   return 0;
 }
