@@ -166,13 +166,16 @@ def _time_ranks(column: pd.Series, name: Hashable, index: pd.Index) -> np.ndarra
     that do not compare (a str among numbers, times with and without a time
     zone) and for text that is not all of one shape starting with the year."""
     values = _present(column, name, index)
-    if column.dtype == object:
-        _check_kinds(values, name, index)
+    if column.dtype != object:
+        return _factorize(column, sort=True)[0]
+    _check_kinds(values, name, index)
+    if isinstance(values[0], str):
+        # Text of one shape: as fixed-width strings, numpy sorts it in C.
+        return np.unique(values.astype(str), return_inverse=True)[1].astype(np.int64)
     try:
-        codes, _ = _factorize(values if column.dtype == object else column, sort=True)
+        return _factorize(values, sort=True)[0]
     except TypeError as error:
         raise ValueError(f"column {name!r} holds timestamps that do not compare: {error}") from None
-    return codes
 
 
 def _kind(value: object) -> str:
@@ -189,22 +192,15 @@ def _kind(value: object) -> str:
     return type(value).__name__
 
 
-def _shape(text: str) -> str:
-    """The text with every digit replaced by 9 (digits in the same places,
-    the same shape)."""
-    return "".join("9" if "0" <= c <= "9" else c for c in text)
-
-
 def _check_kinds(values: np.ndarray, name: Hashable, index: pd.Index) -> None:
     """ValueError naming the first row whose timestamp is not of the first
     row's kind, or (for text) not of its shape."""
+    import pandas as pd
+
     first = _kind(values[0])
-    shape = _shape(values[0]) if first == "text" else ""
-    if first == "text" and not shape.startswith("9999"):
-        raise ValueError(
-            f"column {name!r}: the text timestamp {values[0]!r} in row {index[0]!r} "
-            "does not start with the year, so text order is not time order"
-        )
+    if first == "text" and pd.api.types.infer_dtype(values, skipna=False) == "string":
+        _check_shapes(pd.Series(values), name, index)
+        return
     for position, value in enumerate(values):
         kind = _kind(value)
         if kind != first:
@@ -212,11 +208,26 @@ def _check_kinds(values: np.ndarray, name: Hashable, index: pd.Index) -> None:
                 f"column {name!r}: the timestamp {value!r} in row {index[position]!r} is a "
                 f"{kind}, which does not compare with the {first} of row {index[0]!r}"
             )
-        if shape and _shape(value) != shape:
-            raise ValueError(
-                f"column {name!r}: the timestamp {value!r} in row {index[position]!r} is not "
-                f"written like {values[0]!r} of row {index[0]!r}, so text order is not time order"
-            )
+
+
+def _check_shapes(texts: pd.Series, name: Hashable, index: pd.Index) -> None:
+    """ValueError unless the text timestamps all have the first one's shape
+    (digits in the same places) and it starts with the year: text order is
+    then time order."""
+    digits = str.maketrans("0123456789", "9999999999")
+    first = texts[0].translate(digits)
+    if not first.startswith("9999"):
+        raise ValueError(
+            f"column {name!r}: the text timestamp {texts[0]!r} in row {index[0]!r} "
+            "does not start with the year, so text order is not time order"
+        )
+    other = (texts.str.translate(digits) != first).to_numpy()
+    if other.any():
+        position = int(np.argmax(other))
+        raise ValueError(
+            f"column {name!r}: the timestamp {texts[position]!r} in row {index[position]!r} is not "
+            f"written like {texts[0]!r} of row {index[0]!r}, so text order is not time order"
+        )
 
 
 def _sequences(
