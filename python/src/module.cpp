@@ -19,6 +19,7 @@
 #include "arrays.h"
 #include "common/item_table.h"
 #include "formats/miner_output.h"
+#include "logs_and_pictures.h"
 #include "run.h"
 #include "sequences.h"
 #include "show/dot_output.h"
@@ -155,6 +156,7 @@ std::string dotGraph(
 PYBIND11_MODULE(_tavrel, module) {
   using namespace tavrel::python;
   module.doc() = "The compiled part of tavrel; use the package tavrel, not this module.";
+  module.attr("__version__") = TAVREL_VERSION;
 
   py::class_<EncodedStrings>(module, "EncodedStrings")
       .def_property_readonly("labels", [](const EncodedStrings& s) { return s.labels; })
@@ -186,6 +188,7 @@ PYBIND11_MODULE(_tavrel, module) {
   module.def("strings_of_spec", &stringsOfSpec, py::arg("spec_path"), py::arg("supports"),
              py::arg("offsets"), py::arg("edges"), py::arg("which"));
   module.def("read_output", &readOutput, py::arg("fd"), py::arg("text"), py::arg("name"));
+  bindLogsAndPictures(module);
   module.def("dot_graph", &dotGraph, py::arg("number"), py::arg("support"), py::arg("edges"),
              py::arg("labels"), py::arg("all_edges"));
 }

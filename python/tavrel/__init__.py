@@ -23,18 +23,23 @@ hand the patterns over in batches, for runs too large to hold.
 """
 
 from ._batches import iter_mine, iter_mine_file
+from ._events import EventSequences, from_events, mine_events, read_xes
 from ._mining import Interrupted, mine, mine_file, read_output
 from ._result import Label, Pattern, Result
+from ._tavrel import __version__
 
 __all__ = [
+    "EventSequences",
     "Interrupted",
     "Label",
     "Pattern",
     "Result",
+    "from_events",
     "iter_mine",
     "iter_mine_file",
     "mine",
+    "mine_events",
     "mine_file",
     "read_output",
+    "read_xes",
 ]
-__version__ = "1.0.0"

@@ -49,6 +49,12 @@ class Pattern:
             raise ValueError("the strings are known only for a pattern taken from a Result")
         return self._result.strings_of(self._index)
 
+    def _repr_svg_(self) -> str:
+        """The picture of its Hasse diagram, for notebooks (see _display.py)."""
+        from ._display import pattern_svg
+
+        return pattern_svg(self)
+
 
 def _read_only(array: npt.NDArray[Any]) -> npt.NDArray[Any]:
     array.flags.writeable = False
@@ -377,6 +383,19 @@ class Result(Sequence[Pattern]):
         )
 
     # Pictures ----------------------------------------------------------------
+
+    def _repr_html_(self) -> str:
+        """The summary and the first patterns as a table, for notebooks."""
+        from ._display import result_html
+
+        return result_html(self)
+
+    def plot(self) -> Any:
+        """A matplotlib figure of the distributions of the supports and of
+        the sizes of the patterns (matplotlib is imported only here)."""
+        from ._display import plot
+
+        return plot(self)
 
     def to_dot(self, pattern: Union[int, Pattern], *, all_edges: bool = False) -> str:
         """The Graphviz DOT text of ``result[pattern]``, `pattern` being an

@@ -6,6 +6,8 @@ from typing import Any, Optional
 import numpy as np
 import numpy.typing as npt
 
+__version__: str
+
 class EncodedStrings:
     """Sequences as the library's strings: item numbers, repeats and empty
     sequences left out."""
@@ -98,3 +100,5 @@ def dot_graph(
     labels: Optional[dict[int, str]],
     all_edges: bool,
 ) -> str: ...
+def read_xes(path: str) -> tuple[list[list[str]], list[str]]: ...
+def render_svg(dot: str) -> str: ...

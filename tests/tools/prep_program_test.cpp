@@ -234,7 +234,7 @@ TEST(PrepProgramTest, UsageErrorsExitWithStatus2) {
   for (const Case& c : std::vector<Case>{
            {{}, "--format is required"},
            {{"--format", "xml", "in", "out"},
-            "unknown format 'xml' (use spmf, text, pairs or csv)"},
+            "unknown format 'xml' (use spmf, text, pairs, csv or xes)"},
            {{"--format", "csv", "--case", "id", "in", "out"},
             "--format csv needs --case and --activity"},
            {{"--format", "text", "--time", "t", "in", "out"},

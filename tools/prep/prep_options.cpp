@@ -42,8 +42,10 @@ Result readFormat(const std::string& value, InputFormat* format) {
     *format = InputFormat::kPairs;
   } else if (value == "csv") {
     *format = InputFormat::kCsv;
+  } else if (value == "xes") {
+    *format = InputFormat::kXes;
   } else {
-    return Result::failure("unknown format '" + value + "' (use spmf, text, pairs or csv)");
+    return Result::failure("unknown format '" + value + "' (use spmf, text, pairs, csv or xes)");
   }
   return Result();
 }
@@ -133,7 +135,7 @@ Result checkEventLogOptions(const PrepOptions& options, bool separatorGiven) {
 }  // namespace
 
 const char* prepUsage() {
-  return "Usage: tavrel-prep --format spmf|text|pairs|csv [options] INPUT OUTDIR [NAME]\n"
+  return "Usage: tavrel-prep --format spmf|text|pairs|csv|xes [options] INPUT OUTDIR [NAME]\n"
          "\n"
          "Turns a sequence file into a database for Tavrel.exe. Writes NAME.db,\n"
          "NAME.spec and NAME.items.tsv into OUTDIR (created when missing); NAME\n"
@@ -146,6 +148,8 @@ const char* prepUsage() {
          "  text   one sequence per line, tokens separated by blanks or commas\n"
          "  pairs  one event per line: a case id and an item, separated by blanks\n"
          "  csv    an event log with a header row; needs --case and --activity\n"
+         "  xes    an XES event log (.xes or .xes.gz): a trace's events' concept:name\n"
+         "         in time:timestamp order\n"
          "\n"
          "Options:\n"
          "  --comment PREFIX    skip the lines that start with PREFIX\n"

@@ -1,5 +1,5 @@
 // The command line of tavrel-prep:
-//   tavrel-prep --format spmf|text|pairs|csv [--comment PREFIX]
+//   tavrel-prep --format spmf|text|pairs|csv|xes [--comment PREFIX]
 //               [--case COL --activity COL [--time COL [--time-format F]]
 //                [--separator C] [--no-header]]
 //               [--repeats drop|refuse|number | --strict-repeats]
@@ -15,7 +15,7 @@
 
 namespace tavrel::tools {
 
-enum class InputFormat { kSpmf, kText, kPairs, kCsv };
+enum class InputFormat { kSpmf, kText, kPairs, kCsv, kXes };
 
 struct PrepOptions {
   bool help = false;

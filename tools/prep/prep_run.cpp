@@ -14,6 +14,7 @@
 #include "prep/prep_options.h"
 #include "prep/spmf_reader.h"
 #include "prep/text_reader.h"
+#include "prep/xes_reader.h"
 
 namespace tavrel::tools {
 
@@ -73,6 +74,8 @@ Result readSequences(const PrepOptions& options, InputLines* input, SequenceSet*
       if (read.ok() && order != TimeOrder::kFileOrder) reportTimeOrder(options.log, order);
       return read;
     }
+    case InputFormat::kXes:
+      return readXesLog(input, options.input, set);
   }
   return Result();
 }
