@@ -64,15 +64,32 @@ def xml_include_dirs() -> list[str]:
     return [flag[2:] for flag in flags if flag.startswith("-I")]
 
 
+def explorer_assets() -> str:
+    """Writes the explorer page's style and script header, as the CMake
+    build configures it from tools/show/explorer_assets.h.in; returns the
+    folder to include it from."""
+    show = ROOT / "tools" / "show"
+    text = (show / "explorer_assets.h.in").read_text()
+    text = text.replace("@TAVREL_EXPLORER_CSS@", (show / "explorer.css").read_text())
+    text = text.replace("@TAVREL_EXPLORER_JS@", (show / "explorer.js").read_text())
+    folder = ROOT / "build-pip" / "generated"
+    (folder / "show").mkdir(parents=True, exist_ok=True)
+    target = folder / "show" / "explorer_assets.h"
+    if not target.exists() or target.read_text() != text:
+        target.write_text(text)
+    return folder.relative_to(ROOT).as_posix()
+
+
 version = project_version()
 (ROOT / "build-pip").mkdir(exist_ok=True)
+generated = explorer_assets()
 extension = Pybind11Extension(
     "tavrel._tavrel",
     sources(),
-    include_dirs=["include", "src", "tools", "python/src", *xml_include_dirs()],
+    include_dirs=["include", "src", "tools", "python/src", generated, *xml_include_dirs()],
     libraries=["gvc", "cgraph", "xml2", "z"],
     define_macros=[("TAVREL_VERSION", f'"{version}"')],
-    depends=headers(),
+    depends=[*headers(), "tools/show/explorer.css", "tools/show/explorer.js"],
     cxx_std=20,
     # No debugging information: it makes the objects many times larger.
     extra_compile_args=["-g0"],
