@@ -15,6 +15,9 @@
 // that at least minSup strings hold and that no further edge joins without
 // losing support, in a fixed order (the order of the command line's
 // output), and never writes to standard output or standard error itself.
+// MineOptions may narrow that to the patterns that pass some conditions
+// (maximal ones, a range of edges, items involved, the top k), which the
+// search applies where it saves work; those keep the same order.
 // Runs share nothing: several may run at the same time on different threads.
 #pragma once
 
