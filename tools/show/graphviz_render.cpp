@@ -3,6 +3,7 @@
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
 
+#include <mutex>
 #include <new>
 
 namespace tavrel::tools {
@@ -16,17 +17,30 @@ std::string graphvizReason() {
   return reason.empty() ? "Graphviz could not draw the pattern" : "Graphviz: " + reason;
 }
 
-}  // namespace
-
-GraphvizRenderer::GraphvizRenderer() : context_(gvContext()) {
-  if (context_ == nullptr) throw std::bad_alloc();
-  agseterr(AGMAX);  // keep messages for aglasterr() instead of printing them
+// Graphviz's state is the process's: one drawing at a time.
+std::mutex& drawingLock() {
+  static std::mutex lock;
+  return lock;
 }
 
-GraphvizRenderer::~GraphvizRenderer() { gvFreeContext(context_); }
+// The process's context, made at the first call and never freed.
+GVC_t* processContext() {
+  static GVC_t* context = [] {
+    agseterr(AGMAX);  // keep messages for aglasterr() instead of printing them
+    return gvContext();
+  }();
+  return context;
+}
+
+}  // namespace
+
+GraphvizRenderer::GraphvizRenderer() : context_(processContext()) {
+  if (context_ == nullptr) throw std::bad_alloc();
+}
 
 Result GraphvizRenderer::render(const std::string& dot, std::string_view format,
                                 std::string* picture) {
+  std::lock_guard<std::mutex> drawing(drawingLock());
   Agraph_t* graph = agmemread(dot.c_str());
   if (graph == nullptr) return Result::failure(graphvizReason());
   int status = gvLayout(context_, graph, "dot");

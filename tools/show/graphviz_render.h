@@ -13,15 +13,18 @@ namespace tavrel::tools {
 
 class GraphvizRenderer {
  public:
-  // Starts a Graphviz context, which loads its plugins once for all
-  // pictures of a run. Graphviz's own messages are kept, not printed.
+  // Uses the process's one Graphviz context, made at the first use: it
+  // loads the plugins once, and a context freed and made again would use
+  // font data that the first one freed (Graphviz keeps it per process).
+  // Graphviz's own messages are kept, not printed.
   GraphvizRenderer();
-  ~GraphvizRenderer();
+  ~GraphvizRenderer() = default;
   GraphvizRenderer(const GraphvizRenderer&) = delete;
   GraphvizRenderer& operator=(const GraphvizRenderer&) = delete;
 
   // Lays out the graph in `dot` and renders it in `format` ("svg" or
-  // "png") into `picture`. Fails with Graphviz's reason.
+  // "png") into `picture`. Fails with Graphviz's reason. One picture is
+  // drawn at a time in the process, whatever the thread.
   Result render(const std::string& dot, std::string_view format, std::string* picture);
 
  private:
