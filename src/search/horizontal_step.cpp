@@ -244,58 +244,12 @@ bool writeTransactions(const Cursor& cursor, int i, long n, std::size_t suffixIt
   return true;
 }
 
-// Under maximality, for a child without candidates: 1 when at least minSup
-// of the strings of the n listed transactions hold one witness bit of the
-// level or one candidate before `limit` (those from `limit` on that can be,
-// the accepted ones, the cursor's first columns tell), 0 when none, -1
-// when memory ran out.
-int earlierEdgeFrequent(const HorizontalLevel& level, long n, int limit, SearchScratch& scratch) {
-  const int minSup = scratch.minSup();
-  const std::uint32_t* items = level.items.data();
-  int* countOf = scratch.countOf.data();
-  bool found = false;
-  for (long k = 0; k < n && limit > 0; ++k) {
-    const std::uint32_t* at = scratch.occurrenceBegin[k] - 1;
-    for (const std::uint32_t* p = items + level.offsets[scratch.occurrence[k]];
-         p < at && *p < static_cast<std::uint32_t>(limit); ++p) {
-      countOf[*p] += scratch.occurrenceWeight[k];
-    }
-  }
-  for (int g = 0; g < limit; ++g) {
-    found = found || countOf[g] >= minSup;
-    countOf[g] = 0;
-  }
-  if (found || level.headBits == 0) return found ? 1 : 0;
-  std::size_t words = static_cast<std::size_t>(level.headWords);
-  if (!scratch.bitCount.assign(static_cast<std::size_t>(level.headBits), 0)) return -1;
-  for (long k = 0; k < n; ++k) {
-    const std::uint64_t* head =
-        level.heads.data() + static_cast<std::size_t>(scratch.occurrence[k]) * words;
-    for (std::size_t w = 0; w < words; ++w) {
-      for (std::uint64_t rest = head[w]; rest != 0; rest &= rest - 1) {
-        scratch.bitCount[w * 64 + static_cast<std::size_t>(__builtin_ctzll(rest))] +=
-            scratch.occurrenceWeight[k];
-      }
-    }
-  }
-  for (int count : scratch.bitCount) found = found || count >= minSup;
-  return found ? 1 : 0;
-}
-
-// Under conditions (see search_conditions.h): marks the child maximal when
-// it is, and says whether the step goes on to make the child's strings.
-// -1 when memory ran out.
-int judgeHorizontalChild(const Cursor& cursor, int i, long n, FrameData& child,
-                         SearchScratch& scratch) {
-  const SearchConditions& conditions = *scratch.shared->conditions;
-  int earlier = 0;
-  if (conditions.maximal && child.edgeOf.empty()) {
-    earlier = cursor.firstColumn[i] >= 0
-                  ? 1
-                  : earlierEdgeFrequent(cursor.frame->horizontal, n, cursor.rangeStart, scratch);
-    if (earlier < 0) return -1;
-  }
-  return judgeChild(conditions, child, earlier > 0) ? 1 : 0;
+// Under conditions (see search_conditions.h): says whether the step goes on
+// to make the child's strings. Maximality is never asked of a horizontal
+// frame (its merged transactions keep too few witnesses to count them;
+// such a search has vertical frames only).
+bool judgeHorizontalChild(FrameData& child, const SearchScratch& scratch) {
+  return judgeChild(*scratch.shared->conditions, child, true);
 }
 
 // Clears what phases 3 and 5 left in the scratch for the next step: the
@@ -323,10 +277,8 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
   if (!chooseCandidates(cursor, i, topCounts, child, scratch)) return StepResult::kOutOfMemory;
   accept(cursor, i);
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
-  if (scratch.shared->conditions != nullptr) {
-    int below = judgeHorizontalChild(cursor, i, n, child, scratch);
-    if (below < 0) return StepResult::kOutOfMemory;
-    if (below == 0) return StepResult::kLeaf;
+  if (scratch.shared->conditions != nullptr && !judgeHorizontalChild(child, scratch)) {
+    return StepResult::kLeaf;
   }
   if (child.edgeOf.empty()) return StepResult::kLeaf;
   WitnessBits bits = numberWitnessBits(cursor, i, level.headBits, scratch);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "search/search_conditions.h"
 #include "search/search_frame.h"
 
 namespace tavrel {
@@ -21,7 +22,11 @@ inline void setSearchSettings(SearchShared& shared, int minSup, int threads, Fra
                               const SearchConditions* conditions) {
   shared.minSup = minSup;
   shared.threads = std::max(1, threads);
-  shared.policy = policy;
+  // Maximality counts how many of a pattern's strings hold each earlier
+  // edge. Merged transactions keep only the witnesses that all of their
+  // strings hold (enough to reject, too few to count), so under maximality
+  // every frame keeps its strings as row sets.
+  shared.policy = conditions != nullptr && conditions->maximal ? FramePolicy::kVertical : policy;
   shared.vectorRows = vectorRowsAvailable() && vectorRows;
   shared.stop = stop;
   shared.conditions = conditions;

@@ -67,6 +67,61 @@ TEST(SearchFormsTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
   EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
 }
 
+// The patterns that no other of `patterns` strictly contains, in order.
+std::vector<LiteralPattern> maximalOf(const std::vector<LiteralPattern>& patterns) {
+  std::vector<LiteralPattern> maximal;
+  for (const LiteralPattern& pattern : patterns) {
+    bool contained = std::any_of(patterns.begin(), patterns.end(), [&](const LiteralPattern& o) {
+      return o.edges.size() > pattern.edges.size() &&
+             std::includes(o.edges.begin(), o.edges.end(), pattern.edges.begin(),
+                           pattern.edges.end());
+    });
+    if (!contained) maximal.push_back(pattern);
+  }
+  return maximal;
+}
+
+// Maximality is decided at each step from the pattern's row sets (a search
+// asked for horizontal frames gets vertical ones: merged transactions keep
+// too few witnesses to count): whatever the form asked for, the search
+// finds exactly the literal patterns that no other contains.
+TEST(SearchFormsTest, EveryFormDecidesMaximalityAsTheDefinitionDoes) {
+  std::mt19937 random(20261210);
+  SearchConditions maximal;
+  maximal.maximal = true;
+  int kept = 0;
+  int dropped = 0;
+  for (int round = 0; round < 150; ++round) {
+    int edges = 2 + static_cast<int>(random() % 16);
+    int count = 2 + static_cast<int>(random() % 30);
+    std::bernoulli_distribution holds((round % 3 + 1) * 0.25);
+    Strings strings(static_cast<std::size_t>(count));
+    for (std::vector<int>& string : strings) {
+      for (int e = 0; e < edges; ++e) {
+        if (holds(random)) string.push_back(e);
+      }
+    }
+    for (int minSup : {1, 2, 3}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", min_sup " + std::to_string(minSup) + "\n" +
+                   describe(strings));
+      std::vector<LiteralPattern> all = literalClosedPatterns(strings, edges, count, minSup);
+      std::vector<LiteralPattern> expected = maximalOf(all);
+      kept += static_cast<int>(expected.size());
+      dropped += static_cast<int>(all.size() - expected.size());
+      for (FramePolicy policy : {FramePolicy::kHorizontal, FramePolicy::kVertical}) {
+        CollectingSink sink;
+        SearchOptions options{policy, nullptr};
+        options.conditions = &maximal;
+        ASSERT_EQ(searchClosed(databaseOf(strings, edges, count), minSup, sink, options),
+                  SearchOutcome::kComplete);
+        ASSERT_EQ(sink.patterns, expected) << "policy " << static_cast<int>(policy);
+      }
+    }
+  }
+  EXPECT_GT(kept, 500);
+  EXPECT_GT(dropped, 500);  // the condition takes patterns away
+}
+
 TEST(SearchFormsTest, CountsGivenUpOnLargeRowSetsGiveTheSamePatterns) {
   // Thousands of strings: the row sets of the vertical frames span many
   // blocks of words, and most later candidates fall below min_sup part
