@@ -16,6 +16,7 @@
 #include "parallel/ordered_output.h"
 #include "parallel/pattern_hand_over.h"
 #include "parallel/pattern_records.h"
+#include "parallel/scheduler.h"
 #include "parallel/unit_start.h"
 #include "parallel/work_item.h"
 #include "search/extension_step.h"
@@ -72,152 +73,6 @@ namespace tavrel::parallel {
 
 namespace {
 
-// The processor time of the calling thread, in microseconds.
-long long threadMicros() {
-  struct timespec used {};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
-  return static_cast<long long>(used.tv_sec) * 1000000 + used.tv_nsec / 1000;
-}
-
-// A worker's own memory: scratch, and frames and cursors to use again.
-// Written at every step by its thread alone, on cache lines of its own
-// (two workers side by side in the heap made each step a cache miss).
-struct alignas(64) Worker {
-  SearchScratch scratch;
-  FramePool pool;
-  // watchProcessor()'s stretch: steps until the next look, and when the
-  // stretch began (coarseMilliseconds(), 0: not yet) with the worker's
-  // processor time then (threadMicros()).
-  int stepsToLook = 0;
-  long long stretchFrom = 0;
-  long long cpuFrom = 0;
-};
-
-class Scheduler {
- public:
-  Scheduler(const ParallelOptions& options, const SearchShared& shared, ClosedSetSink& sink)
-      : options_(options), shared_(shared), sink_(sink) {}
-
-  ~Scheduler() { stopWorkers(); }
-
-  // Starts the workers, which wait for the first piece of work. False when
-  // no thread could be started.
-  bool startWorkers(std::size_t topCandidates);
-  // Searches from the top frame (which it takes over) and hands the
-  // patterns on, in order.
-  SearchOutcome run(FrameData* top);
-  // Searches one unit from the caller's top frame, as run() does.
-  SearchOutcome runUnit(FrameData& top, const WorkUnit& unit);
-
- private:
-  void stopWorkers();
-  void workerLoop(Worker& worker);
-  WorkItem* take();
-  void runItem(WorkItem& item, Worker& worker);
-  bool step(WorkItem& item, Worker& worker);
-  void popLevel(WorkItem& item, Worker& worker);
-  // The hand-over's, for step() and run() (pattern_hand_over.h).
-  bool takePattern(WorkItem& item, const int* edges, int length, int support) {
-    return patterns_.takePattern(item, edges, length, support);
-  }
-  bool recordPattern(WorkItem& item, const int* edges, int length, int support) {
-    return patterns_.recordPattern(item, edges, length, support);
-  }
-  bool handOver(WorkItem& item) { return patterns_.handOver(item); }
-  void finish(WorkItem& item, Worker& worker, bool cut);
-  void trySplit(WorkItem& item, Worker& worker);
-  void giveAway(WorkItem& item);
-  Chunk* chunkForSplit(WorkItem& item, std::size_t chosen);
-  SearchOutcome searchFrom(WorkItem* item);
-  bool mayWait(WorkItem& item);
-  void fail() {
-    failed_.store(true);
-    stopping_.store(true);
-  }
-  // Queues an item. Never allocates: the queue and the list of items put
-  // aside each have room for every live item (items_).
-  void queueLocked(WorkItem* item) {
-    queue_.push_back(item);
-    std::push_heap(queue_.begin(), queue_.end(), later);
-    queued_.store(static_cast<int>(queue_.size()));
-  }
-  // Counts one more live work item, first making room for it in the queue
-  // and the list of items put aside. False when memory ran out.
-  bool roomForItemLocked() {
-    try {
-      queue_.reserve(items_ + 1);
-      parked_.reserve(items_ + 1);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    ++items_;
-    return true;
-  }
-  void headMoved();
-  void catchUp();
-  void watchProcessor(Worker& worker);
-  // Steers the size of the pieces cut close behind the head's work: a
-  // level higher after one was over too soon for the cut to pay (`up`),
-  // half as many levels after one gathered too many waiting patterns.
-  void steerNearHeight(bool up) {
-    int height = nearHeight_.load(std::memory_order_relaxed);
-    int steered = up ? std::min(height + 1, 64) : height / 2;
-    nearHeight_.store(steered, std::memory_order_relaxed);
-  }
-  // Whether an idle worker may get a piece of work: at most half the cap
-  // waits, or at most the cap while the output has handed on everything
-  // before the head's work. Past half the cap the output may be behind the
-  // search, and a piece would only add to what waits: idle workers rest
-  // until the output has caught up. (Splitting the deepest ranges instead
-  // made pieces so small in runs whose output is written slower than it is
-  // made that splitting took most of the cores.) But while the head is
-  // direct, what waits waits for the head's work alone, which a piece of it
-  // shortens (nearLevel()): resting then left one worker to finish a long
-  // item alone. Measurements of both: bench/NOTES.md, "Parallel search".
-  bool helpMayRun() const {
-    std::size_t pending = output_.pendingBytes();
-    return pending <= options_.waitingCap / 2 ||
-           (pending <= options_.waitingCap && output_.headIsDirect());
-  }
-  double now() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
-
-  const ParallelOptions& options_;
-  const SearchShared& shared_;
-  ClosedSetSink& sink_;
-  OrderedOutput output_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-
-  std::mutex lock_;
-  std::condition_variable wake_;
-  std::vector<WorkItem*> queue_;  // a heap, earliest in output order on top
-  std::vector<WorkItem*> parked_;
-  std::size_t items_ = 0;  // work items queued, running or put aside
-  int running_ = 0;
-  int idle_ = 0;
-  ParallelStats stats_;  // splits, parks and idle time, counted under the lock
-  bool begun_ = false;   // the first piece of work has been queued
-  // Set under the lock once no work is left; read without it too.
-  std::atomic<bool> finished_{false};
-  std::vector<std::unique_ptr<Worker>> workers_;
-  std::vector<std::unique_ptr<SmallThread>> threads_;
-  // Copies, read without the lock, of what the lock guards: the queue's
-  // size, for idle workers that spin before they sleep (take()), and the
-  // items put aside as parked (not tooFar) that no worker has taken again
-  // yet, for the drainer, which asks at every record whether any may run
-  // again (catchUp()).
-  std::atomic<int> queued_{0};
-  std::atomic<int> parkedCount_{0};
-  std::atomic<bool> splitWanted_{false};
-  std::atomic<int> nearHeight_{0};          // see nearLevel() and steerNearHeight()
-  std::atomic<long long> crowdedUntil_{0};  // see watchProcessor()
-  std::atomic<bool> starved_{false};        // an idle worker asked for no work: too much waited
-  std::atomic<bool> stopping_{false};
-  std::atomic<bool> failed_{false};
-  PatternHandOver patterns_{options_, sink_, output_, stopping_};
-};
-
 // Takes the item's deepest level off: its cursor goes back to the
 // worker's pool, its frame loses the item's hold. Returns the chunk the
 // item was to write in once done with the level's range, or nullptr.
@@ -228,6 +83,8 @@ Chunk* dropLevel(WorkItem& item, Worker& worker) {
   release(level.frame, &worker.pool);
   return level.continuation;
 }
+
+}  // namespace
 
 void Scheduler::popLevel(WorkItem& item, Worker& worker) {
   Chunk* continuation = dropLevel(item, worker);
@@ -295,146 +152,6 @@ bool Scheduler::step(WorkItem& item, Worker& worker) {
   child->holdsBase.store(false, std::memory_order_relaxed);  // the levels below keep its base
   worker.pool.useSpare();
   return true;
-}
-
-// Looks, every few hundred steps, at how much of the last 50 ms or more
-// the worker spent on a processor while it had work. Under three quarters,
-// the cores are busy with more than the search (writing the output, its
-// reader, other programs) or the worker waited for the output: pieces cut
-// close behind the head's work would only take processor time from the
-// rest and add patterns that wait, so none are cut for a second (measured
-// on long strings: bench/NOTES.md, "Parallel search").
-void Scheduler::watchProcessor(Worker& worker) {
-  constexpr long long kStretch = 50;  // milliseconds
-  worker.stepsToLook = 256;
-  long long now = coarseMilliseconds();
-  if (worker.stretchFrom != 0 && now - worker.stretchFrom < kStretch) return;
-  long long cpu = threadMicros();
-  if (worker.stretchFrom != 0 && (cpu - worker.cpuFrom) * 4 < (now - worker.stretchFrom) * 3000) {
-    crowdedUntil_.store(now + 1000, std::memory_order_relaxed);
-  }
-  worker.stretchFrom = now;
-  worker.cpuFrom = cpu;
-}
-
-void Scheduler::trySplit(WorkItem& item, Worker& worker) {
-  bool nearHelp = output_.pendingBytes() > options_.waitingCap / 2;
-  if (nearHelp && (output_.head() != item.chunk ||  // left for the head's item to cut
-                   coarseMilliseconds() < crowdedUntil_.load(std::memory_order_relaxed))) {
-    return;
-  }
-  if (!splitWanted_.exchange(false)) return;
-  if (!helpMayRun()) {
-    starved_.store(true);
-    return;
-  }
-  std::size_t depth = item.levels.size();
-  std::size_t chosen = nearHelp ? nearLevel(item, nearHeight_.load(std::memory_order_relaxed))
-                                : splittableLevel(item);
-  if (chosen == depth) {
-    splitWanted_.store(true);  // someone else may have work to give
-    return;
-  }
-  ItemLevel& level = item.levels[chosen];
-  Cursor& cursor = *level.cursor;
-  int mid = nearHelp ? nearStart(item, chosen) : cursor.next + (cursor.end - cursor.next) / 2;
-  bool room;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    room = roomForItemLocked();
-  }
-  WorkItem* thief = room ? new (std::nothrow) WorkItem : nullptr;
-  Cursor* range = thief != nullptr ? worker.pool.takeCursor() : nullptr;
-  if (thief == nullptr || range == nullptr || !openCursor(*range, *level.frame, mid, cursor.end) ||
-      !takePrefix(*thief, item, chosen)) {
-    delete thief;
-    if (range != nullptr) worker.pool.keepCursor(range);
-    fail();
-    return;
-  }
-  thief->chunk = chunkForSplit(item, chosen);
-  if (thief->chunk == nullptr) {
-    worker.pool.keepCursor(range);
-    delete thief;
-    fail();
-    return;
-  }
-  cursor.end = mid;
-  acquire(level.frame);
-  holdBase(level.frame);
-  thief->levels.push_back(ItemLevel{level.frame, range, nullptr});  // room made by takePrefix()
-  thief->chunk->owner = thief;
-  thief->near = nearHelp;
-  thief->began = now();
-  std::lock_guard<std::mutex> guard(lock_);
-  ++stats_.splits;
-  queueLocked(thief);
-  if (idle_ > static_cast<int>(queue_.size())) splitWanted_.store(true);
-  wake_.notify_one();
-}
-
-// A chunk for the part of level `chosen`'s range that leaves the item,
-// right after everything the item will still write at that depth (after
-// the continuations of the levels below); the level gets a chunk to go on
-// in after it when it has none yet. nullptr when memory ran out.
-Chunk* Scheduler::chunkForSplit(WorkItem& item, std::size_t chosen) {
-  Chunk* active = item.chunk;
-  for (std::size_t k = chosen + 1; k < item.levels.size(); ++k) {
-    if (item.levels[k].continuation != nullptr) {
-      active = item.levels[k].continuation;
-      break;
-    }
-  }
-  Chunk* piece = output_.insertAfter(active);
-  if (piece == nullptr) return nullptr;
-  ItemLevel& level = item.levels[chosen];
-  if (level.continuation == nullptr) {
-    level.continuation = output_.insertAfter(piece);
-    if (level.continuation == nullptr) {
-      piece->close(true);
-      return nullptr;
-    }
-    level.continuation->owner = &item;
-  }
-  return piece;
-}
-
-// Hands the upper half of the untaken part of the item's shallowest range
-// that can be cut to the exchange, when it wants a piece (or always), and
-// leaves its mark in the output where the piece's patterns belong.
-void Scheduler::giveAway(WorkItem& item) {
-  WorkExchange& exchange = *options_.exchange;
-  std::size_t chosen = splittableLevel(item);
-  if (chosen == item.levels.size()) return;
-  bool asked = exchange.wanted.exchange(false);
-  if (!asked && !exchange.always) return;
-  Cursor& cursor = *item.levels[chosen].cursor;
-  WorkUnit unit;
-  try {
-    unit.path = item.prefix;
-    for (std::size_t k = 0; k < chosen; ++k) unit.path.push_back(item.levels[k].cursor->next - 1);
-  } catch (const std::bad_alloc&) {
-    fail();
-    return;
-  }
-  Chunk* hole = chunkForSplit(item, chosen);
-  if (hole == nullptr) {
-    fail();
-    return;
-  }
-  unit.start = cursor.next + (cursor.end - cursor.next) / 2;
-  unit.end = cursor.end;
-  cursor.end = unit.start;
-  int id = 0;
-  try {
-    id = exchange.give(unit, asked);
-  } catch (const std::bad_alloc&) {
-    fail();  // the piece is lost with the run
-  }
-  int mark[kPieceMarkInts];
-  writePieceMark(mark, id);
-  if (!hole->append(mark, kPieceMarkInts)) fail();
-  hole->close(false);
 }
 
 // True when the item may go on: its patterns come next, or not too many
@@ -731,8 +448,6 @@ SearchOutcome Scheduler::searchFrom(WorkItem* item) {
   if (!complete || patterns_.sinkStopped()) return SearchOutcome::kStopped;
   return SearchOutcome::kComplete;
 }
-
-}  // namespace
 
 SearchOutcome searchInParallel(EdgeDatabase& database, int minSup, ClosedSetSink& sink,
                                const ParallelOptions& options) {

@@ -1,6 +1,6 @@
 // The conditions on the patterns written (--maximal, --min-edges,
 // --max-edges, --items, --top) on seeded random databases: each alone and
-// combined, on 1, 2 and 8 threads, against the brute force with the
+// combined, on 1, 2, 3 and 8 threads, against the brute force with the
 // conditions applied, and against the full run's output filtered and
 // renumbered.
 #include <gtest/gtest.h>
@@ -143,7 +143,7 @@ TEST(ConditionPropertyTest, ConditionedRunsAgreeWithBruteForce) {
         removedIn[k] += kept.size() < ordered.size();
         keptIn[k] += !kept.empty();
         std::string text = outputText(kept);
-        for (const char* threads : {"1", "2", "8"}) {
+        for (const char* threads : {"1", "2", "3", "8"}) {
           std::vector<std::string> args = commandLine(threads, cases[k], spec, minSup);
           RunResult run = runInProcess(args);
           ASSERT_EQ(run.status, 0) << ::testing::PrintToString(args) << run.err;
