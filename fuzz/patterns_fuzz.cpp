@@ -53,7 +53,7 @@ bool parseOutput(const std::string& output, std::vector<ClosedPattern>* patterns
   reader.name = "output";
   tavrel::formats::OutputPattern pattern;
   int status;
-  while ((status = tavrel::formats::nextPattern(&reader, &pattern, error)) > 0) {
+  while ((status = tavrel::formats::nextPattern(&reader, &pattern)) > 0) {
     ClosedPattern closed{{}, pattern.support};
     std::vector<Edge> order;
     for (const tavrel::formats::OutputEdge& edge : pattern.edges) {
@@ -63,6 +63,7 @@ bool parseOutput(const std::string& output, std::vector<ClosedPattern>* patterns
     patterns->push_back(closed);
     edgeOrders->push_back(order);
   }
+  if (status < 0) *error = std::string(reader.failure.message());
   if (status == 0 && !reader.complete) *error = "the output lacks its closing lines";
   return status == 0 && reader.complete;
 }
