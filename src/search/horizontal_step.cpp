@@ -5,6 +5,7 @@
 
 #include "search/level_writer.h"
 #include "search/occurrence_delivery.h"
+#include "search/search_conditions.h"
 #include "search/step_phases.h"
 #include "search/top_pairs.h"
 
@@ -193,9 +194,13 @@ inline void setOwnBits(const std::uint32_t* begin, const std::uint32_t* end, std
 bool writeTransactions(const Cursor& cursor, int i, long n, std::size_t suffixItems,
                        const WitnessBits& bits, FrameData& child, SearchScratch& scratch) {
   const HorizontalLevel& level = cursor.frame->horizontal;
+  const SearchConditions* conditions = scratch.shared->conditions;
+  const Merging merging = conditions != nullptr && conditions->maximal
+                              ? Merging::kEqualItemsAndWitnesses
+                              : Merging::kEqualItems;
   LevelWriter writer;
-  if (!writer.begin(child.horizontal, bits.total(), true, static_cast<std::size_t>(n), suffixItems,
-                    scratch)) {
+  if (!writer.begin(child.horizontal, bits.total(), merging, static_cast<std::size_t>(n),
+                    suffixItems, scratch)) {
     return false;
   }
   const std::uint32_t* const* begins = scratch.occurrenceBegin.data();
@@ -244,12 +249,58 @@ bool writeTransactions(const Cursor& cursor, int i, long n, std::size_t suffixIt
   return true;
 }
 
-// Under conditions (see search_conditions.h): says whether the step goes on
-// to make the child's strings. Maximality is never asked of a horizontal
-// frame (its merged transactions keep too few witnesses to count them;
-// such a search has vertical frames only).
-bool judgeHorizontalChild(FrameData& child, const SearchScratch& scratch) {
-  return judgeChild(*scratch.shared->conditions, child, true);
+// Under maximality, for a child without candidates: true when at least
+// minSup of the n transactions' strings hold a witness of the frame or a
+// candidate before i. The counts are exact because under maximality only
+// transactions with equal witness bits are merged (writeTransactions()).
+// Leaves scratch.countOf cleared. Needs scratch.bitCount cleared for the
+// level's witness bits.
+bool earlierEdgeFrequent(const HorizontalLevel& level, long n, SearchScratch& scratch) {
+  const int minSup = scratch.minSup();
+  const std::size_t words = static_cast<std::size_t>(level.headWords);
+  int* countOf = scratch.countOf.data();
+  const std::uint32_t* items = level.items.data();
+  bool frequent = false;
+  for (long k = 0; k < n; ++k) {
+    const int t = scratch.occurrence[k];
+    const int weight = scratch.occurrenceWeight[k];
+    const std::uint32_t* at = scratch.occurrenceBegin[k] - 1;
+    for (const std::uint32_t* p = items + level.offsets[t]; p < at; ++p) {
+      frequent |= (countOf[*p] += weight) >= minSup;
+    }
+    const std::uint64_t* head = level.heads.data() + static_cast<std::size_t>(t) * words;
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t rest = head[w]; rest != 0; rest &= rest - 1) {
+        std::size_t bit = w * 64 + static_cast<std::size_t>(__builtin_ctzll(rest));
+        frequent |= (scratch.bitCount[bit] += weight) >= minSup;
+      }
+    }
+  }
+  for (long k = 0; k < n; ++k) {
+    const std::uint32_t* at = scratch.occurrenceBegin[k] - 1;
+    for (const std::uint32_t* p = items + level.offsets[scratch.occurrence[k]]; p < at; ++p) {
+      countOf[*p] = 0;
+    }
+  }
+  return frequent;
+}
+
+// Under conditions (see search_conditions.h): decides the child's
+// maximality, and says whether the step goes on to make the child's
+// strings (kChild) or ends with the child as a leaf (kLeaf); kOutOfMemory
+// when memory ran out.
+StepResult judgeHorizontalChild(const FrameData& frame, long n, FrameData& child,
+                                SearchScratch& scratch) {
+  const SearchConditions& conditions = *scratch.shared->conditions;
+  const HorizontalLevel& level = frame.horizontal;
+  bool earlier = false;
+  if (conditions.maximal && child.edgeOf.empty()) {
+    if (!scratch.bitCount.assign(static_cast<std::size_t>(level.headBits), 0)) {
+      return StepResult::kOutOfMemory;
+    }
+    earlier = earlierEdgeFrequent(level, n, scratch);
+  }
+  return judgeChild(conditions, child, earlier) ? StepResult::kChild : StepResult::kLeaf;
 }
 
 // Clears what phases 3 and 5 left in the scratch for the next step: the
@@ -277,8 +328,9 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
   if (!chooseCandidates(cursor, i, topCounts, child, scratch)) return StepResult::kOutOfMemory;
   accept(cursor, i);
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
-  if (scratch.shared->conditions != nullptr && !judgeHorizontalChild(child, scratch)) {
-    return StepResult::kLeaf;
+  if (scratch.shared->conditions != nullptr) {
+    StepResult judged = judgeHorizontalChild(frame, n, child, scratch);
+    if (judged != StepResult::kChild) return judged;
   }
   if (child.edgeOf.empty()) return StepResult::kLeaf;
   WitnessBits bits = numberWitnessBits(cursor, i, level.headBits, scratch);

@@ -19,11 +19,11 @@ std::size_t tableSizeFor(std::size_t transactions) {
 
 }  // namespace
 
-bool LevelWriter::begin(HorizontalLevel& level, int headBits, bool merge,
+bool LevelWriter::begin(HorizontalLevel& level, int headBits, Merging merging,
                         std::size_t maxTransactions, std::size_t maxItems, SearchScratch& scratch) {
   level_ = &level;
   scratch_ = &scratch;
-  merge_ = merge;
+  merging_ = merging;
   level.items.clear();
   level.offsets.clear();
   level.weights.clear();
@@ -37,7 +37,7 @@ bool LevelWriter::begin(HorizontalLevel& level, int headBits, bool merge,
       !scratch.words.resize(words) || !level.offsets.push(0)) {
     return false;
   }
-  if (!merge) return true;
+  if (merging == Merging::kNone) return true;
   scratch.hashes.clear();
   return scratch.table.assign(tableSizeFor(maxTransactions), 0) &&
          scratch.hashes.reserve(maxTransactions);
@@ -51,10 +51,22 @@ void LevelWriter::commit(std::size_t length, int weight) {
   const std::uint64_t* head = scratch_->words.data();
   std::size_t slot = 0;
   std::uint64_t hash = 0;
-  if (merge_) {
+  if (merging_ != Merging::kNone) {
     hash = hashTransaction(written, length);
-    slot = findTransaction(scratch_->table, scratch_->hashes, level.offsets, level.items, written,
-                           length, hash);
+    if (merging_ == Merging::kEqualItems) {
+      slot = findTransaction(scratch_->table, scratch_->hashes, level.offsets, level.items, written,
+                             length, hash);
+    } else {
+      for (std::size_t w = 0; w < words; ++w) {
+        hash = (hash ^ head[w]) * 0x9e3779b97f4a7c15u;
+        hash ^= hash >> 29;
+      }
+      slot = findTransaction(scratch_->table, scratch_->hashes, level.offsets, level.items, written,
+                             length, hash, [&](std::size_t t) {
+                               return std::memcmp(level.heads.data() + t * words, head,
+                                                  words * sizeof(std::uint64_t)) == 0;
+                             });
+    }
     if (std::uint32_t entry = scratch_->table[slot]; entry != 0) {
       std::size_t t = entry - 1;
       level.weights[t] += weight;
@@ -70,7 +82,7 @@ void LevelWriter::commit(std::size_t length, int weight) {
   level.weights.push(weight);
   level.heads.append(head, words);
   level.squaredLengths += length * length;
-  if (merge_) {
+  if (merging_ != Merging::kNone) {
     scratch_->hashes.push(hash);
     scratch_->table[slot] = static_cast<std::uint32_t>(t + 1);
   }

@@ -12,13 +12,24 @@
 
 namespace tavrel {
 
+// Which transactions a level writer merges.
+enum class Merging {
+  kNone,
+  // Those of equal items; the merged one keeps the witness bits that all
+  // have (enough to tell whether every string of an extension holds a
+  // witness).
+  kEqualItems,
+  // Those of equal items and equal witness bits, so that the bits of every
+  // string are kept and can be counted (for maximality).
+  kEqualItemsAndWitnesses,
+};
+
 class LevelWriter {
  public:
   // Starts writing `level` anew: at most `maxTransactions` transactions of
-  // at most `maxItems` items in all, each with `headBits` witness bits.
-  // Equal transactions are merged when `merge` is set. False when memory
-  // ran out.
-  bool begin(HorizontalLevel& level, int headBits, bool merge, std::size_t maxTransactions,
+  // at most `maxItems` items in all, each with `headBits` witness bits,
+  // merged as `merging` says. False when memory ran out.
+  bool begin(HorizontalLevel& level, int headBits, Merging merging, std::size_t maxTransactions,
              std::size_t maxItems, SearchScratch& scratch);
 
   // Where the next transaction's items are written (room as promised to
@@ -30,14 +41,14 @@ class LevelWriter {
 
   // Ends the transaction of `length` items written at items(), standing for
   // `weight` strings: an empty one is dropped, one equal to a transaction
-  // written before adds its weight there and keeps only the witness bits
-  // both have, any other is kept.
+  // written before (as begin()'s `merging` says) adds its weight there and
+  // keeps only the witness bits both have, any other is kept.
   void commit(std::size_t length, int weight);
 
  private:
   HorizontalLevel* level_ = nullptr;
   SearchScratch* scratch_ = nullptr;
-  bool merge_ = false;
+  Merging merging_ = Merging::kNone;
 };
 
 // Drops the witness bits that fewer than minSup strings of the level hold

@@ -15,7 +15,8 @@
 //   and its witnesses. Of the frequent earlier edges outside the pattern,
 //   the smallest is an extension that the frame, or an ancestor frame, has
 //   accepted, so those sets are enough (see closed_search.cpp). The counts
-//   need row sets: a search under maximality has vertical frames only.
+//   need every string's witnesses: under maximality, transactions are
+//   merged only when their witness bits are equal too (level_writer.h).
 // - Least support (the top k): patterns below `leastSupport` can no longer
 //   enter, and neither can anything below them (a child's support is below
 //   its parent's). The value only rises. A candidate under it is not tried

@@ -22,11 +22,7 @@ inline void setSearchSettings(SearchShared& shared, int minSup, int threads, Fra
                               const SearchConditions* conditions) {
   shared.minSup = minSup;
   shared.threads = std::max(1, threads);
-  // Maximality counts how many of a pattern's strings hold each earlier
-  // edge. Merged transactions keep only the witnesses that all of their
-  // strings hold (enough to reject, too few to count), so under maximality
-  // every frame keeps its strings as row sets.
-  shared.policy = conditions != nullptr && conditions->maximal ? FramePolicy::kVertical : policy;
+  shared.policy = policy;
   shared.vectorRows = vectorRowsAvailable() && vectorRows;
   shared.stop = stop;
   shared.conditions = conditions;
