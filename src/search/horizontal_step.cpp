@@ -251,21 +251,22 @@ bool writeTransactions(const Cursor& cursor, int i, long n, std::size_t suffixIt
 
 // Under maximality, for a child without candidates: true when at least
 // minSup of the n transactions' strings hold a witness of the frame or a
-// candidate before i. The counts are exact because under maximality only
-// transactions with equal witness bits are merged (writeTransactions()).
+// candidate before `limit`. The counts are exact because under maximality
+// only transactions with equal witness bits are merged (writeTransactions()).
 // Leaves scratch.countOf cleared. Needs scratch.bitCount cleared for the
 // level's witness bits.
-bool earlierEdgeFrequent(const HorizontalLevel& level, long n, SearchScratch& scratch) {
+bool earlierEdgeCounted(const HorizontalLevel& level, long n, int limit, SearchScratch& scratch) {
   const int minSup = scratch.minSup();
   const std::size_t words = static_cast<std::size_t>(level.headWords);
+  const std::uint32_t end = static_cast<std::uint32_t>(limit);
   int* countOf = scratch.countOf.data();
   const std::uint32_t* items = level.items.data();
   bool frequent = false;
-  for (long k = 0; k < n; ++k) {
-    const int t = scratch.occurrence[k];
-    const int weight = scratch.occurrenceWeight[k];
-    const std::uint32_t* at = scratch.occurrenceBegin[k] - 1;
-    for (const std::uint32_t* p = items + level.offsets[t]; p < at; ++p) {
+  long counted = 0;
+  for (; counted < n && !frequent; ++counted) {
+    const int t = scratch.occurrence[counted];
+    const int weight = scratch.occurrenceWeight[counted];
+    for (const std::uint32_t* p = items + level.offsets[t]; *p < end; ++p) {
       frequent |= (countOf[*p] += weight) >= minSup;
     }
     const std::uint64_t* head = level.heads.data() + static_cast<std::size_t>(t) * words;
@@ -276,29 +277,48 @@ bool earlierEdgeFrequent(const HorizontalLevel& level, long n, SearchScratch& sc
       }
     }
   }
-  for (long k = 0; k < n; ++k) {
-    const std::uint32_t* at = scratch.occurrenceBegin[k] - 1;
-    for (const std::uint32_t* p = items + level.offsets[scratch.occurrence[k]]; p < at; ++p) {
+  for (long k = 0; k < counted; ++k) {
+    for (const std::uint32_t* p = items + level.offsets[scratch.occurrence[k]]; *p < end; ++p) {
       countOf[*p] = 0;
     }
   }
   return frequent;
 }
 
+// Under maximality, for a child without candidates: true when an edge
+// before candidate i is frequent with the child's pattern. The smallest
+// such edge is a witness, a candidate before the cursor's range, or an
+// extension accepted in the range before i (see search_conditions.h);
+// such an extension counted i among its strings, and found it frequent
+// there exactly when it is frequent with the child's pattern, which
+// cursor.firstColumn[i] records. So only the witnesses and the candidates
+// before the range are counted here. False when memory ran out, with
+// `*earlier` left alone.
+bool earlierEdgeFrequent(const Cursor& cursor, int i, long n, SearchScratch& scratch,
+                         bool* earlier) {
+  const HorizontalLevel& level = cursor.frame->horizontal;
+  if (cursor.firstColumn[i] >= 0) {
+    *earlier = true;
+  } else if (level.headBits == 0 && cursor.rangeStart == 0) {
+    *earlier = false;
+  } else {
+    if (!scratch.bitCount.assign(static_cast<std::size_t>(level.headBits), 0)) return false;
+    *earlier = earlierEdgeCounted(level, n, cursor.rangeStart, scratch);
+  }
+  return true;
+}
+
 // Under conditions (see search_conditions.h): decides the child's
 // maximality, and says whether the step goes on to make the child's
 // strings (kChild) or ends with the child as a leaf (kLeaf); kOutOfMemory
 // when memory ran out.
-StepResult judgeHorizontalChild(const FrameData& frame, long n, FrameData& child,
+StepResult judgeHorizontalChild(const Cursor& cursor, int i, long n, FrameData& child,
                                 SearchScratch& scratch) {
   const SearchConditions& conditions = *scratch.shared->conditions;
-  const HorizontalLevel& level = frame.horizontal;
   bool earlier = false;
-  if (conditions.maximal && child.edgeOf.empty()) {
-    if (!scratch.bitCount.assign(static_cast<std::size_t>(level.headBits), 0)) {
-      return StepResult::kOutOfMemory;
-    }
-    earlier = earlierEdgeFrequent(level, n, scratch);
+  if (conditions.maximal && child.edgeOf.empty() &&
+      !earlierEdgeFrequent(cursor, i, n, scratch, &earlier)) {
+    return StepResult::kOutOfMemory;
   }
   return judgeChild(conditions, child, earlier) ? StepResult::kChild : StepResult::kLeaf;
 }
@@ -329,7 +349,7 @@ StepResult extendHorizontal(Cursor& cursor, int i, FrameData& child, SearchScrat
   accept(cursor, i);
   if (!makePattern(frame, i, scratch.gathered, child)) return StepResult::kOutOfMemory;
   if (scratch.shared->conditions != nullptr) {
-    StepResult judged = judgeHorizontalChild(frame, n, child, scratch);
+    StepResult judged = judgeHorizontalChild(cursor, i, n, child, scratch);
     if (judged != StepResult::kChild) return judged;
   }
   if (child.edgeOf.empty()) return StepResult::kLeaf;

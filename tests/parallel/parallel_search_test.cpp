@@ -14,6 +14,7 @@
 
 #include "search/edge_strings.h"
 #include "search/literal_search.h"
+#include "search/search_conditions.h"
 #include "search/top_frame.h"
 
 namespace tavrel::testing {
@@ -30,7 +31,11 @@ std::vector<LiteralPattern> mineInParallel(const Strings& strings, int edgeCount
 
 TEST(ParallelSearchTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder) {
   // Every range split as soon as it can be, and splits on demand with
-  // 1, 2, 3 and 8 workers, in each form of the frames.
+  // 1, 2, 3 and 8 workers, in each form of the frames; and the maximal
+  // patterns, which a piece that starts inside a range decides from the
+  // candidates before it.
+  SearchConditions maximal;
+  maximal.maximal = true;
   std::mt19937 random(20261210);
   for (int round = 0; round < 60; ++round) {
     int edges = 2 + static_cast<int>(random() % 20);
@@ -53,6 +58,9 @@ TEST(ParallelSearchTest, WorkCutUpAmongThreadsGivesTheSamePatternsInTheSameOrder
           options.vectorRows = round % 3 != 0;
           ASSERT_EQ(mineInParallel(strings, edges, count, minSup, options), expected)
               << "policy " << static_cast<int>(policy) << ", " << threads << " threads";
+          options.conditions = &maximal;
+          ASSERT_EQ(mineInParallel(strings, edges, count, minSup, options), maximalOf(expected))
+              << "maximal, policy " << static_cast<int>(policy) << ", " << threads << " threads";
         }
       }
     }

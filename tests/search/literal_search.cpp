@@ -63,4 +63,17 @@ std::vector<LiteralPattern> literalClosedPatterns(const std::vector<std::vector<
   return search.found;
 }
 
+std::vector<LiteralPattern> maximalOf(const std::vector<LiteralPattern>& patterns) {
+  std::vector<LiteralPattern> maximal;
+  for (const LiteralPattern& pattern : patterns) {
+    bool contained = std::any_of(patterns.begin(), patterns.end(), [&](const LiteralPattern& o) {
+      return o.edges.size() > pattern.edges.size() &&
+             std::includes(o.edges.begin(), o.edges.end(), pattern.edges.begin(),
+                           pattern.edges.end());
+    });
+    if (!contained) maximal.push_back(pattern);
+  }
+  return maximal;
+}
+
 }  // namespace tavrel::testing

@@ -31,4 +31,7 @@ inline void PrintTo(const LiteralPattern& pattern, std::ostream* out) {
 std::vector<LiteralPattern> literalClosedPatterns(const std::vector<std::vector<int>>& strings,
                                                   int edgeCount, int rootSupport, int minSup);
 
+// The patterns that no other of `patterns` strictly contains, in order.
+std::vector<LiteralPattern> maximalOf(const std::vector<LiteralPattern>& patterns);
+
 }  // namespace tavrel::testing

@@ -67,20 +67,6 @@ TEST(SearchFormsTest, EveryFormFindsTheLiteralPatternsInTheirOrder) {
   EXPECT_GT(patternsSeen, 20000);  // the databases are not trivially empty
 }
 
-// The patterns that no other of `patterns` strictly contains, in order.
-std::vector<LiteralPattern> maximalOf(const std::vector<LiteralPattern>& patterns) {
-  std::vector<LiteralPattern> maximal;
-  for (const LiteralPattern& pattern : patterns) {
-    bool contained = std::any_of(patterns.begin(), patterns.end(), [&](const LiteralPattern& o) {
-      return o.edges.size() > pattern.edges.size() &&
-             std::includes(o.edges.begin(), o.edges.end(), pattern.edges.begin(),
-                           pattern.edges.end());
-    });
-    if (!contained) maximal.push_back(pattern);
-  }
-  return maximal;
-}
-
 // Maximality is decided at each step, on row sets or on transactions merged
 // only when their witnesses are equal too: whatever the form, the search
 // finds exactly the literal patterns that no other contains.
