@@ -53,7 +53,8 @@ void LevelWriter::commit(std::size_t length, int weight) {
   std::uint64_t hash = 0;
   if (merging_ != Merging::kNone) {
     hash = hashTransaction(written, length);
-    if (merging_ == Merging::kEqualItems) {
+    // Without witness bits (words == 0), equal items are enough.
+    if (merging_ == Merging::kEqualItems || words == 0) {
       slot = findTransaction(scratch_->table, scratch_->hashes, level.offsets, level.items, written,
                              length, hash);
     } else {
