@@ -262,10 +262,9 @@ bool earlierEdgeCounted(const HorizontalLevel& level, long n, int limit, SearchS
   int* countOf = scratch.countOf.data();
   const std::uint32_t* items = level.items.data();
   bool frequent = false;
-  long counted = 0;
-  for (; counted < n && !frequent; ++counted) {
-    const int t = scratch.occurrence[counted];
-    const int weight = scratch.occurrenceWeight[counted];
+  for (long k = 0; k < n && !frequent; ++k) {
+    const int t = scratch.occurrence[k];
+    const int weight = scratch.occurrenceWeight[k];
     for (const std::uint32_t* p = items + level.offsets[t]; *p < end; ++p) {
       frequent |= (countOf[*p] += weight) >= minSup;
     }
@@ -277,11 +276,7 @@ bool earlierEdgeCounted(const HorizontalLevel& level, long n, int limit, SearchS
       }
     }
   }
-  for (long k = 0; k < counted; ++k) {
-    for (const std::uint32_t* p = items + level.offsets[scratch.occurrence[k]]; *p < end; ++p) {
-      countOf[*p] = 0;
-    }
-  }
+  std::fill(countOf, countOf + limit, 0);
   return frequent;
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 
-#include "search/search_conditions.h"
 #include "search/search_frame.h"
 
 namespace tavrel {
